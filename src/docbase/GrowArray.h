@@ -1,0 +1,97 @@
+// Growable array of values, the container documents keep their rows in.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <stdexcept>
+#include <utility>
+#include <vector>
+
+namespace qdat {
+
+// A contiguous array with a size, a capacity and a growth step. When it must
+// grow and no step is set, it grows by size/8, at least 4 and at most 1024
+// elements, and never to less than the requested size. Elements are values:
+// new ones are default-constructed, removed ones destroyed.
+template <class T>
+class GrowArray {
+public:
+    GrowArray() = default;
+
+    int GetSize() const { return static_cast<int>(m_data.size()); }
+    bool IsEmpty() const { return m_data.empty(); }
+    int GetUpperBound() const { return GetSize() - 1; }
+    int GetCapacity() const { return static_cast<int>(m_data.capacity()); }
+
+    // newSize elements; growBy replaces the growth step when not negative.
+    void SetSize(int newSize, int growBy = -1) {
+        if (growBy >= 0) m_growBy = growBy;
+        if (newSize < 0) newSize = 0;
+        Reserve(newSize);
+        m_data.resize(static_cast<std::size_t>(newSize));
+    }
+    void RemoveAll() { std::vector<T>().swap(m_data); }
+    void FreeExtra() { m_data.shrink_to_fit(); }
+
+    T& operator[](int i) { return m_data[static_cast<std::size_t>(i)]; }
+    const T& operator[](int i) const { return m_data[static_cast<std::size_t>(i)]; }
+    T& ElementAt(int i) { return m_data.at(static_cast<std::size_t>(i)); }
+    const T& GetAt(int i) const { return m_data.at(static_cast<std::size_t>(i)); }
+    void SetAt(int i, const T& value) { m_data.at(static_cast<std::size_t>(i)) = value; }
+    // Sets element i, growing the array when i is past the end.
+    void SetAtGrow(int i, const T& value) {
+        if (i >= GetSize()) SetSize(i + 1);
+        m_data[static_cast<std::size_t>(i)] = value;
+    }
+
+    int Add(const T& value) {
+        Reserve(GetSize() + 1);
+        m_data.push_back(value);
+        return GetSize() - 1;
+    }
+    int Add(T&& value) {
+        Reserve(GetSize() + 1);
+        m_data.push_back(std::move(value));
+        return GetSize() - 1;
+    }
+    // Inserts count copies of value at index; an index past the end grows the
+    // array first.
+    void InsertAt(int index, const T& value, int count = 1) {
+        if (index < 0 || count <= 0) return;
+        if (index >= GetSize()) {
+            SetSize(index + count);
+            std::fill(m_data.begin() + index, m_data.end(), value);
+            return;
+        }
+        Reserve(GetSize() + count);
+        m_data.insert(m_data.begin() + index, static_cast<std::size_t>(count), value);
+    }
+    void RemoveAt(int index, int count = 1) {
+        if (index < 0 || count <= 0 || index >= GetSize()) return;
+        const int last = std::min(GetSize(), index + count);
+        m_data.erase(m_data.begin() + index, m_data.begin() + last);
+    }
+
+    T* GetData() { return m_data.data(); }
+    const T* GetData() const { return m_data.data(); }
+    auto begin() { return m_data.begin(); }
+    auto end() { return m_data.end(); }
+    auto begin() const { return m_data.begin(); }
+    auto end() const { return m_data.end(); }
+
+    bool operator==(const GrowArray& other) const { return m_data == other.m_data; }
+
+private:
+    void Reserve(int needed) {
+        const std::size_t want = static_cast<std::size_t>(needed);
+        if (want <= m_data.capacity()) return;
+        std::size_t step = static_cast<std::size_t>(m_growBy);
+        if (step == 0) step = std::clamp<std::size_t>(m_data.size() / 8, 4, 1024);
+        m_data.reserve(std::max(want, m_data.size() + step));
+    }
+
+    std::vector<T> m_data;
+    int m_growBy = 0;
+};
+
+}  // namespace qdat

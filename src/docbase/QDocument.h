@@ -1,0 +1,179 @@
+// QDocument: base of every data-file document. It replaces the framework's open
+// and save pipeline: the signature names the kind and version, content goes
+// through DataArchive, old files are written back at once in the current
+// version, saving goes through a mirror file, and listeners are told of every
+// open, save and close and may veto them.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "docbase/DataArchive.h"
+#include "docbase/PtrList.h"
+#include "host/HostDocument.h"
+
+namespace qdat {
+
+class File;
+
+// Objects attached to a document to be told of its opens, saves and closes.
+// The low 16 bits of GetInterfaceVersion are the interface version (at least
+// 580 to be attached); bit 0x10000 announces OnEntryPathChanged, bit 0x20000
+// the three setting operations (called by the project document only).
+class DocumentListener {
+public:
+    static constexpr std::uint32_t kAnnouncesEntryPath = 0x10000;
+    static constexpr std::uint32_t kAnnouncesSettings = 0x20000;
+
+    virtual ~DocumentListener() = default;
+    virtual std::uint32_t GetInterfaceVersion() = 0;
+    virtual bool OnBeforeSave(const std::string& path) { (void)path; return true; }
+    virtual void OnAfterSave(const std::string& path) { (void)path; }
+    virtual bool OnBeforeOpen(const std::string& path) { (void)path; return true; }
+    virtual void OnAfterOpen(const std::string& path) { (void)path; }
+    virtual bool OnClose(const std::string& path) { (void)path; return true; }
+    virtual void OnEntryPathChanged(int typeId) { (void)typeId; }
+    virtual bool CanChangeSetting(int segment, int keyId, const std::string& newValue) {
+        (void)segment; (void)keyId; (void)newValue; return true;
+    }
+    virtual bool CanChangeSettingFrom(int segment, int keyId, const void* value) {
+        (void)segment; (void)keyId; (void)value; return true;
+    }
+    virtual void SettingChanged(int segment, int keyId, const std::string& oldValue) {
+        (void)segment; (void)keyId; (void)oldValue;
+    }
+};
+
+// What a document tells the project that lists it when it was saved under a path.
+class ProjectOwner {
+public:
+    virtual ~ProjectOwner() = default;
+    virtual void OnEntrySaved(int entryId, const std::string& path) = 0;
+};
+
+// The state block of a document: format flags, versions, listeners, owner.
+// Concrete documents derive their own block and keep their content in it.
+class DocumentData {
+public:
+    DocumentData() = default;
+    virtual ~DocumentData() = default;
+    DocumentData(const DocumentData&) = delete;
+    DocumentData& operator=(const DocumentData&) = delete;
+
+    virtual bool CanSave(const std::string& path);
+    virtual void Saved(const std::string& path);
+    virtual bool CanOpen(const std::string& path);
+    virtual void Opened(const std::string& path);
+    virtual bool Closing(const std::string& path);
+    virtual bool IsContentModified() const { return false; }
+
+    std::uint32_t FormatFlags = FormatFlag::NotLoading | FormatFlag::TextForm;
+    std::uint32_t FileVersion = 0;
+    std::uint32_t CurrentVersion = 0;
+    BlockList<DocumentListener*> Listeners;
+    ProjectOwner* OwnerProject = nullptr;
+    std::int32_t ProjectEntryId = 0;
+};
+
+class QDocument : public HostDocument {
+public:
+    QDocument();
+    explicit QDocument(std::unique_ptr<DocumentData> data);
+    ~QDocument() override;
+
+    // Framework operations.
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
+    bool OnSaveDocument(const std::string& path) override;
+    void OnCloseDocument() override;
+    void SetTitle(const std::string& title) override;
+    bool IsModified() const override;
+    std::unique_ptr<File> GetFile(const std::string& path, unsigned openFlags);
+    void ReleaseFile(std::unique_ptr<File> file, bool abort);
+
+    // The document's own operations.
+    virtual int SerializeContent(DataArchive& ar);
+    virtual bool ReadFromFile(File& file);
+    virtual bool WriteToFile(File& file);
+    virtual bool SaveLegacyCopy(const std::string& path);
+    virtual bool WriteLegacyToFile(File& file);
+    virtual void SetFilePath(const std::string& path);
+    virtual bool SaveWithPrompt();
+    virtual bool HasFilePath() const { return !m_strPathName.empty(); }
+    virtual std::string GetSignature() { return {}; }
+    virtual bool ParseSignature(const std::string& signature);
+    virtual std::string GetTypeString() { return {}; }
+    virtual bool NeedsRepair() { return false; }
+    virtual bool Repair() { return false; }
+
+    std::uint32_t GetFileVersion() const { return m_pData->FileVersion; }
+    std::uint32_t& FileVersionRef() { return m_pData->FileVersion; }
+    void SetFileVersion(std::uint32_t v) { m_pData->FileVersion = v; }
+    std::uint32_t GetCurrentVersion() const { return m_pData->CurrentVersion; }
+    std::uint32_t& CurrentVersionRef() { return m_pData->CurrentVersion; }
+    void SetCurrentVersion(std::uint32_t v) { m_pData->CurrentVersion = v; }
+    std::uint32_t GetFormatFlags() const { return m_pData->FormatFlags; }
+    std::uint32_t& FormatFlagsRef() { return m_pData->FormatFlags; }
+    void SetFormatFlags(std::uint32_t v) { m_pData->FormatFlags = v; }
+
+    bool IsTextForm() const { return TestFlag(FormatFlag::TextForm); }
+    void SetTextForm(bool b) { SetFlag(FormatFlag::TextForm, b); }
+    bool IsTaggedForm() const { return TestFlag(FormatFlag::TaggedForm); }
+    void SetTaggedForm(bool b) { SetFlag(FormatFlag::TaggedForm, b); }
+    bool IsScrambledForm() const { return TestFlag(FormatFlag::ScrambledForm); }
+    void SetScrambledForm(bool b) { SetFlag(FormatFlag::ScrambledForm, b); }
+    bool IsLegacyLayout() const { return TestFlag(FormatFlag::LegacyLayout); }
+    void SetLegacyLayout(bool b) { SetFlag(FormatFlag::LegacyLayout, b); }
+    bool IsNzsVariant() const { return TestFlag(FormatFlag::NzsVariant); }
+    void SetNzsVariant(bool b) { SetFlag(FormatFlag::NzsVariant, b); }
+    bool IsRailwayVariant() const { return TestFlag(FormatFlag::RailwayVariant); }
+    void SetRailwayVariant(bool b) { SetFlag(FormatFlag::RailwayVariant, b); }
+    int IsOpenComplete() const { return TestFlag(FormatFlag::NotLoading) ? 1 : 0; }
+
+    void AddListener(DocumentListener* listener);
+    void RemoveListener(DocumentListener* listener);
+    bool RepairIfNeeded() { return NeedsRepair() ? Repair() : false; }
+    std::string& GetTitleRef() { return m_strTitle; }
+    std::string& GetPathNameRef() { return m_strPathName; }
+
+    DocumentData& Data() { return *m_pData; }
+    const DocumentData& Data() const { return *m_pData; }
+
+    // Process-wide railway mode: while not null every WriteToFile sets
+    // RailwayVariant before writing.
+    static void SetRailwayMode(const void* value);
+    static const void* GetRailwayMode();
+    // The one-time notice of an old file version, armed again by the project
+    // document each time it opens a project.
+    static void ArmOldVersionNotice(bool armed = true);
+    static bool IsOldVersionNoticeArmed();
+
+    // Field `index` (from 0) of the newline-separated document-type string.
+    static std::string TypeStringField(const std::string& typeString, int index);
+
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+
+protected:
+    template <class T>
+    T& DataAs() { return static_cast<T&>(*m_pData); }
+    template <class T>
+    const T& DataAs() const { return static_cast<const T&>(*m_pData); }
+
+private:
+    bool TestFlag(std::uint32_t bit) const { return (m_pData->FormatFlags & bit) != 0; }
+    void SetFlag(std::uint32_t bit, bool on) {
+        if (on) m_pData->FormatFlags |= bit; else m_pData->FormatFlags &= ~bit;
+    }
+    bool SaveThrough(const std::string& path, bool legacy);
+
+    std::unique_ptr<DocumentData> m_pData;
+};
+
+// Reading helpers for tools and tests: read a file into a document without the
+// open pipeline (no notice, no repair question, no re-save).
+bool ReadDocumentFile(QDocument& doc, const std::string& path);
+
+}  // namespace qdat

@@ -1,0 +1,99 @@
+// Files of the platform layer: a file over a POSIX descriptor, the mirror file
+// that makes saving atomic, and an in-memory file for tests and fuzzing.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace qdat {
+
+class File {
+public:
+    enum OpenFlags : unsigned {
+        ModeRead = 0x0000,
+        ModeWrite = 0x0001,
+        ModeReadWrite = 0x0002,
+        ShareExclusive = 0x0010,
+        ShareDenyWrite = 0x0020,
+        ModeCreate = 0x1000,
+    };
+    enum class SeekFrom { Begin, Current, End };
+
+    File() = default;
+    virtual ~File();
+    File(const File&) = delete;
+    File& operator=(const File&) = delete;
+
+    // Opens path; throws FileException on failure.
+    virtual void Open(const std::string& path, unsigned flags);
+    // Reads up to count bytes; fewer only at the end of the file.
+    virtual std::size_t Read(void* buffer, std::size_t count);
+    // Writes all count bytes or throws.
+    virtual void Write(const void* buffer, std::size_t count);
+    virtual std::int64_t Seek(std::int64_t offset, SeekFrom from);
+    virtual std::int64_t GetPosition() const;
+    virtual std::int64_t GetLength() const;
+    virtual void Flush();
+    // Closes the file; errors throw.
+    virtual void Close();
+    // Closes the file ignoring every error.
+    virtual void Abort();
+    virtual bool IsOpen() const { return m_fd >= 0; }
+
+    const std::string& GetFilePath() const { return m_path; }
+    // The last path component, e.g. "road.dmx".
+    std::string GetFileName() const;
+
+protected:
+    int m_fd = -1;
+    std::string m_path;
+};
+
+// A file opened with ModeCreate writes to a temporary file beside the target;
+// Close flushes it to disk and renames it over the target (keeping the old
+// file's permission bits), Abort deletes it. A failed save therefore leaves the
+// old file exactly as it was.
+class MirrorFile : public File {
+public:
+    ~MirrorFile() override;
+    void Open(const std::string& path, unsigned flags) override;
+    void Close() override;
+    void Abort() override;
+
+private:
+    std::string m_tempPath;
+};
+
+// A file held in memory. Reading works on the given bytes; writing appends or
+// overwrites at the position.
+class MemoryFile : public File {
+public:
+    MemoryFile() = default;
+    explicit MemoryFile(std::string bytes, std::string path = "memory");
+    void Open(const std::string& path, unsigned flags) override;
+    std::size_t Read(void* buffer, std::size_t count) override;
+    void Write(const void* buffer, std::size_t count) override;
+    std::int64_t Seek(std::int64_t offset, SeekFrom from) override;
+    std::int64_t GetPosition() const override { return m_pos; }
+    std::int64_t GetLength() const override { return static_cast<std::int64_t>(m_bytes.size()); }
+    void Flush() override {}
+    void Close() override { m_open = false; }
+    void Abort() override { m_open = false; }
+    bool IsOpen() const override { return m_open; }
+
+    const std::string& Bytes() const { return m_bytes; }
+
+private:
+    std::string m_bytes;
+    std::int64_t m_pos = 0;
+    bool m_open = true;
+};
+
+// Path helpers used by the document pipeline.
+std::string MakeAbsolutePath(const std::string& path);
+std::string FileTitleOf(const std::string& path);  // last component
+bool FileExists(const std::string& path);
+
+}  // namespace qdat

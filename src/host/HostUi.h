@@ -1,0 +1,77 @@
+// User-interface callbacks of the platform layer. The host application supplies
+// the real dialogs; the library and the tools ship non-interactive defaults.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace qdat {
+
+enum class MessageKind { Information, Warning, Error, Question };
+enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class MessageAnswer { Ok, Cancel, Yes, No };
+
+struct FileFilter {
+    std::string name;     // shown to the user, e.g. "Ground line files"
+    std::string pattern;  // e.g. "*.dmx"
+};
+
+// What a file chooser is asked to show.
+struct FileDialogRequest {
+    std::vector<FileFilter> filters;
+    int selectedFilter = 0;
+    std::string defaultExtension;  // without the leading dot
+    std::string initialName;
+    bool hideReadOnly = true;
+    bool promptOverwrite = true;
+};
+
+class UserInterface {
+public:
+    virtual ~UserInterface() = default;
+
+    // A message box; returns the button the user chose.
+    virtual MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
+                                      MessageButtons buttons) = 0;
+    // File choosers; no value when the user cancels.
+    virtual std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) = 0;
+    virtual std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) = 0;
+    // The application's recent-file list.
+    virtual void AddRecentFile(const std::string& path) = 0;
+};
+
+// The safe default: messages go to standard error, every question is answered
+// No (Cancel where No is not offered), every chooser is cancelled.
+class ConsoleUi : public UserInterface {
+public:
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
+                              MessageButtons buttons) override;
+    std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+    void AddRecentFile(const std::string& path) override;
+};
+
+// The process-wide current user interface. Never null: without an installed one
+// the ConsoleUi above answers.
+UserInterface& CurrentUi();
+// Installs ui (not owned); null restores the default. Returns the previous one.
+UserInterface* SetCurrentUi(UserInterface* ui);
+
+// Installs a user interface for the lifetime of the object.
+class ScopedUi {
+public:
+    explicit ScopedUi(UserInterface& ui) : m_previous(SetCurrentUi(&ui)) {}
+    ~ScopedUi() { SetCurrentUi(m_previous); }
+    ScopedUi(const ScopedUi&) = delete;
+    ScopedUi& operator=(const ScopedUi&) = delete;
+
+private:
+    UserInterface* m_previous;
+};
+
+// Short forms for the library's own messages.
+void ShowError(const std::string& text);
+bool AskYesNo(const std::string& text);
+
+}  // namespace qdat

@@ -1,0 +1,64 @@
+// Language resources: every numbered string the library shows or uses as a
+// format has a built-in English text; a language file can override texts.
+#pragma once
+
+#include <cstdio>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace qdat {
+
+struct ResourceString {
+    int id;
+    const char* text;
+};
+
+// A table of built-in texts, registered when the library loads. Each module
+// keeps its own table next to the code that uses the numbers.
+class ResourceTable {
+public:
+    ResourceTable(std::initializer_list<ResourceString> strings);
+};
+
+// The text of message id: the language file's text when one is loaded and
+// valid, else the built-in text, else an empty string.
+std::string LoadResourceString(int id);
+
+// Replaces the inserts %1 and %2 of message id by the given texts.
+std::string FormatResourceMessage(int id, std::string_view insert1 = {},
+                                  std::string_view insert2 = {});
+
+// Formats with message id as a printf format. Language texts whose conversions
+// differ from the built-in text are rejected when loaded, so this is safe for
+// every text that can be returned.
+template <class... Args>
+std::string FormatResource(int id, Args... args) {
+    const std::string format = LoadResourceString(id);
+    int size = std::snprintf(nullptr, 0, format.c_str(), args...);
+    if (size <= 0) return {};
+    std::string out(static_cast<std::size_t>(size), '\0');
+    std::snprintf(out.data(), out.size() + 1, format.c_str(), args...);
+    return out;
+}
+
+// Reads a language file: lines "id<TAB>text", "#" comments, escapes \n \t \\.
+// A text whose printf conversions or inserts differ from the built-in text of
+// the same number is ignored. Returns the number of texts taken; -1 when the
+// file cannot be read.
+int LoadLanguageFile(const std::string& path);
+
+// Drops every loaded language text.
+void ClearLanguageTexts();
+
+// Looks for a language file beside the library (and in the installed data
+// folder), for the language named by LANGUAGE, LC_ALL, LC_MESSAGES or LANG,
+// then the bare language code, then the neutral file. Called once at load.
+void SelectLanguage();
+
+// The sequence of printf conversions and %N inserts of a text, used to check
+// language texts against the built-in ones. Exposed for tests.
+std::string ConversionSignature(std::string_view text);
+
+}  // namespace qdat

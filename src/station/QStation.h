@@ -1,0 +1,120 @@
+// QStation: a continuous station (chainage) in metres, compared with the
+// process-wide station tolerance and converted to and from station text through
+// the current chain table.
+#pragma once
+
+#include <string>
+
+#include "host/RuntimeClass.h"
+
+namespace qdat {
+
+class DataArchive;
+class ChainTable;
+class ObjectArchive;
+
+// Process-wide station settings: decimals of station text (never below 0) and
+// the tolerance of station comparisons, 0.1 to the power of the precision.
+int GetStationPrecision();
+double GetStationTolerance();
+// Scans one integer from text (resource message 88); false, with nothing
+// changed, when it does not scan. A negative value becomes 0.
+bool SetStationPrecision(const std::string& text);
+std::string GetStationPrecisionText();
+// Sets the precision directly (same clamping), for code and tests.
+void SetStationPrecisionValue(int precision);
+
+class QStation : public QObject {
+public:
+    QStation() = default;
+    QStation(double value) : m_dValue(value) {}  // NOLINT: stations convert from metres
+    QStation(const QStation&) = default;
+    QStation& operator=(const QStation&) = default;
+    QStation& operator=(double value) { m_dValue = value; return *this; }
+    // The current chain table's ParseStakeOrThrow of text.
+    QStation& operator=(const std::string& text);
+
+    double GetValue() const { return m_dValue; }
+    void SetValue(double value) { m_dValue = value; }
+
+    QStation& operator+=(double x) { m_dValue += x; return *this; }
+    QStation& operator-=(double x) { m_dValue -= x; return *this; }
+    QStation& operator*=(double x) { m_dValue *= x; return *this; }
+    QStation& operator/=(double x) { m_dValue /= x; return *this; }
+    QStation& operator+=(const QStation& t) { m_dValue += t.m_dValue; return *this; }
+    QStation& operator-=(const QStation& t) { m_dValue -= t.m_dValue; return *this; }
+    QStation& operator*=(const QStation& t) { m_dValue *= t.m_dValue; return *this; }
+    QStation& operator/=(const QStation& t) { m_dValue /= t.m_dValue; return *this; }
+    QStation operator+(double x) const { return m_dValue + x; }
+    QStation operator-(double x) const { return m_dValue - x; }
+    QStation operator*(double x) const { return m_dValue * x; }
+    QStation operator/(double x) const { return m_dValue / x; }
+    QStation operator+(const QStation& t) const { return m_dValue + t.m_dValue; }
+    QStation operator-(const QStation& t) const { return m_dValue - t.m_dValue; }
+    QStation operator*(const QStation& t) const { return m_dValue * t.m_dValue; }
+    QStation operator/(const QStation& t) const { return m_dValue / t.m_dValue; }
+
+    // Member comparisons, with the station tolerance tol:
+    //   ==  |a - b| < tol        !=  |a - b| >= tol
+    //   >   a >= b + tol         >=  a > b - tol
+    //   <   a <= b - tol (station) / a < b - tol (double)
+    //   <=  a < b + tol
+    bool operator==(const QStation& t) const;
+    bool operator!=(const QStation& t) const;
+    bool operator>(const QStation& t) const;
+    bool operator>=(const QStation& t) const;
+    bool operator<(const QStation& t) const;
+    bool operator<=(const QStation& t) const;
+    bool operator==(double y) const;
+    bool operator!=(double y) const;
+    bool operator>(double y) const;
+    bool operator>=(double y) const;
+    bool operator<(double y) const;
+    bool operator<=(double y) const;
+
+    // Station text through the current chain table.
+    std::string GetText() const;       // lettered form, the form of files
+    std::string GetKmText() const;     // kilometre form
+    std::string GetPlusText() const;   // kilometre form with "%ld+"
+    std::string GetRawKmText() const;  // kilometre form without chain conversion
+    std::string GetMetresText() const; // GetKmText from its first "+"
+    // Parses text; on failure the user is shown the error and the value stays.
+    bool ParseText(const std::string& text);
+    // Next whole-interval stake station; step becomes 0 at a chain break.
+    QStation NextRoundStation(int& step) const;
+    QStation NextRoundStation(double& step) const;
+
+    // Whole-object form: the 8 bytes of the value.
+    void Serialize(ObjectArchive& ar);
+
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+
+private:
+    double m_dValue = 0.0;
+};
+
+// Double on the left: == and != use 0.000001, the order operators are exact.
+bool operator==(double x, const QStation& t);
+bool operator!=(double x, const QStation& t);
+bool operator<(double x, const QStation& t);
+bool operator<=(double x, const QStation& t);
+bool operator>(double x, const QStation& t);
+bool operator>=(double x, const QStation& t);
+QStation operator+(double x, const QStation& t);
+QStation operator-(double x, const QStation& t);
+QStation operator*(double x, const QStation& t);
+QStation operator/(double x, const QStation& t);
+
+// The library's archive: tag 11 and 8 bytes in binary forms; station text (or
+// the number, with the station-as-number switch) in text form.
+DataArchive& operator<<(DataArchive& ar, const QStation& s);
+DataArchive& operator>>(DataArchive& ar, QStation& s);
+
+// Process-wide chain helpers.
+ChainTable& GetCurrentChainTable();
+bool HasChainBreaks();
+void ClearChainBreaks();
+double ToStakeStation(double station);
+
+}  // namespace qdat

@@ -1,0 +1,58 @@
+// Shared helpers of the unit tests: a user interface that records what the
+// user was shown and answers from a script, temporary folders and file helpers.
+#pragma once
+
+#include <deque>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "host/HostUi.h"
+
+namespace qdat::test {
+
+class RecordingUi : public UserInterface {
+public:
+    struct Message {
+        std::string text;
+        MessageKind kind;
+        MessageButtons buttons;
+    };
+
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
+                              MessageButtons buttons) override;
+    std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
+    std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
+    void AddRecentFile(const std::string& path) override { recentFiles.push_back(path); }
+
+    std::vector<Message> messages;
+    std::vector<FileDialogRequest> openRequests, saveRequests;
+    std::vector<std::string> recentFiles;
+    std::deque<MessageAnswer> answers;              // for questions; No when empty
+    std::deque<std::optional<std::string>> chosen;  // for choosers; cancel when empty
+};
+
+// A fresh folder under the system temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    std::string Path(const std::string& name) const { return (m_path / name).string(); }
+    const std::filesystem::path& Root() const { return m_path; }
+
+private:
+    std::filesystem::path m_path;
+};
+
+std::string ReadFileBytes(const std::string& path);
+void WriteFileBytes(const std::string& path, const std::string& bytes);
+std::string TestDataPath(const std::string& name);
+
+// Runs the qdat tool with arguments (a shell command line fragment); returns the
+// exit status and fills out with standard output (and err with standard error).
+int RunTool(const std::string& args, std::string* out = nullptr, std::string* err = nullptr);
+
+}  // namespace qdat::test
