@@ -1,0 +1,501 @@
+// Chain-break table: stake stations, station text and the table's two
+// persistence forms.
+#include "station/ChainTable.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <utility>
+#include <vector>
+
+#include "docbase/DataArchive.h"
+#include "host/HostUi.h"
+#include "host/ObjectArchive.h"
+#include "host/Resources.h"
+#include "station/StationStrings.h"
+
+namespace qdat {
+
+namespace ids = station_strings;
+
+namespace {
+
+// A station this close behind a break's Before still belongs to the chain
+// behind the break when the chain is looked up.
+constexpr double kChainLookupSlack = 0.00001;
+// Keeps a whole-interval station that lands on an interval by rounding from
+// being stepped over.
+constexpr double kIntervalSlack = 0.0000001;
+// A wild insertion index would otherwise grow the table by millions of empty
+// breaks; no alignment has that many.
+constexpr int kMaxInsertIndex = 4096;
+
+std::optional<QDLException> g_lastStationTextError;
+
+std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+
+std::string ChainLetter(int chain) {
+    // Letters run from "A"; a table filled beyond 25 breaks by insertion has
+    // chains without a letter of their own, which keep counting in ASCII.
+    return std::string(1, static_cast<char>('A' + chain));
+}
+
+// Scans one number with the resource number format; the whole text must be
+// used, so that "1+200" or "1.2.3" are refused instead of read as 1 or 1.2.
+bool ScanNumber(const std::string& text, double& value) {
+    const std::string format = LoadResourceString(ids::kNumberScanFormat) + "%n";
+    double scanned = 0.0;
+    int used = -1;
+    if (std::sscanf(text.c_str(), format.c_str(), &scanned, &used) != 1) return false;
+    if (used < 0 || static_cast<std::size_t>(used) != text.size()) return false;
+    if (!std::isfinite(scanned)) return false;
+    value = scanned;
+    return true;
+}
+
+bool OnlyCharsOf(const std::string& text, int setId) {
+    return text.find_first_not_of(LoadResourceString(setId)) == std::string::npos;
+}
+
+std::string Trimmed(const std::string& text) {
+    std::size_t first = 0;
+    std::size_t last = text.size();
+    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
+    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    return text.substr(first, last - first);
+}
+
+}  // namespace
+
+// ChainBreak ---------------------------------------------------------------
+
+bool ChainBreak::ParseText(const std::string& breakText) {
+    const std::string format = LoadResourceString(ids::kBreakFormat);
+    double before = 0.0;
+    double after = 0.0;
+    if (std::sscanf(breakText.c_str(), format.c_str(), &before, &after) != 2) return false;
+    if (!std::isfinite(before) || !std::isfinite(after)) return false;
+    Before = before;
+    After = after;
+    text = breakText;
+    return true;
+}
+
+std::string ChainBreak::GetText() const { return FormatResource(ids::kBreakFormat, Before, After); }
+
+// Breaks -------------------------------------------------------------------
+
+namespace {
+
+ChainBreak BreakFromText(const std::string& breakText) {
+    ChainBreak brk;
+    if (!brk.ParseText(breakText))
+        throw QDLException(ids::kBadStationText, Quoted(breakText),
+                           LoadResourceString(ids::kReasonBadBreakText));
+    return brk;
+}
+
+}  // namespace
+
+int ChainTable::AddBreak(const std::string& breakText) {
+    if (GetBreakCount() >= kMaxBreaks)
+        throw QDLException(ids::kTooManyBreaks, Quoted(breakText), std::to_string(kMaxBreaks));
+    return m_breaks.Add(BreakFromText(breakText));
+}
+
+int ChainTable::AddBreak(double before, double after) {
+    ChainBreak brk(before, after);
+    if (GetBreakCount() >= kMaxBreaks)
+        throw QDLException(ids::kTooManyBreaks, Quoted(brk.GetText()), std::to_string(kMaxBreaks));
+    if (!std::isfinite(before) || !std::isfinite(after))
+        throw QDLException(ids::kBadStationText, Quoted(brk.GetText()),
+                           LoadResourceString(ids::kReasonBadBreakText));
+    brk.text = brk.GetText();
+    return m_breaks.Add(brk);
+}
+
+void ChainTable::InsertBreak(int index, const std::string& breakText) {
+    if (index < 0 || index > kMaxInsertIndex) ThrowIndexError(index);
+    m_breaks.InsertAt(index, BreakFromText(breakText));
+}
+
+void ChainTable::RemoveBreak(int index) {
+    if (index < 0 || index >= GetBreakCount()) ThrowIndexError(index);
+    m_breaks.RemoveAt(index);
+}
+
+const ChainBreak& ChainTable::GetBreak(int index) const {
+    if (index < 0 || index >= GetBreakCount()) ThrowIndexError(index);
+    return m_breaks[index];
+}
+
+void ChainTable::SetBreak(int index, const ChainBreak& value) {
+    if (index < 0 || index >= GetBreakCount()) ThrowIndexError(index);
+    m_breaks[index] = value;
+}
+
+void ChainTable::ThrowIndexError(int index) const {
+    throw QDLException(ids::kBadStationText, std::to_string(index),
+                       FormatResource(ids::kReasonNoSuchBreak, GetBreakCount()));
+}
+
+void ChainTable::SortBreaks() {
+    // Bubble passes: a break lies after a later one when its Before is beyond
+    // the later one's After. Each pass ends where the previous one last
+    // swapped; equal positions keep their order.
+    int end = GetBreakCount() - 1;
+    while (end > 0) {
+        int lastSwap = 0;
+        for (int i = 0; i < end; ++i) {
+            if (m_breaks[i].Before > m_breaks[i + 1].After) {
+                std::swap(m_breaks[i], m_breaks[i + 1]);
+                lastSwap = i;
+            }
+        }
+        end = lastSwap;
+    }
+}
+
+std::string ChainTable::BreakBeforeText(int index) const { return FormatKilometre(GetBreak(index).Before); }
+
+std::string ChainTable::BreakAfterText(int index) const { return FormatKilometre(GetBreak(index).After); }
+
+QStation ChainTable::BreakStartStation(int index) const {
+    double station = GetBreak(index).Before;
+    for (int i = 0; i < index; ++i) station -= m_breaks[i].Length();
+    return station;
+}
+
+// Continuous and stake stations --------------------------------------------
+
+int ChainTable::ChainIndexOf(double station, double& stake) const {
+    stake = station;
+    if (IsEmpty()) return -1;
+    double s = station;
+    const int count = GetBreakCount();
+    for (int i = 0; i < count; ++i) {
+        if (!(m_breaks[i].Before + kChainLookupSlack < s)) {
+            stake = s;
+            return i;
+        }
+        s += m_breaks[i].Length();
+    }
+    stake = s;
+    return count;
+}
+
+int ChainTable::ChainIndexOfStation(const QStation& station) const {
+    double stake = 0.0;
+    return ChainIndexOf(station.GetValue(), stake);
+}
+
+double ChainTable::StakeOf(double station, int* firstNotPassed) const {
+    double s = station;
+    const int count = GetBreakCount();
+    int i = 0;
+    for (; i < count; ++i) {
+        // Strict: a station exactly at Before stays behind the break.
+        if (!(s > m_breaks[i].Before)) break;
+        s += m_breaks[i].Length();
+    }
+    if (firstNotPassed) *firstNotPassed = i;
+    return s;
+}
+
+double ChainTable::ContinuousOf(int chain, double stake) const {
+    const int last = std::min(chain, GetBreakCount());
+    for (int i = 0; i < last; ++i) stake -= m_breaks[i].Length();
+    return stake;
+}
+
+// Station text -------------------------------------------------------------
+
+std::string ChainTable::KilometreForm(double value, bool plusFormat) const {
+    const int p = GetStationPrecision();
+    const bool negative = value < 0;
+    const double magnitude = std::fabs(value);
+    // Kilometres are counted in a 64-bit integer; a value beyond that (or not
+    // a number at all) is written as a plain number rather than overflowing.
+    if (!(magnitude < 9.0e15)) return m_strPrefix + DataArchive::FormatFixed(value, p);
+
+    const double unit = std::pow(0.1, p);
+    const double e = magnitude + 0.5 * unit;
+    const long long km = static_cast<long long>(e) / 1000;
+    const long long lastPlaces =
+        static_cast<long long>(std::trunc((e - static_cast<double>(km) * 1000.0) * std::pow(10.0, p)));
+    const double metres = static_cast<double>(lastPlaces) * unit;
+
+    std::string kmText;
+    if (plusFormat) {
+        char buffer[32];
+        std::snprintf(buffer, sizeof buffer, "%lld+", km);
+        kmText = buffer;
+    } else {
+        kmText = FormatResource(ids::kKilometreFormat, km);
+    }
+    if (negative) kmText = "-" + kmText;
+
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%0*.*f", p > 0 ? p + 4 : 3, p, metres);
+    std::string metreText = buffer;
+
+    // A whole number of metres is written without its zero decimals.
+    std::snprintf(buffer, sizeof buffer, "%.*f", p, 0.0);
+    std::string zero = buffer;
+    zero.erase(0, zero.find_first_not_of('0'));
+    if (!zero.empty()) {
+        const std::size_t at = metreText.find(zero);
+        if (at != std::string::npos && at > 0) metreText.resize(metreText.size() - zero.size());
+    }
+    return m_strPrefix + kmText + metreText;
+}
+
+std::string ChainTable::FormatKilometre(double value) const { return KilometreForm(value, false); }
+
+std::string ChainTable::FormatStake(double station) const { return KilometreForm(StakeOf(station), false); }
+
+std::string ChainTable::FormatStakePlus(double station) const { return KilometreForm(StakeOf(station), true); }
+
+std::string ChainTable::FormatStakeLettered(double station) const {
+    const int p = GetStationPrecision();
+    double stake = station;
+    const int chain = ChainIndexOf(station, stake);
+    const bool negative = stake < 0;
+    const double magnitude = std::fabs(stake);
+    std::string text;
+    if (chain < 0) {
+        text = DataArchive::FormatFixed(magnitude, p);
+    } else {
+        text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
+    }
+    if (negative) text = LoadResourceString(ids::kLetteredMinus) + text;
+    return text;
+}
+
+// Parsing --------------------------------------------------------------------
+
+bool ChainTable::Parse(const std::string& input, double& station, std::optional<QDLException>& error) const {
+    std::string text = Trimmed(input);
+    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    const std::string shown = Quoted(input);
+
+    if (IsEmpty()) {
+        double value = 0.0;
+        if (!OnlyCharsOf(text, ids::kUnchainedChars) || !ScanNumber(text, value)) {
+            error.emplace(ids::kBadUnchainedText, shown, LoadResourceString(ids::kReasonUnchainedChars));
+            return false;
+        }
+        station = value;
+        return true;
+    }
+
+    // The sign belongs to the stake station: "-A45" is the stake station -45
+    // on chain A, which is the continuous station -45.
+    double sign = 1.0;
+    if (!text.empty() && text[0] == '-') {
+        sign = -1.0;
+        text.erase(0, 1);
+    }
+    const int count = GetBreakCount();
+
+    if (text.empty() || text[0] < 'A' || text[0] > 'Z') {
+        double value = 0.0;
+        if (!OnlyCharsOf(text, ids::kChainedChars) || !ScanNumber(text, value)) {
+            error.emplace(ids::kBadStationText, shown, LoadResourceString(ids::kReasonChainedChars));
+            return false;
+        }
+        value *= sign;
+        // Every chain whose stake range holds the value. Chain A has no lower
+        // end: stake stations before the first break are continuous ones.
+        std::vector<int> candidates;
+        for (int k = 0; k <= count; ++k) {
+            const bool afterStart = k == 0 || value >= m_breaks[k - 1].After;
+            const bool beforeEnd = k == count || value <= m_breaks[k].Before;
+            if (afterStart && beforeEnd) candidates.push_back(k);
+        }
+        if (candidates.size() == 1) {
+            station = ContinuousOf(candidates[0], value);
+            return true;
+        }
+        if (candidates.empty()) {
+            for (int i = 0; i < count; ++i) {
+                const ChainBreak& brk = m_breaks[i];
+                if (value >= std::min(brk.Before, brk.After) && value <= std::max(brk.Before, brk.After)) {
+                    error.emplace(ids::kOutsideChain, shown,
+                                  FormatResource(ids::kReasonSkippedRange, brk.GetText().c_str()));
+                    return false;
+                }
+            }
+            error.emplace(ids::kOutsideChain, shown, LoadResourceString(ids::kReasonNoChain));
+            return false;
+        }
+        std::string letters;
+        const std::string separator = LoadResourceString(ids::kCandidateSeparator);
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            if (i > 0) letters += separator;
+            letters += ChainLetter(candidates[i]);
+        }
+        error.emplace(ids::kAmbiguousStation, shown, letters);
+        return false;
+    }
+
+    const int chain = text[0] - 'A';
+    const std::string rest = text.substr(1);
+    double value = 0.0;
+    if (rest.empty() || !OnlyCharsOf(rest, ids::kChainedChars) || !ScanNumber(rest, value)) {
+        error.emplace(ids::kBadStationText, shown, LoadResourceString(ids::kReasonChainedChars));
+        return false;
+    }
+    value *= sign;
+    if (chain > count) {
+        error.emplace(ids::kBadUnchainedText, shown,
+                      FormatResource(ids::kReasonNoSuchChain, ChainLetter(chain).c_str(),
+                                     ChainLetter(count).c_str()));
+        return false;
+    }
+    // Lettered text is what files hold; the library writes it rounded to the
+    // precision, and a station within the lookup slack of a break's Before
+    // is written on the chain behind it. Both must read back.
+    const double slack = 0.5 * GetStationTolerance() + kChainLookupSlack + 1e-9 * std::fabs(value);
+    if (chain > 0 && value < m_breaks[chain - 1].After - slack) {
+        error.emplace(ids::kOutsideChain, shown,
+                      FormatResource(ids::kReasonBeforeChainStart, ChainLetter(chain).c_str(),
+                                     m_breaks[chain - 1].GetText().c_str()));
+        return false;
+    }
+    if (chain < count && value > m_breaks[chain].Before + slack) {
+        error.emplace(ids::kOutsideChain, shown,
+                      FormatResource(ids::kReasonAfterChainEnd, ChainLetter(chain).c_str(),
+                                     m_breaks[chain].GetText().c_str()));
+        return false;
+    }
+    station = ContinuousOf(chain, value);
+    return true;
+}
+
+bool ChainTable::ParseStake(const std::string& text, double& station) const {
+    std::optional<QDLException> error;
+    if (Parse(text, station, error)) return true;
+    g_lastStationTextError = std::move(error);
+    return false;
+}
+
+double ChainTable::ParseStakeOrThrow(const std::string& text) const {
+    std::optional<QDLException> error;
+    double station = 0.0;
+    if (!Parse(text, station, error)) throw *error;
+    return station;
+}
+
+bool ChainTable::ParseStakeAndReport(const std::string& text, double& station) {
+    if (GetCurrentChainTable().ParseStake(text, station)) return true;
+    if (g_lastStationTextError) ShowError(g_lastStationTextError->GetErrorMessage());
+    ClearLastStationTextError();
+    return false;
+}
+
+const QDLException* GetLastStationTextError() {
+    return g_lastStationTextError ? &*g_lastStationTextError : nullptr;
+}
+
+void ClearLastStationTextError() { g_lastStationTextError.reset(); }
+
+// Whole-interval stations ------------------------------------------------------
+
+double ChainTable::NextIntervalStation(double station, double& interval) const {
+    if (!(interval > 0.0) || !std::isfinite(interval)) return std::numeric_limits<double>::max();
+    int next = 0;
+    const double stake = StakeOf(station, &next);
+    double r = (std::floor((stake + kIntervalSlack) / interval) + 1.0) * interval;
+    if (!IsEmpty() && next < GetBreakCount() && r >= m_breaks[next].Before) {
+        r = m_breaks[next].Before;
+        interval = 0.0;
+    }
+    return ContinuousOf(next, r);
+}
+
+double ChainTable::NextIntervalStation(double station, int& interval) const {
+    double step = interval;
+    const double result = NextIntervalStation(station, step);
+    if (step == 0.0) interval = 0;
+    return result;
+}
+
+// Persistence ----------------------------------------------------------------
+
+void ChainTable::Serialize(ObjectArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << kSchema << static_cast<std::int32_t>(GetBreakCount());
+        for (const ChainBreak& brk : m_breaks) ar << ChainBreak::kSchema << brk.After << brk.Before;
+        return;
+    }
+    std::int32_t schema = 0;
+    std::int32_t count = 0;
+    ar >> schema;
+    if (schema != kSchema) ar.ThrowBadClass("chain table schema " + std::to_string(schema));
+    ar >> count;
+    if (count < 0) ar.ThrowBadClass("chain table with " + std::to_string(count) + " breaks");
+    // Read break by break: a count larger than the stream runs into its end
+    // instead of into a huge allocation.
+    GrowArray<ChainBreak> breaks;
+    for (std::int32_t i = 0; i < count; ++i) {
+        ChainBreak brk;
+        ar >> schema;
+        if (schema != ChainBreak::kSchema) ar.ThrowBadClass("chain break schema " + std::to_string(schema));
+        ar >> brk.After >> brk.Before;
+        breaks.Add(brk);
+    }
+    m_breaks = std::move(breaks);
+}
+
+void ChainTable::StoreTo(DataArchive& ar) const {
+    const bool legacy = ar.IsLegacyLayout();
+    if (legacy) ar << static_cast<int>(kSchema);
+    ar << static_cast<int>(GetBreakCount());
+    for (const ChainBreak& brk : m_breaks) {
+        if (legacy) ar << static_cast<int>(ChainBreak::kSchema);
+        ar << Precision(4) << brk.After << brk.Before << EndRecord;
+    }
+}
+
+void ChainTable::LoadFrom(DataArchive& ar) {
+    const bool schemaWords = ar.IsLegacyLayout() && ar.GetDocumentVersion() <= 500;
+    int schema = 0;
+    if (schemaWords) {
+        ar >> schema;
+        if (schema != kSchema)
+            ar.ThrowError(QArchiveException::BadFormat,
+                          "chain table schema 4 expected, found " + std::to_string(schema));
+    }
+    int count = 0;
+    ar >> count;
+    // A break takes at least two doubles in the binary forms, and at least two
+    // one-character tokens with their separators in text; the first break of
+    // a text table shares the record already read.
+    const std::int64_t remaining = ar.RemainingBytes();
+    const std::int64_t minimum = ar.IsTextForm() ? 4 : 16;
+    const std::int64_t inRecord = ar.IsTextForm() ? 1 : 0;
+    if (count < 0 || (remaining >= 0 && count > remaining / minimum + inRecord))
+        ar.ThrowError(QArchiveException::BadFormat,
+                      "chain table with " + std::to_string(count) + " breaks does not fit the file");
+    GrowArray<ChainBreak> breaks;
+    breaks.SetSize(0, std::min(count, 64));
+    for (int i = 0; i < count; ++i) {
+        if (schemaWords) {
+            ar >> schema;
+            if (schema != ChainBreak::kSchema)
+                ar.ThrowError(QArchiveException::BadFormat,
+                              "chain break schema 3 expected, found " + std::to_string(schema));
+        }
+        ChainBreak brk;
+        ar >> Precision(4) >> brk.After >> brk.Before >> EndRecord;
+        if (!std::isfinite(brk.After) || !std::isfinite(brk.Before))
+            ar.ThrowError(QArchiveException::BadFormat, "a chain break is not a finite number");
+        breaks.Add(brk);
+    }
+    m_breaks = std::move(breaks);
+}
+
+}  // namespace qdat

@@ -1,0 +1,160 @@
+// ChainBreak and ChainTable: the station equations of one alignment, and the
+// conversions between continuous stations (metres along the centre line) and
+// the stake stations and station texts that users see.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "docbase/GrowArray.h"
+#include "docbase/QArchiveException.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+class DataArchive;
+class ObjectArchive;
+
+// One station equation: the stake station Before, on the chain behind the
+// break, continues as the stake station After.
+class ChainBreak {
+public:
+    static constexpr std::int32_t kSchema = 3;
+
+    ChainBreak() = default;
+    ChainBreak(double before, double after) : Before(before), After(after) {}
+
+    // After - Before: positive where the stake stations jump forward (a
+    // range of stations is skipped), negative where they run back and overlap.
+    double Length() const { return After - Before; }
+
+    // Reads Before and After from break text (the resource break format).
+    // False, with the break unchanged, when the text does not hold two finite
+    // numbers. On success the text is kept as the break's scratch text.
+    bool ParseText(const std::string& breakText);
+    // The break written with the resource break format.
+    std::string GetText() const;
+
+    bool operator==(const ChainBreak& other) const {
+        return Before == other.Before && After == other.After;
+    }
+
+    std::string text;  // scratch text, filled by the text operations
+    double Before = 0.0;
+    double After = 0.0;
+};
+
+class ChainTable {
+public:
+    static constexpr std::int32_t kSchema = 4;
+    static constexpr int kMaxBreaks = 25;
+
+    ChainTable() = default;
+    ChainTable(const ChainTable&) = default;
+    ChainTable& operator=(const ChainTable&) = default;  // prefix and every break
+
+    // Error codes, raised as QDLException with the code as message number.
+    enum ErrorCode {
+        BadStationText = 10,   // not a number after the letter / bad characters / bad index
+        BadUnchainedText = 11, // bad characters without breaks / no such chain letter
+        OutsideChain = 12,     // outside the chain named, or in a skipped range
+        TooManyBreaks = 13,    // a 26th break added
+        AmbiguousStation = 19, // a stake station without letter on several chains
+    };
+
+    // Breaks ------------------------------------------------------------
+    // Appends a break read from break text; error 13 when the table already
+    // holds 25 breaks, error 10 when the text is not a break. Returns the index.
+    int AddBreak(const std::string& breakText);
+    // The same for a break given by its two stake stations.
+    int AddBreak(double before, double after);
+    // Inserts a break read from text at index; an index at or past the end
+    // grows the table with empty breaks. No count limit applies.
+    void InsertBreak(int index, const std::string& breakText);
+    void RemoveBreak(int index);
+    void RemoveAllBreaks() { m_breaks.RemoveAll(); }
+    int GetBreakCount() const { return m_breaks.GetSize(); }
+    bool IsEmpty() const { return m_breaks.IsEmpty(); }
+    // The break at index; error 10 when out of range.
+    const ChainBreak& GetBreak(int index) const;
+    void SetBreak(int index, const ChainBreak& value);
+    // Orders the breaks along the alignment (stable; see the source).
+    void SortBreaks();
+
+    void SetPrefix(const std::string& prefix) { m_strPrefix = prefix; }
+    const std::string& GetPrefix() const { return m_strPrefix; }
+
+    double GetBreakLength(int index) const { return GetBreak(index).Length(); }
+    // Before / After of the break in kilometre form, without chain conversion.
+    std::string BreakBeforeText(int index) const;
+    std::string BreakAfterText(int index) const;
+    // The continuous station at which break index occurs; error 10 when the
+    // index is out of range.
+    QStation BreakStartStation(int index) const;
+
+    // Continuous and stake stations -------------------------------------
+    // The chain that holds a continuous station (-1 for an empty table) and
+    // the stake station on it. A station within 0.00001 of a break's Before
+    // stays on the chain behind the break.
+    int ChainIndexOf(double station, double& stake) const;
+    int ChainIndexOfStation(const QStation& station) const;
+    // Stake station of a continuous station for the kilometre forms: breaks
+    // are passed only by stations strictly beyond their Before. The index of
+    // the first break not passed is stored in firstNotPassed when given.
+    double StakeOf(double station, int* firstNotPassed = nullptr) const;
+    // Continuous station of a stake station on chain index.
+    double ContinuousOf(int chain, double stake) const;
+
+    // Station text ------------------------------------------------------
+    // Chain-letter form ("B1070.000"): the form stations are written in files.
+    std::string FormatStakeLettered(double station) const;
+    // Kilometre form of the stake station with the resource kilometre format.
+    std::string FormatStake(double station) const;
+    // Kilometre form of the stake station with "km+".
+    std::string FormatStakePlus(double station) const;
+    // Kilometre form of the value itself, without chain conversion.
+    std::string FormatKilometre(double value) const;
+
+    // Parses station text. The non-throwing form keeps its error as the last
+    // station-text error and leaves station unchanged.
+    bool ParseStake(const std::string& text, double& station) const;
+    double ParseStakeOrThrow(const std::string& text) const;
+    // Parses with the current chain table; on failure shows the error to the
+    // user through the current user interface, discards it and returns false.
+    static bool ParseStakeAndReport(const std::string& text, double& station);
+
+    // The next whole-interval stake station after a continuous station, as a
+    // continuous station. When the next one would lie at or beyond the next
+    // break, the break's own station is returned and interval is set to 0.
+    // A non-positive or non-finite interval has no next station: the result
+    // is the largest finite double.
+    double NextIntervalStation(double station, int& interval) const;
+    double NextIntervalStation(double station, double& interval) const;
+
+    // Persistence ---------------------------------------------------------
+    // Whole-object form: schema 4, count, then per break schema 3, After,
+    // Before. The prefix is not part of it.
+    void Serialize(ObjectArchive& ar);
+    // Document-archive form; schema words only in the legacy layout.
+    void LoadFrom(DataArchive& ar);
+    void StoreTo(DataArchive& ar) const;
+
+    bool operator==(const ChainTable& other) const {
+        return m_strPrefix == other.m_strPrefix && m_breaks == other.m_breaks;
+    }
+
+private:
+    std::string KilometreForm(double value, bool plusFormat) const;
+    [[noreturn]] void ThrowIndexError(int index) const;
+    bool Parse(const std::string& text, double& station, std::optional<QDLException>& error) const;
+
+    GrowArray<ChainBreak> m_breaks;
+    std::string m_strPrefix;
+};
+
+// The last station-text error of a non-throwing parse: null when none.
+const QDLException* GetLastStationTextError();
+void ClearLastStationTextError();
+
+}  // namespace qdat

@@ -1,0 +1,193 @@
+// QStation: tolerant comparisons, the process-wide precision, station text
+// through the current chain table, and streaming in both archives.
+#include "station/QStation.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+#include "docbase/DataArchive.h"
+#include "host/HostUi.h"
+#include "host/ObjectArchive.h"
+#include "host/Resources.h"
+#include "station/ChainTable.h"
+#include "station/StationStrings.h"
+
+namespace qdat {
+
+namespace {
+
+// Stations print with at most this many decimals: the kilometre form counts
+// the metre part in units of the last place in a 64-bit integer, and finer
+// tolerances are below the resolution of a double at road lengths anyway.
+constexpr int kMaxStationPrecision = 15;
+
+int g_stationPrecision = 3;
+double g_stationTolerance = 0.001;
+
+// Tolerance of comparisons with the double on the left.
+constexpr double kDoubleEqualTolerance = 0.000001;
+
+}  // namespace
+
+int GetStationPrecision() { return g_stationPrecision; }
+double GetStationTolerance() { return g_stationTolerance; }
+
+void SetStationPrecisionValue(int precision) {
+    if (precision < 0) precision = 0;
+    if (precision > kMaxStationPrecision) precision = kMaxStationPrecision;
+    g_stationPrecision = precision;
+    g_stationTolerance = std::pow(0.1, precision);
+}
+
+bool SetStationPrecision(const std::string& text) {
+    // Message 88 is a single "%d": scan it the way scanf would (leading blanks,
+    // an optional sign, digits, anything after them ignored), but refuse
+    // numbers out of range instead of letting them wrap.
+    std::size_t pos = 0;
+    while (pos < text.size() && std::isspace(static_cast<unsigned char>(text[pos]))) ++pos;
+    if (pos < text.size() && text[pos] == '+') ++pos;
+    int value = 0;
+    const char* first = text.data() + pos;
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, value);
+    if (ec != std::errc() || end == first) {
+        // A precision too large for an int is still a precision: the most
+        // decimals we print (or none, for a huge negative one).
+        if (ec == std::errc::result_out_of_range) {
+            SetStationPrecisionValue(*first == '-' ? 0 : kMaxStationPrecision);
+            return true;
+        }
+        return false;
+    }
+    SetStationPrecisionValue(value);
+    return true;
+}
+
+std::string GetStationPrecisionText() {
+    return FormatResource(station_strings::kPrecisionFormat, g_stationPrecision);
+}
+
+const RuntimeClass QStation::classRecord{"QStation", &QObject::classRecord,
+                                         [] { return std::make_unique<QStation>(); }};
+
+QStation& QStation::operator=(const std::string& text) {
+    m_dValue = GetCurrentChainTable().ParseStakeOrThrow(text);
+    return *this;
+}
+
+bool QStation::operator==(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) < g_stationTolerance; }
+bool QStation::operator!=(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) >= g_stationTolerance; }
+bool QStation::operator>(const QStation& t) const { return m_dValue >= t.m_dValue + g_stationTolerance; }
+bool QStation::operator>=(const QStation& t) const { return m_dValue > t.m_dValue - g_stationTolerance; }
+bool QStation::operator<(const QStation& t) const { return m_dValue <= t.m_dValue - g_stationTolerance; }
+bool QStation::operator<=(const QStation& t) const { return m_dValue < t.m_dValue + g_stationTolerance; }
+bool QStation::operator==(double y) const { return std::fabs(m_dValue - y) < g_stationTolerance; }
+bool QStation::operator!=(double y) const { return std::fabs(m_dValue - y) >= g_stationTolerance; }
+bool QStation::operator>(double y) const { return m_dValue >= y + g_stationTolerance; }
+bool QStation::operator>=(double y) const { return m_dValue > y - g_stationTolerance; }
+// Strictly below: a station exactly one tolerance below a double is not less.
+bool QStation::operator<(double y) const { return m_dValue < y - g_stationTolerance; }
+bool QStation::operator<=(double y) const { return m_dValue < y + g_stationTolerance; }
+
+bool operator==(double x, const QStation& t) { return std::fabs(x - t.GetValue()) < kDoubleEqualTolerance; }
+bool operator!=(double x, const QStation& t) { return !(x == t); }
+bool operator<(double x, const QStation& t) { return x < t.GetValue(); }
+bool operator<=(double x, const QStation& t) { return x <= t.GetValue(); }
+bool operator>(double x, const QStation& t) { return x > t.GetValue(); }
+bool operator>=(double x, const QStation& t) { return x >= t.GetValue(); }
+QStation operator+(double x, const QStation& t) { return x + t.GetValue(); }
+QStation operator-(double x, const QStation& t) { return x - t.GetValue(); }
+QStation operator*(double x, const QStation& t) { return x * t.GetValue(); }
+QStation operator/(double x, const QStation& t) { return x / t.GetValue(); }
+
+std::string QStation::GetText() const { return GetCurrentChainTable().FormatStakeLettered(m_dValue); }
+std::string QStation::GetKmText() const { return GetCurrentChainTable().FormatStake(m_dValue); }
+std::string QStation::GetPlusText() const { return GetCurrentChainTable().FormatStakePlus(m_dValue); }
+std::string QStation::GetRawKmText() const { return GetCurrentChainTable().FormatKilometre(m_dValue); }
+
+std::string QStation::GetMetresText() const {
+    const std::string km = GetKmText();
+    const std::size_t plus = km.find('+');
+    return plus == std::string::npos ? km : km.substr(plus);
+}
+
+bool QStation::ParseText(const std::string& text) {
+    double value = m_dValue;
+    if (!ChainTable::ParseStakeAndReport(text, value)) return false;
+    m_dValue = value;
+    return true;
+}
+
+QStation QStation::NextRoundStation(int& step) const {
+    return GetCurrentChainTable().NextIntervalStation(m_dValue, step);
+}
+
+QStation QStation::NextRoundStation(double& step) const {
+    return GetCurrentChainTable().NextIntervalStation(m_dValue, step);
+}
+
+void QStation::Serialize(ObjectArchive& ar) {
+    if (ar.IsStoring())
+        ar << m_dValue;
+    else
+        ar >> m_dValue;
+}
+
+DataArchive& operator<<(DataArchive& ar, const QStation& s) {
+    if (ar.IsTextForm()) {
+        if (ar.IsStationAsNumber())
+            ar.AppendToken(DataArchive::FormatFixed(s.GetValue(), ar.GetPrecision()));
+        else
+            ar.AppendToken(s.GetText());
+    } else {
+        ar.WriteStationValue(s.GetValue());
+    }
+    return ar;
+}
+
+DataArchive& operator>>(DataArchive& ar, QStation& s) {
+    double value = 0.0;
+    if (ar.IsTextForm()) {
+        const std::string token = ar.NextToken();
+        if (ar.IsStationAsNumber()) {
+            if (!DataArchive::ScanDouble(token, value))
+                ar.ThrowError(QArchiveException::BadFormat, "a station number expected, found \"" + token + "\"");
+        } else if (!GetCurrentChainTable().ParseStake(token, value)) {
+            // The user sees why the station text is wrong, then the read fails.
+            const QDLException* error = GetLastStationTextError();
+            const std::string message = error ? error->GetErrorMessage() : std::string();
+            ClearLastStationTextError();
+            ShowError(message);
+            ar.ThrowError(QArchiveException::BadFormat, message);
+        }
+    } else {
+        value = ar.ReadStationValue();
+    }
+    // Every computation on stations assumes they are ordered numbers; a file
+    // with a NaN or an infinity as a station is corrupt.
+    if (!std::isfinite(value))
+        ar.ThrowError(QArchiveException::BadFormat, "a station is not a finite number");
+    s.SetValue(value);
+    return ar;
+}
+
+ChainTable& GetCurrentChainTable() {
+    // Created on first use, so that static initialisers of other modules can
+    // already convert stations; lives until the library unloads.
+    static ChainTable current;
+    return current;
+}
+
+bool HasChainBreaks() { return GetCurrentChainTable().GetBreakCount() > 0; }
+
+void ClearChainBreaks() { GetCurrentChainTable().RemoveAllBreaks(); }
+
+double ToStakeStation(double station) {
+    double stake = station;
+    GetCurrentChainTable().ChainIndexOf(station, stake);
+    return stake;
+}
+
+}  // namespace qdat
