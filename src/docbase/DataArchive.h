@@ -214,6 +214,7 @@ private:
     void WriteHeaderAndSignature();
     std::string ReadSignatureLine(bool textForm, bool& lengthPrefixed);
     std::uint32_t ReadStringLength();
+    std::string ReadRawString();
     void WriteStringLength(std::size_t length);
     void Scramble(unsigned char* bytes, std::size_t count);
     void Unscramble(unsigned char* bytes, std::size_t count);
@@ -230,6 +231,7 @@ private:
     bool m_bDirectBuffer = false;
     std::string m_strFileName;
     int m_nLine = 0;
+    int m_nLineBase = 0;  // lines taken by the signature, so messages name real file lines
     std::uint32_t m_nFlags = 0;
     unsigned m_nMode = 0;
     bool m_bUserBuf = false;

@@ -90,7 +90,9 @@ public:
     void OnCloseDocument() override;
     void SetTitle(const std::string& title) override;
     bool IsModified() const override;
-    std::unique_ptr<File> GetFile(const std::string& path, unsigned openFlags);
+    // Opens path through a mirror file; null on failure, with the reason in
+    // *error when given.
+    std::unique_ptr<File> GetFile(const std::string& path, unsigned openFlags, std::string* error = nullptr);
     void ReleaseFile(std::unique_ptr<File> file, bool abort);
 
     // The document's own operations.
@@ -167,7 +169,6 @@ private:
     void SetFlag(std::uint32_t bit, bool on) {
         if (on) m_pData->FormatFlags |= bit; else m_pData->FormatFlags &= ~bit;
     }
-    bool SaveThrough(const std::string& path, bool legacy);
 
     std::unique_ptr<DocumentData> m_pData;
 };

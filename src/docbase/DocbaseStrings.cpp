@@ -1,0 +1,28 @@
+// Built-in English texts of the document framework's numbered messages.
+// Printf formats take exactly the arguments noted; a language file must keep them.
+#include "host/Resources.h"
+
+namespace qdat {
+namespace {
+const ResourceTable kDocbaseStrings{
+    // (path) asked after opening a file whose rows are out of station order
+    {9, "The file %s is not in station order.\nSort it now?"},
+    // QDLException without a first insert
+    {13, "An unexpected error occurred."},
+    // (line number) prefix of an archive warning; the warning text follows a comma
+    {22, "Line %d"},
+    // (file path, position) a token, tag or record does not have the expected form
+    {249, "Bad data in file %s at %s."},
+    // (file path) causes 3 and 4 of an archive error
+    {2000, "The file %s cannot be read."},
+    {2001, "The file %s cannot be written."},
+    // (file path, position) generic inconsistency and premature end of the data
+    {2002, "Error in file %s at %s."},
+    // (number) positions named in archive messages: text line or byte offset
+    {2010, "line %lld"},
+    {2011, "byte offset %lld"},
+    // (file name) shown once per project for a file written by an older version
+    {263, "The file %s was written by an older version.\nIt will be saved again in the current format."},
+};
+}  // namespace
+}  // namespace qdat

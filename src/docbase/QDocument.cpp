@@ -1,0 +1,325 @@
+#include "docbase/QDocument.h"
+
+#include "host/HostFile.h"
+#include "host/HostUi.h"
+#include "host/Resources.h"
+
+namespace qdat {
+
+namespace {
+const void* g_railwayMode = nullptr;
+bool g_oldVersionNoticeArmed = true;
+
+constexpr std::uint32_t kFlagsAfterRead = FormatFlag::NotLoading | FormatFlag::TextForm;
+constexpr std::uint32_t kMinimumListenerVersion = 580;
+
+void Report(const std::exception& e) {
+    if (const auto* host = dynamic_cast<const HostException*>(&e)) host->ReportError();
+    else ShowError(e.what());
+}
+}  // namespace
+
+const RuntimeClass QDocument::classRecord{"QDocument", &HostDocument::classRecord,
+                                          [] { return std::make_unique<QDocument>(); }};
+
+// ---------------------------------------------------------------------------
+// DocumentData: listeners are asked in list order; the first veto wins.
+
+bool DocumentData::CanSave(const std::string& path) {
+    for (auto pos = Listeners.GetHeadPosition(); pos;)
+        if (!Listeners.GetNext(pos)->OnBeforeSave(path)) return false;
+    return true;
+}
+
+void DocumentData::Saved(const std::string& path) {
+    for (auto pos = Listeners.GetHeadPosition(); pos;) Listeners.GetNext(pos)->OnAfterSave(path);
+}
+
+bool DocumentData::CanOpen(const std::string& path) {
+    for (auto pos = Listeners.GetHeadPosition(); pos;)
+        if (!Listeners.GetNext(pos)->OnBeforeOpen(path)) return false;
+    return true;
+}
+
+void DocumentData::Opened(const std::string& path) {
+    for (auto pos = Listeners.GetHeadPosition(); pos;) Listeners.GetNext(pos)->OnAfterOpen(path);
+}
+
+bool DocumentData::Closing(const std::string& path) {
+    for (auto pos = Listeners.GetHeadPosition(); pos;)
+        if (!Listeners.GetNext(pos)->OnClose(path)) return false;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+
+QDocument::QDocument() : m_pData(std::make_unique<DocumentData>()) {}
+
+QDocument::QDocument(std::unique_ptr<DocumentData> data) : m_pData(std::move(data)) {
+    if (!m_pData) m_pData = std::make_unique<DocumentData>();
+}
+
+QDocument::~QDocument() = default;
+
+void QDocument::SetRailwayMode(const void* value) { g_railwayMode = value; }
+const void* QDocument::GetRailwayMode() { return g_railwayMode; }
+void QDocument::ArmOldVersionNotice(bool armed) { g_oldVersionNoticeArmed = armed; }
+bool QDocument::IsOldVersionNoticeArmed() { return g_oldVersionNoticeArmed; }
+
+std::string QDocument::TypeStringField(const std::string& typeString, int index) {
+    std::size_t start = 0;
+    for (int i = 0; i < index; ++i) {
+        start = typeString.find('\n', start);
+        if (start == std::string::npos) return {};
+        ++start;
+    }
+    const std::size_t end = typeString.find('\n', start);
+    return typeString.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+bool QDocument::OnNewDocument() {
+    DeleteContents();
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    return true;
+}
+
+void QDocument::OnCloseDocument() {
+    m_pData->Closing(m_strPathName);
+    m_strPathName.clear();
+    HostDocument::OnCloseDocument();
+}
+
+void QDocument::SetTitle(const std::string& title) { m_strTitle = title; }
+
+bool QDocument::IsModified() const { return m_pData->IsContentModified() || m_bModified; }
+
+std::unique_ptr<File> QDocument::GetFile(const std::string& path, unsigned openFlags, std::string* error) {
+    auto file = std::make_unique<MirrorFile>();
+    try {
+        file->Open(path, openFlags);
+    } catch (const FileException& e) {
+        if (error) *error = e.GetErrorMessage();
+        return nullptr;
+    }
+    return file;
+}
+
+void QDocument::ReleaseFile(std::unique_ptr<File> file, bool abort) {
+    if (!file) return;
+    if (abort) file->Abort();
+    else file->Close();
+}
+
+int QDocument::SerializeContent(DataArchive& ar) { return ar.IsStoring() ? 1 : 0; }
+
+bool QDocument::ParseSignature(const std::string&) {
+    m_pData->FileVersion = 0;
+    return false;
+}
+
+// ---------------------------------------------------------------------------
+// Open and read
+
+bool QDocument::OnOpenDocument(const std::string& path) {
+    if (path.empty()) {
+        const std::string type = GetTypeString();
+        FileDialogRequest request;
+        request.filters.push_back({type, "*" + TypeStringField(type, 4)});
+        request.defaultExtension = TypeStringField(type, 4);
+        auto chosen = CurrentUi().ChooseOpenFile(request);
+        if (!chosen || chosen->empty()) return false;
+        return OnOpenDocument(*chosen);
+    }
+    if (!m_pData->CanOpen(path)) return false;
+    std::string error;
+    auto file = GetFile(path, File::ModeRead | File::ShareDenyWrite, &error);
+    if (!file) {
+        ShowError(error);
+        return false;
+    }
+    SetModifiedFlag(true);
+    m_pData->FormatFlags &= ~FormatFlag::NotLoading;
+    if (!ReadFromFile(*file)) {
+        m_pData->FormatFlags |= FormatFlag::NotLoading;
+        ReleaseFile(std::move(file), true);
+        return false;
+    }
+    try {
+        ReleaseFile(std::move(file), false);
+        SetModifiedFlag(m_pData->FileVersion < m_pData->CurrentVersion);
+        SetFilePath(path);
+        if (NeedsRepair()) {
+            const std::string question = FormatResource(9, path.c_str());
+            if (AskYesNo(question) && Repair()) SetModifiedFlag(true);
+        }
+    } catch (const HostException& e) {
+        e.ReportError();
+    }
+    m_pData->FormatFlags |= FormatFlag::NotLoading;
+    m_pData->Opened(path);
+    // An old or repaired file is written back at once in the current version.
+    if (IsModified()) OnSaveDocument(path);
+    return true;
+}
+
+bool QDocument::ReadFromFile(File& file) {
+    DeleteContents();
+    m_strPathName.clear();
+    try {
+        DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, 4096, nullptr, this);
+        if (m_pData->FileVersion < m_pData->CurrentVersion && g_oldVersionNoticeArmed &&
+            !(m_pData->FormatFlags & FormatFlag::NotLoading)) {
+            CurrentUi().ShowMessage(FormatResource(263, file.GetFileName().c_str()), MessageKind::Information,
+                                    MessageButtons::Ok);
+            g_oldVersionNoticeArmed = false;
+        }
+        SerializeContent(ar);
+        ar.Close();
+    } catch (const std::exception& e) {
+        // The header, the signature or the content is unreadable: nothing of it stays.
+        DeleteContents();
+        Report(e);
+        return false;
+    }
+    m_pData->FormatFlags = kFlagsAfterRead;
+    return true;
+}
+
+// ---------------------------------------------------------------------------
+// Save and write
+
+bool QDocument::OnSaveDocument(const std::string& path) {
+    SetTextForm(true);
+    SetTaggedForm(false);
+    SetScrambledForm(false);
+    SetLegacyLayout(false);
+    if (!m_pData->CanSave(path)) return false;
+    std::string error;
+    auto file = GetFile(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive, &error);
+    if (!file) {
+        ShowError(error);
+        return false;
+    }
+    try {
+        if (!WriteToFile(*file)) {
+            ReleaseFile(std::move(file), true);
+            return false;
+        }
+        // Closing the mirror file replaces the target; if that fails the old
+        // file is still in place and the save has failed.
+        ReleaseFile(std::move(file), false);
+    } catch (const std::exception& e) {
+        if (file) ReleaseFile(std::move(file), true);
+        Report(e);
+        return false;
+    }
+    SetModifiedFlag(false);
+    SetTitle(FileTitleOf(path));
+    SetFilePath(path);
+    m_pData->Saved(path);
+    if (m_pData->OwnerProject) m_pData->OwnerProject->OnEntrySaved(m_pData->ProjectEntryId, m_strPathName);
+    return true;
+}
+
+bool QDocument::WriteToFile(File& file) {
+    if (g_railwayMode) SetRailwayVariant(true);
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, 4096, nullptr, this);
+    SerializeContent(ar);
+    ar.Close();
+    return true;
+}
+
+bool QDocument::SaveLegacyCopy(const std::string& path) {
+    if (!m_pData->CanSave(path)) return false;
+    std::string error;
+    auto file = GetFile(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive, &error);
+    if (!file) {
+        ShowError(error);
+        return false;
+    }
+    try {
+        if (!WriteLegacyToFile(*file)) {
+            ReleaseFile(std::move(file), true);
+            return false;
+        }
+        ReleaseFile(std::move(file), false);
+    } catch (const std::exception& e) {
+        if (file) ReleaseFile(std::move(file), true);
+        Report(e);
+        return false;
+    }
+    SetModifiedFlag(false);
+    m_pData->Saved(path);
+    return true;
+}
+
+bool QDocument::WriteLegacyToFile(File& file) {
+    const std::uint32_t remembered = m_pData->FormatFlags;
+    // The document's own form flags come back whether the write succeeds or not,
+    // so a failed legacy copy cannot turn later saves into legacy writes.
+    struct Restore {
+        DocumentData& data;
+        std::uint32_t flags;
+        ~Restore() { data.FormatFlags = flags; }
+    } restore{*m_pData, remembered};
+    SetTextForm(false);
+    SetTaggedForm(false);
+    SetScrambledForm(false);
+    SetLegacyLayout(true);
+    return WriteToFile(file);
+}
+
+void QDocument::SetFilePath(const std::string& path) {
+    m_strPathName = MakeAbsolutePath(path);
+    const std::string title = FileTitleOf(m_strPathName);
+    if (!title.empty() && title.size() < 256) SetTitle(title);
+    if (GetViewCount() > 0) CurrentUi().AddRecentFile(m_strPathName);
+}
+
+bool QDocument::SaveWithPrompt() {
+    if (!IsModified()) return true;
+    if (!m_strPathName.empty()) return OnSaveDocument(m_strPathName);
+    const std::string type = GetTypeString();
+    const std::string filterName = TypeStringField(type, 3);
+    const std::string extension = TypeStringField(type, 4);
+    std::string proposed = m_strTitle.substr(0, m_strTitle.find_first_of(" #%;/\\"));
+    if (!extension.empty()) proposed += extension;
+    FileDialogRequest request;
+    if (!filterName.empty() && !extension.empty()) {
+        request.filters.push_back({filterName, "*" + extension});
+        request.defaultExtension = extension.substr(extension[0] == '.' ? 1 : 0);
+    }
+    request.filters.push_back({"All Files (*.*)", "*.*"});
+    request.selectedFilter = 0;
+    request.initialName = proposed.substr(0, 259);
+    auto chosen = CurrentUi().ChooseSaveFile(request);
+    if (!chosen || chosen->empty()) return false;
+    return OnSaveDocument(*chosen);
+}
+
+// ---------------------------------------------------------------------------
+// Listeners
+
+void QDocument::AddListener(DocumentListener* listener) {
+    if (!listener) return;
+    if ((listener->GetInterfaceVersion() & 0xFFFF) < kMinimumListenerVersion) return;
+    m_pData->Listeners.AddTail(listener);
+}
+
+void QDocument::RemoveListener(DocumentListener* listener) {
+    if (auto pos = m_pData->Listeners.Find(listener)) m_pData->Listeners.RemoveAt(pos);
+}
+
+bool ReadDocumentFile(QDocument& doc, const std::string& path) {
+    File file;
+    try {
+        file.Open(path, File::ModeRead);
+    } catch (const FileException& e) {
+        e.ReportError();
+        return false;
+    }
+    return doc.ReadFromFile(file);
+}
+
+}  // namespace qdat

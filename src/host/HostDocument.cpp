@@ -1,0 +1,19 @@
+#include "host/HostDocument.h"
+
+namespace qdat {
+
+const RuntimeClass HostDocument::classRecord{"CDocument", &QObject::classRecord, nullptr};
+
+bool HostDocument::OnNewDocument() {
+    DeleteContents();
+    m_strPathName.clear();
+    SetModifiedFlag(false);
+    return true;
+}
+
+void HostDocument::OnCloseDocument() {
+    DeleteContents();
+    m_nViews = 0;
+}
+
+}  // namespace qdat
