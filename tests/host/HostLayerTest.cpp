@@ -1,0 +1,205 @@
+// The platform layer: mirror file, language resources, run-time class records,
+// the named-interface registry and the default user interface.
+#include <sys/stat.h>
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "host/HostException.h"
+#include "host/HostFile.h"
+#include "host/HostUi.h"
+#include "host/NamedInterfaces.h"
+#include "host/Resources.h"
+#include "host/RuntimeClass.h"
+#include "support/TestSupport.h"
+
+namespace qdat {
+namespace {
+
+using test::ReadFileBytes;
+using test::TempDir;
+using test::WriteFileBytes;
+
+std::size_t FilesIn(const TempDir& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.Root()), {}));
+}
+
+TEST(MirrorFile, CloseReplacesTargetKeepingPermissions) {
+    TempDir dir;
+    const std::string path = dir.Path("t.dat");
+    WriteFileBytes(path, "old");
+    ::chmod(path.c_str(), 0604);
+    MirrorFile f;
+    f.Open(path, File::ModeCreate | File::ModeReadWrite);
+    f.Write("new bytes", 9);
+    EXPECT_EQ(ReadFileBytes(path), "old") << "the target is untouched until the close";
+    EXPECT_EQ(FilesIn(dir), 2u);
+    f.Close();
+    EXPECT_EQ(ReadFileBytes(path), "new bytes");
+    EXPECT_EQ(FilesIn(dir), 1u);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0604u);
+}
+
+TEST(MirrorFile, AbortAndDestructionLeaveTheOldFile) {
+    TempDir dir;
+    const std::string path = dir.Path("t.dat");
+    WriteFileBytes(path, "old");
+    {
+        MirrorFile f;
+        f.Open(path, File::ModeCreate | File::ModeReadWrite);
+        f.Write("x", 1);
+        f.Abort();
+    }
+    {
+        MirrorFile f;
+        f.Open(path, File::ModeCreate | File::ModeReadWrite);
+        f.Write("y", 1);
+    }  // destroyed without a close: the same as an abort
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    EXPECT_EQ(FilesIn(dir), 1u);
+}
+
+TEST(MirrorFile, NewFileAndErrors) {
+    TempDir dir;
+    MirrorFile f;
+    f.Open(dir.Path("n.dat"), File::ModeCreate | File::ModeReadWrite);
+    f.Write("abc", 3);
+    f.Close();
+    EXPECT_EQ(ReadFileBytes(dir.Path("n.dat")), "abc");
+
+    File missing;
+    try {
+        missing.Open(dir.Path("none/x.dat"), File::ModeRead);
+        FAIL();
+    } catch (const FileException& e) {
+        EXPECT_EQ(e.GetCause(), FileException::FileNotFound);
+        EXPECT_NE(std::string(e.what()).find("none/x.dat"), std::string::npos);
+    }
+    File folder;
+    EXPECT_THROW(folder.Open(dir.Root().string(), File::ModeRead), FileException);
+}
+
+TEST(MemoryFile, ReadWriteSeek) {
+    MemoryFile m("hello", "m");
+    char buf[8] = {};
+    EXPECT_EQ(m.Read(buf, 3), 3u);
+    EXPECT_EQ(std::string(buf, 3), "hel");
+    EXPECT_EQ(m.Read(buf, 8), 2u);
+    EXPECT_EQ(m.Read(buf, 8), 0u);
+    m.Seek(1, File::SeekFrom::Begin);
+    m.Write("EY", 2);
+    EXPECT_EQ(m.Bytes(), "hEYlo");
+    m.Seek(0, File::SeekFrom::End);
+    m.Write("!", 1);
+    EXPECT_EQ(m.Bytes(), "hEYlo!");
+    EXPECT_THROW(m.Seek(-1, File::SeekFrom::Begin), FileException);
+}
+
+// Texts registered by this test program only.
+const ResourceTable kTestStrings{
+    {990001, "Value %d of %s"},
+    {990002, "Break %1 overlaps %2"},
+    {990003, "plain"},
+};
+
+class LanguageTest : public ::testing::Test {
+protected:
+    void TearDown() override { ClearLanguageTexts(); }
+    TempDir dir;
+};
+
+TEST_F(LanguageTest, LanguageFileOverridesOnlyMatchingTexts) {
+    const std::string path = dir.Path("QDatFile60.xx.lang");
+    WriteFileBytes(path,
+                   "# test language\n"
+                   "990001\tWert %d von %s\n"
+                   "990002\t%2 ueberlappt %1\\n(zweite Zeile)\n"
+                   "990003\t%s would crash the formatter\n"
+                   "not a line\n");
+    EXPECT_EQ(LoadLanguageFile(path), 3);
+    EXPECT_EQ(FormatResource(990001, 3, "zehn"), "Wert 3 von zehn");
+    EXPECT_EQ(FormatResourceMessage(990002, "A", "B"), "B ueberlappt A\n(zweite Zeile)");
+    EXPECT_EQ(LoadResourceString(990003), "plain") << "a text with other conversions is rejected";
+    EXPECT_EQ(LoadLanguageFile(dir.Path("missing.lang")), -1);
+}
+
+TEST_F(LanguageTest, BuiltInTextsAndSignatures) {
+    ClearLanguageTexts();
+    EXPECT_EQ(FormatResource(990001, 12, "x"), "Value 12 of x");
+    EXPECT_EQ(LoadResourceString(424242), "");
+    EXPECT_EQ(ConversionSignature("%d %s"), ConversionSignature("%5d and %-3s"));
+    EXPECT_NE(ConversionSignature("%d %s"), ConversionSignature("%s %d"));
+    EXPECT_EQ(ConversionSignature("%.3lf"), ConversionSignature("%f"));
+    EXPECT_NE(ConversionSignature("%ld+"), ConversionSignature("%d+"));
+    EXPECT_EQ(ConversionSignature("%1 and %2"), ConversionSignature("%2 then %1"));
+    EXPECT_EQ(ConversionSignature("100%% sure"), ConversionSignature("sure"));
+    EXPECT_NE(ConversionSignature("%*d"), ConversionSignature("%d"));
+}
+
+class Animal : public QObject {
+public:
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+};
+class Cat : public Animal {
+public:
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+};
+const RuntimeClass Animal::classRecord{"TestAnimal", &QObject::classRecord, nullptr};
+const RuntimeClass Cat::classRecord{"TestCat", &Animal::classRecord, [] { return std::make_unique<Cat>(); }};
+
+TEST(RuntimeClassTest, CreateByNameAndDerivation) {
+    auto obj = RuntimeClass::CreateObject("TestCat");
+    ASSERT_TRUE(obj);
+    EXPECT_TRUE(obj->IsKindOf(Animal::classRecord));
+    EXPECT_TRUE(obj->IsKindOf(QObject::classRecord));
+    EXPECT_FALSE(Animal::classRecord.IsDerivedFrom(Cat::classRecord));
+    EXPECT_EQ(RuntimeClass::CreateObject("TestAnimal"), nullptr) << "no factory";
+    EXPECT_EQ(RuntimeClass::CreateObject("NoSuchClass"), nullptr);
+    EXPECT_TRUE(CreateObjectAs<Animal>("TestCat"));
+    EXPECT_FALSE(CreateObjectAs<Cat>("QStation"));
+    EXPECT_NE(RuntimeClass::FromName("QDocument"), nullptr) << "documents register at load";
+    EXPECT_NE(RuntimeClass::FromName("QStation"), nullptr);
+}
+
+TEST(NamedInterfaceRegistry, CollectorsReceiveEarlierAndLaterFactories) {
+    int made = 0;
+    RegisterFactory("TestInterfaceB", [&made] {
+        ++made;
+        return std::make_unique<Cat>();
+    });
+    InterfaceCollector collector("TestInterfaceB");
+    EXPECT_EQ(collector.Items().size(), 1u);
+    const RegistrationNode* node = RegisterFactory("TestInterfaceB", [&made] {
+        ++made;
+        return std::make_unique<Cat>();
+    });
+    EXPECT_EQ(collector.Items().size(), 2u) << "a factory registered later reaches the collector";
+    EXPECT_EQ(made, 2);
+    RegisterFactory("TestInterfaceA", [] { return std::make_unique<Cat>(); });
+    EXPECT_EQ(collector.Items().size(), 2u);
+    ASSERT_NE(node, nullptr);
+    const auto names = RegisteredInterfaceNames();
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    EXPECT_NE(std::find(names.begin(), names.end(), "QDocDataType"), names.end());
+}
+
+TEST(DefaultUi, IsNonInteractiveAndSafe) {
+    ConsoleUi ui;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(ui.ShowMessage("Delete everything?", MessageKind::Question, MessageButtons::YesNo), MessageAnswer::No);
+    EXPECT_EQ(ui.ShowMessage("Go on?", MessageKind::Question, MessageButtons::OkCancel), MessageAnswer::Cancel);
+    EXPECT_EQ(ui.ShowMessage("done", MessageKind::Information, MessageButtons::Ok), MessageAnswer::Ok);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("Delete everything?"), std::string::npos);
+    EXPECT_FALSE(ui.ChooseOpenFile({}).has_value());
+    EXPECT_FALSE(ui.ChooseSaveFile({}).has_value());
+    EXPECT_FALSE(AskYesNo("really?"));
+}
+
+}  // namespace
+}  // namespace qdat
