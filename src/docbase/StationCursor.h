@@ -1,0 +1,253 @@
+// Rows kept in station order with a cursor: the machinery shared by the
+// documents whose content is one list of rows by station (profile ground line,
+// ditch-bottom elevations, station list). A row type only needs a public
+// QStation member m_station; everything else about it is the document's.
+//
+// Station comparisons are the tolerant ones of QStation: a < s when a is at
+// least one tolerance below s, a == s when closer than the tolerance.
+#pragma once
+
+#include <algorithm>
+#include <cctype>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "docbase/GrowArray.h"
+#include "docbase/QDocument.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+template <class Row>
+class StationCursor {
+public:
+    int GetCount() const { return m_rows.GetSize(); }
+    GrowArray<Row>& GetRows() { return m_rows; }
+    const GrowArray<Row>& GetRows() const { return m_rows; }
+    // The row at index, or null when index is out of range.
+    Row* GetAt(int index) { return IsIndexValid(index) ? &m_rows[index] : nullptr; }
+    const Row* GetAt(int index) const { return IsIndexValid(index) ? &m_rows[index] : nullptr; }
+    bool IsIndexValid(int index) const { return index >= 0 && index < GetCount(); }
+
+    int GetCursor() const { return m_nCursor; }
+    void SetCursor(int index) { m_nCursor = index; }
+    Row* GetCurrent() { return GetAt(m_nCursor); }
+
+    bool MoveFirst() { m_nCursor = 0; return m_nCursor < GetCount(); }
+    bool MoveNext() { ++m_nCursor; return m_nCursor < GetCount(); }
+    bool MovePrev() { --m_nCursor; return m_nCursor >= 0; }
+    bool MoveLast() { m_nCursor = GetCount() - 1; return m_nCursor >= 0; }
+    bool IsBeforeFirst() const { return m_nCursor < 0; }
+    bool IsAfterLast() const { return m_nCursor >= GetCount(); }
+    bool IsCursorValid() const { return !IsBeforeFirst() && !IsAfterLast(); }
+
+    // The first row at or beyond station; the cursor is left on it. Null, with
+    // the cursor past the end, when every row lies below station.
+    Row* SeekStation(const QStation& station) {
+        if (!StartWalk()) return nullptr;
+        if (m_rows[m_nCursor].m_station > station) {
+            while (m_nCursor > 0) {
+                if (m_rows[m_nCursor - 1].m_station < station) break;
+                if (!MovePrev()) {
+                    MoveFirst();
+                    break;
+                }
+            }
+        }
+        return WalkForward(station);
+    }
+
+    // Whether a row lies at station (within the tolerance); the cursor is left
+    // on the first row not below station (past the end when there is none).
+    bool FindStation(const QStation& station) {
+        if (!StartWalk()) return false;
+        if (m_rows[m_nCursor].m_station > station) {
+            while (m_nCursor >= 0) {
+                if (m_rows[m_nCursor].m_station < station) break;
+                MovePrev();
+            }
+            if (m_nCursor < 0) m_nCursor = 0;
+        }
+        const Row* row = WalkForward(station);
+        return row != nullptr && row->m_station == station;
+    }
+
+    // Replaces the row at the same station, or inserts before the first row
+    // above it, or appends. Rows kept this way stay sorted by station with no
+    // two closer than the tolerance. Returns the index of the row.
+    int InsertOrReplace(const Row& row) {
+        if (FindStation(row.m_station)) {
+            m_rows[m_nCursor] = row;
+            return m_nCursor;
+        }
+        if (IsCursorValid() && m_rows[m_nCursor].m_station > row.m_station) {
+            m_rows.InsertAt(m_nCursor, row);
+            return m_nCursor;
+        }
+        return m_rows.Add(row);
+    }
+
+    // Inserts a default row at index (growing the array when index is past
+    // the end); false for a negative index.
+    bool InsertDefaultAt(int index) {
+        if (index < 0) return false;
+        m_rows.InsertAt(index, Row());
+        return true;
+    }
+    bool RemoveAt(int index) {
+        if (!IsIndexValid(index)) return false;
+        m_rows.RemoveAt(index);
+        return true;
+    }
+
+    // Some row lies below its predecessor.
+    bool NeedsRepair() const {
+        for (int i = 1; i < GetCount(); ++i)
+            if (m_rows[i].m_station < m_rows[i - 1].m_station) return true;
+        return false;
+    }
+
+    // Sorts the rows by station; rows closer than the tolerance keep their
+    // order. The result is that of a bubble sort with a shrinking bound, but a
+    // bubble sort alone is quadratic (a long file with one row at the wrong end
+    // would take hours), so a stable merge sort with the same comparison runs
+    // first and the bubble sort only finishes what the tolerance leaves.
+    bool Repair() {
+        MergeSort();
+        BubbleSort();
+        return true;
+    }
+
+    // Destroys every row and frees the array; the cursor keeps its value.
+    void Clear() { m_rows.RemoveAll(); }
+
+    // Reading support: makes room for row index i, growing geometrically so
+    // that a long file is not copied once per thousand rows.
+    void ReserveForReading(int i) {
+        if (i >= m_rows.GetSize()) m_rows.SetSize(i + std::max(1024, i / 2));
+    }
+    // Reading support: trims the array to the rows read.
+    void FinishReading(int count) {
+        m_rows.SetSize(count);
+        if (m_rows.GetCapacity() > count) m_rows.FreeExtra();
+    }
+
+    int m_nCursor = -1;
+    GrowArray<Row> m_rows;
+
+private:
+    bool StartWalk() {
+        if (!IsCursorValid()) MoveFirst();
+        return !IsAfterLast();
+    }
+    Row* WalkForward(const QStation& station) {
+        for (; m_nCursor < GetCount(); ++m_nCursor)
+            if (!(m_rows[m_nCursor].m_station < station)) return &m_rows[m_nCursor];
+        return nullptr;
+    }
+
+    void BubbleSort() {
+        int last = GetCount() - 1;
+        bool swapped = true;
+        while (swapped) {
+            swapped = false;
+            int lastSwap = 0;
+            for (int i = 1; i <= last; ++i) {
+                if (m_rows[i].m_station < m_rows[i - 1].m_station) {
+                    std::swap(m_rows[i], m_rows[i - 1]);
+                    lastSwap = i;
+                    swapped = true;
+                }
+            }
+            last = lastSwap;
+        }
+    }
+
+    // Bottom-up stable merge: a row from the right run goes first only when it
+    // lies below the left one by the tolerance.
+    void MergeSort() {
+        const int n = GetCount();
+        if (n < 2) return;
+        std::vector<Row> buffer(static_cast<std::size_t>(n));
+        Row* from = m_rows.GetData();
+        Row* to = buffer.data();
+        for (int width = 1; width < n; width *= 2) {
+            for (int lo = 0; lo < n; lo += 2 * width) {
+                const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+                int a = lo, b = mid, k = lo;
+                while (a < mid && b < hi)
+                    to[k++] = (from[b].m_station < from[a].m_station) ? from[b++] : from[a++];
+                while (a < mid) to[k++] = from[a++];
+                while (b < hi) to[k++] = from[b++];
+            }
+            std::swap(from, to);
+        }
+        if (from != m_rows.GetData()) std::copy(from, from + n, m_rows.GetData());
+    }
+};
+
+// The data block of such a document: the document state, then the cursor
+// and the rows.
+template <class Row>
+class StationCursorData : public DocumentData {
+public:
+    StationCursor<Row> rows;
+};
+
+// A document whose content is one StationCursor. It supplies the cursor
+// operations, the repair step and DeleteContents; the concrete class adds its
+// signatures, its content layout and the names of its rows.
+template <class Row>
+class StationCursorDocument : public QDocument {
+public:
+    int GetCursor() const { return Rows().GetCursor(); }
+    void SetCursor(int index) { Rows().SetCursor(index); }
+    bool MoveFirst() { return Rows().MoveFirst(); }
+    bool MoveNext() { return Rows().MoveNext(); }
+    bool MovePrev() { return Rows().MovePrev(); }
+    bool MoveLast() { return Rows().MoveLast(); }
+    bool IsBeforeFirst() const { return Rows().IsBeforeFirst(); }
+    bool IsAfterLast() const { return Rows().IsAfterLast(); }
+    bool IsCursorValid() const { return Rows().IsCursorValid(); }
+    Row* SeekStation(const QStation& station) { return Rows().SeekStation(station); }
+    bool FindStation(const QStation& station) { return Rows().FindStation(station); }
+
+    bool NeedsRepair() override { return Rows().NeedsRepair(); }
+    bool Repair() override { return Rows().Repair(); }
+    void DeleteContents() override {
+        Rows().Clear();
+        QDocument::DeleteContents();
+    }
+
+    StationCursor<Row>& Rows() { return DataAs<StationCursorData<Row>>().rows; }
+    const StationCursor<Row>& Rows() const { return DataAs<StationCursorData<Row>>().rows; }
+
+protected:
+    StationCursorDocument() : QDocument(std::make_unique<StationCursorData<Row>>()) {}
+
+    // A signature as the documents compare it: blanks trimmed, upper case.
+    static std::string SignatureForComparing(const std::string& signature) {
+        const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
+        const auto first = std::find_if_not(signature.begin(), signature.end(), blank);
+        const auto last = std::find_if_not(signature.rbegin(), signature.rend(), blank).base();
+        std::string out(first, first < last ? last : first);
+        for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return out;
+    }
+
+    // Edits through the document's own members mark it modified.
+    void SetRowAt(int index, const Row& row) {
+        if (Row* target = Rows().GetAt(index)) {
+            *target = row;
+            SetModifiedFlag(true);
+        }
+    }
+    void InsertRow(const Row& row) {
+        Rows().InsertOrReplace(row);
+        SetModifiedFlag(true);
+    }
+};
+
+}  // namespace qdat

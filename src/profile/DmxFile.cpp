@@ -1,0 +1,163 @@
+#include "profile/DmxFile.h"
+
+#include "docbase/DataArchive.h"
+#include "docbase/DocDataType.h"
+#include "host/NamedInterfaces.h"
+#include "host/Resources.h"
+#include "station/ChainTable.h"
+
+namespace qdat {
+
+namespace {
+
+// Document-type strings: window title, document name, new-file name, filter
+// name and extension, separated by line feeds. The project's data-type
+// registry reads the same texts as "name|..." with the extension after the
+// last dot, so each begins with the short name and ends with the extension.
+const ResourceTable kResources{
+    {103, "Ground line|Profile ground line\nGround line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+    {116, "Design ground line|Profile ground line, design\nDesign ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+    {117, "Old ground line|Profile ground line, old road\nOld ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+};
+
+const ColumnDescription kGroundColumns[] = {
+    {"station", ColumnDescription::Kind::Station,
+     +[](const void* row) { return static_cast<const GroundPoint*>(row)->m_station.GetValue(); },
+     +[](void* row, double v) { static_cast<GroundPoint*>(row)->m_station = v; }},
+    {"elevation", ColumnDescription::Kind::Double,
+     +[](const void* row) { return static_cast<const GroundPoint*>(row)->m_elevation; },
+     +[](void* row, double v) { static_cast<GroundPoint*>(row)->m_elevation = v; }},
+};
+
+using DmxDataType = StationRowsDataType<DmxFile>;
+
+const RegistrationNode* RegisterGroundLineType(DmxDataType::Numbers numbers) {
+    return RegisterFactory(kDocDataTypeInterface, [numbers] {
+        return std::make_unique<DmxDataType>(numbers, kGroundColumns, 2);
+    });
+}
+
+// The ground line is edited as three data types of the project (the ground
+// line itself and two variants) that differ only in their numbers.
+const RegistrationNode* const kDataTypes[] = {
+    RegisterGroundLineType({103, 3003, 9012, 9012}),
+    RegisterGroundLineType({116, 3003, 4, 9012}),
+    RegisterGroundLineType({117, 3003, 14, 9012}),
+};
+
+}  // namespace
+
+const RuntimeClass DmxFile::classRecord{"DmxFile", &QDocument::classRecord,
+                                        [] { return std::make_unique<DmxFile>(); }};
+
+void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
+    int i = 0;
+    while (!ar.AtEnd()) {
+        rows.ReserveForReading(i);
+        GroundPoint& point = rows.m_rows[i];
+        point.m_elevation = GroundPoint::NoElevation;
+        if (ar.IsTextForm()) {
+            // A record holding only a station, or a station and "NULL", is a
+            // point without elevation.
+            if (ar.CountTokens() < 2) {
+                ar >> point.m_station;
+            } else {
+                ar >> point.m_station;
+                if (!ar.NextTokenContains("NULL")) ar >> point.m_elevation;
+            }
+            ar >> EndRecord;
+        } else {
+            // Binary forms have no records to count; every point is a pair.
+            ar >> point.m_station;
+            if (ar.AtEnd()) ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
+            ar >> point.m_elevation;
+        }
+        ++i;
+    }
+    rows.FinishReading(i);
+}
+
+void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules) {
+    const bool text = ar.IsTextForm();
+    bool lastWithout = false;  // the last point written had no elevation
+    for (const GroundPoint& point : points) {
+        if (groundLineRules && point.m_station == 0.0 && point.m_elevation == 0.0) continue;
+        if (point.HasElevation()) {
+            ar << point.m_station;
+            if (groundLineRules) ar << Precision(6);
+            ar << point.m_elevation << EndRecord;
+            lastWithout = false;
+        } else if (!lastWithout) {
+            ar << point.m_station;
+            // In the binary forms a reader cannot tell a lone station from the
+            // next point's, so the marker elevation is written with it.
+            if (!text) ar << point.m_elevation;
+            ar << EndRecord;
+            lastWithout = true;
+        }
+    }
+}
+
+DmxFile::DmxFile() { SetCurrentVersion(kCurrentVersion); }
+
+std::string DmxFile::GetSignature() { return IsLegacyLayout() ? std::string() : kSignature; }
+
+bool DmxFile::ParseSignature(const std::string& signature) {
+    const std::string sig = SignatureForComparing(signature);
+    if (sig == kSignature) {
+        SetFileVersion(583);
+        SetLegacyLayout(false);
+    } else if (sig == kSignature580) {
+        SetFileVersion(580);
+        SetLegacyLayout(false);
+    } else if (sig == kSignatureLegacy) {
+        // The 5.0 files are plain binary without header.
+        SetFileVersion(500);
+        SetTextForm(false);
+        SetTaggedForm(false);
+        SetScrambledForm(false);
+        SetLegacyLayout(true);
+    } else if (sig == kSignaturePpc) {
+        SetFileVersion(580);
+        SetLegacyLayout(true);
+    } else {
+        SetFileVersion(0);
+        SetLegacyLayout(false);
+        return false;
+    }
+    return true;
+}
+
+std::string DmxFile::GetTypeString() { return LoadResourceString(103); }
+
+int DmxFile::SerializeContent(DataArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << StationAsText;
+        if (ar.IsLegacyLayout()) {
+            ar << kLegacyContentSignature;
+            GetCurrentChainTable().StoreTo(ar);
+            ar << static_cast<int>(GetPointCount());
+        }
+        StoreGroundPoints(ar, GetPointArray(), true);
+        return true;
+    }
+
+    ar >> StationAsText;
+    if (ar.IsLegacyLayout()) {
+        if (GetFileVersion() > 499) {
+            // The chain table of a legacy file becomes the current one when
+            // the file is read directly; a user's open keeps the project's.
+            ChainTable table;
+            table.LoadFrom(ar);
+            if (IsOpenComplete()) GetCurrentChainTable() = table;
+        }
+        if (GetFileVersion() <= 500) {
+            int count = 0;  // the writer's point count; the points are read to the end
+            ar >> count;
+        }
+    }
+    LoadGroundPoints(ar, Rows());
+    return true;
+}
+
+}  // namespace qdat

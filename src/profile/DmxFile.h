@@ -1,0 +1,80 @@
+// DmxFile: the profile ground line, the natural ground elevation along the
+// centre line as (station, elevation) points sorted by station.
+//
+// Signatures: "RADUDAR5.83_DMX_SHUJU" (583, written), "RADUDAR5.8_DMX_SHUJU"
+// (580), "RADUDAR5.8_DMX_SHUJU_PPC" (580, legacy layout) and "QARO5.0_DMX"
+// (500, legacy binary layout without header, the signature being a string
+// inside the content, followed by the chain table and the point count).
+#pragma once
+
+#include <string>
+
+#include "docbase/StationCursor.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+// A point of a ground line: station and elevation in metres. The elevation
+// NoElevation (-9999) means the point has none.
+struct GroundPoint {
+    static constexpr double NoElevation = -9999.0;
+
+    GroundPoint() = default;
+    GroundPoint(const QStation& station, double elevation) : m_station(station), m_elevation(elevation) {}
+
+    bool HasElevation() const { return m_elevation != NoElevation; }
+    // Tolerant station comparisons (QStation).
+    bool IsBelow(const QStation& station) const { return m_station < station; }
+    bool IsAbove(const QStation& station) const { return m_station > station; }
+
+    QStation m_station;
+    double m_elevation = 0.0;
+};
+
+// Reads ground points up to the end of the content into rows (from index 0).
+// Text form: a record is a station, optionally followed by an elevation or a
+// token containing "NULL"; a point without elevation gets NoElevation. Binary
+// forms: station and elevation pairs.
+void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
+
+// Writes ground points. A point without elevation is written as its station
+// alone in text form (as a pair in the binary forms), and of several such
+// points in a row only the first. The ground-line rules add: a point at
+// station 0 with elevation exactly 0 is not written, and elevations carry six
+// decimals.
+void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
+
+class DmxFile : public StationCursorDocument<GroundPoint> {
+public:
+    static constexpr std::uint32_t kCurrentVersion = 583;
+    static constexpr const char* kSignature = "RADUDAR5.83_DMX_SHUJU";
+    static constexpr const char* kSignature580 = "RADUDAR5.8_DMX_SHUJU";
+    static constexpr const char* kSignaturePpc = "RADUDAR5.8_DMX_SHUJU_PPC";
+    static constexpr const char* kSignatureLegacy = "QARO5.0_DMX";
+    // The legacy layout's signature as written inside the content.
+    static constexpr const char* kLegacyContentSignature = "Qaro5.0_DMX";
+
+    DmxFile();
+
+    int SerializeContent(DataArchive& ar) override;
+    std::string GetSignature() override;
+    bool ParseSignature(const std::string& signature) override;
+    std::string GetTypeString() override;
+
+    int GetPointCount() const { return Rows().GetCount(); }
+    GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
+    // The point at index; null out of range.
+    GroundPoint* GetPointAt(int index) { return Rows().GetAt(index); }
+    void SetPointAt(int index, const GroundPoint& point) { SetRowAt(index, point); }
+    GroundPoint* GetCurrentPoint() { return Rows().GetCurrent(); }
+    void SetCurrentPoint(const GroundPoint& point) { SetRowAt(GetCursor(), point); }
+    // Replaces the point at the same station (within the tolerance), or
+    // inserts it in station order.
+    void InsertPoint(const GroundPoint& point) { InsertRow(point); }
+    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
+
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+};
+
+}  // namespace qdat

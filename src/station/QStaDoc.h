@@ -1,0 +1,63 @@
+// QStaDoc: a station list, stations along the alignment each with a running
+// number, kept in station order. It can be filled with round stations at a
+// fixed interval, every chain break on the way becoming an entry too.
+//
+// Signatures: "RADUDAR5.84_STA_SHUJU" (584, written), "RADUDAR5.83_STA_SHUJU"
+// (583) and "RADUDAR5.8_STA_SHUJU" (580). Files before 5.84 hold stations
+// only; their entries are numbered 1, 2, 3... in file order when read.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "docbase/StationCursor.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+struct StationEntry {
+    StationEntry() = default;
+    StationEntry(const QStation& station, std::uint32_t number) : m_station(station), m_nNumber(number) {}
+
+    QStation m_station;
+    std::uint32_t m_nNumber = 0;
+};
+
+class QStaDoc : public StationCursorDocument<StationEntry> {
+public:
+    static constexpr std::uint32_t kCurrentVersion = 584;
+    static constexpr const char* kSignature = "RADUDAR5.84_STA_SHUJU";
+    static constexpr const char* kSignature583 = "RADUDAR5.83_STA_SHUJU";
+    static constexpr const char* kSignature580 = "RADUDAR5.8_STA_SHUJU";
+
+    QStaDoc();
+
+    int SerializeContent(DataArchive& ar) override;
+    std::string GetSignature() override { return kSignature; }
+    bool ParseSignature(const std::string& signature) override;
+    std::string GetTypeString() override;
+
+    int GetEntryCount() const { return Rows().GetCount(); }
+    // The entry at index; null out of range.
+    StationEntry* GetEntryAt(int index) { return Rows().GetAt(index); }
+    void SetEntryAt(int index, const StationEntry& entry) { SetRowAt(index, entry); }
+    StationEntry* GetLastEntry() { return Rows().GetAt(GetEntryCount() - 1); }
+    StationEntry* GetCurrentEntry() { return Rows().GetCurrent(); }
+    void SetCurrentEntry(const StationEntry& entry) { SetRowAt(GetCursor(), entry); }
+    // Replaces the entry at the same station (within the tolerance), or
+    // inserts it in station order.
+    void InsertEntry(const StationEntry& entry) { InsertRow(entry); }
+    void AddEntry(const QStation& station, std::uint32_t number) { InsertRow(StationEntry(station, number)); }
+
+    // Adds round stations every step metres of stake stationing after the last
+    // entry, then target itself, numbering on from the last entry. Every chain
+    // break between them becomes an entry, and the round stations after a
+    // break follow the new stationing. Nothing is added to an empty list, for
+    // a step that is not positive, or for a target not beyond the last entry.
+    void FillStations(const QStation& target, int step);
+
+    static const RuntimeClass classRecord;
+    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+};
+
+}  // namespace qdat
