@@ -26,6 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static qdat::ScopedUi scoped(ui);
     auto doc = qdat::CreateObjectAs<qdat::QDocument>(QDAT_FUZZ_KIND);
     if (!doc) return 0;
+    if (size == 0 && !data) data = reinterpret_cast<const std::uint8_t*>("");
     qdat::MemoryFile in(std::string(reinterpret_cast<const char*>(data), size), "fuzz.in");
     if (!doc->ReadFromFile(in)) return 0;
     qdat::MemoryFile out(std::string(), "fuzz.out");

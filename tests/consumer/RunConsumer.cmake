@@ -1,0 +1,22 @@
+# Installs the built library into a scratch prefix, then configures, builds and
+# runs the consumer project against it.
+file(REMOVE_RECURSE ${WORK_DIR})
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix
+                RESULT_VARIABLE rc OUTPUT_QUIET)
+if(rc)
+  message(FATAL_ERROR "install failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer/project -B ${WORK_DIR}/build -G Ninja
+                        -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "configure failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIABLE rc)
+if(rc)
+  message(FATAL_ERROR "build failed")
+endif()
+execute_process(COMMAND ${WORK_DIR}/build/consumer ${DATA_FILE} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+message(STATUS "${out}")
+if(rc)
+  message(FATAL_ERROR "the consumer failed")
+endif()
