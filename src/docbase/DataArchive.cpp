@@ -697,19 +697,28 @@ void DataArchive::NextRecord() {
         if (IsCommentMode()) WriteText("//");
         return;
     }
-    m_strRecord = ReadRecord();
+    ReadRecordInto(m_strRecord);
     m_nTokenPos = 0;
 }
 
 std::string DataArchive::ReadRecord() {
-    std::string line;
+    std::string record;
+    ReadRecordInto(record);
+    return record;
+}
+
+void DataArchive::ReadRecordInto(std::string& line) {
     for (;;) {
-        if (!ReadLine(line)) return {};
+        if (!ReadLine(line)) {
+            line.clear();
+            return;
+        }
         ++m_nLine;
-        const std::string_view trimmed = TrimSeparators(line);
-        if (IsCommentRecord(trimmed)) continue;
-        if (trimmed.size() == line.size()) return line;
-        return std::string(trimmed);
+        const auto first = line.find_first_not_of(kSeparators);
+        if (first == std::string::npos) continue;
+        line.erase(line.find_last_not_of(kSeparators) + 1);
+        line.erase(0, first);  // in place: the record keeps its buffer from line to line
+        if (!IsCommentRecord(line)) return;
     }
 }
 

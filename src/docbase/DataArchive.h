@@ -215,6 +215,7 @@ private:
     std::string ReadSignatureLine(bool textForm, bool& lengthPrefixed);
     std::uint32_t ReadStringLength();
     std::string ReadRawString();
+    void ReadRecordInto(std::string& line);
     void WriteStringLength(std::size_t length);
     void Scramble(unsigned char* bytes, std::size_t count);
     void Unscramble(unsigned char* bytes, std::size_t count);
