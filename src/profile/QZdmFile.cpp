@@ -1,0 +1,463 @@
+#include "profile/QZdmFile.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "docbase/DataArchive.h"
+#include "host/Resources.h"
+
+namespace qdat {
+
+namespace {
+
+constexpr int kTypeStringId = 104;
+constexpr const char* kSignature583 = "RADUDAR5.83_ZDM_SHUJU";
+constexpr const char* kSignature580 = "RADUDAR5.8_ZDM_SHUJU";
+
+// Adjacent vertical curves may overlap by this much (metres) without a report;
+// station rounding alone makes curves that meet exactly overlap slightly.
+constexpr double kOverlapAllowance = 0.002;
+// A grade change below this (rise over run; one millimetre in a thousand
+// kilometres) is no change: the grades meet in a straight line and a given
+// tangent length or external distance cannot shape a curve there.
+constexpr double kMinGradeChange = 1e-9;
+// How far past either end of the profile a grade is still answered, on top of
+// the station tolerance.
+constexpr double kGradeEndMargin = 0.001;
+
+// Smallest number of bytes one stored point takes: five one-character tokens
+// with separators in text form; two stations and three doubles in binary.
+constexpr std::int64_t kMinTextRecordBytes = 9;
+constexpr std::int64_t kMinBinaryRecordBytes = 40;
+
+double FiniteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+
+void RequireFinite(DataArchive& ar, double value, const char* what) {
+    if (!std::isfinite(value)) ar.ThrowError(QArchiveException::BadFormat, what);
+}
+
+}  // namespace
+
+const RuntimeClass QZdmFile::classRecord{"QZdmFile", &QDocument::classRecord,
+                                         [] { return std::make_unique<QZdmFile>(); }};
+
+bool GradePoint::HasStep() const { return HasStep(GetStationTolerance()); }
+
+bool GradePoint::HasStep(double tolerance) const {
+    return std::fabs(StepStation.GetValue()) >= tolerance && StepHeight != 0.0;
+}
+
+QZdmFile::QZdmFile() { SetCurrentVersion(kCurrentVersion); }
+
+QZdmFile::~QZdmFile() = default;
+
+std::string QZdmFile::GetSignature() { return kSignature583; }
+
+bool QZdmFile::ParseSignature(const std::string& signature) {
+    SetLegacyLayout(false);
+    if (signature == kSignature583) {
+        SetFileVersion(583);
+        return true;
+    }
+    if (signature == kSignature580) {
+        SetFileVersion(580);
+        return true;
+    }
+    SetFileVersion(0);
+    return false;
+}
+
+std::string QZdmFile::GetTypeString() { return LoadResourceString(kTypeStringId); }
+
+void QZdmFile::DeleteContents() {
+    m_points.RemoveAll();
+    m_lastSegment = -1;
+    m_orderChecked = false;
+    QDocument::DeleteContents();
+}
+
+bool QZdmFile::OnOpenDocument(const std::string& path) {
+    const bool opened = QDocument::OnOpenDocument(path);
+    // The repair step of the open may have reordered the points.
+    Recalculate();
+    return opened;
+}
+
+int QZdmFile::SerializeContent(DataArchive& ar) {
+    if (ar.IsStoring()) {
+        ar << StationAsText;
+        ar << static_cast<std::int32_t>(m_points.GetSize()) << EndRecord;
+        for (const GradePoint& p : m_points) {
+            // A value that is not a number would not read back; refuse to
+            // write it rather than leave a file that cannot be opened.
+            for (double v : {p.Station.GetValue(), p.Elevation, p.Radius, p.StepStation.GetValue(),
+                             p.StepHeight}) {
+                if (!std::isfinite(v))
+                    ar.ThrowError(QArchiveException::GenericError, "a grade point holds a value that is not finite");
+            }
+            ar << Precision(8) << p.Station << p.Elevation << p.Radius << p.StepStation << p.StepHeight
+               << EndRecord;
+        }
+        return 1;
+    }
+
+    ar >> StationAsText;
+    std::int32_t count = 0;
+    ar >> count >> EndRecord;
+    if (count < 0) ar.ThrowError(QArchiveException::BadFormat, "a point count of 0 or more expected");
+
+    // The count is only a promise: never size the array beyond what the rest
+    // of the file could hold. A file that ends early keeps the points read.
+    const std::int64_t remaining = ar.RemainingBytes();
+    const std::int64_t perRecord = ar.IsTextForm() ? kMinTextRecordBytes : kMinBinaryRecordBytes;
+    std::int64_t room = remaining < 0 ? 1024 : remaining / perRecord + 1;
+    if (room > count) room = count;
+    m_points.RemoveAll();
+    m_points.SetSize(static_cast<int>(room));
+
+    int read = 0;
+    while (read < count && !ar.AtEnd()) {
+        GradePoint p;
+        ar >> Precision(8) >> p.Station >> p.Elevation >> p.Radius >> p.StepStation >> p.StepHeight;
+        RequireFinite(ar, p.Station.GetValue(), "a finite station expected");
+        RequireFinite(ar, p.Elevation, "a finite elevation expected");
+        RequireFinite(ar, p.Radius, "a finite radius expected");
+        RequireFinite(ar, p.StepStation.GetValue(), "a finite step station expected");
+        RequireFinite(ar, p.StepHeight, "a finite step height expected");
+        ar >> EndRecord;
+        if (read < m_points.GetSize())
+            m_points[read] = p;
+        else
+            m_points.Add(p);
+        ++read;
+    }
+    m_points.SetSize(read);
+    m_lastSegment = -1;
+    m_orderChecked = false;
+    Recalculate();
+    return 1;
+}
+
+bool QZdmFile::NeedsRepair() {
+    const double tol = GetStationTolerance();
+    for (int i = 1; i < m_points.GetSize(); ++i) {
+        if (m_points[i].Station.GetValue() <= m_points[i - 1].Station.GetValue() - tol) return true;
+    }
+    return false;
+}
+
+// Sorts the points by station, keeping points whose stations are equal within
+// the tolerance in their order. A bottom-up merge sort that takes the later
+// point first only when its station is before the earlier one's (tolerant):
+// the order a repeated exchange of neighbours gives, without its quadratic
+// time on a long file in reverse order.
+bool QZdmFile::Repair() {
+    const int n = m_points.GetSize();
+    const double tol = GetStationTolerance();
+    auto before = [tol](const GradePoint& a, const GradePoint& b) {
+        return a.Station.GetValue() <= b.Station.GetValue() - tol;
+    };
+    std::vector<GradePoint> from(m_points.begin(), m_points.end());
+    std::vector<GradePoint> to(from.size());
+    for (int width = 1; width < n; width *= 2) {
+        for (int lo = 0; lo < n; lo += 2 * width) {
+            const int mid = std::min(lo + width, n);
+            const int hi = std::min(lo + 2 * width, n);
+            int a = lo, b = mid, out = lo;
+            while (a < mid && b < hi) to[out++] = before(from[b], from[a]) ? from[b++] : from[a++];
+            while (a < mid) to[out++] = from[a++];
+            while (b < hi) to[out++] = from[b++];
+        }
+        from.swap(to);
+    }
+    for (int i = 0; i < n; ++i) m_points[i] = from[i];
+    m_lastSegment = -1;
+    // The grades belong to the old order; derive them again at once.
+    Recalculate();
+    return true;
+}
+
+std::int32_t QZdmFile::Recalculate() {
+    std::int32_t code = RecalcOk;
+    const int n = m_points.GetSize();
+    const double tol = GetStationTolerance();
+    m_orderChecked = false;
+    if (n == 0) return code;
+
+    // The ends of the profile never carry a vertical curve, whichever
+    // quantity was entered for it.
+    for (int end : {0, n - 1}) {
+        GradePoint& p = m_points[end];
+        const bool entered = p.Radius != 0.0 ||
+                             (p.CurveInput == GradePoint::TangentInput && p.TangentLength != 0.0) ||
+                             (p.CurveInput == GradePoint::ExternalInput && p.ExternalDistance != 0.0);
+        if (entered) {
+            p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+            code = RecalcEndRadiusCleared;
+        }
+    }
+
+    m_points[0].GradeIn = 0.0;
+    for (int i = 0; i + 1 < n; ++i) {
+        GradePoint& p = m_points[i];
+        GradePoint& q = m_points[i + 1];
+        const double length = q.Station.GetValue() - p.Station.GetValue();
+        double rise = q.Elevation - p.Elevation;
+        if (p.HasStep(tol)) rise -= p.StepHeight;
+        // Two points at the same station make a vertical jump, not a grade.
+        const double grade = FiniteOr(rise / length, 0.0);
+        p.GradeOut = grade;
+        q.GradeIn = grade;
+        p.GradeChange = p.GradeIn - p.GradeOut;
+    }
+    m_points[n - 1].GradeOut = 0.0;
+    m_points[n - 1].GradeChange = 0.0;
+
+    for (int i = 0; i < n; ++i) {
+        GradePoint& p = m_points[i];
+        const double w = std::fabs(p.GradeChange);
+        bool known = true;
+        switch (p.CurveInput) {
+        case GradePoint::RadiusInput:
+            if (p.Radius != 0.0) {
+                p.TangentLength = w * p.Radius / 2.0;
+                p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
+            } else {
+                p.TangentLength = p.ExternalDistance = 0.0;
+            }
+            break;
+        case GradePoint::TangentInput:
+            if (p.TangentLength != 0.0 && w >= kMinGradeChange) {
+                p.Radius = 2.0 * p.TangentLength / w;
+                p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
+            } else {
+                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+            }
+            break;
+        case GradePoint::ExternalInput:
+            if (p.ExternalDistance != 0.0 && w >= kMinGradeChange) {
+                p.Radius = 8.0 * p.ExternalDistance / (w * w);
+                p.TangentLength = w * p.Radius / 2.0;
+            } else {
+                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+            }
+            break;
+        default:
+            code = RecalcUnknownCurveInput;
+            known = false;
+            break;
+        }
+        if (known) {
+            // Extreme entries can overflow; such a point gets no curve rather
+            // than an infinite one.
+            if (!std::isfinite(p.Radius) || !std::isfinite(p.TangentLength) ||
+                !std::isfinite(p.ExternalDistance) || (p.Radius == 0.0 && p.TangentLength != 0.0)) {
+                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+            }
+            p.CurveStart = p.Station - p.TangentLength;
+            p.CurveEnd = p.Station + p.TangentLength;
+        } else {
+            // The entered quantities stay for the host to correct; the lookups
+            // pass through the point as if it had no curve meanwhile.
+            p.CurveStart = p.Station;
+            p.CurveEnd = p.Station;
+        }
+        if (i >= 1) {
+            const double prevEnd = m_points[i - 1].CurveEnd.GetValue();
+            const double start = p.CurveStart.GetValue();
+            if (start <= prevEnd - tol && std::fabs(prevEnd - start) > kOverlapAllowance) code = RecalcCurvesOverlap;
+        }
+    }
+    return code;
+}
+
+QStation QZdmFile::GetStartStation() const {
+    return m_points.IsEmpty() ? QStation() : m_points[0].Station;
+}
+
+QStation QZdmFile::GetEndStation() const {
+    return m_points.IsEmpty() ? QStation() : m_points[m_points.GetUpperBound()].Station;
+}
+
+bool QZdmFile::IsStationInRange(const QStation& s) const {
+    if (m_points.IsEmpty()) return false;
+    return s >= m_points[0].Station && s <= m_points[m_points.GetUpperBound()].Station;
+}
+
+bool QZdmFile::IsOrdered() {
+    if (!m_orderChecked) {
+        m_ordered = true;
+        for (int i = 1; i < m_points.GetSize() && m_ordered; ++i)
+            m_ordered = m_points[i - 1].Station.GetValue() <= m_points[i].Station.GetValue();
+        m_orderChecked = true;
+    }
+    return m_ordered;
+}
+
+// The first k with s <= Station[k] (tolerant: s < Station[k] + tol), or -1.
+// In station order the test is false up to some index and true from there on,
+// so LastSegment and its neighbours are tried first (calls with nearby
+// stations then cost two comparisons) and a halving search does the rest.
+// Out of order only a walk from the start gives the first such point.
+int QZdmFile::Search(double s, double tol) {
+    const int n = m_points.GetSize();
+    const GradePoint* pts = m_points.GetData();
+    auto atOrBefore = [&](int k) { return s < pts[k].Station.GetValue() + tol; };
+
+    if (!IsOrdered()) {
+        for (int k = 0; k < n; ++k)
+            if (atOrBefore(k)) return k;
+        return -1;
+    }
+
+    int lo = 0;
+    int hi = n;  // the answer lies in [lo, hi]; hi == n stands for "none"
+    const int hint = m_lastSegment;
+    if (hint >= 0 && hint < n) {
+        if (atOrBefore(hint)) {
+            if (hint == 0 || !atOrBefore(hint - 1)) return hint;
+            hi = hint - 1;
+        } else {
+            lo = hint + 1;
+            if (lo == n) return -1;
+            if (atOrBefore(lo)) return lo;
+            ++lo;
+        }
+    }
+    while (lo < hi) {
+        const int mid = lo + (hi - lo) / 2;
+        if (atOrBefore(mid))
+            hi = mid;
+        else
+            lo = mid + 1;
+    }
+    return lo == n ? -1 : lo;
+}
+
+int QZdmFile::FindSegment(const QStation& s) {
+    const int n = m_points.GetSize();
+    if (n == 0) {
+        m_lastSegment = -1;
+        return -1;
+    }
+    const int k = Search(s.GetValue(), GetStationTolerance());
+    m_lastSegment = k < 0 ? n - 1 : k;
+    return k;
+}
+
+double QZdmFile::GetDesignElevation(const QStation& s) {
+    const int n = m_points.GetSize();
+    if (n == 0) return kNoValue;
+    const double tol = GetStationTolerance();
+    const double v = s.GetValue();
+    const int k = FindSegment(s);
+    if (k >= 0) return FiniteOr(ElevationAt(k, v, tol), kNoValue);
+
+    // Past the last point the profile runs on flat.
+    if (v <= m_points[0].CurveStart.GetValue() - tol) return FiniteOr(m_points[0].Elevation, kNoValue);
+    if (v >= m_points[n - 1].CurveEnd.GetValue() + tol) return FiniteOr(m_points[n - 1].Elevation, kNoValue);
+    return kNoValue;
+}
+
+// Elevation at s in the segment that ends at point k (the first point at or
+// after s). y is the offset of the parabola y = x^2 / (2 R) from the tangent,
+// x measured from the curve's start or end; a crest curve lies below its
+// tangents, a sag curve above them.
+double QZdmFile::ElevationAt(int k, double s, double tol) const {
+    const GradePoint& pk = m_points[k];
+    if (std::fabs(s - pk.Station.GetValue()) < tol)
+        return pk.IsSag() ? pk.Elevation + pk.ExternalDistance : pk.Elevation - pk.ExternalDistance;
+    if (k == 0) return pk.Elevation;  // before the first point: flat
+
+    const GradePoint& pt = m_points[k - 1];
+    const bool step = pt.HasStep(tol);
+    const double stepStation = pt.StepStation.GetValue();
+
+    if (s <= pt.CurveEnd.GetValue() - tol) {
+        // End half of the curve at point t.
+        const double x = pt.CurveEnd.GetValue() - s;
+        const double y = pt.Radius != 0.0 ? x * x / (2.0 * pt.Radius) : 0.0;
+        const double base = pt.Elevation + pt.GradeOut * (s - pt.Station.GetValue());
+        double z = pt.IsSag() ? base + y : base - y;
+        if (step && s >= stepStation + tol) z += pt.StepHeight;
+        return z;
+    }
+    if (s <= pk.CurveStart.GetValue() - tol) {
+        // Tangent between the two curves; past the step it is measured back
+        // from point k so that the step height is included.
+        if (!step || s < stepStation + tol) return pt.Elevation + pt.GradeOut * (s - pt.Station.GetValue());
+        return pk.Elevation - pk.GradeIn * (pk.Station.GetValue() - s);
+    }
+    // Start half of the curve at point k.
+    const double x = s - pk.CurveStart.GetValue();
+    const double y = pk.Radius != 0.0 ? x * x / (2.0 * pk.Radius) : 0.0;
+    const double base = pk.Elevation - pk.GradeIn * (pk.Station.GetValue() - s);
+    double z = pk.IsSag() ? base + y : base - y;
+    if (step && s < stepStation + tol) z -= pt.StepHeight;
+    return z;
+}
+
+// Grade at point t itself. At an inner point the grade of the parabola at its
+// middle: GradeOut -+ T / R, which is the mean of GradeIn and GradeOut for any
+// radius; a point without a curve takes that same mean.
+double QZdmFile::GradeAtPoint(int t) const {
+    const int n = m_points.GetSize();
+    const GradePoint& p = m_points[t];
+    if (t == 0) return p.GradeOut;
+    if (t == n - 1) return p.GradeIn;
+    if (p.Radius == 0.0) return (p.GradeIn + p.GradeOut) / 2.0;
+    const double x = p.CurveEnd.GetValue() - p.Station.GetValue();
+    return p.IsSag() ? p.GradeOut - x / p.Radius : p.GradeOut + x / p.Radius;
+}
+
+double QZdmFile::GetDesignGrade(const QStation& s) {
+    const int n = m_points.GetSize();
+    if (n == 0) return kNoValue;
+    const double tol = GetStationTolerance();
+    const double v = s.GetValue();
+    if (v >= m_points[n - 1].Station.GetValue() + kGradeEndMargin + tol) return kNoValue;
+    if (v <= m_points[0].Station.GetValue() - kGradeEndMargin - tol) return kNoValue;
+
+    int i = FindSegment(s);
+    if (i < 0) i = n - 1;
+    if (std::fabs(v - m_points[0].Station.GetValue()) < tol) return FiniteOr(GradeAtPoint(0), kNoValue);
+    if (std::fabs(v - m_points[i].Station.GetValue()) < tol) return FiniteOr(GradeAtPoint(i), kNoValue);
+    // Within the margin before the first point the profile is flat.
+    if (i == 0) return 0.0;
+
+    const GradePoint& pt = m_points[i - 1];
+    const GradePoint& pi = m_points[i];
+    const double curveEnd = pt.CurveEnd.GetValue();
+    const double curveStart = pi.CurveStart.GetValue();
+    double g = 0.0;
+    if (v >= pt.Station.GetValue() + tol && v <= curveEnd - tol) {
+        const double x = pt.Radius != 0.0 ? (curveEnd - v) / pt.Radius : 0.0;
+        g = pt.IsSag() ? pt.GradeOut - x : pt.GradeOut + x;
+    } else if (v > curveEnd - tol && v <= curveStart - tol) {
+        g = pt.GradeOut;
+    } else if (v > curveStart - tol && v <= pi.Station.GetValue() - tol) {
+        const double x = pi.Radius != 0.0 ? (v - curveStart) / pi.Radius : 0.0;
+        g = pi.IsSag() ? pi.GradeIn + x : pi.GradeIn - x;
+    }
+    return FiniteOr(g, kNoValue);
+}
+
+QStation QZdmFile::GetNextStepStation(const QStation& s) {
+    const int n = m_points.GetSize();
+    const double tol = GetStationTolerance();
+    const double v = s.GetValue();
+    const int k = FindSegment(s);
+    // Only segments with a step have a step station; a point without one
+    // keeps station 0 there, which is no step even for a negative s.
+    for (int j = k > 0 ? k - 1 : 0; j < n; ++j) {
+        const GradePoint& p = m_points[j];
+        if (p.HasStep(tol) && v <= p.StepStation.GetValue() - tol) return p.StepStation;
+    }
+    return QStation(DBL_MAX);
+}
+
+}  // namespace qdat
