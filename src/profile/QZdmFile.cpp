@@ -107,8 +107,9 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
 
     ar >> StationAsText;
     std::int32_t count = 0;
-    ar >> count >> EndRecord;
+    ar >> count;
     if (count < 0) ar.ThrowError(QArchiveException::BadFormat, "a point count of 0 or more expected");
+    ar >> EndRecord;
 
     // The count is only a promise: never size the array beyond what the rest
     // of the file could hold. A file that ends early keeps the points read.
@@ -138,7 +139,11 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
     m_points.SetSize(read);
     m_lastSegment = -1;
     m_orderChecked = false;
-    Recalculate();
+    // Derive at once, so that a document read outside the open pipeline
+    // answers too. Points out of order wait for the repair step of the open:
+    // Recalculate would clear the curves of whichever points are first and
+    // last before sorting.
+    if (!NeedsRepair()) Recalculate();
     return 1;
 }
 
