@@ -1,0 +1,72 @@
+// Clothoid geometry: local coordinates of points on a clothoid, the shape of a
+// piece of a clothoid between two radii, and the clothoid parameter that gives
+// a piece a wanted chord.
+//
+// Conventions: lengths in metres, angles in radians. A clothoid with parameter
+// A has curvature L / A^2 at the arc length L from its origin (where the radius
+// is infinite); its local frame has x along the tangent at the origin and y to
+// the inside of the curve. The spiral angle at L is tau = L^2 / (2 A^2), and
+// the point where the radius is R lies at L = A^2 / R.
+#pragma once
+
+namespace qdat {
+
+// Convergence tolerance of the clothoid series (metres) and of the chord
+// search (units of A). Library-wide, read and changed by the host; initially
+// 0.0001.
+extern double GeometryTolerance;
+
+namespace clothoid {
+
+struct LocalPoint {
+    double x = 0.0;  // along the tangent at the origin
+    double y = 0.0;  // towards the inside of the curve
+};
+
+// The point at arc length L from the origin of the clothoid with parameter
+// A > 0, by the Fresnel series in tau = L^2 / (2 A^2):
+//   x = L (1 - tau^2/(5*2!) + tau^4/(9*4!) - ...),
+//   y = L (tau/3 - tau^3/(7*3!) + tau^5/(11*5!) - ...).
+// Terms are added in pairs while the last one, times L, is at least
+// GeometryTolerance or, up to the factorial order 20, at least one unit of
+// double rounding; the order never exceeds 200. When L tau / 3 is within
+// GeometryTolerance, y is that first term alone. Up to a spiral angle of 2
+// the order 20 is never reached and the result is exact to a few units of
+// rounding of L; beyond it the terms of higher order stop at
+// GeometryTolerance, so the error may approach GeometryTolerance.
+LocalPoint SeriesPoint(double A, double L);
+
+// The same point by composite Gauss-Legendre quadrature of cos and sin of
+// t^2 / (2 A^2); exact to rounding at any spiral angle, slower.
+LocalPoint QuadraturePoint(double A, double L);
+
+// Spiral angle (radians) up to which Piece takes its end points from the
+// series, whose error there stays below 1e-14 L (with the default tolerance).
+inline constexpr double kSeriesAngleLimit = 2.0;
+
+// The shape of the piece of a clothoid travelled from arc length La to arc
+// length Lb (both >= 0, from the origin). Travel outwards (La < Lb) tightens
+// the curve, travel inwards (La > Lb) loosens it; either way the piece turns
+// to one side only, and these are the magnitudes of its geometry.
+struct PieceShape {
+    double chord = 0.0;         // distance start -> end
+    double chordAngle1 = 0.0;   // from the start tangent to the chord
+    double centralAngle = 0.0;  // total change of direction, |tau(Lb) - tau(La)|
+    double ChordAngle2() const { return centralAngle - chordAngle1; }
+};
+
+// End points from the series while both spiral angles are at most
+// kSeriesAngleLimit; otherwise (tightly wound clothoids, or pieces between
+// two nearly equal radii far from the origin) the piece itself is integrated.
+PieceShape Piece(double A, double La, double Lb);
+
+// The clothoid parameter A for which the piece between the curvatures k1 and
+// k2 (1/R, 0 for an infinite radius) has the wanted chord: a section search on
+// [20, 999] that tries A = 0.381966 low + 0.618034 high, raises low when the
+// wanted chord is longer than the chord tried and lowers high otherwise, and
+// stops when high - low < GeometryTolerance or after 2000 steps. Returns the
+// last A tried.
+double ParameterFromChord(double chord, double k1, double k2);
+
+}  // namespace clothoid
+}  // namespace qdat

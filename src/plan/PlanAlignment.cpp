@@ -1,0 +1,315 @@
+// Chaining the elements of an alignment, lookups by station, and the stored
+// alignment record.
+#include "plan/PlanAlignment.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "docbase/DataArchive.h"
+#include "host/Resources.h"
+#include "plan/PlanStrings.h"
+
+namespace qdat {
+
+int LastElementIndex = 0;
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kNoValue = -9999.0;
+
+// Schema number of the alignment record in the legacy layout.
+constexpr std::int32_t kAlignmentSchema = 1;
+constexpr std::uint32_t kLastSchemaVersion = 500;
+// Loading sizes the element array for the main elements and this many more,
+// room for the end elements.
+constexpr int kSpareElements = 4;
+// The fewest bytes an element record takes in any form: 19 values of at least
+// one character each, with separators between them in text form.
+constexpr std::int64_t kMinElementBytes = 37;
+
+}  // namespace
+
+PlanAlignment::PlanAlignment() : Name(LoadResourceString(plan_strings::kUnnamed)) {}
+
+int PlanAlignment::EndElementCount(std::int32_t endType, double endValue2) {
+    switch (endType) {
+    case 0:
+        return 0;
+    case 1:
+    case 3:
+    case 4:
+        return 2;
+    case 2:
+        return endValue2 != 0.0 ? 3 : 2;
+    case 5:
+    case 6:
+        return 1;
+    default:
+        return -1;
+    }
+}
+
+int PlanAlignment::GetTotalElementCount() const {
+    const int ends = EndElementCount(EndType, EndValue2);
+    if (ends < 0) return -1;
+    return ElementCount + ends;
+}
+
+QStation PlanAlignment::GetEndStation() const {
+    const int count = LookupCount();
+    if (count < 1) return StartStation;
+    return m_elements[count - 1].EndStation;
+}
+
+GrowArray<PlanElement>& PlanAlignment::ElementsRef() {
+    m_lookup.valid = false;
+    return m_elements;
+}
+
+PlanElement& PlanAlignment::ElementAt(int index) {
+    m_lookup.valid = false;
+    return m_elements.ElementAt(index);
+}
+
+int PlanAlignment::AppendElement(const PlanElement& element) {
+    m_lookup.valid = false;
+    const int index = std::clamp(ElementCount, 0, m_elements.GetSize());
+    m_elements.InsertAt(index, element);
+    ElementCount = index + 1;
+    return index;
+}
+
+void PlanAlignment::RemoveAllElements() {
+    m_lookup.valid = false;
+    m_elements.RemoveAll();
+    ElementCount = 0;
+}
+
+int PlanAlignment::ComputeElements() {
+    if (ElementCount < 1) return 0;
+    const int total = GetTotalElementCount();
+    if (total < ElementCount || m_elements.GetSize() < total) return 0;
+
+    double azimuth = 0.0;
+    switch (StartMode) {
+    case 0:
+        // StartAzimuth holds the X of the back point in this mode.
+        azimuth = std::atan2(StartY - BackPointY, StartX - StartAzimuth);
+        if (azimuth < 0.0) azimuth += kTwoPi;
+        break;
+    case 1:
+        azimuth = StartAzimuth;
+        break;
+    default:
+        return 0;
+    }
+
+    m_lookup.valid = false;
+    for (int i = 0; i < total; ++i) {
+        PlanElement& element = m_elements[i];
+        // The start is derived for the first element and for every chained
+        // one. Only a derived start takes the Offset: an unchained element's
+        // own start already is where it lies, and shifting it again on every
+        // computation would walk it sideways.
+        bool derivedStart = true;
+        if (i == 0) {
+            element.StartStation = StartStation;
+            element.StartX = StartX;
+            element.StartY = StartY;
+            element.StartAzimuth = azimuth;
+        } else if (Chained == 1) {
+            const PlanElement& previous = m_elements[i - 1];
+            element.StartStation = previous.EndStation;
+            element.StartX = previous.EndX;
+            element.StartY = previous.EndY;
+            element.StartAzimuth = previous.EndAzimuth;
+        } else {
+            derivedStart = false;
+        }
+        if (derivedStart && element.Offset != 0.0) {
+            const double side = element.StartAzimuth + (element.Offset > 0.0 ? 0.5 : 1.5) * std::numbers::pi;
+            const double shift = std::fabs(element.Offset);
+            element.StartX += shift * std::cos(side);
+            element.StartY += shift * std::sin(side);
+        }
+        if (!element.Evaluate()) return 0;
+    }
+    return 1;
+}
+
+int PlanAlignment::LookupCount() const {
+    const int total = GetTotalElementCount();
+    if (total < 1 || total > m_elements.GetSize()) return 0;
+    return total;
+}
+
+void PlanAlignment::RebuildLookup(int count) {
+    std::vector<double>& runningMax = m_lookup.runningMax;
+    runningMax.resize(static_cast<std::size_t>(count));
+    double highest = -std::numeric_limits<double>::infinity();
+    for (int i = 0; i < count; ++i) {
+        const double end = m_elements[i].EndStation.GetValue();
+        // A NaN end station is "not below" every station, like +infinity.
+        if (std::isnan(end))
+            highest = std::numeric_limits<double>::infinity();
+        else if (end > highest)
+            highest = end;
+        runningMax[static_cast<std::size_t>(i)] = highest;
+    }
+    m_lookup.valid = true;
+}
+
+QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
+    const QStation& first = m_elements[0].StartStation;
+    const QStation& last = m_elements[count - 1].EndStation;
+    if (station < first) return first;
+    if (station > last) return last;
+    return station;
+}
+
+int PlanAlignment::FindIndex(const QStation& station, int count) {
+    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count)) RebuildLookup(count);
+    const std::vector<double>& runningMax = m_lookup.runningMax;
+    // notBelow(i): some element up to i has an end station not below the
+    // station. False up to the element sought, true from it on.
+    const auto notBelow = [&](int i) { return !(QStation(runningMax[static_cast<std::size_t>(i)]) < station); };
+    if (!notBelow(count - 1)) return -1;
+
+    // Start at the last element used and gallop towards the answer, then
+    // bisect: a station next to the last one costs a step or two.
+    const int hint = std::clamp(LastElementIndex, 0, count - 1);
+    int low = -1;  // notBelow(low) false, or -1
+    int high = count - 1;  // notBelow(high) true
+    if (notBelow(hint)) {
+        high = hint;
+        for (int step = 1; high > 0; step *= 2) {
+            const int probe = high - step;
+            if (probe < 0) break;
+            if (!notBelow(probe)) {
+                low = probe;
+                break;
+            }
+            high = probe;
+        }
+    } else {
+        low = hint;
+        for (int step = 1;; step *= 2) {
+            const int probe = low + step;
+            if (probe >= count - 1) break;
+            if (notBelow(probe)) {
+                high = probe;
+                break;
+            }
+            low = probe;
+        }
+    }
+    while (high - low > 1) {
+        const int mid = low + (high - low) / 2;
+        if (notBelow(mid))
+            high = mid;
+        else
+            low = mid;
+    }
+    return high;
+}
+
+int PlanAlignment::FindElement(const QStation& station) {
+    const int count = LookupCount();
+    if (count < 1) return -1;
+    const QStation clamped = ClampStation(station, count);
+    int index = FindIndex(clamped, count);
+    // Elements changed through a reference kept across lookups: the element
+    // found must not be below the station, and the one before it must be.
+    const auto below = [&](int i) { return m_elements[i].EndStation < clamped; };
+    if (index >= 0 && (below(index) || (index > 0 && !below(index - 1)))) {
+        m_lookup.valid = false;
+        index = FindIndex(clamped, count);
+    }
+    if (index < 0) return -1;
+    LastElementIndex = index;
+    return index;
+}
+
+int PlanAlignment::PointAtStation(StationPoint& point) {
+    point.X = 0.0;
+    point.Y = 0.0;
+    const int index = FindElement(point.Station);
+    if (index < 0) return 0;
+    StationPoint asked = point;
+    asked.Station = ClampStation(point.Station, LookupCount());
+    const int result = m_elements[index].PointAtStation(asked);
+    point.X = asked.X;
+    point.Y = asked.Y;
+    point.Azimuth = asked.Azimuth;
+    return result;
+}
+
+double PlanAlignment::RadiusAtStation(const QStation& station) {
+    const int index = FindElement(station);
+    if (index < 0) return kNoValue;
+    return m_elements[index].RadiusAtStation(ClampStation(station, LookupCount()));
+}
+
+void PlanAlignment::Serialize(DataArchive& ar) {
+    if (ar.IsStoring()) {
+        const int total = GetTotalElementCount();
+        if (total < 0)
+            ar.ThrowError(QArchiveException::GenericError,
+                          "end type " + std::to_string(EndType) + " of the alignment is not 0 to 6");
+        if (ElementCount < 0 || m_elements.GetSize() < total)
+            ar.ThrowError(QArchiveException::GenericError,
+                          "the alignment counts " + std::to_string(total) + " elements but holds " +
+                              std::to_string(m_elements.GetSize()));
+        if (ar.IsLegacyLayout()) ar << kAlignmentSchema;
+        const std::string name = Name.empty() ? LoadResourceString(plan_strings::kUnnamed) : Name;
+        ar << ElementCount << name << Note << Precision(6) << HeaderValue << EndRecord;
+        ar << StartMode << Precision(4) << StartStation << Precision(12) << StartAzimuth << BackPointY
+           << Precision(8) << StartX << StartY << EndRecord;
+        for (int i = 0; i < ElementCount; ++i) m_elements[i].Serialize(ar);
+        if (ElementCount > 0) ar << EndRecord;
+        ar << EndType << Precision(8) << EndValue1 << Precision(12) << EndValue2 << Precision(8) << EndValue3
+           << EndValue4 << Chained << EndRecord;
+        for (int i = ElementCount; i < total; ++i) m_elements[i].Serialize(ar);
+        return;
+    }
+
+    if (ar.IsLegacyLayout() && ar.GetDocumentVersion() <= kLastSchemaVersion) {
+        std::int32_t schema = 0;
+        ar >> schema;
+        if (schema != kAlignmentSchema)
+            ar.ThrowError(QArchiveException::BadFormat, "alignment schema number 1 expected");
+    }
+    m_lookup.valid = false;
+    m_elements.RemoveAll();
+    ElementCount = 0;
+    std::int32_t count = 0;
+    ar >> count >> Name >> Note >> Precision(6) >> HeaderValue >> EndRecord;
+    if (count < 0) ar.ThrowError(QArchiveException::BadFormat, "negative element count");
+    const std::int64_t remaining = ar.RemainingBytes();
+    if (remaining >= 0 && count > remaining / kMinElementBytes)
+        ar.ThrowError(QArchiveException::BadFormat,
+                      "element count " + std::to_string(count) + " is more than the rest of the file holds");
+    ar >> StartMode >> Precision(4) >> StartStation >> Precision(12) >> StartAzimuth >> BackPointY >>
+        Precision(8) >> StartX >> StartY >> EndRecord;
+    // Elements are added as they are read, so a count the file cannot back
+    // costs no more memory than the elements actually present.
+    for (int i = 0; i < count; ++i) {
+        PlanElement element;
+        element.Serialize(ar);
+        m_elements.Add(element);
+    }
+    m_elements.SetSize(count + kSpareElements);
+    ElementCount = count;
+    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(12) >> EndValue2 >> Precision(8) >> EndValue3 >>
+        EndValue4 >> Chained >> EndRecord;
+    const int ends = EndElementCount(EndType, EndValue2);
+    if (ends < 0)
+        ar.ThrowError(QArchiveException::GenericError,
+                      "end type " + std::to_string(EndType) + " is not 0 to 6");
+    for (int i = 0; i < ends; ++i) m_elements[count + i].Serialize(ar);
+}
+
+}  // namespace qdat

@@ -1,0 +1,128 @@
+// PlanAlignment: a horizontal alignment as a sequence of plan elements, with
+// its start description, its end description and the computations that chain
+// the elements and answer where the centre line is at a station.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "docbase/GrowArray.h"
+#include "plan/PlanElement.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+class DataArchive;
+
+// The index of the element that the last alignment lookup (PointAtStation,
+// RadiusAtStation) used; library-wide. Lookups also start their search there,
+// so stations asked in order are found in constant time.
+extern int LastElementIndex;
+
+class PlanAlignment {
+public:
+    PlanAlignment();
+
+    // Number of end elements that an end description carries: 0 for EndType
+    // 0; 2 for 1, 3 and 4; 2 for 2, or 3 when endValue2 is not 0; 1 for 5 and
+    // 6; -1 (invalid) for any other EndType.
+    static int EndElementCount(std::int32_t endType, double endValue2);
+
+    // ElementCount plus the end elements; -1 for an invalid EndType.
+    int GetTotalElementCount() const;
+    QStation GetStartStation() const { return StartStation; }
+    // EndStation of the last element (main or end); StartStation when there
+    // is no element.
+    QStation GetEndStation() const;
+
+    // Chains and evaluates all elements: the first starts at the alignment's
+    // start (StartMode 0: azimuth from the back point; 1: StartAzimuth), each
+    // later one where the previous ends when Chained is 1; an element's Offset
+    // shifts such a derived start sideways (+ right, - left). Returns 1, or 0
+    // when there is no main element, the EndType is invalid, StartMode is
+    // neither 0 nor 1 (nothing is touched then), or an element fails (earlier
+    // elements keep their new values).
+    int ComputeElements();
+
+    // Position and azimuth at point.Station. A station before the first
+    // element's start or past the last element's end is taken as that end.
+    // The element is the one the rule "the first element whose EndStation is
+    // not below the station" picks; it is found in O(1) when stations are
+    // asked in order and O(log n) otherwise. Returns the element's result,
+    // 0 when there is no element.
+    int PointAtStation(StationPoint& point);
+    // Radius of curvature at a station (9999 on a straight); -9999 when there
+    // is no element.
+    double RadiusAtStation(const QStation& station);
+    // The index of the element a lookup at station uses (after clamping to the
+    // alignment), or -1 when there is none. Sets LastElementIndex.
+    int FindElement(const QStation& station);
+
+    // The elements: ElementCount main elements, then the end elements, then
+    // possibly unused default elements. Non-const access marks the lookup
+    // index for rebuilding, so take a fresh reference after each lookup when
+    // changing elements in a loop of lookups.
+    const GrowArray<PlanElement>& GetElements() const { return m_elements; }
+    GrowArray<PlanElement>& ElementsRef();
+    const PlanElement& GetElement(int index) const { return m_elements.GetAt(index); }
+    PlanElement& ElementAt(int index);
+    // Inserts a main element after the last main one and counts it.
+    int AppendElement(const PlanElement& element);
+    // Destroys all elements, empties the array and sets ElementCount to 0.
+    void RemoveAllElements();
+
+    // The stored record (text, binary and legacy layouts). Storing an invalid
+    // EndType, or fewer elements than the counts promise, throws GenericError
+    // rather than write a file that cannot be read back.
+    void Serialize(DataArchive& ar);
+
+    // Header.
+    std::int32_t Chained = 1;       // 1: each element starts where the previous ends
+    std::int32_t ElementCount = 0;  // number of main elements
+    std::string Name;               // [string resource 1179]
+    std::string Note;
+    double HeaderValue = 0.0;       // stored and copied only
+    std::int32_t StartMode = 0;     // 0: back point; 1: azimuth given; 2, 3: not computable
+    QStation StartStation;
+    double StartAzimuth = 0.0;      // mode 1: azimuth; mode 0: X of the back point
+    double BackPointY = 0.0;        // mode 0: Y of the back point
+    double StartX = 0.0;
+    double StartY = 0.0;
+    // End description: stored and copied; EndType fixes the end elements.
+    std::int32_t EndType = 0;
+    double EndValue1 = 0.0;
+    double EndValue2 = 0.0;
+    double EndValue3 = 0.0;
+    double EndValue4 = 0.0;
+
+private:
+    // Running maxima of the elements' end stations: the first element whose
+    // end station is not below a station is the first whose running maximum
+    // is not below it, and the running maxima are in order even where the
+    // end stations are not, so a binary search finds exactly the element a
+    // search from the first element finds. Rebuilt on first use after a
+    // change; a copy starts empty.
+    struct LookupIndex {
+        LookupIndex() = default;
+        LookupIndex(const LookupIndex&) {}
+        LookupIndex& operator=(const LookupIndex&) {
+            valid = false;
+            return *this;
+        }
+        std::vector<double> runningMax;
+        bool valid = false;
+    };
+
+    // Elements a lookup may use: the total count, or 0 when the EndType is
+    // invalid or the array holds fewer elements.
+    int LookupCount() const;
+    void RebuildLookup(int count);
+    int FindIndex(const QStation& station, int count);
+    QStation ClampStation(const QStation& station, int count) const;
+
+    GrowArray<PlanElement> m_elements;
+    LookupIndex m_lookup;
+};
+
+}  // namespace qdat

@@ -1,0 +1,18 @@
+// Built-in English texts of the plan module's resource strings.
+#include "plan/PlanStrings.h"
+
+#include "host/Resources.h"
+
+namespace qdat {
+
+namespace {
+
+const ResourceTable kPlanStrings{
+    {plan_strings::kPlanElementFileType,
+     "Plan elements|Plan element file\nPlan elements\nPlanElements\nPlan element files (*.pm)\n.pm"},
+    {plan_strings::kUnnamed, "Unnamed"},
+};
+
+}  // namespace
+
+}  // namespace qdat
