@@ -1,0 +1,243 @@
+#include "profile/QZKZDoc.h"
+
+#include <cmath>
+#include <string_view>
+
+#include "docbase/DataArchive.h"
+#include "host/Resources.h"
+
+namespace qdat {
+
+namespace {
+
+constexpr int kTypeStringId = 124;
+constexpr std::uint32_t kFileVersion = 584;
+constexpr const char* kSignature = "RADUDAR5.84_ZDM_CTRL";
+
+// Section keywords, in the order they are written.
+constexpr const char* kEndSection = "OD_CTRL";
+constexpr const char* kGradePointSection = "BPD_CTRL";
+constexpr const char* kElevationSection = "SJGC_CTRL";
+constexpr const char* kStructureSection = "GZW_CTRL";
+constexpr const char* kMinFillSection = "MINTG_CTRL";
+// Every keyword ends so; a token containing it ends a section's element lines.
+constexpr const char* kKeywordTail = "_CTRL";
+
+template <class T>
+T* ElementOrNull(GrowArray<T>& array, int index) {
+    return index >= 0 && index < array.GetSize() ? &array[index] : nullptr;
+}
+
+double ReadValue(DataArchive& ar) {
+    double v = 0.0;
+    ar >> v;
+    if (!std::isfinite(v)) ar.ThrowError(QArchiveException::BadFormat, "a finite value expected");
+    return v;
+}
+
+QStation ReadStation(DataArchive& ar) {
+    QStation s;
+    ar >> s;
+    if (!std::isfinite(s.GetValue())) ar.ThrowError(QArchiveException::BadFormat, "a finite station expected");
+    return s;
+}
+
+void WriteValue(DataArchive& ar, double v) {
+    if (!std::isfinite(v)) ar.ThrowError(QArchiveException::GenericError, "a control value is not finite");
+    ar << v;
+}
+
+void WriteStation(DataArchive& ar, const QStation& s) {
+    if (!std::isfinite(s.GetValue()))
+        ar.ThrowError(QArchiveException::GenericError, "a control station is not finite");
+    ar << s;
+}
+
+ControlPoint ReadControlPoint(DataArchive& ar) {
+    ControlPoint c;
+    c.Station = ReadStation(ar);
+    c.Value1 = ReadValue(ar);
+    c.Value2 = ReadValue(ar);
+    return c;
+}
+
+}  // namespace
+
+const RuntimeClass QZKZDoc::classRecord{"QZKZDoc", &QDocument::classRecord,
+                                        [] { return std::make_unique<QZKZDoc>(); }};
+
+// No CurrentVersion is set: a control file is never treated as old.
+QZKZDoc::QZKZDoc() : QDocument(std::make_unique<ProfileControls>()) {}
+
+QZKZDoc::~QZKZDoc() = default;
+
+std::string QZKZDoc::GetSignature() { return kSignature; }
+
+bool QZKZDoc::ParseSignature(const std::string& signature) {
+    SetFileVersion(kFileVersion);
+    SetLegacyLayout(false);
+    SetTextForm(true);
+    return signature == kSignature;
+}
+
+std::string QZKZDoc::GetTypeString() { return LoadResourceString(kTypeStringId); }
+
+void QZKZDoc::ResetControls() {
+    ProfileControls& c = *GetControls();
+    // The stations go back to 0 as well, so that a file without an "OD_CTRL"
+    // section does not keep the stations of whatever was read before.
+    static_cast<EndControls&>(c) = EndControls();
+    c.GradePointControls.RemoveAll();
+    c.ElevationControls.RemoveAll();
+    c.StructureControls.RemoveAll();
+    c.MinFillControls.RemoveAll();
+}
+
+void QZKZDoc::DeleteContents() {
+    QDocument::DeleteContents();
+    ResetControls();
+}
+
+ControlPoint* QZKZDoc::GetGradePointControl(int index) {
+    return ElementOrNull(GetControls()->GradePointControls, index);
+}
+
+ControlPoint* QZKZDoc::GetElevationControl(int index) {
+    return ElementOrNull(GetControls()->ElevationControls, index);
+}
+
+ControlRange* QZKZDoc::GetStructureControl(int index) {
+    return ElementOrNull(GetControls()->StructureControls, index);
+}
+
+FillRange* QZKZDoc::GetMinFillControl(int index) { return ElementOrNull(GetControls()->MinFillControls, index); }
+
+// The sections are found by their keywords only, so the content is written in
+// text form whatever form was asked for (a legacy copy included: the file has
+// no older layout).
+bool QZKZDoc::WriteToFile(File& file) {
+    SetTaggedForm(false);
+    SetScrambledForm(false);
+    SetLegacyLayout(false);
+    SetTextForm(true);
+    return QDocument::WriteToFile(file);
+}
+
+int QZKZDoc::SerializeContent(DataArchive& ar) {
+    if (ar.IsStoring())
+        Store(ar);
+    else
+        Load(ar);
+    return 1;
+}
+
+void QZKZDoc::Store(DataArchive& ar) {
+    ProfileControls& c = *GetControls();
+    ar << kEndSection << EndRecord;
+    WriteStation(ar, c.StartStation);
+    WriteValue(ar, c.StartValue1);
+    WriteValue(ar, c.StartValue2);
+    ar << EndRecord;
+    WriteStation(ar, c.EndStation);
+    WriteValue(ar, c.EndValue1);
+    WriteValue(ar, c.EndValue2);
+    ar << EndRecord;
+
+    for (const auto& [keyword, points] :
+         {std::pair{kGradePointSection, &c.GradePointControls}, std::pair{kElevationSection, &c.ElevationControls}}) {
+        if (points->IsEmpty()) continue;
+        ar << keyword << EndRecord;
+        for (const ControlPoint& p : *points) {
+            WriteStation(ar, p.Station);
+            WriteValue(ar, p.Value1);
+            WriteValue(ar, p.Value2);
+            ar << EndRecord;
+        }
+    }
+    if (!c.StructureControls.IsEmpty()) {
+        ar << kStructureSection << EndRecord;
+        for (const ControlRange& r : c.StructureControls) {
+            WriteStation(ar, r.FromStation);
+            WriteValue(ar, r.Value1);
+            WriteStation(ar, r.ToStation);
+            WriteValue(ar, r.Value2);
+            ar << EndRecord;
+        }
+    }
+    if (!c.MinFillControls.IsEmpty()) {
+        ar << kMinFillSection << EndRecord;
+        for (const FillRange& r : c.MinFillControls) {
+            WriteStation(ar, r.FromStation);
+            WriteStation(ar, r.ToStation);
+            WriteValue(ar, r.Value);
+            ar << EndRecord;
+        }
+    }
+}
+
+// Sections come in any order and any number of times; each keyword line is
+// followed by its element lines up to the next keyword or the end. A line that
+// is no keyword where one is expected ends the reading with what was read.
+void QZKZDoc::Load(DataArchive& ar) {
+    ResetControls();
+    ProfileControls& c = *GetControls();
+    for (;;) {
+        if (ar.NextTokenContains(kEndSection)) {
+            ar >> EndRecord;
+            c.StartStation = ReadStation(ar);
+            c.StartValue1 = ReadValue(ar);
+            c.StartValue2 = ReadValue(ar);
+            ar >> EndRecord;
+            c.EndStation = ReadStation(ar);
+            c.EndValue1 = ReadValue(ar);
+            c.EndValue2 = ReadValue(ar);
+            ar >> EndRecord;
+            continue;
+        }
+        enum { None, GradePoints, Elevations, Structures, MinFills } section = None;
+        if (ar.NextTokenContains(kGradePointSection))
+            section = GradePoints;
+        else if (ar.NextTokenContains(kElevationSection))
+            section = Elevations;
+        else if (ar.NextTokenContains(kStructureSection))
+            section = Structures;
+        else if (ar.NextTokenContains(kMinFillSection))
+            section = MinFills;
+        if (section == None) return;
+
+        ar >> EndRecord;
+        while (!ar.AtEnd() && !ar.NextTokenContains(kKeywordTail)) {
+            switch (section) {
+            case GradePoints:
+                c.GradePointControls.Add(ReadControlPoint(ar));
+                break;
+            case Elevations:
+                c.ElevationControls.Add(ReadControlPoint(ar));
+                break;
+            case Structures: {
+                ControlRange r;
+                r.FromStation = ReadStation(ar);
+                r.Value1 = ReadValue(ar);
+                r.ToStation = ReadStation(ar);
+                r.Value2 = ReadValue(ar);
+                c.StructureControls.Add(r);
+                break;
+            }
+            case MinFills: {
+                FillRange r;
+                r.FromStation = ReadStation(ar);
+                r.ToStation = ReadStation(ar);
+                r.Value = ReadValue(ar);
+                c.MinFillControls.Add(r);
+                break;
+            }
+            case None:
+                break;
+            }
+            ar >> EndRecord;
+        }
+        if (ar.AtEnd()) return;
+    }
+}
+
+}  // namespace qdat
