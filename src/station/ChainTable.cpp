@@ -34,6 +34,19 @@ constexpr int kMaxInsertIndex = 4096;
 
 std::optional<QDLException> g_lastStationTextError;
 
+// 10^places, exact for every precision a station can have.
+double PowerOfTen(int places) {
+    double power = 1.0;
+    for (int i = 0; i < places; ++i) power *= 10.0;
+    return power;
+}
+
+std::string Fixed(double value, int places) {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", places, value);
+    return buffer;
+}
+
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
 std::string ChainLetter(int chain) {
@@ -97,18 +110,24 @@ ChainBreak BreakFromText(const std::string& breakText) {
     return brk;
 }
 
+// Error 13. Message 13 itself is the framework's text for an error without
+// details, so the text naming the break has a number of its own.
+[[noreturn]] void ThrowTooManyBreaks(const std::string& breakText) {
+    QDLException error(ids::kTooManyBreaksText, Quoted(breakText), std::to_string(ChainTable::kMaxBreaks));
+    error.m_nMessageId = ids::kTooManyBreaks;
+    throw error;
+}
+
 }  // namespace
 
 int ChainTable::AddBreak(const std::string& breakText) {
-    if (GetBreakCount() >= kMaxBreaks)
-        throw QDLException(ids::kTooManyBreaks, Quoted(breakText), std::to_string(kMaxBreaks));
+    if (GetBreakCount() >= kMaxBreaks) ThrowTooManyBreaks(breakText);
     return m_breaks.Add(BreakFromText(breakText));
 }
 
 int ChainTable::AddBreak(double before, double after) {
     ChainBreak brk(before, after);
-    if (GetBreakCount() >= kMaxBreaks)
-        throw QDLException(ids::kTooManyBreaks, Quoted(brk.GetText()), std::to_string(kMaxBreaks));
+    if (GetBreakCount() >= kMaxBreaks) ThrowTooManyBreaks(brk.GetText());
     if (!std::isfinite(before) || !std::isfinite(after))
         throw QDLException(ids::kBadStationText, Quoted(brk.GetText()),
                            LoadResourceString(ids::kReasonBadBreakText));
@@ -218,14 +237,14 @@ std::string ChainTable::KilometreForm(double value, bool plusFormat) const {
     const double magnitude = std::fabs(value);
     // Kilometres are counted in a 64-bit integer; a value beyond that (or not
     // a number at all) is written as a plain number rather than overflowing.
-    if (!(magnitude < 9.0e15)) return m_strPrefix + DataArchive::FormatFixed(value, p);
+    if (!(magnitude < 9.0e15)) return m_strPrefix + Fixed(value, p);
 
-    const double unit = std::pow(0.1, p);
-    const double e = magnitude + 0.5 * unit;
+    const double scale = PowerOfTen(p);
+    const double e = magnitude + 0.5 / scale;
     const long long km = static_cast<long long>(e) / 1000;
     const long long lastPlaces =
-        static_cast<long long>(std::trunc((e - static_cast<double>(km) * 1000.0) * std::pow(10.0, p)));
-    const double metres = static_cast<double>(lastPlaces) * unit;
+        static_cast<long long>(std::trunc((e - static_cast<double>(km) * 1000.0) * scale));
+    const double metres = static_cast<double>(lastPlaces) / scale;
 
     std::string kmText;
     if (plusFormat) {
@@ -266,7 +285,7 @@ std::string ChainTable::FormatStakeLettered(double station) const {
     const double magnitude = std::fabs(stake);
     std::string text;
     if (chain < 0) {
-        text = DataArchive::FormatFixed(magnitude, p);
+        text = Fixed(magnitude, p);
     } else {
         text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
     }

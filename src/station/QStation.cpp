@@ -38,7 +38,11 @@ void SetStationPrecisionValue(int precision) {
     if (precision < 0) precision = 0;
     if (precision > kMaxStationPrecision) precision = kMaxStationPrecision;
     g_stationPrecision = precision;
-    g_stationTolerance = std::pow(0.1, precision);
+    // 1 / 10^p is the double nearest to 0.1^p (10^p itself is exact), so a
+    // station exactly 0.001 below another compares as the tables say.
+    double power = 1.0;
+    for (int i = 0; i < precision; ++i) power *= 10.0;
+    g_stationTolerance = 1.0 / power;
 }
 
 bool SetStationPrecision(const std::string& text) {
@@ -151,6 +155,7 @@ DataArchive& operator>>(DataArchive& ar, QStation& s) {
     double value = 0.0;
     if (ar.IsTextForm()) {
         const std::string token = ar.NextToken();
+        if (token.empty()) ar.ThrowError(QArchiveException::BadFormat, "a station expected, found nothing");
         if (ar.IsStationAsNumber()) {
             if (!DataArchive::ScanDouble(token, value))
                 ar.ThrowError(QArchiveException::BadFormat, "a station number expected, found \"" + token + "\"");

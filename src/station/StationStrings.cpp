@@ -37,7 +37,7 @@ const ResourceTable kStationStrings{
     {kBadStationText, "Invalid station text or chain break %1: %2."},
     {kBadUnchainedText, "Invalid station text %1: %2."},
     {kOutsideChain, "Station %1 lies outside its chain: %2."},
-    {kTooManyBreaks, "Chain break %1 was not added: a chain table holds at most %2 breaks."},
+    {kTooManyBreaksText, "Chain break %1 was not added: a chain table holds at most %2 breaks."},
     {kAmbiguousStation,
      "Station %1 lies on more than one chain (%2); write the chain letter in front of it."},
 

@@ -9,7 +9,10 @@ namespace qdat::station_strings {
 inline constexpr int kBadStationText = 10;
 inline constexpr int kBadUnchainedText = 11;
 inline constexpr int kOutsideChain = 12;
+// Code 13 shares its number with the framework's generic message, so its
+// text lives under kTooManyBreaksText and the exception carries code 13.
 inline constexpr int kTooManyBreaks = 13;
+inline constexpr int kTooManyBreaksText = 829;
 inline constexpr int kAmbiguousStation = 19;
 
 // The station precision as one integer, for scanning and printing.

@@ -1,0 +1,216 @@
+// qdat station: station text through a chain table given on the command line.
+//   qdat station format VALUE...      lettered, kilometre and plus text
+//   qdat station parse TEXT...        continuous station of station text
+//   qdat station fill FROM TO STEP    whole-interval stake stations
+// Common options: --break BEFORE:AFTER (repeatable), --prefix, --precision,
+// --json.
+#include <cmath>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "Tool.h"
+#include "docbase/QArchiveException.h"
+#include "station/ChainTable.h"
+#include "station/QStation.h"
+
+namespace qdat::tool {
+
+namespace {
+
+// A fill longer than this is a mistake in the step, not a stake list.
+constexpr std::size_t kMaxFillStations = 1000000;
+
+struct StationOptions {
+    std::vector<std::string> breaks;
+    std::string prefix;
+    int precision = 3;
+    bool json = false;
+    std::vector<std::string> values;
+    double from = 0.0;
+    double to = 0.0;
+    double step = 0.0;
+};
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// Sets up the current chain table and the precision from the options. The
+// tool is one process per command, so the process-wide state is ours.
+bool ApplyOptions(const StationOptions& options) {
+    SetStationPrecisionValue(options.precision);
+    ChainTable& table = GetCurrentChainTable();
+    table.RemoveAllBreaks();
+    table.SetPrefix(options.prefix);
+    for (const std::string& text : options.breaks) {
+        // The colon may be any but a leading character, so "-5:10" is a break.
+        const std::size_t colon = text.find(':', 1);
+        double before = 0.0;
+        double after = 0.0;
+        if (colon == std::string::npos || !ParseNumber(text.substr(0, colon), before) ||
+            !ParseNumber(text.substr(colon + 1), after)) {
+            std::cerr << "qdat station: --break " << text << ": expected BEFORE:AFTER, two numbers\n";
+            return false;
+        }
+        try {
+            table.AddBreak(before, after);
+        } catch (const QDLException& e) {
+            std::cerr << "qdat station: " << e.GetErrorMessage() << '\n';
+            return false;
+        }
+    }
+    return true;
+}
+
+nlohmann::json StationJson(double station) {
+    const QStation s(station);
+    return {{"station", station}, {"text", s.GetText()}, {"kmText", s.GetKmText()}, {"plusText", s.GetPlusText()}};
+}
+
+void PrintStation(double station, const char* note = nullptr) {
+    const QStation s(station);
+    std::cout << ShortNumber(station) << '\t' << s.GetText() << '\t' << s.GetKmText() << '\t' << s.GetPlusText();
+    if (note) std::cout << '\t' << note;
+    std::cout << '\n';
+}
+
+int RunFormat(const StationOptions& options) {
+    std::vector<double> stations;
+    for (const std::string& text : options.values) {
+        double value = 0.0;
+        if (!ParseNumber(text, value)) {
+            std::cerr << "qdat station format: \"" << text << "\" is not a number\n";
+            return 1;
+        }
+        stations.push_back(value);
+    }
+    if (options.json) {
+        nlohmann::json out = nlohmann::json::array();
+        for (double station : stations) out.push_back(StationJson(station));
+        std::cout << out.dump(2) << '\n';
+    } else {
+        for (double station : stations) PrintStation(station);
+    }
+    return 0;
+}
+
+int RunParse(const StationOptions& options) {
+    nlohmann::json out = nlohmann::json::array();
+    bool allParsed = true;
+    const ChainTable& table = GetCurrentChainTable();
+    for (const std::string& text : options.values) {
+        try {
+            const double station = table.ParseStakeOrThrow(text);
+            if (options.json)
+                out.push_back({{"text", text}, {"station", station}});
+            else
+                std::cout << text << '\t' << ShortNumber(station) << '\n';
+        } catch (const QDLException& e) {
+            allParsed = false;
+            if (options.json)
+                out.push_back({{"text", text}, {"error", {{"code", e.m_nMessageId}, {"message", e.GetErrorMessage()}}}});
+            else
+                std::cout << text << "\terror " << e.m_nMessageId << ": " << e.GetErrorMessage() << '\n';
+        }
+    }
+    if (options.json) std::cout << out.dump(2) << '\n';
+    return allParsed ? 0 : 1;
+}
+
+// The stake list of a station list document: FROM, every whole-interval
+// stake station after it with each chain break on the way, then TO.
+int RunFill(const StationOptions& options) {
+    if (!(options.step > 0.0) || !std::isfinite(options.step)) {
+        std::cerr << "qdat station fill: STEP must be a positive number\n";
+        return 1;
+    }
+    if (!std::isfinite(options.from) || !std::isfinite(options.to) || options.to < options.from) {
+        std::cerr << "qdat station fill: FROM and TO must be numbers with FROM not after TO\n";
+        return 1;
+    }
+    struct Entry {
+        double station;
+        bool atBreak;
+    };
+    std::vector<Entry> entries{{options.from, false}};
+    const QStation to(options.to);
+    double step = options.step;
+    QStation q = QStation(options.from).NextRoundStation(step);
+    while (q < to) {
+        if (entries.size() >= kMaxFillStations) {
+            std::cerr << "qdat station fill: more than " << kMaxFillStations << " stations; use a larger STEP\n";
+            return 1;
+        }
+        const bool atBreak = step == 0.0;
+        entries.push_back({q.GetValue(), atBreak});
+        if (atBreak) {
+            // Step off the break onto the chain ahead of it.
+            step = options.step;
+            q += 0.0001;
+        }
+        q = q.NextRoundStation(step);
+    }
+    if (!(QStation(entries.back().station) == to)) entries.push_back({options.to, false});
+
+    if (options.json) {
+        nlohmann::json out = nlohmann::json::array();
+        for (const Entry& e : entries) {
+            nlohmann::json item = StationJson(e.station);
+            item["atBreak"] = e.atBreak;
+            out.push_back(std::move(item));
+        }
+        std::cout << out.dump(2) << '\n';
+    } else {
+        for (const Entry& e : entries) PrintStation(e.station, e.atBreak ? "break" : nullptr);
+    }
+    return 0;
+}
+
+void AddCommonOptions(CLI::App* cmd, StationOptions& options) {
+    cmd->add_option("--break", options.breaks, "A chain break: the stake station BEFORE it continues as AFTER")
+        ->type_name("BEFORE:AFTER");
+    cmd->add_option("--prefix", options.prefix, "Station prefix of the kilometre forms, e.g. K");
+    cmd->add_option("--precision", options.precision, "Decimal places of station text (default 3)");
+    cmd->add_flag("--json", options.json, "Write JSON");
+}
+
+std::function<int()> Setup(CLI::App& app) {
+    auto options = std::make_shared<StationOptions>();
+    CLI::App* station = app.add_subcommand("station", "Format, parse and step stations through a chain table");
+    station->require_subcommand(1);
+
+    CLI::App* format = station->add_subcommand("format", "Print the station texts of continuous stations");
+    format->add_option("VALUE", options->values, "Continuous stations in metres")->required();
+    AddCommonOptions(format, *options);
+
+    CLI::App* parse = station->add_subcommand(
+        "parse", "Print the continuous stations of station texts (put -- before texts that begin with -A)");
+    parse->add_option("TEXT", options->values, "Station texts, e.g. 1020 or B1020")->required();
+    AddCommonOptions(parse, *options);
+
+    CLI::App* fill = station->add_subcommand("fill", "Print the whole-interval stake stations from FROM to TO");
+    fill->add_option("FROM", options->from, "First continuous station")->required();
+    fill->add_option("TO", options->to, "Last continuous station")->required();
+    fill->add_option("STEP", options->step, "Interval of the stake stations in metres")->required();
+    AddCommonOptions(fill, *options);
+
+    return [options, format, parse, fill]() -> int {
+        if (!ApplyOptions(*options)) return 1;
+        if (format->parsed()) return RunFormat(*options);
+        if (parse->parsed()) return RunParse(*options);
+        if (fill->parsed()) return RunFill(*options);
+        return 1;
+    };
+}
+
+const CommandRegistration reg{{"station", Setup}};
+
+}  // namespace
+
+}  // namespace qdat::tool
