@@ -1,0 +1,116 @@
+// qdat plan and qdat dump on plan element files, from the user's side.
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "support/TestSupport.h"
+
+namespace qdat::test {
+namespace {
+
+constexpr double kPi = std::numbers::pi;
+
+// North from (0, 0) for 100 m, a quarter circle of radius 100 to the right
+// (centre (100, 100)), then east for 100 m. The derived fields are left at
+// zero: the tool computes them before it answers.
+const char kPlan[] =
+    "RADUDAR5.83_PM_SHUJU_PM\n"
+    "3 Hook \"\" 0\n"
+    "1 0 0 0 0 0\n"
+    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
+    "1 0 -157.07963267948966 0 100 100 3\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
+    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
+    "0 0 0 0 0 1\n";
+
+class PlanTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        path = dir.Path("hook.pm");
+        WriteFileBytes(path, kPlan);
+    }
+    TempDir dir;
+    std::string path;
+    std::string out, err;
+};
+
+TEST_F(PlanTool, JsonRowsAtStations) {
+    const double middle = 100 + 25 * kPi;  // half-way round the quarter circle
+    ASSERT_EQ(RunTool("plan " + path + " --at 50 " + std::to_string(middle) + " 400 --json", &out, &err), 0) << err;
+    const nlohmann::json rows = nlohmann::json::parse(out);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0]["station"].get<double>(), 50.0);
+    EXPECT_NEAR(rows[0]["x"].get<double>(), 50.0, 1e-9);
+    EXPECT_NEAR(rows[0]["y"].get<double>(), 0.0, 1e-9);
+    EXPECT_EQ(rows[0]["azimuth"].get<double>(), 0.0);
+    EXPECT_EQ(rows[0]["radius"].get<double>(), 9999.0);
+    EXPECT_NEAR(rows[1]["x"].get<double>(), 100 + 100 * std::sin(kPi / 4), 1e-5);
+    EXPECT_NEAR(rows[1]["y"].get<double>(), 100 - 100 * std::cos(kPi / 4), 1e-5);
+    EXPECT_NEAR(rows[1]["azimuth"].get<double>(), kPi / 4, 1e-6);
+    EXPECT_EQ(rows[1]["radius"].get<double>(), 100.0);
+    // Past the end: the end point, heading east.
+    EXPECT_NEAR(rows[2]["x"].get<double>(), 200.0, 1e-9);
+    EXPECT_NEAR(rows[2]["y"].get<double>(), 200.0, 1e-9);
+    EXPECT_NEAR(rows[2]["azimuth"].get<double>(), kPi / 2, 1e-12);
+}
+
+TEST_F(PlanTool, TableAndCsvGiveDegrees) {
+    ASSERT_EQ(RunTool("plan " + path + " --at 50", &out, &err), 0) << err;
+    EXPECT_EQ(out,
+              "       station                x                y        azimuth       radius\n"
+              "        50.000          50.0000           0.0000       0.000000     9999.000\n");
+    // The range ends at its last station also when the step does not fit.
+    ASSERT_EQ(RunTool("plan " + path + " --from 10 --to 47.5 --step 20 --csv", &out, &err), 0) << err;
+    EXPECT_EQ(out, "station,x,y,azimuth,radius\n10,10,0,0,9999\n30,30,0,0,9999\n47.5,47.5,0,0,9999\n");
+    ASSERT_EQ(RunTool("plan " + path + " --at 400 --csv", &out, &err), 0) << err;
+    EXPECT_EQ(out.substr(out.find('\n') + 1, 6), "400,20");
+    EXPECT_NE(out.find(",90,9999\n"), std::string::npos) << out;
+}
+
+TEST_F(PlanTool, ComputeSavesTheDerivedFieldsElsewhere) {
+    const std::string computed = dir.Path("computed.pm");
+    ASSERT_EQ(RunTool("plan " + path + " --compute -o " + computed, &out, &err), 0) << err;
+    EXPECT_EQ(ReadFileBytes(path), kPlan);
+    ASSERT_EQ(RunTool("dump " + computed + " --json", &out, &err), 0) << err;
+    const nlohmann::json dump = nlohmann::json::parse(out);
+    const nlohmann::json& elements = dump["content"]["elements"];
+    ASSERT_EQ(elements.size(), 3u);
+    EXPECT_EQ(dump["content"]["name"], "Hook");
+    EXPECT_EQ(elements[1]["startX"].get<double>(), 100.0);
+    EXPECT_NEAR(elements[1]["endX"].get<double>(), 200.0, 1e-8);
+    EXPECT_NEAR(elements[1]["endY"].get<double>(), 100.0, 1e-8);
+    EXPECT_NEAR(elements[1]["centreY"].get<double>(), 100.0, 1e-8);
+    EXPECT_NEAR(elements[2]["endStation"].get<double>(), 357.07963268, 1e-8);
+    EXPECT_TRUE(dump["content"]["endElements"].empty());
+
+    // The input is never the output.
+    EXPECT_NE(RunTool("plan " + path + " --compute -o " + path, &out, &err), 0);
+    EXPECT_NE(err.find("input"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(path), kPlan);
+}
+
+TEST_F(PlanTool, RefusesWhatItCannotAnswer) {
+    // Start mode 2 loads but cannot be computed.
+    std::string mode2 = kPlan;
+    mode2.replace(mode2.find("\n1 0 0 0 0 0\n"), 3, "\n2 ");
+    const std::string bad = dir.Path("mode2.pm");
+    WriteFileBytes(bad, mode2);
+    EXPECT_NE(RunTool("plan " + bad + " --at 10", &out, &err), 0);
+    EXPECT_NE(err.find("cannot be computed"), std::string::npos) << err;
+
+    EXPECT_NE(RunTool("plan " + path + " --at 10x", &out, &err), 0);
+    EXPECT_NE(RunTool("plan " + path + " --from 10 --to 5 --step 1", &out, &err), 0);
+    EXPECT_NE(RunTool("plan " + path + " --from 0 --to 5 --step 0", &out, &err), 0);
+    EXPECT_NE(RunTool("plan " + path, &out, &err), 0);
+
+    const std::string truncated = dir.Path("cut.pm");
+    WriteFileBytes(truncated, std::string(kPlan).substr(0, 60));
+    EXPECT_NE(RunTool("plan " + truncated + " --at 10", &out, &err), 0);
+    EXPECT_NE(err.find("cut.pm"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace qdat::test
