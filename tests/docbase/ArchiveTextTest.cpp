@@ -1,0 +1,596 @@
+// The text form of the archive: columns, quoting, decimal places, comment
+// lines, record reading, the end-of-data test, and key-value records.
+#include <climits>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "ArchiveTestKit.h"
+#include "docbase/DataArchive.h"
+#include "host/HostFile.h"
+
+namespace qdat::test {
+namespace {
+
+template <class Body>
+std::string StoreText(Body&& body) {
+    return StoreBare(Form::Text, std::forward<Body>(body));
+}
+
+template <class Body>
+void LoadText(const std::string& text, Body&& body, const std::string& path = "load.txt") {
+    LoadBare(text, Form::Text, std::forward<Body>(body), path);
+}
+
+QArchiveException::Cause TextErrorCause(const std::string& text, const std::function<void(DataArchive&)>& body) {
+    try {
+        LoadText(text, body);
+    } catch (const QArchiveException& e) {
+        return e.m_cause;
+    }
+    ADD_FAILURE() << "no archive error for " << text;
+    return QArchiveException::Cause4;
+}
+
+// ---------------------------------------------------------------------------
+// Writing tokens
+
+TEST(ArchiveTextWrite, TokensAreRightAlignedInColumnsOfTen) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 1 << 2.5 << "A B" << EndRecord; }),
+              "         1     2.5000        \"A B\"\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 'x' << -7 << static_cast<short>(12) << EndRecord; }),
+              "         x         -7         12\n");
+    // Longer tokens are not cut.
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << INT_MIN << "abcdefghijkl" << EndRecord; }),
+              "-2147483648 abcdefghijkl\n");
+    // An empty record is an empty line.
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << EndRecord << 5 << EndRecord; }), "\n         5\n");
+}
+
+TEST(ArchiveTextWrite, TokensWithSeparatorsAreQuotedAfterPadding) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "a,b" << EndRecord; }), "       \"a,b\"\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "a\tb" << EndRecord; }), "       \"a\tb\"\n");
+    // Ten characters: no padding, and the quotes make it twelve wide.
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "abcd efghi" << EndRecord; }), "\"abcd efghi\"\n");
+    // A quote alone is an ordinary character.
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "a\"b" << EndRecord; }), "       a\"b\n");
+}
+
+TEST(ArchiveTextWrite, LineBreaksInsideAStringBecomeSpaces) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "a\nb" << EndRecord; }), "       \"a b\"\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << "x\r\ny" << EndRecord; }), "      \"x  y\"\n");
+    LoadText("       \"a b\"\n", [](DataArchive& ar) {
+        std::string s;
+        ar >> s;
+        EXPECT_EQ(s, "a b");
+    });
+}
+
+TEST(ArchiveTextWrite, EmptyStringIsAQuotedEmptyToken) {
+    const std::string text = StoreText([](DataArchive& ar) { ar << "" << 5 << std::string() << EndRecord; });
+    EXPECT_EQ(text, "        \"\"          5         \"\"\n");
+    LoadText(text, [](DataArchive& ar) {
+        std::string a = "x", b = "y";
+        int i = 0;
+        ar >> a >> i >> b;
+        EXPECT_EQ(a, "");
+        EXPECT_EQ(i, 5);
+        EXPECT_EQ(b, "");
+        EXPECT_TRUE(ar.AtEnd());
+    });
+}
+
+TEST(ArchiveTextWrite, PrecisionManipulatorSetsTheDecimalPlaces) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(6) << 1.0 << EndRecord; }), "  1.000000\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 1.0 << 0.1f << -2.25 << EndRecord; }),
+              "    1.0000     0.1000    -2.2500\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(0) << 2.6 << Precision(2) << 2.675f << EndRecord; }),
+              "         3       2.67\n");  // 2.675f is 2.6749999523...
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(19) << 0.5 << EndRecord; }),
+              "0.5000000000000000000\n");
+
+    MemoryFile file(std::string(), "p");
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete);
+    EXPECT_EQ(ar.GetFloatFormat(), "%.4f");
+    EXPECT_EQ(ar.GetDoubleFormat(), "%.4lf");
+    EXPECT_EQ(ar.SetPrecision(6), 4);
+    EXPECT_EQ(ar.GetFloatFormat(), "%.6f");
+    EXPECT_EQ(ar.GetDoubleFormat(), "%.6lf");
+    ar << Precision(12);
+    EXPECT_EQ(ar.GetPrecision(), 12);
+    EXPECT_EQ(ar.GetDoubleFormat(), "%.12lf");
+    // Codes outside the tabled ranges are ignored.
+    ar << static_cast<ArchiveManipulator>(20) << static_cast<ArchiveManipulator>(150)
+       << static_cast<ArchiveManipulator>(230) << static_cast<ArchiveManipulator>(-1);
+    EXPECT_EQ(ar.GetPrecision(), 12);
+    EXPECT_EQ(ar.GetWidth(), 10);
+    ar.Abort();
+}
+
+TEST(ArchiveTextWrite, WidthManipulator) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(0) << 7 << 8 << "a b" << EndRecord; }), "7 8 \"a b\"\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(3) << 7 << 12345 << EndRecord; }), "  7 12345\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(29) << 7 << EndRecord; }),
+              std::string(28, ' ') + "7\n");
+    MemoryFile file(std::string(), "w");
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete);
+    EXPECT_EQ(ar.SetWidth(15), 10);
+    EXPECT_EQ(ar.SetWidth(10), 15);
+    ar.Abort();
+}
+
+TEST(ArchiveTextWrite, StationManipulatorsSwitchBothWays) {
+    MemoryFile file(std::string(), "s");
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete);
+    EXPECT_FALSE(ar.IsStationAsNumber());
+    ar << StationAsNumber;
+    EXPECT_TRUE(ar.IsStationAsNumber());
+    ar << StationAsText;
+    EXPECT_FALSE(ar.IsStationAsNumber());
+    EXPECT_EQ(ar.SetStationAsNumber(1), 0);
+    EXPECT_EQ(ar.SetStationAsNumber(0), 1);
+    ar.Abort();
+
+    LoadText("1\n", [](DataArchive& ar) {
+        ar >> StationAsNumber;
+        EXPECT_TRUE(ar.IsStationAsNumber());
+        ar >> StationAsText;
+        EXPECT_FALSE(ar.IsStationAsNumber());
+        // Loading ignores precision and width.
+        ar >> Precision(9) >> Width(2);
+        EXPECT_EQ(ar.GetPrecision(), 4);
+        EXPECT_EQ(ar.GetWidth(), 10);
+    });
+}
+
+TEST(ArchiveTextWrite, CommentLines) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar << 1 << BeginComment << "note" << 2 << "two words" << EndComment << 3 << EndRecord;
+              }),
+              "         1\n//note 2 two words\n         3\n");
+    // An end of record inside a comment continues the comment on the next line.
+    const std::string text = StoreText([](DataArchive& ar) {
+        ar << BeginComment << "a" << EndRecord << "b" << EndComment << 4 << EndRecord;
+    });
+    EXPECT_EQ(text, "//a\n//b\n         4\n");
+    LoadText("         1\n//note 2 two words\n         3\n" + text, [](DataArchive& ar) {
+        int a = 0, b = 0, c = 0;
+        ar >> a >> EndRecord >> b >> EndRecord >> c;
+        EXPECT_EQ(a, 1);
+        EXPECT_EQ(b, 3);
+        EXPECT_EQ(c, 4);
+        EXPECT_TRUE(ar.AtEnd());
+    });
+}
+
+TEST(ArchiveTextWrite, WriteFormattedWritesStraightThrough) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar << 1;
+                  EXPECT_TRUE(ar.WriteFormatted("%d-%s|", 5, "x"));
+                  ar << EndRecord;
+              }),
+              "5-x|         1\n");
+}
+
+// A string whose text begins like a comment, written as the first token of a
+// record, must still read back; written bare it makes the reader skip the
+// whole record.
+// FAULT: such tokens are written unquoted, so the record is lost on reading.
+// Disabled until the archive quotes them.
+TEST(ArchiveTextWrite, DISABLED_TokenThatLooksLikeACommentSurvives) {
+    for (const char* lead : {";note", "*", "//x", "/"}) {
+        const std::string text = StoreText([&](DataArchive& ar) {
+            ar << Width(0) << lead << 5 << EndRecord << 6 << EndRecord;
+        });
+        LoadText(text, [&](DataArchive& ar) {
+            std::string s;
+            int a = 0, b = 0;
+            ar >> s >> a >> EndRecord >> b;
+            EXPECT_EQ(s, lead) << text;
+            EXPECT_EQ(a, 5) << text;
+            EXPECT_EQ(b, 6) << text;
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Reading tokens and records
+
+TEST(ArchiveTextRead, ConsecutiveSeparatorsGiveNoEmptyTokens) {
+    LoadText("1.5,,2.5\n", [](DataArchive& ar) {
+        EXPECT_EQ(ar.CountTokens(), 2);
+        double a = 0, b = 0;
+        ar >> a >> b;
+        EXPECT_EQ(a, 1.5);
+        EXPECT_EQ(b, 2.5);
+        EXPECT_EQ(ar.CountTokens(), 0);
+        EXPECT_TRUE(ar.AtEnd());
+    });
+    LoadText("  7\t8 ,9 , \t", [](DataArchive& ar) {
+        int a = 0, b = 0, c = 0;
+        ar >> a >> b >> c;
+        EXPECT_EQ(a + b * 10 + c * 100, 987);
+        EXPECT_TRUE(ar.AtEnd());
+    });
+}
+
+TEST(ArchiveTextRead, QuotedTokens) {
+    LoadText("\"a,b\" 5 \"x y\"\t\"\"  \"open end", [](DataArchive& ar) {
+        std::string a, c, d, e;
+        int b = 0;
+        ar >> a >> b >> c >> d >> e;
+        EXPECT_EQ(a, "a,b");
+        EXPECT_EQ(b, 5);
+        EXPECT_EQ(c, "x y");
+        EXPECT_EQ(d, "");
+        EXPECT_EQ(e, "open end");
+    });
+    LoadText("ab\"c d", [](DataArchive& ar) {
+        std::string a, b;
+        ar >> a >> b;
+        EXPECT_EQ(a, "ab\"c");
+        EXPECT_EQ(b, "d");
+    });
+}
+
+TEST(ArchiveTextRead, CommentRecordsAreSkipped) {
+    const std::string text =
+        "// comment\n"
+        "; semicolon\n"
+        "* star\n"
+        "/\n"
+        "   ;indented semicolon\n"
+        " , \t//after separators\n"
+        "\n"
+        "/x 5\n"
+        "*\n"
+        "  ,;x\n"
+        "6\n";
+    LoadText(text, [](DataArchive& ar) {
+        EXPECT_EQ(ar.GetLine(), 8);
+        EXPECT_EQ(ar.GetPosition(), 8);
+        std::string s;
+        int a = 0, b = 0;
+        ar >> s >> a;
+        EXPECT_EQ(s, "/x");  // a slash followed by anything else is data
+        EXPECT_EQ(a, 5);
+        ar >> EndRecord;
+        EXPECT_EQ(ar.GetLine(), 11);
+        ar >> b;
+        EXPECT_EQ(b, 6);
+        EXPECT_TRUE(ar.AtEnd());
+    });
+}
+
+TEST(ArchiveTextRead, LineEnds) {
+    LoadText("1 2\r\n3\r\n", [](DataArchive& ar) {
+        std::string a, b, c;
+        ar >> a >> b >> EndRecord >> c;
+        EXPECT_EQ(a + b + c, "123");
+        EXPECT_TRUE(ar.AtEnd());
+    });
+    // A zero byte ends a line too.
+    LoadText(std::string("1\0" "2\n", 4), [](DataArchive& ar) {
+        int a = 0, b = 0;
+        ar >> a >> EndRecord >> b;
+        EXPECT_EQ(a, 1);
+        EXPECT_EQ(b, 2);
+    });
+}
+
+TEST(ArchiveTextRead, NumbersScanLikeScanf) {
+    LoadText("12abc 3.9 .5 1e3 +2.5 -0.25 +7 -0 x", [](DataArchive& ar) {
+        int a = 0, b = 0, g = 0, h = 1;
+        double c = 0, d = 0, e = 0;
+        float f = 0;
+        char x = 0;
+        ar >> a >> b >> c >> d >> e >> f >> g >> h >> x;
+        EXPECT_EQ(a, 12);  // trailing characters are accepted
+        EXPECT_EQ(b, 3);   // "%d" stops at the point
+        EXPECT_EQ(c, 0.5);
+        EXPECT_EQ(d, 1000.0);
+        EXPECT_EQ(e, 2.5);
+        EXPECT_EQ(f, -0.25f);
+        EXPECT_EQ(g, 7);
+        EXPECT_EQ(h, 0);
+        EXPECT_EQ(x, 'x');
+    });
+    LoadText("0.1 -12345.6789", [](DataArchive& ar) {
+        float f = 0;
+        double d = 0;
+        ar >> f >> d;
+        EXPECT_EQ(f, 0.1f);
+        EXPECT_EQ(d, -12345.6789);
+    });
+    LoadText("hello", [](DataArchive& ar) {
+        char c = 0;
+        ar >> c;
+        EXPECT_EQ(c, 'h');
+    });
+    const auto readInt = [](DataArchive& ar) {
+        int i;
+        ar >> i;
+    };
+    const auto readDouble = [](DataArchive& ar) {
+        double d;
+        ar >> d;
+    };
+    EXPECT_EQ(TextErrorCause("abc", readInt), QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("-", readInt), QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("", readInt), QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("1", [](DataArchive& ar) {
+                  int i;
+                  ar >> i >> i;  // the record has one token only
+              }),
+              QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("x1.5", readDouble), QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("\"\"", readDouble), QArchiveException::BadFormat);
+    EXPECT_EQ(TextErrorCause("1", [](DataArchive& ar) {
+                  int i;
+                  char c;
+                  ar >> i >> c;
+              }),
+              QArchiveException::BadFormat);
+    // A missing string is an empty string.
+    LoadText("1", [](DataArchive& ar) {
+        int i = 0;
+        std::string s = "x";
+        ar >> i >> s;
+        EXPECT_EQ(s, "");
+    });
+}
+
+TEST(ArchiveTextRead, TokenQueriesKeepTheReadPosition) {
+    LoadText("Name  value\nfirst\nSECTION two\n", [](DataArchive& ar) {
+        EXPECT_EQ(ar.CountTokens(), 2);
+        EXPECT_TRUE(ar.NextTokenContains("nam"));
+        EXPECT_FALSE(ar.NextTokenContains("value"));
+        std::string s;
+        ar >> s;
+        EXPECT_EQ(s, "Name");
+        EXPECT_EQ(ar.CountTokens(), 1);
+        EXPECT_EQ(ar.NextToken(), "value");
+        EXPECT_EQ(ar.NextToken(), "");
+        EXPECT_FALSE(ar.NextRecordContains("section"));  // now on "first"
+        EXPECT_TRUE(ar.NextRecordContains("section"));
+        EXPECT_EQ(ar.GetRecord(), "SECTION two");
+    });
+}
+
+TEST(ArchiveTextRead, ReadRecordTrimsAndSkipsComments) {
+    LoadText("one\n  ,a b,\t\n// c\n\n;x\nlast", [](DataArchive& ar) {
+        EXPECT_EQ(ar.GetRecord(), "one");
+        EXPECT_EQ(ar.ReadRecord(), "a b");
+        EXPECT_EQ(ar.ReadRecord(), "last");
+        EXPECT_EQ(ar.GetLine(), 6);
+        EXPECT_EQ(ar.ReadRecord(), "");
+    });
+}
+
+TEST(ArchiveTextRead, ErrorsNameTheFileAndTheLine) {
+    try {
+        LoadText("1\n\nabc\n", [](DataArchive& ar) {
+            int i = 0;
+            ar >> i >> EndRecord;
+            EXPECT_EQ(ar.GetPosition(), 3);
+            ar >> i;
+        }, "/data/road.dmx");
+        FAIL() << "no error";
+    } catch (const QArchiveException& e) {
+        EXPECT_EQ(e.m_cause, QArchiveException::BadFormat);
+        EXPECT_EQ(e.m_position, 3);
+        EXPECT_EQ(e.m_fileName, "/data/road.dmx");
+        const std::string message = e.what();
+        EXPECT_NE(message.find("/data/road.dmx"), std::string::npos) << message;
+        EXPECT_NE(message.find("line 3"), std::string::npos) << message;
+    }
+}
+
+TEST(ArchiveTextRead, WarningsCarryTheLineNumber) {
+    LoadText("1\n2\n", [](DataArchive& ar) {
+        EXPECT_FALSE(ar.HasWarnings());
+        ar >> EndRecord;
+        ar.AddWarning("odd value");
+        ar.AddWarning("second");
+        EXPECT_TRUE(ar.HasWarnings());
+        std::vector<std::string> lines{"before"};
+        ar.ShowWarnings(lines);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[1], "Line 2, odd value");
+        EXPECT_EQ(lines[2], "Line 2, second");
+    });
+}
+
+// ---------------------------------------------------------------------------
+// End of data
+
+TEST(ArchiveTextAtEnd, FileEndingRightAfterTheLastValue) {
+    for (const char* text : {"1 2", "1 2\n", "1 2\r\n", "1 2\n\n   \n", "1 2\n// end\n; more\n\r\n , \n",
+                             "1 2\n\t\n"}) {
+        LoadText(text, [&](DataArchive& ar) {
+            int a = 0, b = 0;
+            ar >> a;
+            EXPECT_FALSE(ar.AtEnd()) << text;  // a token is left
+            ar >> b;
+            EXPECT_EQ(b, 2);
+            EXPECT_TRUE(ar.AtEnd()) << "[" << text << "]";
+        });
+    }
+    LoadText("", [](DataArchive& ar) { EXPECT_TRUE(ar.AtEnd()); });
+    LoadText("\n\n// nothing\n", [](DataArchive& ar) { EXPECT_TRUE(ar.AtEnd()); });
+}
+
+TEST(ArchiveTextAtEnd, DataStillToComeIsNotTheEnd) {
+    for (const char* text : {"1\n2\n", "1\n  // c\n  2\n", "1\n/x\n", "1\n\n,,2"}) {
+        LoadText(text, [&](DataArchive& ar) {
+            int a = 0;
+            ar >> a;
+            EXPECT_FALSE(ar.AtEnd()) << text;
+            // Asking did not consume the data.
+            ar >> EndRecord;
+            EXPECT_NE(ar.GetRecord(), "") << text;
+        });
+    }
+    // The usual content loop.
+    LoadText("1\n2\n\n3\n// end\n", [](DataArchive& ar) {
+        int sum = 0, rows = 0;
+        while (!ar.AtEnd()) {
+            int v = 0;
+            ar >> v >> EndRecord;
+            sum += v;
+            ++rows;
+        }
+        EXPECT_EQ(rows, 3);
+        EXPECT_EQ(sum, 6);
+    });
+}
+
+// Every line that the record reader skips as a comment must count as nothing
+// left for the end test too, or a content loop reads a record that is not
+// there and fails on a well-formed file.
+// FAULT: trailing "*" comment lines and a lone "/" line make AtEnd report
+// data. Disabled until the archive is mended.
+TEST(ArchiveTextAtEnd, DISABLED_TrailingStarAndSlashCommentsAreTheEnd) {
+    for (const char* text : {"1\n* remark\n", "1\n/\n", "1\n  *\n"}) {
+        LoadText(text, [&](DataArchive& ar) {
+            int a = 0;
+            ar >> a;
+            EXPECT_TRUE(ar.AtEnd()) << text;
+        });
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Key-value records
+
+TEST(ArchiveKeyValue, WritersFormatOneRecordEach) {
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar.WriteKeyText(-1, "abc");
+                  ar.WriteKeyText(65536, "abc");
+                  ar.WriteKeyText(5, "abc");
+                  ar.WriteKeyText(0, "x");
+              }),
+              "abc\n65536 = abc\nabc5\nx0\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar.WriteIndexedKeyInt(3, "Name", 7);
+                  ar.WriteKeyInt(4, -2);
+                  ar.WriteKeyDouble(1, 2.5);
+                  ar.WriteIndexedKeyDouble(2, "Off", -0.25);
+                  ar.WriteNamedText(-1, "Name", "some text");
+                  ar.WriteNamedText(2, "Name", "x");
+              }),
+              "3Name = 7\n4 = -2\n1 = 2.500000\n2Off = -0.250000\nName = some text\n2Name = x\n");
+    // "%u" of a negative key other than -1.
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar.WriteNamedText(-2, "N", "v"); }), "4294967294N = v\n");
+    // A record being built is replaced, not appended to.
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar.WriteKeyInt(1, 1);
+                  ar << 9 << EndRecord;
+              }),
+              "1 = 1\n         9\n");
+}
+
+TEST(ArchiveKeyValue, ParseKeyInt) {
+    LoadText("[xjjzl]\n12Width = 3\nWidth = 3x\n=5\n[Sec] = 1\nCount = -7\n", [](DataArchive& ar) {
+        std::string name;
+        long value = 99;
+        EXPECT_EQ(ar.ParseKeyInt(name, value), -1);
+        EXPECT_EQ(name, "[xjjzl]");
+        EXPECT_EQ(value, 99);
+
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyInt(name, value), 12);
+        EXPECT_EQ(name, "Width");
+        EXPECT_EQ(value, 3);
+
+        ar >> EndRecord;
+        try {
+            ar.ParseKeyInt(name, value);
+            ADD_FAILURE() << "3x accepted";
+        } catch (const QArchiveException& e) {
+            EXPECT_EQ(e.m_cause, QArchiveException::BadFormat);
+            EXPECT_EQ(e.m_position, 3);
+        }
+
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyInt(name, value), -1);  // "=" first
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyInt(name, value), -1);  // section header
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyInt(name, value), 0);
+        EXPECT_EQ(name, "Count");
+        EXPECT_EQ(value, -7);
+    });
+    for (const char* bad : {"Count =", "Count = -", "Count = 1.5", "Count = 1 2"}) {
+        EXPECT_EQ(TextErrorCause(bad,
+                                 [](DataArchive& ar) {
+                                     std::string n;
+                                     long v;
+                                     ar.ParseKeyInt(n, v);
+                                 }),
+                  QArchiveException::BadFormat)
+            << bad;
+    }
+}
+
+TEST(ArchiveKeyValue, ParseKeyDouble) {
+    LoadText("2Offset = -1.25\nOffset = 12\nOffset = 1.5e3\n", [](DataArchive& ar) {
+        std::string name;
+        double value = 0;
+        EXPECT_EQ(ar.ParseKeyDouble(name, value), 2);
+        EXPECT_EQ(name, "Offset");
+        EXPECT_EQ(value, -1.25);
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyDouble(name, value), 0);
+        EXPECT_EQ(value, 12.0);
+        ar >> EndRecord;
+        EXPECT_THROW(ar.ParseKeyDouble(name, value), QArchiveException);
+    });
+}
+
+TEST(ArchiveKeyValue, ParseKeyText) {
+    LoadText("3Title =  Hello World  \nplain words  \nName = a = b\nKey=\n", [](DataArchive& ar) {
+        std::string name, text = "stale";
+        EXPECT_EQ(ar.ParseKeyText(name, text), 3);
+        EXPECT_EQ(name, "Title");
+        EXPECT_EQ(text, "Hello World");
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyText(name, text), 0);
+        EXPECT_EQ(name, "plain words");
+        EXPECT_EQ(text, "");
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyText(name, text), 0);
+        EXPECT_EQ(name, "Name");
+        EXPECT_EQ(text, "a = b");
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyText(name, text), 0);
+        EXPECT_EQ(name, "Key");
+        EXPECT_EQ(text, "");
+    });
+}
+
+TEST(ArchiveKeyValue, WrittenRecordsParseBack) {
+    const std::string text = StoreText([](DataArchive& ar) {
+        ar.WriteIndexedKeyInt(3, "Name", 7);
+        ar.WriteIndexedKeyDouble(4, "Len", 12.125);
+        ar.WriteNamedText(5, "Title", "A road");
+    });
+    LoadText(text, [](DataArchive& ar) {
+        std::string name, t;
+        long i = 0;
+        double d = 0;
+        EXPECT_EQ(ar.ParseKeyInt(name, i), 3);
+        EXPECT_EQ(name + std::to_string(i), "Name7");
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyDouble(name, d), 4);
+        EXPECT_EQ(d, 12.125);
+        ar >> EndRecord;
+        EXPECT_EQ(ar.ParseKeyText(name, t), 5);
+        EXPECT_EQ(name + "|" + t, "Title|A road");
+    });
+}
+
+}  // namespace
+}  // namespace qdat::test
