@@ -29,6 +29,7 @@ struct StationOptions {
     int precision = 3;
     bool json = false;
     std::vector<std::string> values;
+    std::vector<std::string> texts;  // parse: --text, for texts that look like options
     double from = 0.0;
     double to = 0.0;
     double step = 0.0;
@@ -100,7 +101,12 @@ int RunFormat(const StationOptions& options) {
     return 0;
 }
 
-int RunParse(const StationOptions& options) {
+int RunParse(StationOptions options) {
+    options.values.insert(options.values.end(), options.texts.begin(), options.texts.end());
+    if (options.values.empty()) {
+        std::cerr << "qdat station parse: no station text given\n";
+        return 1;
+    }
     nlohmann::json out = nlohmann::json::array();
     bool allParsed = true;
     const ChainTable& table = GetCurrentChainTable();
@@ -189,9 +195,10 @@ std::function<int()> Setup(CLI::App& app) {
     format->add_option("VALUE", options->values, "Continuous stations in metres")->required();
     AddCommonOptions(format, *options);
 
-    CLI::App* parse = station->add_subcommand(
-        "parse", "Print the continuous stations of station texts (put -- before texts that begin with -A)");
-    parse->add_option("TEXT", options->values, "Station texts, e.g. 1020 or B1020")->required();
+    CLI::App* parse = station->add_subcommand("parse", "Print the continuous stations of station texts");
+    parse->add_option("TEXT", options->values, "Station texts, e.g. 1020 or B1020");
+    // "-A20" looks like an option on a command line; --text=-A20 passes it.
+    parse->add_option("--text", options->texts, "A station text, after the TEXT arguments");
     AddCommonOptions(parse, *options);
 
     CLI::App* fill = station->add_subcommand("fill", "Print the whole-interval stake stations from FROM to TO");

@@ -1,0 +1,83 @@
+// qdat station, run as a user runs it.
+#include <string>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "support/TestSupport.h"
+
+namespace qdat::test {
+namespace {
+
+TEST(StationToolTest, FormatPrintsTheThreeTexts) {
+    std::string out;
+    ASSERT_EQ(RunTool("station format 12345.6789 100 -45.5 --prefix K --precision 3", &out), 0);
+    EXPECT_EQ(out,
+              "12345.6789\t12345.679\tK12+345.679\tK12+345.679\n"
+              "100\t100.000\tK0+100\tK0+100\n"
+              "-45.5\t-45.500\tK-0+045.500\tK-0+045.500\n");
+}
+
+TEST(StationToolTest, FormatAsJsonThroughBreaks) {
+    std::string out;
+    ASSERT_EQ(RunTool("station format 1020 1000 --break 1000:1050 --precision 0 --json", &out), 0);
+    const nlohmann::json json = nlohmann::json::parse(out);
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[0]["station"], 1020.0);
+    EXPECT_EQ(json[0]["text"], "B1070");
+    EXPECT_EQ(json[0]["kmText"], "1+070");
+    EXPECT_EQ(json[0]["plusText"], "1+070");
+    EXPECT_EQ(json[1]["text"], "A1000");
+}
+
+TEST(StationToolTest, ParseReportsErrorsAndFails) {
+    std::string out;
+    EXPECT_EQ(RunTool("station parse A1020 B1020 --break 1050:1000", &out), 0);
+    EXPECT_EQ(out, "A1020\t1020\nB1020\t1070\n");
+
+    EXPECT_NE(RunTool("station parse 1020 B1020 --break 1050:1000 --json", &out), 0);
+    const nlohmann::json json = nlohmann::json::parse(out);
+    ASSERT_EQ(json.size(), 2u);
+    EXPECT_EQ(json[0]["text"], "1020");
+    EXPECT_EQ(json[0]["error"]["code"], 19);
+    EXPECT_NE(json[0]["error"]["message"].get<std::string>().find("A, B"), std::string::npos);
+    EXPECT_EQ(json[1]["station"], 1070.0);
+
+    EXPECT_NE(RunTool("station parse 1020 --break 1000:1050", &out), 0);
+    EXPECT_NE(out.find("error 12"), std::string::npos) << out;
+    EXPECT_EQ(RunTool("station parse 1070 --text=-A20 --break 1000:1050", &out), 0);
+    EXPECT_EQ(out, "1070\t1020\n-A20\t-20\n");
+    EXPECT_NE(RunTool("station parse", &out), 0);
+}
+
+TEST(StationToolTest, FillStopsAtEveryBreak) {
+    std::string out;
+    ASSERT_EQ(RunTool("station fill 850 2100 100 --break 1000:1050 --break 2000:1980 --json", &out), 0);
+    const nlohmann::json json = nlohmann::json::parse(out);
+    // 850, 900, break 0, chain B every 100 of stake up to break 1, chain C, 2100.
+    const double expected[] = {850, 900, 1000, 1050, 1150, 1250, 1350, 1450, 1550,
+                               1650, 1750, 1850, 1950, 1970, 2070, 2100};
+    ASSERT_EQ(json.size(), std::size(expected)) << out;
+    for (std::size_t i = 0; i < json.size(); ++i) {
+        EXPECT_NEAR(json[i]["station"].get<double>(), expected[i], 1e-6) << i;
+        EXPECT_EQ(json[i]["atBreak"].get<bool>(), i == 2 || i == 12) << i;
+    }
+    EXPECT_EQ(json[13]["text"], "C2000.000");
+}
+
+TEST(StationToolTest, BadArgumentsFailCleanly) {
+    std::string out, err;
+    EXPECT_NE(RunTool("station fill 0 100 0", &out, &err), 0);
+    EXPECT_NE(err.find("STEP"), std::string::npos) << err;
+    EXPECT_NE(RunTool("station fill 0 1e12 0.001", &out, &err), 0);  // too many stations
+    EXPECT_NE(RunTool("station format abc", &out, &err), 0);
+    EXPECT_NE(RunTool("station format 1 --break 1000", &out, &err), 0);
+    EXPECT_NE(err.find("BEFORE:AFTER"), std::string::npos) << err;
+    std::string breaks;
+    for (int i = 1; i <= 26; ++i) breaks += " --break " + std::to_string(i * 1000) + ":" + std::to_string(i * 1000 + 5);
+    EXPECT_NE(RunTool("station format 1" + breaks, &out, &err), 0);
+    EXPECT_NE(err.find("25"), std::string::npos) << err;
+}
+
+}  // namespace
+}  // namespace qdat::test
