@@ -1053,7 +1053,14 @@ void DataArchive::ApplyManipulatorStoring(int code) {
 }
 
 DataArchive& DataArchive::operator<<(ArchiveManipulator m) {
-    if (IsTextForm()) ApplyManipulatorStoring(static_cast<int>(m));
+    if (IsTextForm()) {
+        ApplyManipulatorStoring(static_cast<int>(m));
+    } else if (m == BeginComment || m == EndComment) {
+        // The binary forms have no comment lines, but the values a document
+        // writes inside a comment must still stay out of the data: a reader
+        // never reads them back.
+        SetCommentMode(m == BeginComment);
+    }
     return *this;
 }
 
