@@ -172,39 +172,27 @@ QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
 
 int PlanAlignment::FindIndex(const QStation& station, int count) {
     if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count)) RebuildLookup(count);
-    const std::vector<double>& runningMax = m_lookup.runningMax;
+    const double* runningMax = m_lookup.runningMax.data();
     // notBelow(i): some element up to i has an end station not below the
-    // station. False up to the element sought, true from it on.
-    const auto notBelow = [&](int i) { return !(QStation(runningMax[static_cast<std::size_t>(i)]) < station); };
+    // station. False up to the element sought, true from it on. "Below" is
+    // the station comparison end < station, that is end <= station - tolerance,
+    // evaluated here with the limit computed once.
+    const double limit = station.GetValue() - GetStationTolerance();
+    const auto notBelow = [&](int i) { return !(runningMax[i] <= limit); };
     if (!notBelow(count - 1)) return -1;
 
-    // Start at the last element used and gallop towards the answer, then
-    // bisect: a station next to the last one costs a step or two.
-    const int hint = std::clamp(LastElementIndex, 0, count - 1);
-    int low = -1;  // notBelow(low) false, or -1
+    // The element of the last lookup, or the one after it, answers stations
+    // asked in order at once; anything else is a bisection of one side.
+    int low = -1;          // notBelow(low) false, or -1
     int high = count - 1;  // notBelow(high) true
+    const int hint = std::clamp(LastElementIndex, 0, count - 1);
     if (notBelow(hint)) {
-        high = hint;
-        for (int step = 1; high > 0; step *= 2) {
-            const int probe = high - step;
-            if (probe < 0) break;
-            if (!notBelow(probe)) {
-                low = probe;
-                break;
-            }
-            high = probe;
-        }
+        if (hint == 0 || !notBelow(hint - 1)) return hint;
+        high = hint - 1;
     } else {
-        low = hint;
-        for (int step = 1;; step *= 2) {
-            const int probe = low + step;
-            if (probe >= count - 1) break;
-            if (notBelow(probe)) {
-                high = probe;
-                break;
-            }
-            low = probe;
-        }
+        // hint < count - 1 here, as the last element is never below.
+        if (notBelow(hint + 1)) return hint + 1;
+        low = hint + 1;
     }
     while (high - low > 1) {
         const int mid = low + (high - low) / 2;
@@ -216,10 +204,8 @@ int PlanAlignment::FindIndex(const QStation& station, int count) {
     return high;
 }
 
-int PlanAlignment::FindElement(const QStation& station) {
-    const int count = LookupCount();
-    if (count < 1) return -1;
-    const QStation clamped = ClampStation(station, count);
+int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped) {
+    clamped = ClampStation(station, count);
     int index = FindIndex(clamped, count);
     // Elements changed through a reference kept across lookups: the element
     // found must not be below the station, and the one before it must be.
@@ -228,18 +214,25 @@ int PlanAlignment::FindElement(const QStation& station) {
         m_lookup.valid = false;
         index = FindIndex(clamped, count);
     }
-    if (index < 0) return -1;
-    LastElementIndex = index;
+    if (index >= 0) LastElementIndex = index;
     return index;
+}
+
+int PlanAlignment::FindElement(const QStation& station) {
+    const int count = LookupCount();
+    if (count < 1) return -1;
+    QStation clamped;
+    return Locate(station, count, clamped);
 }
 
 int PlanAlignment::PointAtStation(StationPoint& point) {
     point.X = 0.0;
     point.Y = 0.0;
-    const int index = FindElement(point.Station);
-    if (index < 0) return 0;
+    const int count = LookupCount();
+    if (count < 1) return 0;
     StationPoint asked = point;
-    asked.Station = ClampStation(point.Station, LookupCount());
+    const int index = Locate(point.Station, count, asked.Station);
+    if (index < 0) return 0;
     const int result = m_elements[index].PointAtStation(asked);
     point.X = asked.X;
     point.Y = asked.Y;
@@ -248,9 +241,12 @@ int PlanAlignment::PointAtStation(StationPoint& point) {
 }
 
 double PlanAlignment::RadiusAtStation(const QStation& station) {
-    const int index = FindElement(station);
+    const int count = LookupCount();
+    if (count < 1) return kNoValue;
+    QStation clamped;
+    const int index = Locate(station, count, clamped);
     if (index < 0) return kNoValue;
-    return m_elements[index].RadiusAtStation(ClampStation(station, LookupCount()));
+    return m_elements[index].RadiusAtStation(clamped);
 }
 
 void PlanAlignment::Serialize(DataArchive& ar) {

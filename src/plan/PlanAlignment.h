@@ -119,6 +119,9 @@ private:
     int LookupCount() const;
     void RebuildLookup(int count);
     int FindIndex(const QStation& station, int count);
+    // The element for a station and the station clamped to the alignment;
+    // -1 when there is none.
+    int Locate(const QStation& station, int count, QStation& clamped);
     QStation ClampStation(const QStation& station, int count) const;
 
     GrowArray<PlanElement> m_elements;
