@@ -236,7 +236,7 @@ std::string DataArchive::ReadSignatureLine(bool textForm, bool& lengthPrefixed) 
                 m_pFile->Seek(lineStart, File::SeekFrom::Begin);
                 std::string sig = ReadRawString();
                 lengthPrefixed = true;
-                m_nLineBase = 1;
+                m_nLineBase = 0;  // the content goes on in the signature's own line
                 return sig;
             }
         }
@@ -505,7 +505,8 @@ bool DataArchive::AtEnd() {
     }
     if (m_nTokenPos < m_strRecord.size() && m_strRecord.find_first_not_of(kSeparators, m_nTokenPos) != std::string::npos)
         return false;
-    // Skip blank input and comment tails; only real data left means "not at end".
+    // Skip blank input and every line the record reader would skip as a
+    // comment; only a real record left means "not at end".
     for (;;) {
         const int c = PeekByte();
         if (c < 0) return true;
@@ -514,7 +515,7 @@ bool DataArchive::AtEnd() {
             ++m_lpBufCur;
         } else if (c == '\r' || c == ' ' || c == ',' || c == '\t') {
             ++m_lpBufCur;
-        } else if (c == ';' || c == '/') {
+        } else if (c == ';' || c == '*' || c == '/') {
             if (c == '/') {
                 if (m_lpBufMax - m_lpBufCur < 2) {
                     try {
@@ -524,7 +525,8 @@ bool DataArchive::AtEnd() {
                         continue;
                     }
                 }
-                if (m_lpBufCur[1] != '/') return false;
+                const char next = m_lpBufCur[1];
+                if (next != '/' && next != '\n' && next != '\r') return false;
             }
             while (PeekByte() >= 0 && *m_lpBufCur != '\n') ++m_lpBufCur;
         } else {
@@ -617,13 +619,18 @@ std::uint32_t DataArchive::ReadStringLength() {
 // Text tokens and records
 
 void DataArchive::AppendToken(std::string_view text) {
-    if (!m_strRecord.empty()) m_strRecord += ' ';
+    const bool first = m_strRecord.empty();
+    if (!first) m_strRecord += ' ';
     if (IsCommentMode()) {
         m_strRecord += text;
         return;
     }
     if (static_cast<int>(text.size()) < m_nWidth) m_strRecord.append(static_cast<std::size_t>(m_nWidth) - text.size(), ' ');
-    if (text.find_first_of(kSeparators) != std::string_view::npos) {
+    // A token with a separator inside, or a first token that would make the
+    // record read as a comment line, is quoted.
+    const bool looksLikeComment = first && !text.empty() &&
+                                  (text[0] == ';' || text[0] == '*' || text == "/" || text.substr(0, 2) == "//");
+    if (looksLikeComment || text.find_first_of(kSeparators) != std::string_view::npos) {
         m_strRecord += '"';
         m_strRecord += text;
         m_strRecord += '"';
