@@ -818,13 +818,27 @@ bool DataArchive::ScanLong(std::string_view token, long long& value) {
 // ---------------------------------------------------------------------------
 // Typed operators
 
-namespace {
 template <class T>
-T Narrow(long long v) {
-    // Stored as scanf's "%d" would: the low bits of the scanned number.
-    return static_cast<T>(static_cast<std::make_unsigned_t<T>>(static_cast<unsigned long long>(v)));
+void DataArchive::StoreInteger(ArchiveTag tag, T value) {
+    if (!IsTextForm()) {
+        StoreBinary(tag, value);
+        return;
+    }
+    // "%d" and "%ld" of a 32-bit value print its bits as a signed number; a
+    // 16-bit value is promoted to int first and prints as itself.
+    if constexpr (sizeof(T) == 4) AppendToken(std::to_string(static_cast<std::int32_t>(value)));
+    else AppendToken(std::to_string(static_cast<int>(value)));
 }
-}  // namespace
+
+template <class T>
+T DataArchive::LoadInteger(ArchiveTag tag) {
+    if (!IsTextForm()) return LoadBinary<T>(tag);
+    const std::string token = NextTokenOrThrow("a whole number");
+    long long v = 0;
+    if (!ScanLong(token, v)) ThrowError(QArchiveException::BadFormat, "a whole number expected, found " + Quoted(token));
+    // Kept as scanf's "%d" leaves it in the variable: the low bits of the number.
+    return static_cast<T>(v);
+}
 
 DataArchive& DataArchive::operator<<(char v) {
     if (IsTextForm()) AppendToken(std::string_view(&v, 1));
@@ -841,36 +855,29 @@ DataArchive& DataArchive::operator<<(unsigned char v) {
     return *this;
 }
 DataArchive& DataArchive::operator<<(int v) {
-    if (IsTextForm()) AppendToken(std::to_string(v));
-    else StoreBinary(ArchiveTag::Int, static_cast<std::int32_t>(v));
+    StoreInteger(ArchiveTag::Int, static_cast<std::int32_t>(v));
     return *this;
 }
 DataArchive& DataArchive::operator<<(unsigned int v) {
-    // "%d" of an unsigned value prints its bits as a signed number.
-    if (IsTextForm()) AppendToken(std::to_string(static_cast<std::int32_t>(v)));
-    else StoreBinary(ArchiveTag::Uint, static_cast<std::uint32_t>(v));
+    StoreInteger(ArchiveTag::Uint, static_cast<std::uint32_t>(v));
     return *this;
 }
 DataArchive& DataArchive::operator<<(short v) {
-    if (IsTextForm()) AppendToken(std::to_string(v));
-    else StoreBinary(ArchiveTag::Short, static_cast<std::int16_t>(v));
+    StoreInteger(ArchiveTag::Short, static_cast<std::int16_t>(v));
     return *this;
 }
 DataArchive& DataArchive::operator<<(unsigned short v) {
-    if (IsTextForm()) AppendToken(std::to_string(v));
-    else StoreBinary(ArchiveTag::Word, static_cast<std::uint16_t>(v));
+    StoreInteger(ArchiveTag::Word, static_cast<std::uint16_t>(v));
     return *this;
 }
 DataArchive& DataArchive::operator<<(long v) {
     if (v < INT32_MIN || v > INT32_MAX) ThrowError(QArchiveException::GenericError, "value out of the 32-bit range");
-    if (IsTextForm()) AppendToken(std::to_string(v));
-    else StoreBinary(ArchiveTag::Long, static_cast<std::int32_t>(v));
+    StoreInteger(ArchiveTag::Long, static_cast<std::int32_t>(v));
     return *this;
 }
 DataArchive& DataArchive::operator<<(unsigned long v) {
     if (v > UINT32_MAX) ThrowError(QArchiveException::GenericError, "value out of the 32-bit range");
-    if (IsTextForm()) AppendToken(std::to_string(static_cast<std::int32_t>(static_cast<std::uint32_t>(v))));
-    else StoreBinary(ArchiveTag::Dword, static_cast<std::uint32_t>(v));
+    StoreInteger(ArchiveTag::Dword, static_cast<std::uint32_t>(v));
     return *this;
 }
 
@@ -914,43 +921,28 @@ DataArchive& DataArchive::operator>>(unsigned char& v) {
     return *this;
 }
 
-namespace {
-long long ScanIntToken(DataArchive& ar, const std::string& token) {
-    long long v = 0;
-    if (!DataArchive::ScanLong(token, v))
-        ar.ThrowError(QArchiveException::BadFormat, "a whole number expected, found " + Quoted(token));
-    return v;
-}
-}  // namespace
-
 DataArchive& DataArchive::operator>>(int& v) {
-    if (IsTextForm()) v = Narrow<std::int32_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number")));
-    else v = LoadBinary<std::int32_t>(ArchiveTag::Int);
+    v = LoadInteger<std::int32_t>(ArchiveTag::Int);
     return *this;
 }
 DataArchive& DataArchive::operator>>(unsigned int& v) {
-    if (IsTextForm()) v = static_cast<std::uint32_t>(Narrow<std::int32_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number"))));
-    else v = LoadBinary<std::uint32_t>(ArchiveTag::Uint);
+    v = LoadInteger<std::uint32_t>(ArchiveTag::Uint);
     return *this;
 }
 DataArchive& DataArchive::operator>>(short& v) {
-    if (IsTextForm()) v = Narrow<std::int16_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number")));
-    else v = LoadBinary<std::int16_t>(ArchiveTag::Short);
+    v = LoadInteger<std::int16_t>(ArchiveTag::Short);
     return *this;
 }
 DataArchive& DataArchive::operator>>(unsigned short& v) {
-    if (IsTextForm()) v = static_cast<std::uint16_t>(Narrow<std::int16_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number"))));
-    else v = LoadBinary<std::uint16_t>(ArchiveTag::Word);
+    v = LoadInteger<std::uint16_t>(ArchiveTag::Word);
     return *this;
 }
 DataArchive& DataArchive::operator>>(long& v) {
-    if (IsTextForm()) v = Narrow<std::int32_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number")));
-    else v = LoadBinary<std::int32_t>(ArchiveTag::Long);
+    v = LoadInteger<std::int32_t>(ArchiveTag::Long);
     return *this;
 }
 DataArchive& DataArchive::operator>>(unsigned long& v) {
-    if (IsTextForm()) v = static_cast<std::uint32_t>(Narrow<std::int32_t>(ScanIntToken(*this, NextTokenOrThrow("a whole number"))));
-    else v = LoadBinary<std::uint32_t>(ArchiveTag::Dword);
+    v = LoadInteger<std::uint32_t>(ArchiveTag::Dword);
     return *this;
 }
 
@@ -1171,7 +1163,7 @@ long DataArchive::ParseKeyInt(std::string& name, long& value) {
     long long v = 0;
     if (right.find_first_not_of("-0123456789") != std::string::npos || !ScanLong(right, v))
         ThrowError(QArchiveException::BadFormat, "a whole number expected after \"=\", found " + Quoted(right));
-    value = Narrow<std::int32_t>(v);
+    value = static_cast<std::int32_t>(v);  // the low bits, as "%ld" of a 32-bit long keeps them
     m_strRecord.erase(eq);
     m_nTokenPos = 0;
     return LeadingNumber(name);

@@ -223,6 +223,8 @@ private:
     void ReadTag(ArchiveTag tag);
     template <class T> void StoreBinary(ArchiveTag tag, T value);
     template <class T> T LoadBinary(ArchiveTag tag);
+    template <class T> void StoreInteger(ArchiveTag tag, T value);
+    template <class T> T LoadInteger(ArchiveTag tag);
     std::string NextTokenOrThrow(const char* what);
     void ApplyManipulatorStoring(int code);
     void SkipBlankInput(bool& ended);

@@ -194,6 +194,16 @@ bool QDocument::OnSaveDocument(const std::string& path) {
     SetTaggedForm(false);
     SetScrambledForm(false);
     SetLegacyLayout(false);
+    if (!WriteThroughMirror(path, false)) return false;
+    SetModifiedFlag(false);
+    SetTitle(FileTitleOf(path));
+    SetFilePath(path);
+    m_pData->Saved(path);
+    if (m_pData->OwnerProject) m_pData->OwnerProject->OnEntrySaved(m_pData->ProjectEntryId, m_strPathName);
+    return true;
+}
+
+bool QDocument::WriteThroughMirror(const std::string& path, bool legacy) {
     if (!m_pData->CanSave(path)) return false;
     std::string error;
     auto file = GetFile(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive, &error);
@@ -202,7 +212,7 @@ bool QDocument::OnSaveDocument(const std::string& path) {
         return false;
     }
     try {
-        if (!WriteToFile(*file)) {
+        if (!(legacy ? WriteLegacyToFile(*file) : WriteToFile(*file))) {
             ReleaseFile(std::move(file), true);
             return false;
         }
@@ -214,11 +224,6 @@ bool QDocument::OnSaveDocument(const std::string& path) {
         Report(e);
         return false;
     }
-    SetModifiedFlag(false);
-    SetTitle(FileTitleOf(path));
-    SetFilePath(path);
-    m_pData->Saved(path);
-    if (m_pData->OwnerProject) m_pData->OwnerProject->OnEntrySaved(m_pData->ProjectEntryId, m_strPathName);
     return true;
 }
 
@@ -231,24 +236,7 @@ bool QDocument::WriteToFile(File& file) {
 }
 
 bool QDocument::SaveLegacyCopy(const std::string& path) {
-    if (!m_pData->CanSave(path)) return false;
-    std::string error;
-    auto file = GetFile(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive, &error);
-    if (!file) {
-        ShowError(error);
-        return false;
-    }
-    try {
-        if (!WriteLegacyToFile(*file)) {
-            ReleaseFile(std::move(file), true);
-            return false;
-        }
-        ReleaseFile(std::move(file), false);
-    } catch (const std::exception& e) {
-        if (file) ReleaseFile(std::move(file), true);
-        Report(e);
-        return false;
-    }
+    if (!WriteThroughMirror(path, true)) return false;
     SetModifiedFlag(false);
     m_pData->Saved(path);
     return true;

@@ -170,6 +170,9 @@ private:
         if (on) m_pData->FormatFlags |= bit; else m_pData->FormatFlags &= ~bit;
     }
 
+    // Asks the listeners, writes through a mirror file and reports any failure.
+    bool WriteThroughMirror(const std::string& path, bool legacy);
+
     std::unique_ptr<DocumentData> m_pData;
 };
 
