@@ -123,17 +123,6 @@ public:
     // Destroys every row and frees the array; the cursor keeps its value.
     void Clear() { m_rows.RemoveAll(); }
 
-    // Reading support: makes room for row index i, growing geometrically so
-    // that a long file is not copied once per thousand rows.
-    void ReserveForReading(int i) {
-        if (i >= m_rows.GetSize()) m_rows.SetSize(i + std::max(1024, i / 2));
-    }
-    // Reading support: trims the array to the rows read.
-    void FinishReading(int count) {
-        m_rows.SetSize(count);
-        if (m_rows.GetCapacity() > count) m_rows.FreeExtra();
-    }
-
     int m_nCursor = -1;
     GrowArray<Row> m_rows;
 
@@ -186,6 +175,47 @@ private:
         }
         if (from != m_rows.GetData()) std::copy(from, from + n, m_rows.GetData());
     }
+};
+
+// Collects the rows of a file being read, in blocks, and hands them to the
+// array in one piece: the array is allocated once at its final size, so a long
+// file costs the rows twice over at most while it is read, and is not copied
+// again and again as the array grows.
+template <class Row>
+class RowCollector {
+public:
+    static constexpr int kBlockRows = 8192;
+
+    // A new row, default-constructed, at the end.
+    Row& Add() {
+        if (m_blocks.empty() || m_used == kBlockRows) {
+            m_blocks.push_back(std::make_unique<Row[]>(kBlockRows));
+            m_used = 0;
+        }
+        ++m_count;
+        return m_blocks.back()[m_used++];
+    }
+    int GetCount() const { return m_count; }
+
+    // Replaces the rows of array by the rows collected (exactly that many).
+    void MoveTo(GrowArray<Row>& array) {
+        array.RemoveAll();
+        array.SetSize(m_count);
+        int i = 0;
+        for (auto& block : m_blocks) {
+            const int n = std::min(kBlockRows, m_count - i);
+            std::move(block.get(), block.get() + n, array.GetData() + i);
+            i += n;
+            block.reset();
+        }
+        m_blocks.clear();
+        m_count = m_used = 0;
+    }
+
+private:
+    std::vector<std::unique_ptr<Row[]>> m_blocks;
+    int m_used = 0;
+    int m_count = 0;
 };
 
 // The data block of such a document: the document state, then the cursor

@@ -50,41 +50,53 @@ const RegistrationNode* const kDataTypes[] = {
 const RuntimeClass DmxFile::classRecord{"DmxFile", &QDocument::classRecord,
                                         [] { return std::make_unique<DmxFile>(); }};
 
+namespace {
+// Whether a token contains "NULL" in any case, the marker of a point without
+// elevation.
+bool ContainsNull(const std::string& token) {
+    // Clearing bit 5 upper-cases ASCII letters and maps no other byte onto them.
+    const auto is = [](char c, char upper) { return (static_cast<unsigned char>(c) & 0xDF) == upper; };
+    for (std::size_t i = 0; i + 4 <= token.size(); ++i)
+        if (is(token[i], 'N') && is(token[i + 1], 'U') && is(token[i + 2], 'L') && is(token[i + 3], 'L')) return true;
+    return false;
+}
+}  // namespace
+
 void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
-    int i = 0;
+    RowCollector<GroundPoint> collected;
+    const bool text = ar.IsTextForm();
     while (!ar.AtEnd()) {
-        rows.ReserveForReading(i);
-        GroundPoint& point = rows.m_rows[i];
+        GroundPoint& point = collected.Add();
         point.m_elevation = GroundPoint::NoElevation;
-        if (ar.IsTextForm()) {
-            // A record holding only a station, or a station and "NULL", is a
-            // point without elevation.
-            if (ar.CountTokens() < 2) {
-                ar >> point.m_station;
-            } else {
-                ar >> point.m_station;
-                if (!ar.NextTokenContains("NULL")) ar >> point.m_elevation;
-            }
+        ar >> point.m_station;
+        if (text) {
+            // After the station: nothing, a token containing "NULL", or the
+            // elevation. The first two make a point without elevation.
+            const std::string token = ar.NextToken();
+            if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
+                ar.ThrowError(QArchiveException::BadFormat, "an elevation expected, found \"" + token + "\"");
             ar >> EndRecord;
         } else {
             // Binary forms have no records to count; every point is a pair.
-            ar >> point.m_station;
             if (ar.AtEnd()) ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
             ar >> point.m_elevation;
         }
-        ++i;
     }
-    rows.FinishReading(i);
+    collected.MoveTo(rows.m_rows);
 }
 
 void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules) {
     const bool text = ar.IsTextForm();
     bool lastWithout = false;  // the last point written had no elevation
+    bool sixDecimals = false;  // set once, before the first elevation; it stays
     for (const GroundPoint& point : points) {
         if (groundLineRules && point.m_station == 0.0 && point.m_elevation == 0.0) continue;
         if (point.HasElevation()) {
             ar << point.m_station;
-            if (groundLineRules) ar << Precision(6);
+            if (groundLineRules && !sixDecimals) {
+                ar << Precision(6);
+                sixDecimals = true;
+            }
             ar << point.m_elevation << EndRecord;
             lastWithout = false;
         } else if (!lastWithout) {

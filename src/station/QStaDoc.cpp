@@ -67,22 +67,21 @@ int QStaDoc::SerializeContent(DataArchive& ar) {
 
     ar >> StationAsText;
     const bool numbered = GetFileVersion() > 583;
-    int n = 0;
+    RowCollector<StationEntry> collected;
     while (!ar.AtEnd()) {
-        rows.ReserveForReading(n);
-        StationEntry& entry = rows.m_rows[n];
+        StationEntry& entry = collected.Add();
         ar >> entry.m_station;
         if (numbered) {
             unsigned long number = 0;
             ar >> number;
             entry.m_nNumber = static_cast<std::uint32_t>(number);
         } else {
-            entry.m_nNumber = static_cast<std::uint32_t>(n + 1);
+            // Lists before 5.84 hold stations only: number them in file order.
+            entry.m_nNumber = static_cast<std::uint32_t>(collected.GetCount());
         }
         ar >> EndRecord;
-        ++n;
     }
-    rows.FinishReading(n);
+    collected.MoveTo(rows.GetRows());
     return true;
 }
 
