@@ -125,7 +125,7 @@ bool QDocument::OnOpenDocument(const std::string& path) {
     if (path.empty()) {
         const std::string type = GetTypeString();
         FileDialogRequest request;
-        request.filters.push_back({type, "*" + TypeStringField(type, 4)});
+        request.filters.push_back({type, std::string("*").append(TypeStringField(type, 4))});
         request.defaultExtension = TypeStringField(type, 4);
         auto chosen = CurrentUi().ChooseOpenFile(request);
         if (!chosen || chosen->empty()) return false;
@@ -275,7 +275,7 @@ bool QDocument::SaveWithPrompt() {
     if (!extension.empty()) proposed += extension;
     FileDialogRequest request;
     if (!filterName.empty() && !extension.empty()) {
-        request.filters.push_back({filterName, "*" + extension});
+        request.filters.push_back({filterName, std::string("*").append(extension)});
         request.defaultExtension = extension.substr(extension[0] == '.' ? 1 : 0);
     }
     request.filters.push_back({"All Files (*.*)", "*.*"});
