@@ -629,5 +629,133 @@ TEST(ArchiveBinaryState, BareArchiveDefaultsToTextForm) {
     EXPECT_TRUE(load.IsLoading());
 }
 
+// ---------------------------------------------------------------------------
+// Byte level, buffers and the life of an archive
+
+TEST(ArchiveBuffers, StoringFlushesOnCloseOrDestructionOnly) {
+    MemoryFile closed(std::string(), "a");
+    {
+        DataArchive ar(&closed, DataArchive::Store);
+        ar.SetTextForm(false);
+        ar << 1;
+        EXPECT_EQ(closed.Bytes(), "");  // still in the buffer
+    }
+    EXPECT_EQ(ToHex(closed.Bytes()), "01 00 00 00");
+
+    MemoryFile kept(std::string(), "b");
+    {
+        DataArchive ar(&kept, DataArchive::Store | DataArchive::NoFlushOnDelete);
+        ar.SetTextForm(false);
+        ar << 1;
+    }
+    EXPECT_EQ(kept.Bytes(), "");
+
+    MemoryFile aborted(std::string(), "c");
+    {
+        DataArchive ar(&aborted, DataArchive::Store);
+        ar.SetTextForm(false);
+        ar << 1;
+        ar.Abort();
+        EXPECT_EQ(ar.GetFile(), nullptr);
+    }
+    EXPECT_EQ(aborted.Bytes(), "");
+}
+
+TEST(ArchiveBuffers, LoadingCloseLeavesTheFileAtTheLogicalPosition) {
+    MemoryFile file(Hex({1, 0, 0, 0, 2, 0, 0, 0, 3, 0}), "f");
+    DataArchive ar(&file, DataArchive::Load);
+    ar.SetTextForm(false);
+    EXPECT_TRUE(ar.IsBufferEmpty());
+    int v = 0;
+    ar >> v;
+    EXPECT_FALSE(ar.IsBufferEmpty());
+    ar.Close();
+    EXPECT_EQ(file.GetPosition(), 4);
+    EXPECT_EQ(ar.GetFile(), nullptr);
+}
+
+TEST(ArchiveBuffers, CallerBufferIsUsedFrom128Bytes) {
+    char buffer[256];
+    std::memset(buffer, 0x55, sizeof buffer);
+    MemoryFile file(std::string(), "u");
+    {
+        DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, 256, buffer);
+        ar.SetTextForm(false);
+        ar << 0x04030201;
+        EXPECT_EQ(ToHex(std::string(buffer, 4)), "01 02 03 04");
+        ar.Close();
+    }
+    EXPECT_EQ(ToHex(file.Bytes()), "01 02 03 04");
+
+    // Below 128 bytes the size is raised and the caller's buffer ignored.
+    char small[64];
+    std::memset(small, 0x55, sizeof small);
+    MemoryFile other(std::string(), "v");
+    DataArchive ar(&other, DataArchive::Store | DataArchive::NoFlushOnDelete, 64, small);
+    ar.SetTextForm(false);
+    ar << 0x04030201;
+    EXPECT_EQ(ToHex(std::string(small, 4)), "55 55 55 55");
+    ar.Close();
+    EXPECT_EQ(ToHex(other.Bytes()), "01 02 03 04");
+}
+
+TEST(ArchiveBuffers, ReadReturnsWhatThereIsAndWriteSpansBuffers) {
+    std::string data;
+    for (int i = 0; i < 300; ++i) data += static_cast<char>(i);
+    MemoryFile file(data, "r");
+    DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, 128);
+    char out[400];
+    EXPECT_EQ(ar.Read(out, 5), 5u);
+    EXPECT_EQ(ar.Read(out + 5, 290), 290u);  // through the buffer and straight from the file
+    EXPECT_EQ(ar.Read(out + 295, 100), 5u);  // short only at the end, without an error
+    EXPECT_EQ(std::string(out, 300), data);
+    EXPECT_EQ(ar.Read(out, 1), 0u);
+
+    MemoryFile sink(std::string(), "w");
+    DataArchive w(&sink, DataArchive::Store | DataArchive::NoFlushOnDelete, 128);
+    w.Write(data.data(), 7);
+    w.Write(data.data() + 7, 293);
+    w.Close();
+    EXPECT_EQ(sink.Bytes(), data);
+}
+
+TEST(ArchiveBuffers, ReadLine) {
+    const std::string longLine(500, 'L');
+    MemoryFile file("a\r\n" + longLine + "\nmid\rdle\n\nlast", "l");
+    DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, 128);
+    std::string line;
+    ASSERT_TRUE(ar.ReadLine(line));
+    EXPECT_EQ(line, "a");
+    ASSERT_TRUE(ar.ReadLine(line));
+    EXPECT_EQ(line, longLine);
+    ASSERT_TRUE(ar.ReadLine(line));
+    EXPECT_EQ(line, "mid\rdle");
+    ASSERT_TRUE(ar.ReadLine(line));
+    EXPECT_EQ(line, "");
+    ASSERT_TRUE(ar.ReadLine(line));
+    EXPECT_EQ(line, "last");
+    EXPECT_FALSE(ar.ReadLine(line));
+}
+
+TEST(ArchiveBuffers, FormFlagsGoToTheDocumentButCommentModeStaysHere) {
+    SignatureDoc doc;
+    doc.SetFormatFlags(FormatFlag::TextForm);
+    MemoryFile file(std::string(), "d");
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, 4096, nullptr, &doc);
+    ar.SetRailwayVariant(true);
+    ar.SetLegacyLayout(true);
+    ar.SetCommentMode(true);
+    EXPECT_TRUE(doc.IsRailwayVariant());
+    EXPECT_TRUE(doc.IsLegacyLayout());
+    EXPECT_TRUE(ar.IsCommentMode());
+    EXPECT_EQ(doc.GetFormatFlags() & FormatFlag::CommentMode, 0u);
+    // The document's flags are the ones the archive reads.
+    doc.SetNzsVariant(true);
+    EXPECT_TRUE(ar.IsNzsVariant());
+    doc.SetTextForm(false);
+    EXPECT_FALSE(ar.IsTextForm());
+    ar.Abort();
+}
+
 }  // namespace
 }  // namespace qdat::test
