@@ -285,9 +285,7 @@ TEST(ArchiveEnvelopeLoad, WideLengthPrefixedSignature) {
 
 // The rest of the signature's line is line 1 of the file, so the record after
 // it is line 2.
-// FAULT: after a length-prefixed signature the line count starts one too high,
-// so messages name the line after the bad one. Disabled until mended.
-TEST(ArchiveEnvelopeLoad, DISABLED_ErrorLineAfterALengthPrefixedSignature) {
+TEST(ArchiveEnvelopeLoad, ErrorLineAfterALengthPrefixedSignature) {
     SignatureDoc doc;
     try {
         LoadWithDoc(doc, "\x15RADUDAR5.83_DMX_SHUJU\n1\nabc\n", [&](DataArchive& ar) {

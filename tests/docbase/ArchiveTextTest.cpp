@@ -177,9 +177,7 @@ TEST(ArchiveTextWrite, WriteFormattedWritesStraightThrough) {
 // A string whose text begins like a comment, written as the first token of a
 // record, must still read back; written bare it makes the reader skip the
 // whole record.
-// FAULT: such tokens are written unquoted, so the record is lost on reading.
-// Disabled until the archive quotes them.
-TEST(ArchiveTextWrite, DISABLED_TokenThatLooksLikeACommentSurvives) {
+TEST(ArchiveTextWrite, TokenThatLooksLikeACommentSurvives) {
     for (const char* lead : {";note", "*", "//x", "/"}) {
         const std::string text = StoreText([&](DataArchive& ar) {
             ar << Width(0) << lead << 5 << EndRecord << 6 << EndRecord;
@@ -450,9 +448,7 @@ TEST(ArchiveTextAtEnd, DataStillToComeIsNotTheEnd) {
 // Every line that the record reader skips as a comment must count as nothing
 // left for the end test too, or a content loop reads a record that is not
 // there and fails on a well-formed file.
-// FAULT: trailing "*" comment lines and a lone "/" line make AtEnd report
-// data. Disabled until the archive is mended.
-TEST(ArchiveTextAtEnd, DISABLED_TrailingStarAndSlashCommentsAreTheEnd) {
+TEST(ArchiveTextAtEnd, TrailingStarAndSlashCommentsAreTheEnd) {
     for (const char* text : {"1\n* remark\n", "1\n/\n", "1\n  *\n"}) {
         LoadText(text, [&](DataArchive& ar) {
             int a = 0;
