@@ -69,7 +69,6 @@ public:
     bool ParseSignature(const std::string& signature) override;
     std::string GetTypeString() override;
     int SerializeContent(DataArchive& ar) override;
-    bool Repair() override { return false; }
     bool WriteToFile(File& file) override;
     void DeleteContents() override;
 
