@@ -24,6 +24,9 @@ constexpr std::string_view kSeparators = " ,\t";
 
 bool IsSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
 
+// White space as scanf skips it in the C locale.
+bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
 std::string_view TrimSeparators(std::string_view s) {
     const auto first = s.find_first_not_of(kSeparators);
     if (first == std::string_view::npos) return {};
@@ -469,8 +472,11 @@ bool DataArchive::ReadLine(std::string& line) {
         }
         any = true;
         const char* start = m_lpBufCur;
-        const char* p = start;
-        while (p != m_lpBufMax && *p != '\n' && *p != '\0') ++p;
+        const std::size_t avail = static_cast<std::size_t>(m_lpBufMax - start);
+        const char* p = static_cast<const char*>(std::memchr(start, '\n', avail));
+        if (!p) p = m_lpBufMax;
+        // A zero byte also ends a line.
+        if (const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(p - start))) p = static_cast<const char*>(nul);
         line.append(start, p);
         if (p != m_lpBufMax) {
             m_lpBufCur = const_cast<char*>(p) + 1;
@@ -639,7 +645,9 @@ void DataArchive::AppendToken(std::string_view text) {
     }
 }
 
-std::string DataArchive::NextToken() {
+std::string DataArchive::NextToken() { return std::string(NextTokenView()); }
+
+std::string_view DataArchive::NextTokenView() {
     const std::size_t n = m_strRecord.size();
     std::size_t i = m_nTokenPos;
     if (i >= n) return {};
@@ -664,7 +672,7 @@ std::string DataArchive::NextToken() {
         while (end < n && !IsSeparator(m_strRecord[end])) ++end;
         m_nTokenPos = end < n ? end + 1 : n;
     }
-    return m_strRecord.substr(start, end - start);
+    return std::string_view(m_strRecord).substr(start, end - start);
 }
 
 int DataArchive::CountTokens() {
@@ -672,7 +680,7 @@ int DataArchive::CountTokens() {
     int count = 0;
     while (m_nTokenPos < m_strRecord.size() &&
            m_strRecord.find_first_not_of(kSeparators, m_nTokenPos) != std::string::npos) {
-        NextToken();
+        NextTokenView();
         ++count;
     }
     m_nTokenPos = saved;
@@ -745,8 +753,8 @@ bool DataArchive::WriteFormatted(const char* format, ...) {
     return true;
 }
 
-std::string DataArchive::NextTokenOrThrow(const char* what) {
-    std::string token = NextToken();
+std::string_view DataArchive::NextTokenOrThrow(const char* what) {
+    const std::string_view token = NextTokenView();
     if (token.empty()) ThrowError(QArchiveException::BadFormat, std::string(what) + " expected, found nothing");
     return token;
 }
@@ -766,7 +774,7 @@ std::string DataArchive::FormatFixed(double value, int places) {
 
 bool DataArchive::ScanDouble(std::string_view token, double& value) {
     std::size_t i = 0;
-    while (i < token.size() && std::isspace(static_cast<unsigned char>(token[i]))) ++i;
+    while (i < token.size() && IsScanSpace(token[i])) ++i;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
         negative = token[i] == '-';
@@ -798,7 +806,7 @@ bool DataArchive::ScanDouble(std::string_view token, double& value) {
 
 bool DataArchive::ScanLong(std::string_view token, long long& value) {
     std::size_t i = 0;
-    while (i < token.size() && std::isspace(static_cast<unsigned char>(token[i]))) ++i;
+    while (i < token.size() && IsScanSpace(token[i])) ++i;
     bool negative = false;
     if (i < token.size() && (token[i] == '+' || token[i] == '-')) {
         negative = token[i] == '-';
@@ -833,7 +841,7 @@ void DataArchive::StoreInteger(ArchiveTag tag, T value) {
 template <class T>
 T DataArchive::LoadInteger(ArchiveTag tag) {
     if (!IsTextForm()) return LoadBinary<T>(tag);
-    const std::string token = NextTokenOrThrow("a whole number");
+    const std::string_view token = NextTokenOrThrow("a whole number");
     long long v = 0;
     if (!ScanLong(token, v)) ThrowError(QArchiveException::BadFormat, "a whole number expected, found " + Quoted(token));
     // Kept as scanf's "%d" leaves it in the variable: the low bits of the number.
@@ -881,13 +889,20 @@ DataArchive& DataArchive::operator<<(unsigned long v) {
     return *this;
 }
 
+void DataArchive::AppendFixed(double v) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, m_nPrecision);
+    if (r.ec == std::errc()) AppendToken(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
+    else AppendToken(FormatFixed(v, m_nPrecision));  // very large values
+}
+
 DataArchive& DataArchive::operator<<(float v) {
-    if (IsTextForm()) AppendToken(FormatFixed(static_cast<double>(v), m_nPrecision));
+    if (IsTextForm()) AppendFixed(static_cast<double>(v));
     else StoreBinary(ArchiveTag::Float, v);
     return *this;
 }
 DataArchive& DataArchive::operator<<(double v) {
-    if (IsTextForm()) AppendToken(FormatFixed(v, m_nPrecision));
+    if (IsTextForm()) AppendFixed(v);
     else StoreBinary(ArchiveTag::Double, v);
     return *this;
 }
@@ -951,7 +966,7 @@ DataArchive& DataArchive::operator>>(float& v) {
         v = LoadBinary<float>(ArchiveTag::Float);
         return *this;
     }
-    const std::string token = NextTokenOrThrow("a number");
+    const std::string_view token = NextTokenOrThrow("a number");
     // Scan straight to float, as "%f" does, so the value is rounded once.
     std::string_view t = TrimBlanks(token);
     bool negative = false;
@@ -977,7 +992,7 @@ DataArchive& DataArchive::operator>>(double& v) {
         v = LoadBinary<double>(ArchiveTag::Double);
         return *this;
     }
-    const std::string token = NextTokenOrThrow("a number");
+    const std::string_view token = NextTokenOrThrow("a number");
     if (!ScanDouble(token, v)) ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
     return *this;
 }

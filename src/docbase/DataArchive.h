@@ -176,6 +176,8 @@ public:
     // Text form: tokens and records.
     void AppendToken(std::string_view text);
     std::string NextToken();
+    // The next token as a view into the current record (valid until the next record).
+    std::string_view NextTokenView();
     int CountTokens();
     bool NextTokenContains(std::string_view text);
     bool NextRecordContains(std::string_view text);
@@ -225,7 +227,8 @@ private:
     template <class T> T LoadBinary(ArchiveTag tag);
     template <class T> void StoreInteger(ArchiveTag tag, T value);
     template <class T> T LoadInteger(ArchiveTag tag);
-    std::string NextTokenOrThrow(const char* what);
+    std::string_view NextTokenOrThrow(const char* what);
+    void AppendFixed(double value);
     void ApplyManipulatorStoring(int code);
     void SkipBlankInput(bool& ended);
     int PeekByte();

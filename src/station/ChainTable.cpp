@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <limits>
@@ -58,10 +59,20 @@ std::string ChainLetter(int chain) {
 // Scans one number with the resource number format; the whole text must be
 // used, so that "1+200" or "1.2.3" are refused instead of read as 1 or 1.2.
 bool ScanNumber(const std::string& text, double& value) {
-    const std::string format = LoadResourceString(ids::kNumberScanFormat) + "%n";
+    const std::string format = LoadResourceString(ids::kNumberScanFormat);
     double scanned = 0.0;
+    if (format == "%lf") {
+        // The built-in format: the whole text must be one number. from_chars
+        // reads exactly what "%lf" reads from the allowed characters, faster.
+        const char* first = text.data();
+        const char* last = first + text.size();
+        const auto r = std::from_chars(first, last, scanned);
+        if (r.ec != std::errc() || r.ptr != last || !std::isfinite(scanned)) return false;
+        value = scanned;
+        return true;
+    }
     int used = -1;
-    if (std::sscanf(text.c_str(), format.c_str(), &scanned, &used) != 1) return false;
+    if (std::sscanf(text.c_str(), (format + "%n").c_str(), &scanned, &used) != 1) return false;
     if (used < 0 || static_cast<std::size_t>(used) != text.size()) return false;
     if (!std::isfinite(scanned)) return false;
     value = scanned;
@@ -69,14 +80,20 @@ bool ScanNumber(const std::string& text, double& value) {
 }
 
 bool OnlyCharsOf(const std::string& text, int setId) {
-    return text.find_first_not_of(LoadResourceString(setId)) == std::string::npos;
+    const std::string set = LoadResourceString(setId);
+    bool allowed[256] = {};
+    for (unsigned char c : set) allowed[c] = true;
+    for (unsigned char c : text)
+        if (!allowed[c]) return false;
+    return true;
 }
 
 std::string Trimmed(const std::string& text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    while (first < last && std::isspace(static_cast<unsigned char>(text[first]))) ++first;
-    while (last > first && std::isspace(static_cast<unsigned char>(text[last - 1]))) --last;
+    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    while (first < last && blank(text[first])) ++first;
+    while (last > first && blank(text[last - 1])) --last;
     return text.substr(first, last - first);
 }
 
@@ -297,13 +314,14 @@ std::string ChainTable::FormatStakeLettered(double station) const {
 
 bool ChainTable::Parse(const std::string& input, double& station, std::optional<QDLException>& error) const {
     std::string text = Trimmed(input);
-    for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    const std::string shown = Quoted(input);
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    const auto shown = [&input] { return Quoted(input); };
 
     if (IsEmpty()) {
         double value = 0.0;
         if (!OnlyCharsOf(text, ids::kUnchainedChars) || !ScanNumber(text, value)) {
-            error.emplace(ids::kBadUnchainedText, shown, LoadResourceString(ids::kReasonUnchainedChars));
+            error.emplace(ids::kBadUnchainedText, shown(), LoadResourceString(ids::kReasonUnchainedChars));
             return false;
         }
         station = value;
@@ -322,7 +340,7 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
     if (text.empty() || text[0] < 'A' || text[0] > 'Z') {
         double value = 0.0;
         if (!OnlyCharsOf(text, ids::kChainedChars) || !ScanNumber(text, value)) {
-            error.emplace(ids::kBadStationText, shown, LoadResourceString(ids::kReasonChainedChars));
+            error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
             return false;
         }
         value *= sign;
@@ -342,12 +360,12 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
             for (int i = 0; i < count; ++i) {
                 const ChainBreak& brk = m_breaks[i];
                 if (value >= std::min(brk.Before, brk.After) && value <= std::max(brk.Before, brk.After)) {
-                    error.emplace(ids::kOutsideChain, shown,
+                    error.emplace(ids::kOutsideChain, shown(),
                                   FormatResource(ids::kReasonSkippedRange, brk.GetText().c_str()));
                     return false;
                 }
             }
-            error.emplace(ids::kOutsideChain, shown, LoadResourceString(ids::kReasonNoChain));
+            error.emplace(ids::kOutsideChain, shown(), LoadResourceString(ids::kReasonNoChain));
             return false;
         }
         std::string letters;
@@ -356,7 +374,7 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
             if (i > 0) letters += separator;
             letters += ChainLetter(candidates[i]);
         }
-        error.emplace(ids::kAmbiguousStation, shown, letters);
+        error.emplace(ids::kAmbiguousStation, shown(), letters);
         return false;
     }
 
@@ -364,12 +382,12 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
     const std::string rest = text.substr(1);
     double value = 0.0;
     if (rest.empty() || !OnlyCharsOf(rest, ids::kChainedChars) || !ScanNumber(rest, value)) {
-        error.emplace(ids::kBadStationText, shown, LoadResourceString(ids::kReasonChainedChars));
+        error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
         return false;
     }
     value *= sign;
     if (chain > count) {
-        error.emplace(ids::kBadUnchainedText, shown,
+        error.emplace(ids::kBadUnchainedText, shown(),
                       FormatResource(ids::kReasonNoSuchChain, ChainLetter(chain).c_str(),
                                      ChainLetter(count).c_str()));
         return false;
@@ -379,13 +397,13 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
     // is written on the chain behind it. Both must read back.
     const double slack = 0.5 * GetStationTolerance() + kChainLookupSlack + 1e-9 * std::fabs(value);
     if (chain > 0 && value < m_breaks[chain - 1].After - slack) {
-        error.emplace(ids::kOutsideChain, shown,
+        error.emplace(ids::kOutsideChain, shown(),
                       FormatResource(ids::kReasonBeforeChainStart, ChainLetter(chain).c_str(),
                                      m_breaks[chain - 1].GetText().c_str()));
         return false;
     }
     if (chain < count && value > m_breaks[chain].Before + slack) {
-        error.emplace(ids::kOutsideChain, shown,
+        error.emplace(ids::kOutsideChain, shown(),
                       FormatResource(ids::kReasonAfterChainEnd, ChainLetter(chain).c_str(),
                                      m_breaks[chain].GetText().c_str()));
         return false;
