@@ -184,16 +184,20 @@ private:
 template <class Row>
 class RowCollector {
 public:
-    static constexpr int kBlockRows = 8192;
+    // Blocks grow with the rows read, from a few dozen rows to kMaxBlockRows,
+    // so a short file allocates little.
+    static constexpr int kMinBlockRows = 64;
+    static constexpr int kMaxBlockRows = 8192;
 
     // A new row, default-constructed, at the end.
     Row& Add() {
-        if (m_blocks.empty() || m_used == kBlockRows) {
-            m_blocks.push_back(std::make_unique<Row[]>(kBlockRows));
+        if (m_blocks.empty() || m_used == m_blocks.back().size) {
+            const int size = std::clamp(m_count, kMinBlockRows, kMaxBlockRows);
+            m_blocks.push_back({std::make_unique<Row[]>(static_cast<std::size_t>(size)), size});
             m_used = 0;
         }
         ++m_count;
-        return m_blocks.back()[m_used++];
+        return m_blocks.back().rows[m_used++];
     }
     int GetCount() const { return m_count; }
 
@@ -202,18 +206,22 @@ public:
         array.RemoveAll();
         array.SetSize(m_count);
         int i = 0;
-        for (auto& block : m_blocks) {
-            const int n = std::min(kBlockRows, m_count - i);
-            std::move(block.get(), block.get() + n, array.GetData() + i);
+        for (Block& block : m_blocks) {
+            const int n = std::min(block.size, m_count - i);
+            std::move(block.rows.get(), block.rows.get() + n, array.GetData() + i);
             i += n;
-            block.reset();
+            block.rows.reset();
         }
         m_blocks.clear();
         m_count = m_used = 0;
     }
 
 private:
-    std::vector<std::unique_ptr<Row[]>> m_blocks;
+    struct Block {
+        std::unique_ptr<Row[]> rows;
+        int size;
+    };
+    std::vector<Block> m_blocks;
     int m_used = 0;
     int m_count = 0;
 };
