@@ -10,8 +10,8 @@
 namespace qdat {
 
 // A contiguous array with a size, a capacity and a growth step. When it must
-// grow and no step is set, it grows by size/8, at least 4 and at most 1024
-// elements, and never to less than the requested size. Elements are values:
+// grow and no step is set, it grows by size/8, at least 4 (and at most 1024
+// up to 8192 elements), and never to less than the requested size. Elements are values:
 // new ones are default-constructed, removed ones destroyed.
 template <class T>
 class GrowArray {
@@ -86,7 +86,11 @@ private:
         const std::size_t want = static_cast<std::size_t>(needed);
         if (want <= m_data.capacity()) return;
         std::size_t step = static_cast<std::size_t>(m_growBy);
-        if (step == 0) step = std::clamp<std::size_t>(m_data.size() / 8, 4, 1024);
+        // Without a set step: size/8, at least 4 and at most 1024 while the
+        // array is small. Past 8192 elements the step stays size/8, so that
+        // adding rows one by one costs linear time on large files instead of
+        // copying the whole array every 1024 rows.
+        if (step == 0) step = std::max<std::size_t>(std::clamp<std::size_t>(m_data.size() / 8, 4, 1024), m_data.size() / 8);
         m_data.reserve(std::max(want, m_data.size() + step));
     }
 

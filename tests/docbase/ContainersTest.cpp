@@ -30,7 +30,8 @@ TEST(GrowArray, GrowsBySizeOverEightBetweenFourAndAThousand) {
         while (added < c.adds) a.Add(added++);
         EXPECT_EQ(a.GetCapacity(), c.capacity) << "after " << c.adds << " adds";
     }
-    // From there on, every growth of a full array adds size/8 clamped to 4..1024.
+    // From there on, every growth of a full array adds size/8 clamped to
+    // 4..1024, and past 8192 elements size/8, so large arrays grow in linear time.
     int growths = 0, largestStep = 0;
     while (added < 20000) {
         const int before = a.GetCapacity();
@@ -38,13 +39,13 @@ TEST(GrowArray, GrowsBySizeOverEightBetweenFourAndAThousand) {
         a.Add(added++);
         if (a.GetCapacity() != before) {
             ASSERT_TRUE(full) << "grew while not full at " << added;
-            const int step = std::clamp(before / 8, 4, 1024);
+            const int step = std::max(std::clamp(before / 8, 4, 1024), before / 8);
             ASSERT_EQ(a.GetCapacity(), before + step) << "size " << before;
             largestStep = std::max(largestStep, step);
             ++growths;
         }
     }
-    EXPECT_EQ(largestStep, 1024);
+    EXPECT_GT(largestStep, 1024);
     EXPECT_GT(growths, 10);
     for (int i = 0; i < 20000; i += 997) ASSERT_EQ(a[i], i);
 }
