@@ -138,7 +138,8 @@ std::string ConversionSignature(std::string_view text) {
     return sig;
 }
 
-std::string LoadResourceString(int id) {
+const std::string& ResourceText(int id) {
+    static const std::string empty;
     EnsureLanguageSelected();
     ResourceStore& store = Store();
     auto b = store.builtin.find(id);
@@ -152,8 +153,10 @@ std::string LoadResourceString(int id) {
         }
         if (*l->second.valid) return l->second.text;
     }
-    return b != store.builtin.end() ? b->second : std::string();
+    return b != store.builtin.end() ? b->second : empty;
 }
+
+std::string LoadResourceString(int id) { return ResourceText(id); }
 
 std::string FormatResourceMessage(int id, std::string_view insert1, std::string_view insert2) {
     const std::string text = LoadResourceString(id);

@@ -25,6 +25,8 @@ public:
 // The text of message id: the language file's text when one is loaded and
 // valid, else the built-in text, else an empty string.
 std::string LoadResourceString(int id);
+// The same text without a copy; valid until language texts are loaded or cleared.
+const std::string& ResourceText(int id);
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
 std::string FormatResourceMessage(int id, std::string_view insert1 = {},

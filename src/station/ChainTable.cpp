@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <limits>
 #include <utility>
@@ -42,11 +43,7 @@ double PowerOfTen(int places) {
     return power;
 }
 
-std::string Fixed(double value, int places) {
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", places, value);
-    return buffer;
-}
+std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
 
@@ -59,7 +56,7 @@ std::string ChainLetter(int chain) {
 // Scans one number with the resource number format; the whole text must be
 // used, so that "1+200" or "1.2.3" are refused instead of read as 1 or 1.2.
 bool ScanNumber(const std::string& text, double& value) {
-    const std::string format = LoadResourceString(ids::kNumberScanFormat);
+    const std::string& format = ResourceText(ids::kNumberScanFormat);
     double scanned = 0.0;
     if (format == "%lf") {
         // The built-in format: the whole text must be one number. from_chars
@@ -80,11 +77,13 @@ bool ScanNumber(const std::string& text, double& value) {
 }
 
 bool OnlyCharsOf(const std::string& text, int setId) {
-    const std::string set = LoadResourceString(setId);
-    bool allowed[256] = {};
-    for (unsigned char c : set) allowed[c] = true;
+    // The character sets are short ASCII texts: a 128-bit mask tests each
+    // character of a station text in one step.
+    std::uint64_t mask[2] = {0, 0};
+    for (unsigned char c : ResourceText(setId))
+        if (c < 128) mask[c >> 6] |= std::uint64_t{1} << (c & 63);
     for (unsigned char c : text)
-        if (!allowed[c]) return false;
+        if (c >= 128 || !(mask[c >> 6] & (std::uint64_t{1} << (c & 63)))) return false;
     return true;
 }
 
@@ -304,7 +303,11 @@ std::string ChainTable::FormatStakeLettered(double station) const {
     if (chain < 0) {
         text = Fixed(magnitude, p);
     } else {
-        text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
+        const std::string& format = ResourceText(ids::kLetteredFormat);
+        // The built-in format is the letter and the fixed-point value; made
+        // directly, it costs no printf on every station a file holds.
+        if (format == "%s%.*lf") text = ChainLetter(chain) + Fixed(magnitude, p);
+        else text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
     }
     if (negative) text = LoadResourceString(ids::kLetteredMinus) + text;
     return text;
