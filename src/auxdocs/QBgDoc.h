@@ -14,7 +14,7 @@
 
 namespace qdat {
 
-class QBgDoc : public StationCursorDocument<GroundPoint> {
+class QBgDoc : public GroundPointDocument {
 public:
     static constexpr std::uint32_t kCurrentVersion = 583;
     static constexpr const char* kSignature = "RADUDAR5.83_BGGDBG_SHUJU";
@@ -27,15 +27,6 @@ public:
     bool ParseSignature(const std::string& signature) override;
     std::string GetTypeString() override;
 
-    int GetPointCount() const { return Rows().GetCount(); }
-    GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
-    // The point at index; null out of range.
-    GroundPoint* GetPointAt(int index) { return Rows().GetAt(index); }
-    void SetPointAt(int index, const GroundPoint& point) { SetRowAt(index, point); }
-    GroundPoint* GetCurrentPoint() { return Rows().GetCurrent(); }
-    void SetCurrentPoint(const GroundPoint& point) { SetRowAt(GetCursor(), point); }
-    void InsertPoint(const GroundPoint& point) { InsertRow(point); }
-    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
 
     // The ditch-bottom elevation at station, interpolated between the two
     // points around it. False, with elevation untouched, before the first or

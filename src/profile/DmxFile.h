@@ -44,7 +44,24 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
 // decimals.
 void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
 
-class DmxFile : public StationCursorDocument<GroundPoint> {
+// The point accessors shared by the documents that keep ground points by
+// station (the ground line and the ditch-bottom file).
+class GroundPointDocument : public StationCursorDocument<GroundPoint> {
+public:
+    int GetPointCount() const { return Rows().GetCount(); }
+    GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
+    // The point at index; null out of range.
+    GroundPoint* GetPointAt(int index) { return Rows().GetAt(index); }
+    void SetPointAt(int index, const GroundPoint& point) { SetRowAt(index, point); }
+    GroundPoint* GetCurrentPoint() { return Rows().GetCurrent(); }
+    void SetCurrentPoint(const GroundPoint& point) { SetRowAt(GetCursor(), point); }
+    // Replaces the point at the same station (within the tolerance), or
+    // inserts it in station order.
+    void InsertPoint(const GroundPoint& point) { InsertRow(point); }
+    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
+};
+
+class DmxFile : public GroundPointDocument {
 public:
     static constexpr std::uint32_t kCurrentVersion = 583;
     static constexpr const char* kSignature = "RADUDAR5.83_DMX_SHUJU";
@@ -61,17 +78,6 @@ public:
     bool ParseSignature(const std::string& signature) override;
     std::string GetTypeString() override;
 
-    int GetPointCount() const { return Rows().GetCount(); }
-    GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
-    // The point at index; null out of range.
-    GroundPoint* GetPointAt(int index) { return Rows().GetAt(index); }
-    void SetPointAt(int index, const GroundPoint& point) { SetRowAt(index, point); }
-    GroundPoint* GetCurrentPoint() { return Rows().GetCurrent(); }
-    void SetCurrentPoint(const GroundPoint& point) { SetRowAt(GetCursor(), point); }
-    // Replaces the point at the same station (within the tolerance), or
-    // inserts it in station order.
-    void InsertPoint(const GroundPoint& point) { InsertRow(point); }
-    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
 
     static const RuntimeClass classRecord;
     const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
