@@ -103,8 +103,7 @@ std::unique_ptr<QDocument> CreateDocumentFor(const std::string& path, const std:
 }
 
 std::unique_ptr<QDocument> LoadDocument(const std::string& path, const std::string& kindOverride) {
-    if (SetCurrentUi(nullptr) != &TheToolUi()) InstallToolUi(false);
-    else SetCurrentUi(&TheToolUi());
+    if (&CurrentUi() != &TheToolUi()) InstallToolUi(false);
     auto doc = CreateDocumentFor(path, kindOverride);
     TheToolUi().lastError.clear();
     if (!ReadDocumentFile(*doc, path)) {
