@@ -21,19 +21,9 @@ struct BgOptions {
 };
 
 int RunBg(const BgOptions& opt) {
-    std::unique_ptr<QDocument> doc;
-    try {
-        doc = LoadDocument(opt.file, opt.kind);
-    } catch (const std::exception& e) {
-        std::cerr << "qdat bg: " << e.what() << "\n";
-        return 1;
-    }
-    auto* bg = dynamic_cast<QBgDoc*>(doc.get());
-    if (!bg) {
-        std::cerr << "qdat bg: " << opt.file << " is a " << doc->GetRuntimeClass().GetName()
-                  << " file, not a ditch-bottom file\n";
-        return 1;
-    }
+    auto bgDoc = LoadDocumentOfKind<QBgDoc>("bg", opt.file, opt.kind, "a ditch-bottom file");
+    if (!bgDoc) return 1;
+    QBgDoc* bg = bgDoc.get();
     int status = 0;
     for (const std::string& text : opt.stations) {
         QStation station;

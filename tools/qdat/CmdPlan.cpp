@@ -158,19 +158,9 @@ int RunPlan(const PlanOptions& opt) {
         return 1;
     }
 
-    std::unique_ptr<QDocument> doc;
-    try {
-        doc = LoadDocument(opt.file, opt.kind);
-    } catch (const std::exception& e) {
-        std::cerr << "qdat plan: " << e.what() << "\n";
-        return 1;
-    }
-    auto* pm = dynamic_cast<QPmDoc*>(doc.get());
-    if (!pm) {
-        std::cerr << "qdat plan: " << opt.file << " is a " << doc->GetRuntimeClass().GetName()
-                  << " file, not a plan element file\n";
-        return 1;
-    }
+    auto pmDoc = LoadDocumentOfKind<QPmDoc>("plan", opt.file, opt.kind, "a plan element file");
+    if (!pmDoc) return 1;
+    QPmDoc* pm = pmDoc.get();
     PlanAlignment& alignment = pm->GetAlignment();
     if (!alignment.ComputeElements()) {
         std::cerr << "qdat plan: " << opt.file << ": the elements cannot be computed (start mode "

@@ -130,19 +130,9 @@ int RunProfile(const ProfileOptions& opt) {
         for (long i = 0; i < static_cast<long>(count); ++i) stations.emplace_back(a + static_cast<double>(i) * opt.step);
     }
 
-    std::unique_ptr<QDocument> doc;
-    try {
-        doc = LoadDocument(opt.file, opt.kind);
-    } catch (const std::exception& e) {
-        std::cerr << "qdat profile: " << e.what() << "\n";
-        return 1;
-    }
-    auto* zdm = dynamic_cast<QZdmFile*>(doc.get());
-    if (!zdm) {
-        std::cerr << "qdat profile: " << opt.file << " is a " << doc->GetRuntimeClass().GetName()
-                  << " file, not a vertical profile\n";
-        return 1;
-    }
+    auto zdmDoc = LoadDocumentOfKind<QZdmFile>("profile", opt.file, opt.kind, "a vertical profile");
+    if (!zdmDoc) return 1;
+    QZdmFile* zdm = zdmDoc.get();
     if (zdm->NeedsRepair()) {
         // Only in memory: the tool never rewrites the file.
         std::cerr << "qdat profile: " << opt.file << ": the points are not in station order; sorted for this run\n";

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,27 @@ std::unique_ptr<QDocument> CreateDocumentFor(const std::string& path, const std:
 // Reads a file into a fresh document without the open pipeline (never rewrites
 // the file). Throws std::runtime_error with the error message on failure.
 std::unique_ptr<QDocument> LoadDocument(const std::string& path, const std::string& kindOverride);
+
+// LoadDocument for a command that works on one kind: prints "qdat <command>: "
+// and the reason on stderr and returns null when the file cannot be read or
+// holds another kind (described to the user as `what`).
+template <class T>
+std::unique_ptr<T> LoadDocumentOfKind(const std::string& command, const std::string& path,
+                                      const std::string& kindOverride, const char* what) {
+    std::unique_ptr<QDocument> doc;
+    try {
+        doc = LoadDocument(path, kindOverride);
+    } catch (const std::exception& e) {
+        std::cerr << "qdat " << command << ": " << e.what() << "\n";
+        return nullptr;
+    }
+    if (!dynamic_cast<T*>(doc.get())) {
+        std::cerr << "qdat " << command << ": " << path << " is a " << doc->GetRuntimeClass().GetName()
+                  << " file, not " << what << "\n";
+        return nullptr;
+    }
+    return std::unique_ptr<T>(static_cast<T*>(doc.release()));
+}
 
 // The tool's user interface: messages on stderr; questions answered by
 // `yes` when set, else asked on a terminal, else answered No.
