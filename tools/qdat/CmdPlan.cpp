@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "Tool.h"
+#include "docbase/DataArchive.h"
 #include "host/HostException.h"
 #include "host/HostFile.h"
 #include "plan/QPmDoc.h"
@@ -98,11 +99,7 @@ bool CollectStations(const PlanOptions& opt, std::vector<QStation>& stations) {
     return true;
 }
 
-std::string Fixed(double value, int places) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.*f", places, value);
-    return buf;
-}
+std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
 
 double Degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
 
