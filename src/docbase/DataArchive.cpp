@@ -27,11 +27,20 @@ bool IsSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
 // White space as scanf skips it in the C locale.
 bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// Separators are skipped byte by byte: records are short, and a search for
+// any of a set of characters costs a library call per character.
 std::string_view TrimSeparators(std::string_view s) {
-    const auto first = s.find_first_not_of(kSeparators);
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(kSeparators);
-    return s.substr(first, last - first + 1);
+    std::size_t first = 0;
+    std::size_t last = s.size();
+    while (first < last && IsSeparator(s[first])) ++first;
+    while (last > first && IsSeparator(s[last - 1])) --last;
+    return s.substr(first, last - first);
+}
+
+bool OnlySeparatorsFrom(std::string_view s, std::size_t pos) {
+    for (; pos < s.size(); ++pos)
+        if (!IsSeparator(s[pos])) return false;
+    return true;
 }
 
 std::string_view TrimBlanks(std::string_view s) {
@@ -101,6 +110,7 @@ void AppendUtf8FromUtf16(std::string& out, const unsigned char* bytes, std::size
 
 DataArchive::DataArchive(File* file, unsigned mode, int bufferSize, char* userBuffer, QDocument* document)
     : m_pDocument(document), m_nMode(mode), m_pFile(file) {
+    if (m_pDocument) m_pFormatFlags = &m_pDocument->FormatFlagsRef();
     m_strFileName = file ? file->GetFilePath() : std::string();
     if (bufferSize < 128) {
         bufferSize = 128;
@@ -164,16 +174,10 @@ void DataArchive::Abort() {
     m_lpBufStart = m_lpBufCur = m_lpBufMax = nullptr;
 }
 
-bool DataArchive::TestFlag(std::uint32_t bit) const {
-    if (m_pDocument && bit != FormatFlag::CommentMode) return (m_pDocument->GetFormatFlags() & bit) != 0;
-    return (m_nFlags & bit) != 0;
-}
-
 void DataArchive::SetFlag(std::uint32_t bit, bool on) {
     if (on) m_nFlags |= bit; else m_nFlags &= ~bit;
-    if (m_pDocument && bit != FormatFlag::CommentMode) {
-        std::uint32_t& flags = m_pDocument->FormatFlagsRef();
-        if (on) flags |= bit; else flags &= ~bit;
+    if (m_pFormatFlags != &m_nFlags && bit != FormatFlag::CommentMode) {
+        if (on) *m_pFormatFlags |= bit; else *m_pFormatFlags &= ~bit;
     }
 }
 
@@ -432,7 +436,9 @@ void DataArchive::Unscramble(unsigned char* bytes, std::size_t count) {
 
 std::size_t DataArchive::ReadBytes(void* buffer, std::size_t count) {
     if (IsCommentMode()) return 0;
-    const std::size_t n = Read(buffer, count);
+    // Read never gives more than asked; saying so keeps the compiler from
+    // assuming the key walk can leave the buffer.
+    const std::size_t n = std::min(Read(buffer, count), count);
     if (IsScrambledForm()) Unscramble(static_cast<unsigned char*>(buffer), n);
     return n;
 }
@@ -509,8 +515,7 @@ bool DataArchive::AtEnd() {
         }
         return false;
     }
-    if (m_nTokenPos < m_strRecord.size() && m_strRecord.find_first_not_of(kSeparators, m_nTokenPos) != std::string::npos)
-        return false;
+    if (!OnlySeparatorsFrom(m_strRecord, m_nTokenPos)) return false;
     // Skip blank input and every line the record reader would skip as a
     // comment; only a real record left means "not at end".
     for (;;) {
@@ -678,8 +683,7 @@ std::string_view DataArchive::NextTokenView() {
 int DataArchive::CountTokens() {
     const std::size_t saved = m_nTokenPos;
     int count = 0;
-    while (m_nTokenPos < m_strRecord.size() &&
-           m_strRecord.find_first_not_of(kSeparators, m_nTokenPos) != std::string::npos) {
+    while (!OnlySeparatorsFrom(m_strRecord, m_nTokenPos)) {
         NextTokenView();
         ++count;
     }
@@ -724,16 +728,34 @@ std::string DataArchive::ReadRecord() {
 
 void DataArchive::ReadRecordInto(std::string& line) {
     for (;;) {
+        // Most lines lie whole in the buffer: take the record straight from
+        // there, the way ReadLine would end it (at a line feed or a zero byte,
+        // a carriage return before the line feed dropped).
+        const std::size_t avail = static_cast<std::size_t>(m_lpBufMax - m_lpBufCur);
+        const char* feed = avail ? static_cast<const char*>(std::memchr(m_lpBufCur, '\n', avail)) : nullptr;
+        if (feed) {
+            const char* start = m_lpBufCur;
+            const char* end = feed;
+            if (const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(feed - start)))
+                end = static_cast<const char*>(nul);
+            m_lpBufCur = const_cast<char*>(end) + 1;
+            std::string_view raw(start, static_cast<std::size_t>(end - start));
+            if (end == feed && !raw.empty() && raw.back() == '\r') raw.remove_suffix(1);
+            ++m_nLine;
+            const std::string_view record = TrimSeparators(raw);
+            if (IsCommentRecord(record)) continue;
+            line.assign(record);  // the record keeps its buffer from line to line
+            return;
+        }
         if (!ReadLine(line)) {
             line.clear();
             return;
         }
         ++m_nLine;
-        const auto first = line.find_first_not_of(kSeparators);
-        if (first == std::string::npos) continue;
-        line.erase(line.find_last_not_of(kSeparators) + 1);
-        line.erase(0, first);  // in place: the record keeps its buffer from line to line
-        if (!IsCommentRecord(line)) return;
+        const std::string_view record = TrimSeparators(line);
+        if (IsCommentRecord(record)) continue;
+        line.assign(record);  // assign handles the overlap with its own buffer
+        return;
     }
 }
 

@@ -210,7 +210,12 @@ public:
     static bool ScanLong(std::string_view token, long long& value);
 
 private:
-    bool TestFlag(std::uint32_t bit) const;
+    // Form flags live in the document (its data block outlives the archive),
+    // so a flag set while reading stays with the document; comment mode is the
+    // archive's own. Tested for every value read or written.
+    bool TestFlag(std::uint32_t bit) const {
+        return ((bit == FormatFlag::CommentMode ? m_nFlags : *m_pFormatFlags) & bit) != 0;
+    }
     void SetFlag(std::uint32_t bit, bool on);
     void ReadHeaderAndSignature();
     void WriteHeaderAndSignature();
@@ -239,6 +244,7 @@ private:
     int m_nLine = 0;
     int m_nLineBase = 0;  // lines taken by the signature, so messages name real file lines
     std::uint32_t m_nFlags = 0;
+    std::uint32_t* m_pFormatFlags = &m_nFlags;  // the document's flag word, or m_nFlags
     unsigned m_nMode = 0;
     bool m_bUserBuf = false;
     int m_nBufSize = 4096;

@@ -31,6 +31,9 @@ public:
         m_data.resize(static_cast<std::size_t>(newSize));
     }
     void RemoveAll() { std::vector<T>().swap(m_data); }
+    // Takes over the elements of rows without copying them; the array's own
+    // elements are dropped.
+    void Adopt(std::vector<T>&& rows) { m_data = std::move(rows); }
     void FreeExtra() { m_data.shrink_to_fit(); }
 
     T& operator[](int i) { return m_data[static_cast<std::size_t>(i)]; }

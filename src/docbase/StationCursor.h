@@ -9,11 +9,15 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 #include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "docbase/DataArchive.h"
 #include "docbase/GrowArray.h"
 #include "docbase/QDocument.h"
 #include "station/QStation.h"
@@ -177,20 +181,32 @@ private:
     }
 };
 
-// Collects the rows of a file being read, in blocks, and hands them to the
-// array in one piece: the array is allocated once at its final size, so a long
-// file costs the rows twice over at most while it is read, and is not copied
-// again and again as the array grows.
+// Collects the rows of a file being read and hands them to the array in one
+// piece, so the array is not copied again and again as it grows.
+//
+// After the first kSampleRows rows, the bytes they took tell how many rows the
+// rest of the file holds; room for that many (and a little more) is taken at
+// once, and the rows go straight into it, so a file costs the rows about once
+// while it is read and the array adopts them without a copy. Rows beyond the
+// estimate, or every row when the size of the input is unknown, go into blocks
+// that grow with the rows read; the array is then allocated once at its final
+// size, and the file costs the rows twice over at most.
 template <class Row>
 class RowCollector {
 public:
-    // Blocks grow with the rows read, from a few dozen rows to kMaxBlockRows,
-    // so a short file allocates little.
+    static constexpr int kSampleRows = 256;
     static constexpr int kMinBlockRows = 64;
     static constexpr int kMaxBlockRows = 8192;
 
+    explicit RowCollector(const DataArchive& ar) : m_archive(ar), m_startRemaining(ar.RemainingBytes()) {}
+
     // A new row, default-constructed, at the end.
     Row& Add() {
+        if (m_count == kSampleRows && !m_estimated) ReserveForRest();
+        if (m_blocks.empty() && m_rows.size() < m_rows.capacity()) {
+            ++m_count;
+            return m_rows.emplace_back();
+        }
         if (m_blocks.empty() || m_used == m_blocks.back().size) {
             const int size = std::clamp(m_count, kMinBlockRows, kMaxBlockRows);
             m_blocks.push_back({std::make_unique<Row[]>(static_cast<std::size_t>(size)), size});
@@ -203,17 +219,27 @@ public:
 
     // Replaces the rows of array by the rows collected (exactly that many).
     void MoveTo(GrowArray<Row>& array) {
-        array.RemoveAll();
-        array.SetSize(m_count);
-        int i = 0;
-        for (Block& block : m_blocks) {
-            const int n = std::min(block.size, m_count - i);
-            std::move(block.rows.get(), block.rows.get() + n, array.GetData() + i);
-            i += n;
-            block.rows.reset();
+        if (m_blocks.empty()) {
+            // Room estimated well beyond the rows read (a file whose first rows
+            // are short) is given back rather than kept with the document.
+            if (m_rows.capacity() - m_rows.size() > m_rows.size() / 4 + kMinBlockRows) m_rows.shrink_to_fit();
+            array.Adopt(std::move(m_rows));
+        } else {
+            array.RemoveAll();
+            array.SetSize(m_count);
+            Row* out = std::move(m_rows.begin(), m_rows.end(), array.GetData());
+            int left = m_count - static_cast<int>(m_rows.size());
+            for (Block& block : m_blocks) {
+                const int n = std::min(block.size, left);
+                out = std::move(block.rows.get(), block.rows.get() + n, out);
+                left -= n;
+                block.rows.reset();
+            }
         }
+        m_rows = std::vector<Row>();
         m_blocks.clear();
         m_count = m_used = 0;
+        m_estimated = false;
     }
 
 private:
@@ -221,9 +247,35 @@ private:
         std::unique_ptr<Row[]> rows;
         int size;
     };
+
+    // Takes room for the rows the rest of the input is likely to hold, judged
+    // by the bytes the sample took, and moves the sample into it.
+    void ReserveForRest() {
+        m_estimated = true;
+        const std::int64_t remaining = m_archive.RemainingBytes();
+        const std::int64_t used = m_startRemaining - remaining;
+        if (m_startRemaining < 0 || remaining < 0 || used <= 0) return;
+        const std::int64_t rest = remaining / (used / m_count + (used % m_count ? 1 : 0));
+        const std::int64_t wanted = m_count + rest + rest / 16 + kMinBlockRows;
+        if (wanted > std::numeric_limits<int>::max()) return;
+        m_rows.reserve(static_cast<std::size_t>(wanted));
+        int left = m_count;
+        for (Block& block : m_blocks) {
+            const int n = std::min(block.size, left);
+            for (int i = 0; i < n; ++i) m_rows.push_back(std::move(block.rows[i]));
+            left -= n;
+        }
+        m_blocks.clear();
+        m_used = 0;
+    }
+
+    const DataArchive& m_archive;
+    const std::int64_t m_startRemaining;
+    std::vector<Row> m_rows;  // the rows while they fit the room estimated
     std::vector<Block> m_blocks;
     int m_used = 0;
     int m_count = 0;
+    bool m_estimated = false;
 };
 
 // The data block of such a document: the document state, then the cursor

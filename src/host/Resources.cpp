@@ -25,6 +25,7 @@ struct ResourceStore {
     std::map<int, std::string> builtin;
     std::map<int, LanguageText> language;
     bool languageSelected = false;
+    std::uint64_t generation = 1;
 };
 
 ResourceStore& Store() {
@@ -86,6 +87,7 @@ void EnsureLanguageSelected() {
 
 ResourceTable::ResourceTable(std::initializer_list<ResourceString> strings) {
     for (const ResourceString& s : strings) Store().builtin[s.id] = s.text;
+    ++Store().generation;
 }
 
 std::string ConversionSignature(std::string_view text) {
@@ -158,6 +160,8 @@ const std::string& ResourceText(int id) {
 
 std::string LoadResourceString(int id) { return ResourceText(id); }
 
+std::uint64_t ResourceGeneration() { return Store().generation; }
+
 std::string FormatResourceMessage(int id, std::string_view insert1, std::string_view insert2) {
     const std::string text = LoadResourceString(id);
     std::string out;
@@ -199,18 +203,21 @@ int LoadLanguageFile(const std::string& path) {
         ++taken;
     }
     store.languageSelected = true;
+    ++store.generation;
     return taken;
 }
 
 void ClearLanguageTexts() {
     Store().language.clear();
     Store().languageSelected = true;
+    ++Store().generation;
 }
 
 void SelectLanguage() {
     ResourceStore& store = Store();
     store.languageSelected = true;
     store.language.clear();
+    ++store.generation;
     std::vector<std::string> folders = {LibraryFolder()};
 #ifdef QDAT_LANGDIR
     folders.push_back(QDAT_LANGDIR);

@@ -2,6 +2,7 @@
 // format has a built-in English text; a language file can override texts.
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <initializer_list>
 #include <string>
@@ -27,6 +28,11 @@ public:
 std::string LoadResourceString(int id);
 // The same text without a copy; valid until language texts are loaded or cleared.
 const std::string& ResourceText(int id);
+// A number that changes whenever any text may have changed (a table registered,
+// a language file loaded or dropped), so that values derived from texts can be
+// kept between calls and rebuilt only when they may be stale. Read it after
+// taking the texts: the first text taken may select the language.
+std::uint64_t ResourceGeneration();
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
 std::string FormatResourceMessage(int id, std::string_view insert1 = {},

@@ -53,7 +53,7 @@ const RuntimeClass DmxFile::classRecord{"DmxFile", &QDocument::classRecord,
 namespace {
 // Whether a token contains "NULL" in any case, the marker of a point without
 // elevation.
-bool ContainsNull(const std::string& token) {
+bool ContainsNull(std::string_view token) {
     // Clearing bit 5 upper-cases ASCII letters and maps no other byte onto them.
     const auto is = [](char c, char upper) { return (static_cast<unsigned char>(c) & 0xDF) == upper; };
     for (std::size_t i = 0; i + 4 <= token.size(); ++i)
@@ -63,7 +63,7 @@ bool ContainsNull(const std::string& token) {
 }  // namespace
 
 void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
-    RowCollector<GroundPoint> collected;
+    RowCollector<GroundPoint> collected(ar);
     const bool text = ar.IsTextForm();
     while (!ar.AtEnd()) {
         GroundPoint& point = collected.Add();
@@ -72,9 +72,10 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
         if (text) {
             // After the station: nothing, a token containing "NULL", or the
             // elevation. The first two make a point without elevation.
-            const std::string token = ar.NextToken();
+            const std::string_view token = ar.NextTokenView();
             if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
-                ar.ThrowError(QArchiveException::BadFormat, "an elevation expected, found \"" + token + "\"");
+                ar.ThrowError(QArchiveException::BadFormat,
+                              "an elevation expected, found \"" + std::string(token) + "\"");
             ar >> EndRecord;
         } else {
             // Binary forms have no records to count; every point is a pair.

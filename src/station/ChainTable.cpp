@@ -45,7 +45,7 @@ double PowerOfTen(int places) {
 
 std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\""; }
+std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 
 std::string ChainLetter(int chain) {
     // Letters run from "A"; a table filled beyond 25 breaks by insertion has
@@ -53,14 +53,53 @@ std::string ChainLetter(int chain) {
     return std::string(1, static_cast<char>('A' + chain));
 }
 
+// What the parser takes from the resource texts: the two character sets as
+// tables of the bytes they admit, and the number scan format. Station text is
+// parsed once per point of a file, so this is built once and rebuilt only when
+// the texts may have changed. A table admits a character when its upper-case
+// form is in the set, since the text is compared upper-cased.
+struct ScanRules {
+    std::uint64_t generation = 0;
+    bool unchained[256] = {};
+    bool chained[256] = {};
+    std::string format;
+    bool builtinFormat = true;  // "%lf": whole-text from_chars is exact
+};
+
+void FillAdmitted(bool (&admitted)[256], const std::string& set) {
+    for (int c = 0; c < 256; ++c) {
+        const int upper = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+        admitted[c] = c < 128 && set.find(static_cast<char>(upper)) != std::string::npos;
+    }
+}
+
+const ScanRules& Rules() {
+    // Process-wide, like the chain table and the station precision it serves.
+    static ScanRules rules;
+    if (rules.generation != ResourceGeneration()) {
+        FillAdmitted(rules.unchained, ResourceText(ids::kUnchainedChars));
+        FillAdmitted(rules.chained, ResourceText(ids::kChainedChars));
+        rules.format = ResourceText(ids::kNumberScanFormat);
+        rules.builtinFormat = rules.format == "%lf";
+        rules.generation = ResourceGeneration();
+    }
+    return rules;
+}
+
+bool OnlyCharsOf(std::string_view text, const bool (&admitted)[256]) {
+    for (unsigned char c : text)
+        if (!admitted[c]) return false;
+    return true;
+}
+
 // Scans one number with the resource number format; the whole text must be
 // used, so that "1+200" or "1.2.3" are refused instead of read as 1 or 1.2.
-bool ScanNumber(const std::string& text, double& value) {
-    const std::string& format = ResourceText(ids::kNumberScanFormat);
+bool ScanNumber(const ScanRules& rules, std::string_view text, double& value) {
     double scanned = 0.0;
-    if (format == "%lf") {
+    if (rules.builtinFormat) {
         // The built-in format: the whole text must be one number. from_chars
-        // reads exactly what "%lf" reads from the allowed characters, faster.
+        // reads exactly what "%lf" reads from the allowed characters, faster,
+        // and the case of an exponent letter does not matter to either.
         const char* first = text.data();
         const char* last = first + text.size();
         const auto r = std::from_chars(first, last, scanned);
@@ -68,26 +107,19 @@ bool ScanNumber(const std::string& text, double& value) {
         value = scanned;
         return true;
     }
+    // A translated format is applied to the upper-cased text, as always.
+    std::string upper(text);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     int used = -1;
-    if (std::sscanf(text.c_str(), (format + "%n").c_str(), &scanned, &used) != 1) return false;
-    if (used < 0 || static_cast<std::size_t>(used) != text.size()) return false;
+    if (std::sscanf(upper.c_str(), (rules.format + "%n").c_str(), &scanned, &used) != 1) return false;
+    if (used < 0 || static_cast<std::size_t>(used) != upper.size()) return false;
     if (!std::isfinite(scanned)) return false;
     value = scanned;
     return true;
 }
 
-bool OnlyCharsOf(const std::string& text, int setId) {
-    // The character sets are short ASCII texts: a 128-bit mask tests each
-    // character of a station text in one step.
-    std::uint64_t mask[2] = {0, 0};
-    for (unsigned char c : ResourceText(setId))
-        if (c < 128) mask[c >> 6] |= std::uint64_t{1} << (c & 63);
-    for (unsigned char c : text)
-        if (c >= 128 || !(mask[c >> 6] & (std::uint64_t{1} << (c & 63)))) return false;
-    return true;
-}
-
-std::string Trimmed(const std::string& text) {
+std::string_view Trimmed(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
     const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
@@ -315,15 +347,16 @@ std::string ChainTable::FormatStakeLettered(double station) const {
 
 // Parsing --------------------------------------------------------------------
 
-bool ChainTable::Parse(const std::string& input, double& station, std::optional<QDLException>& error) const {
-    std::string text = Trimmed(input);
-    for (char& c : text)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+bool ChainTable::Parse(std::string_view input, double& station, std::optional<QDLException>& error) const {
+    // The text is compared upper-cased; the character masks and the scanner
+    // see it that way without a copy being made.
+    std::string_view text = Trimmed(input);
     const auto shown = [&input] { return Quoted(input); };
+    const ScanRules& rules = Rules();
 
     if (IsEmpty()) {
         double value = 0.0;
-        if (!OnlyCharsOf(text, ids::kUnchainedChars) || !ScanNumber(text, value)) {
+        if (!OnlyCharsOf(text, rules.unchained) || !ScanNumber(rules, text, value)) {
             error.emplace(ids::kBadUnchainedText, shown(), LoadResourceString(ids::kReasonUnchainedChars));
             return false;
         }
@@ -336,13 +369,14 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
     double sign = 1.0;
     if (!text.empty() && text[0] == '-') {
         sign = -1.0;
-        text.erase(0, 1);
+        text.remove_prefix(1);
     }
     const int count = GetBreakCount();
+    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
 
-    if (text.empty() || text[0] < 'A' || text[0] > 'Z') {
+    if (text.empty() || upper(text[0]) < 'A' || upper(text[0]) > 'Z') {
         double value = 0.0;
-        if (!OnlyCharsOf(text, ids::kChainedChars) || !ScanNumber(text, value)) {
+        if (!OnlyCharsOf(text, rules.chained) || !ScanNumber(rules, text, value)) {
             error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
             return false;
         }
@@ -381,10 +415,10 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
         return false;
     }
 
-    const int chain = text[0] - 'A';
-    const std::string rest = text.substr(1);
+    const int chain = upper(text[0]) - 'A';
+    const std::string_view rest = text.substr(1);
     double value = 0.0;
-    if (rest.empty() || !OnlyCharsOf(rest, ids::kChainedChars) || !ScanNumber(rest, value)) {
+    if (rest.empty() || !OnlyCharsOf(rest, rules.chained) || !ScanNumber(rules, rest, value)) {
         error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
         return false;
     }
@@ -415,21 +449,21 @@ bool ChainTable::Parse(const std::string& input, double& station, std::optional<
     return true;
 }
 
-bool ChainTable::ParseStake(const std::string& text, double& station) const {
+bool ChainTable::ParseStake(std::string_view text, double& station) const {
     std::optional<QDLException> error;
     if (Parse(text, station, error)) return true;
     g_lastStationTextError = std::move(error);
     return false;
 }
 
-double ChainTable::ParseStakeOrThrow(const std::string& text) const {
+double ChainTable::ParseStakeOrThrow(std::string_view text) const {
     std::optional<QDLException> error;
     double station = 0.0;
     if (!Parse(text, station, error)) throw *error;
     return station;
 }
 
-bool ChainTable::ParseStakeAndReport(const std::string& text, double& station) {
+bool ChainTable::ParseStakeAndReport(std::string_view text, double& station) {
     if (GetCurrentChainTable().ParseStake(text, station)) return true;
     if (g_lastStationTextError) ShowError(g_lastStationTextError->GetErrorMessage());
     ClearLastStationTextError();

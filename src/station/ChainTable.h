@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "docbase/GrowArray.h"
 #include "docbase/QArchiveException.h"
@@ -118,11 +119,11 @@ public:
 
     // Parses station text. The non-throwing form keeps its error as the last
     // station-text error and leaves station unchanged.
-    bool ParseStake(const std::string& text, double& station) const;
-    double ParseStakeOrThrow(const std::string& text) const;
+    bool ParseStake(std::string_view text, double& station) const;
+    double ParseStakeOrThrow(std::string_view text) const;
     // Parses with the current chain table; on failure shows the error to the
     // user through the current user interface, discards it and returns false.
-    static bool ParseStakeAndReport(const std::string& text, double& station);
+    static bool ParseStakeAndReport(std::string_view text, double& station);
 
     // The next whole-interval stake station after a continuous station, as a
     // continuous station. When the next one would lie at or beyond the next
@@ -147,7 +148,7 @@ public:
 private:
     std::string KilometreForm(double value, bool plusFormat) const;
     [[noreturn]] void ThrowIndexError(int index) const;
-    bool Parse(const std::string& text, double& station, std::optional<QDLException>& error) const;
+    bool Parse(std::string_view text, double& station, std::optional<QDLException>& error) const;
 
     GrowArray<ChainBreak> m_breaks;
     std::string m_strPrefix;

@@ -67,7 +67,7 @@ int QStaDoc::SerializeContent(DataArchive& ar) {
 
     ar >> StationAsText;
     const bool numbered = GetFileVersion() > 583;
-    RowCollector<StationEntry> collected;
+    RowCollector<StationEntry> collected(ar);
     while (!ar.AtEnd()) {
         StationEntry& entry = collected.Add();
         ar >> entry.m_station;

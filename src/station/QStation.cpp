@@ -154,11 +154,14 @@ DataArchive& operator<<(DataArchive& ar, const QStation& s) {
 DataArchive& operator>>(DataArchive& ar, QStation& s) {
     double value = 0.0;
     if (ar.IsTextForm()) {
-        const std::string token = ar.NextToken();
+        // The token is parsed where it lies in the record: a file holds one
+        // station per point, and a copy each would double the cost of reading.
+        const std::string_view token = ar.NextTokenView();
         if (token.empty()) ar.ThrowError(QArchiveException::BadFormat, "a station expected, found nothing");
         if (ar.IsStationAsNumber()) {
             if (!DataArchive::ScanDouble(token, value))
-                ar.ThrowError(QArchiveException::BadFormat, "a station number expected, found \"" + token + "\"");
+                ar.ThrowError(QArchiveException::BadFormat,
+                              "a station number expected, found \"" + std::string(token) + "\"");
         } else if (!GetCurrentChainTable().ParseStake(token, value)) {
             // The user sees why the station text is wrong, then the read fails.
             const QDLException* error = GetLastStationTextError();

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "StationFixture.h"
+#include "host/Resources.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {
@@ -153,6 +154,33 @@ TEST_F(ChainTableTest, ParseErrorsNameTheText) {
     EXPECT_NE(message.find("\"C10\""), std::string::npos) << message;
     EXPECT_DOUBLE_EQ(table.ParseStakeOrThrow("-20"), -20.0);
     EXPECT_DOUBLE_EQ(table.ParseStakeOrThrow("-A20"), -20.0);
+}
+
+// The characters a station text may hold and the number format come from the
+// language texts; a language loaded or dropped between two parses applies to
+// the very next one. Letters are compared upper-cased either way.
+TEST_F(ChainTableTest, LanguageTextsApplyToTheNextParse) {
+    TempDir dir;
+    ChainTable empty;
+    ChainTable table = SkippedTable();
+    EXPECT_DOUBLE_EQ(empty.ParseStakeOrThrow("-12.5"), -12.5);
+    EXPECT_EQ(ErrorCode([&] { empty.ParseStakeOrThrow("1e2"); }), 11);
+    EXPECT_DOUBLE_EQ(table.ParseStakeOrThrow("b1070"), 1020.0);
+
+    // No minus without breaks, an exponent letter allowed in either case, and
+    // a scan format of our own, which then reads the upper-cased text.
+    const std::string path = dir.Path("QDatFile60.xx.lang");
+    WriteFileBytes(path, "811\t0123456789.E\n812\t0123456789.\n817\t %lf\n");
+    ASSERT_EQ(LoadLanguageFile(path), 3);
+    EXPECT_EQ(ErrorCode([&] { empty.ParseStakeOrThrow("-12.5"); }), 11);
+    EXPECT_DOUBLE_EQ(empty.ParseStakeOrThrow("1e2"), 100.0);
+    EXPECT_DOUBLE_EQ(empty.ParseStakeOrThrow("2E1"), 20.0);
+    EXPECT_EQ(ErrorCode([&] { empty.ParseStakeOrThrow("1e2x"); }), 11);
+    EXPECT_DOUBLE_EQ(table.ParseStakeOrThrow("b1070"), 1020.0);
+
+    ClearLanguageTexts();
+    EXPECT_DOUBLE_EQ(empty.ParseStakeOrThrow("-12.5"), -12.5);
+    EXPECT_EQ(ErrorCode([&] { empty.ParseStakeOrThrow("1e2"); }), 11);
 }
 
 TEST_F(ChainTableTest, NegativeStakeStationsKeepTheirSign) {
