@@ -22,19 +22,40 @@ namespace {
 
 constexpr std::string_view kSeparators = " ,\t";
 
-bool IsSeparator(char c) { return c == ' ' || c == ',' || c == '\t'; }
+// Every byte above ',' (digits, the point, the minus, letters) is no separator:
+// one comparison settles most bytes of a record.
+bool IsSeparator(char c) {
+    return static_cast<unsigned char>(c) <= ',' && (c == ' ' || c == ',' || c == '\t');
+}
 
 // White space as scanf skips it in the C locale.
 bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Separators are skipped byte by byte: records are short, and a search for
 // any of a set of characters costs a library call per character.
-std::string_view TrimSeparators(std::string_view s) {
+inline std::string_view TrimSeparators(std::string_view s) {
     std::size_t first = 0;
     std::size_t last = s.size();
     while (first < last && IsSeparator(s[first])) ++first;
     while (last > first && IsSeparator(s[last - 1])) --last;
     return s.substr(first, last - first);
+}
+
+// The end of the unquoted token at pos: the next separator, or n. Tokens are
+// mostly numbers, whose bytes all lie above ','; eight bytes with none below
+// '-' hold no separator and are passed over at once.
+std::size_t TokenEnd(const char* s, std::size_t pos, std::size_t n) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+    constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+    while (pos + 8 <= n) {
+        std::uint64_t word;
+        std::memcpy(&word, s + pos, 8);
+        // Non-zero when some byte of the word is below '-' (0x2D).
+        if ((word - kOnes * 0x2D) & ~word & kHigh) break;
+        pos += 8;
+    }
+    while (pos < n && !IsSeparator(s[pos])) ++pos;
+    return pos;
 }
 
 bool OnlySeparatorsFrom(std::string_view s, std::size_t pos) {
@@ -55,7 +76,7 @@ std::string_view TrimTrailingBlanks(std::string_view s) {
     return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
-bool IsCommentRecord(std::string_view trimmed) {
+inline bool IsCommentRecord(std::string_view trimmed) {
     if (trimmed.empty()) return true;
     if (trimmed[0] == ';' || trimmed[0] == '*') return true;
     if (trimmed.size() >= 2 && trimmed[0] == '/' && trimmed[1] == '/') return true;
@@ -656,26 +677,28 @@ std::string_view DataArchive::NextTokenView() {
     const std::size_t n = m_strRecord.size();
     std::size_t i = m_nTokenPos;
     if (i >= n) return {};
-    while (i < n && IsSeparator(m_strRecord[i])) ++i;
+    const char* const s = m_strRecord.data();
+    while (i < n && IsSeparator(s[i])) ++i;
     if (i >= n) {
         m_nTokenPos = i;
         return {};
     }
-    std::size_t start, end;
-    if (m_strRecord[i] == '"') {
-        start = i + 1;
-        end = m_strRecord.find('"', start);
-        if (end == std::string::npos) {
-            end = n;
-            m_nTokenPos = n;
-        } else {
-            m_nTokenPos = end + 1;
-        }
+    if (s[i] == '"') return QuotedTokenView(i);
+    const std::size_t end = TokenEnd(s, i, n);
+    m_nTokenPos = end < n ? end + 1 : n;
+    return std::string_view(s + i, end - i);
+}
+
+std::string_view DataArchive::QuotedTokenView(std::size_t quote) {
+    // A quoted token runs to the next quote, or to the end of the record.
+    const std::size_t n = m_strRecord.size();
+    const std::size_t start = quote + 1;
+    std::size_t end = m_strRecord.find('"', start);
+    if (end == std::string::npos) {
+        end = n;
+        m_nTokenPos = n;
     } else {
-        start = i;
-        end = start;
-        while (end < n && !IsSeparator(m_strRecord[end])) ++end;
-        m_nTokenPos = end < n ? end + 1 : n;
+        m_nTokenPos = end + 1;
     }
     return std::string_view(m_strRecord).substr(start, end - start);
 }
@@ -744,7 +767,8 @@ void DataArchive::ReadRecordInto(std::string& line) {
             ++m_nLine;
             const std::string_view record = TrimSeparators(raw);
             if (IsCommentRecord(record)) continue;
-            line.assign(record);  // the record keeps its buffer from line to line
+            line.clear();  // the record keeps its buffer from line to line
+            line.append(record);
             return;
         }
         if (!ReadLine(line)) {
@@ -794,7 +818,17 @@ std::string DataArchive::FormatFixed(double value, int places) {
     return std::string(buf, r.ptr);
 }
 
-bool DataArchive::ScanDouble(std::string_view token, double& value) {
+bool DataArchive::ScanDouble(std::string_view token, double& value, std::size_t* used) {
+    // Most tokens start with a digit: nothing to skip, no sign, no hex prefix.
+    if (!token.empty() && token[0] >= '1' && token[0] <= '9') {
+        double v = 0;
+        const auto r = std::from_chars(token.data(), token.data() + token.size(), v);
+        if (r.ec == std::errc()) {
+            value = v;
+            if (used) *used = static_cast<std::size_t>(r.ptr - token.data());
+            return true;
+        }
+    }
     std::size_t i = 0;
     while (i < token.size() && IsScanSpace(token[i])) ++i;
     bool negative = false;
@@ -812,6 +846,7 @@ bool DataArchive::ScanDouble(std::string_view token, double& value) {
         const double v = std::strtod(copy.c_str(), &end);
         if (end == copy.c_str()) return false;
         value = negative ? -v : v;
+        if (used) *used = static_cast<std::size_t>(first - token.data()) + static_cast<std::size_t>(end - copy.c_str());
         return true;
     }
     double v = 0;
@@ -823,6 +858,7 @@ bool DataArchive::ScanDouble(std::string_view token, double& value) {
         return false;
     }
     value = negative ? -v : v;
+    if (used) *used = static_cast<std::size_t>(r.ptr - token.data());
     return true;
 }
 

@@ -205,7 +205,8 @@ public:
     // Text-form number formatting and scanning (printf/scanf compatible).
     static std::string FormatFixed(double value, int places);
     // "%lf"-style scan: leading blanks, then a number; trailing text allowed.
-    static bool ScanDouble(std::string_view token, double& value);
+    // With used, also tells how many bytes of token the number took.
+    static bool ScanDouble(std::string_view token, double& value, std::size_t* used = nullptr);
     // "%d"/"%ld"-style scan of a whole number.
     static bool ScanLong(std::string_view token, long long& value);
 
@@ -233,6 +234,7 @@ private:
     template <class T> void StoreInteger(ArchiveTag tag, T value);
     template <class T> T LoadInteger(ArchiveTag tag);
     std::string_view NextTokenOrThrow(const char* what);
+    std::string_view QuotedTokenView(std::size_t quote);
     void AppendFixed(double value);
     void ApplyManipulatorStoring(int code);
     void SkipBlankInput(bool& ended);

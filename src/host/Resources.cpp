@@ -25,7 +25,6 @@ struct ResourceStore {
     std::map<int, std::string> builtin;
     std::map<int, LanguageText> language;
     bool languageSelected = false;
-    std::uint64_t generation = 1;
 };
 
 ResourceStore& Store() {
@@ -87,7 +86,7 @@ void EnsureLanguageSelected() {
 
 ResourceTable::ResourceTable(std::initializer_list<ResourceString> strings) {
     for (const ResourceString& s : strings) Store().builtin[s.id] = s.text;
-    ++Store().generation;
+    ++detail::g_resourceGeneration;
 }
 
 std::string ConversionSignature(std::string_view text) {
@@ -160,7 +159,9 @@ const std::string& ResourceText(int id) {
 
 std::string LoadResourceString(int id) { return ResourceText(id); }
 
-std::uint64_t ResourceGeneration() { return Store().generation; }
+namespace detail {
+std::uint64_t g_resourceGeneration = 1;
+}  // namespace detail
 
 std::string FormatResourceMessage(int id, std::string_view insert1, std::string_view insert2) {
     const std::string text = LoadResourceString(id);
@@ -203,21 +204,21 @@ int LoadLanguageFile(const std::string& path) {
         ++taken;
     }
     store.languageSelected = true;
-    ++store.generation;
+    ++detail::g_resourceGeneration;
     return taken;
 }
 
 void ClearLanguageTexts() {
     Store().language.clear();
     Store().languageSelected = true;
-    ++Store().generation;
+    ++detail::g_resourceGeneration;
 }
 
 void SelectLanguage() {
     ResourceStore& store = Store();
     store.languageSelected = true;
     store.language.clear();
-    ++store.generation;
+    ++detail::g_resourceGeneration;
     std::vector<std::string> folders = {LibraryFolder()};
 #ifdef QDAT_LANGDIR
     folders.push_back(QDAT_LANGDIR);

@@ -28,11 +28,6 @@ public:
 std::string LoadResourceString(int id);
 // The same text without a copy; valid until language texts are loaded or cleared.
 const std::string& ResourceText(int id);
-// A number that changes whenever any text may have changed (a table registered,
-// a language file loaded or dropped), so that values derived from texts can be
-// kept between calls and rebuilt only when they may be stale. Read it after
-// taking the texts: the first text taken may select the language.
-std::uint64_t ResourceGeneration();
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
 std::string FormatResourceMessage(int id, std::string_view insert1 = {},
@@ -68,5 +63,15 @@ void SelectLanguage();
 // The sequence of printf conversions and %N inserts of a text, used to check
 // language texts against the built-in ones. Exposed for tests.
 std::string ConversionSignature(std::string_view text);
+
+namespace detail {
+extern std::uint64_t g_resourceGeneration;
+}  // namespace detail
+
+// A number that changes whenever any text may have changed (a table registered,
+// a language file loaded or dropped), so that values derived from texts can be
+// kept between calls and rebuilt only when they may be stale. Read it after
+// taking the texts: the first text taken may select the language.
+inline std::uint64_t ResourceGeneration() { return detail::g_resourceGeneration; }
 
 }  // namespace qdat

@@ -1,5 +1,7 @@
 #include "profile/DmxFile.h"
 
+#include <cmath>
+
 #include "docbase/DataArchive.h"
 #include "docbase/DocDataType.h"
 #include "host/NamedInterfaces.h"
@@ -73,7 +75,13 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
             // After the station: nothing, a token containing "NULL", or the
             // elevation. The first two make a point without elevation.
             const std::string_view token = ar.NextTokenView();
-            if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
+            // A token that is a finite number through and through holds no
+            // "NULL"; only other tokens need the search.
+            double elevation = 0.0;
+            std::size_t used = 0;
+            if (DataArchive::ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
+                point.m_elevation = elevation;
+            else if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
                 ar.ThrowError(QArchiveException::BadFormat,
                               "an elevation expected, found \"" + std::string(token) + "\"");
             ar >> EndRecord;

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 #include <vector>
@@ -54,16 +55,22 @@ std::string ChainLetter(int chain) {
 }
 
 // What the parser takes from the resource texts: the two character sets as
-// tables of the bytes they admit, and the number scan format. Station text is
-// parsed once per point of a file, so this is built once and rebuilt only when
-// the texts may have changed. A table admits a character when its upper-case
-// form is in the set, since the text is compared upper-cased.
+// tables of the bytes they admit, and whether the number scan format is the
+// built-in one. Station text is parsed once per point of a file, so this is
+// built once and rebuilt only when the texts may have changed. A table admits
+// a character when its upper-case form is in the set, since the text is
+// compared upper-cased.
 struct ScanRules {
     std::uint64_t generation = 0;
     bool unchained[256] = {};
     bool chained[256] = {};
-    std::string format;
     bool builtinFormat = true;  // "%lf": whole-text from_chars is exact
+    // The built-in set without breaks (digits, point, minus) with the built-in
+    // format: a fixed-format from_chars that takes the whole text admits
+    // exactly what the set and the scan admit together (it takes no exponent,
+    // no plus and no blank; the infinities and NaN it takes are refused as
+    // not finite), so the text is looked at once.
+    bool unchainedPlain = false;
 };
 
 void FillAdmitted(bool (&admitted)[256], const std::string& set) {
@@ -73,17 +80,25 @@ void FillAdmitted(bool (&admitted)[256], const std::string& set) {
     }
 }
 
-const ScanRules& Rules() {
-    // Process-wide, like the chain table and the station precision it serves.
-    static ScanRules rules;
-    if (rules.generation != ResourceGeneration()) {
-        FillAdmitted(rules.unchained, ResourceText(ids::kUnchainedChars));
-        FillAdmitted(rules.chained, ResourceText(ids::kChainedChars));
-        rules.format = ResourceText(ids::kNumberScanFormat);
-        rules.builtinFormat = rules.format == "%lf";
-        rules.generation = ResourceGeneration();
-    }
-    return rules;
+// Process-wide, like the chain table and the station precision it serves;
+// constant-initialised, so no guard is tested on every station.
+constinit ScanRules g_rules;
+
+void RebuildRules() {
+    ScanRules& rules = g_rules;
+    FillAdmitted(rules.unchained, ResourceText(ids::kUnchainedChars));
+    FillAdmitted(rules.chained, ResourceText(ids::kChainedChars));
+    rules.builtinFormat = ResourceText(ids::kNumberScanFormat) == "%lf";
+    bool plain = rules.builtinFormat;
+    for (int c = 0; c < 256; ++c)
+        plain = plain && rules.unchained[c] == (c == '.' || c == '-' || (c >= '0' && c <= '9'));
+    rules.unchainedPlain = plain;
+    rules.generation = ResourceGeneration();
+}
+
+inline const ScanRules& Rules() {
+    if (g_rules.generation != ResourceGeneration()) RebuildRules();
+    return g_rules;
 }
 
 bool OnlyCharsOf(std::string_view text, const bool (&admitted)[256]) {
@@ -103,7 +118,11 @@ bool ScanNumber(const ScanRules& rules, std::string_view text, double& value) {
         const char* first = text.data();
         const char* last = first + text.size();
         const auto r = std::from_chars(first, last, scanned);
-        if (r.ec != std::errc() || r.ptr != last || !std::isfinite(scanned)) return false;
+        if (r.ptr != last || (r.ec != std::errc() && r.ec != std::errc::result_out_of_range)) return false;
+        // Out of range, "%lf" gives what strtod gives: an infinity, refused
+        // below, or the nearest tiny number for a text that underflows.
+        if (r.ec == std::errc::result_out_of_range) scanned = std::strtod(std::string(text).c_str(), nullptr);
+        if (!std::isfinite(scanned)) return false;
         value = scanned;
         return true;
     }
@@ -112,17 +131,18 @@ bool ScanNumber(const ScanRules& rules, std::string_view text, double& value) {
     for (char& c : upper)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     int used = -1;
-    if (std::sscanf(upper.c_str(), (rules.format + "%n").c_str(), &scanned, &used) != 1) return false;
+    const std::string format = ResourceText(ids::kNumberScanFormat) + "%n";
+    if (std::sscanf(upper.c_str(), format.c_str(), &scanned, &used) != 1) return false;
     if (used < 0 || static_cast<std::size_t>(used) != upper.size()) return false;
     if (!std::isfinite(scanned)) return false;
     value = scanned;
     return true;
 }
 
-std::string_view Trimmed(std::string_view text) {
+inline std::string_view Trimmed(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    const auto blank = [](char c) { return c == ' ' || (c >= '\t' && c <= '\r'); };
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || (c >= '\t' && c <= '\r')); };
     while (first < last && blank(text[first])) ++first;
     while (last > first && blank(text[last - 1])) --last;
     return text.substr(first, last - first);
@@ -450,6 +470,23 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
 }
 
 bool ChainTable::ParseStake(std::string_view text, double& station) const {
+    // Without breaks a station text is one number: the common case of every
+    // file read is settled here, and Parse only runs to say what is wrong.
+    if (IsEmpty()) {
+        const ScanRules& rules = Rules();
+        const std::string_view trimmed = Trimmed(text);
+        if (rules.unchainedPlain) {
+            double value = 0.0;
+            const char* last = trimmed.data() + trimmed.size();
+            const auto r = std::from_chars(trimmed.data(), last, value, std::chars_format::fixed);
+            if (r.ec == std::errc() && r.ptr == last && std::isfinite(value)) {
+                station = value;
+                return true;
+            }
+        } else if (OnlyCharsOf(trimmed, rules.unchained) && ScanNumber(rules, trimmed, station)) {
+            return true;
+        }
+    }
     std::optional<QDLException> error;
     if (Parse(text, station, error)) return true;
     g_lastStationTextError = std::move(error);

@@ -1,6 +1,9 @@
 // The text form of the archive: columns, quoting, decimal places, comment
 // lines, record reading, the end-of-data test, and key-value records.
 #include <climits>
+#include <cmath>
+#include <cstdint>
+#include <string_view>
 #include <functional>
 #include <string>
 #include <vector>
@@ -338,6 +341,76 @@ TEST(ArchiveTextRead, NumbersScanLikeScanf) {
         ar >> i >> s;
         EXPECT_EQ(s, "");
     });
+}
+
+// Records of every mix of token lengths, separators, quotes and bytes below
+// and above the separators split exactly as a plain byte-by-byte reading
+// would split them; long tokens are passed over eight bytes at a time.
+TEST(ArchiveTextRead, TokensSplitAsByteByByte) {
+    const auto reference = [](const std::string& record) {
+        const auto separator = [](char c) { return c == ' ' || c == ',' || c == '\t'; };
+        std::vector<std::string> tokens;
+        std::size_t i = 0;
+        for (;;) {
+            while (i < record.size() && separator(record[i])) ++i;
+            if (i >= record.size()) return tokens;
+            std::size_t end;
+            if (record[i] == '"') {
+                end = record.find('"', i + 1);
+                if (end == std::string::npos) end = record.size();
+                tokens.push_back(record.substr(i + 1, end - i - 1));
+                i = end + 1;
+            } else {
+                end = i;
+                while (end < record.size() && !separator(record[end])) ++end;
+                tokens.push_back(record.substr(i, end - i));
+                i = end + 1;
+            }
+        }
+    };
+    const std::string alphabet = std::string("9.-a+!#/\"\xC3\xA9 ,\t") + "0123456789";
+    std::uint32_t seed = 2024;
+    for (int round = 0; round < 2000; ++round) {
+        std::string record = "a";
+        const int length = static_cast<int>(seed % 40);
+        for (int k = 0; k < length; ++k) {
+            seed = seed * 1664525u + 1013904223u;
+            // Long runs of digits, so that whole eight-byte words occur.
+            const std::size_t pick = (seed >> 16) % (alphabet.size() + 20);
+            record += pick < alphabet.size() ? alphabet[pick] : static_cast<char>('0' + pick % 10);
+        }
+        seed = seed * 1664525u + 1013904223u;
+        while (!record.empty() && (record.back() == ' ' || record.back() == ',' || record.back() == '\t'))
+            record.pop_back();
+        LoadText(record + "\n", [&](DataArchive& ar) {
+            std::vector<std::string> tokens;
+            while (ar.CountTokens() > 0) tokens.emplace_back(ar.NextTokenView());
+            EXPECT_EQ(tokens, reference(record)) << record;
+        });
+    }
+}
+
+// The scan tells how much of the token the number took.
+TEST(ArchiveTextRead, ScanDoubleTellsTheBytesUsed) {
+    const struct {
+        const char* token;
+        bool ok;
+        double value;
+        std::size_t used;
+    } cases[] = {
+        {"12.5", true, 12.5, 4},   {"12.5NULL", true, 12.5, 4}, {"  -3", true, -3.0, 4},
+        {"+.5e1x", true, 5.0, 5},  {"0x10", true, 16.0, 4},    {"1e999", true, HUGE_VAL, 5},
+        {"9", true, 9.0, 1},       {"NULL", false, 0.0, 0},     {"-", false, 0.0, 0},
+        {"", false, 0.0, 0},
+    };
+    for (const auto& c : cases) {
+        double value = 0.0;
+        std::size_t used = 99;
+        EXPECT_EQ(DataArchive::ScanDouble(c.token, value, &used), c.ok) << c.token;
+        if (!c.ok) continue;
+        EXPECT_EQ(value, c.value) << c.token;
+        EXPECT_EQ(used, c.used) << c.token;
+    }
 }
 
 TEST(ArchiveTextRead, TokenQueriesKeepTheReadPosition) {

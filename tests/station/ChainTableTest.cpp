@@ -183,6 +183,39 @@ TEST_F(ChainTableTest, LanguageTextsApplyToTheNextParse) {
     EXPECT_EQ(ErrorCode([&] { empty.ParseStakeOrThrow("1e2"); }), 11);
 }
 
+// Without breaks, the built-in texts let a number be scanned in one pass over
+// the text; a scan format of a language (the same "%lg" in other words) goes
+// the long way. Both accept and refuse the same texts with the same values.
+TEST_F(ChainTableTest, OnePassScanAgreesWithTheFormatScan) {
+    const std::vector<std::string> texts = {
+        "0", "12.5", "-12.5", " 7 ", "\t8\r", "5.", ".5", "-.5", "-0", "000123.4500", "1e2", "1E2", "+5",
+        "--5", "5-", "-", ".", "", "inf", "-inf", "nan", "infinity", "0x10", "1.2.3", "1+200", "12a", "a12",
+        "1 2", "123456789012345678901234567890", "1" + std::string(400, '0'), "0." + std::string(400, '0') + "1"};
+    ChainTable empty;
+    std::vector<std::pair<bool, double>> onePass;
+    for (const std::string& text : texts) {
+        double value = -1.0;
+        onePass.emplace_back(empty.ParseStake(text, value), value);
+    }
+    TempDir dir;
+    const std::string path = dir.Path("QDatFile60.xx.lang");
+    WriteFileBytes(path, "817\t%lg\n");
+    ASSERT_EQ(LoadLanguageFile(path), 1);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        double value = -1.0;
+        const bool ok = empty.ParseStake(texts[i], value);
+        EXPECT_EQ(ok, onePass[i].first) << "\"" << texts[i] << "\"";
+        if (ok) {
+            EXPECT_EQ(value, onePass[i].second) << "\"" << texts[i] << "\"";
+        }
+    }
+    ClearLanguageTexts();
+    double value = 0.0;
+    EXPECT_FALSE(empty.ParseStake("1e2", value));
+    EXPECT_TRUE(empty.ParseStake("-.5", value));
+    EXPECT_EQ(value, -0.5);
+}
+
 TEST_F(ChainTableTest, NegativeStakeStationsKeepTheirSign) {
     ChainTable table = SkippedTable();
     // A negative stake station lies before the first break: it is its own
