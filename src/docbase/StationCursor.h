@@ -255,7 +255,11 @@ private:
         const std::int64_t remaining = m_archive.RemainingBytes();
         const std::int64_t used = m_startRemaining - remaining;
         if (m_startRemaining < 0 || remaining < 0 || used <= 0) return;
-        const std::int64_t rest = remaining / (used / m_count + (used % m_count ? 1 : 0));
+        std::int64_t rest = remaining / (used / m_count + (used % m_count ? 1 : 0));
+        // Short first rows before a long tail (a big comment, say) would ask
+        // for far more than the rest can hold: the room never takes more than
+        // twice the bytes left; rows beyond it go into blocks.
+        rest = std::min<std::int64_t>(rest, 2 * remaining / static_cast<std::int64_t>(sizeof(Row)));
         const std::int64_t wanted = m_count + rest + rest / 16 + kMinBlockRows;
         if (wanted > std::numeric_limits<int>::max()) return;
         m_rows.reserve(static_cast<std::size_t>(wanted));
