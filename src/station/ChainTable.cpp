@@ -368,7 +368,7 @@ std::string ChainTable::FormatStakeLettered(double station) const {
 // Parsing --------------------------------------------------------------------
 
 bool ChainTable::Parse(std::string_view input, double& station, std::optional<QDLException>& error) const {
-    // The text is compared upper-cased; the character masks and the scanner
+    // The text is compared upper-cased; the character tables and the scanner
     // see it that way without a copy being made.
     std::string_view text = Trimmed(input);
     const auto shown = [&input] { return Quoted(input); };
