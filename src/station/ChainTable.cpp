@@ -73,11 +73,12 @@ struct ScanRules {
     bool unchainedPlain = false;
 };
 
+// Station text is compared upper-cased, ASCII letters only.
+constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
 void FillAdmitted(bool (&admitted)[256], const std::string& set) {
-    for (int c = 0; c < 256; ++c) {
-        const int upper = c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
-        admitted[c] = c < 128 && set.find(static_cast<char>(upper)) != std::string::npos;
-    }
+    for (int c = 0; c < 256; ++c)
+        admitted[c] = c < 128 && set.find(UpperAscii(static_cast<char>(c))) != std::string::npos;
 }
 
 // Process-wide, like the chain table and the station precision it serves;
@@ -128,8 +129,7 @@ bool ScanNumber(const ScanRules& rules, std::string_view text, double& value) {
     }
     // A translated format is applied to the upper-cased text, as always.
     std::string upper(text);
-    for (char& c : upper)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    for (char& c : upper) c = UpperAscii(c);
     int used = -1;
     const std::string format = ResourceText(ids::kNumberScanFormat) + "%n";
     if (std::sscanf(upper.c_str(), format.c_str(), &scanned, &used) != 1) return false;
@@ -392,9 +392,8 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
         text.remove_prefix(1);
     }
     const int count = GetBreakCount();
-    const auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
 
-    if (text.empty() || upper(text[0]) < 'A' || upper(text[0]) > 'Z') {
+    if (text.empty() || UpperAscii(text[0]) < 'A' || UpperAscii(text[0]) > 'Z') {
         double value = 0.0;
         if (!OnlyCharsOf(text, rules.chained) || !ScanNumber(rules, text, value)) {
             error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
@@ -435,7 +434,7 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
         return false;
     }
 
-    const int chain = upper(text[0]) - 'A';
+    const int chain = UpperAscii(text[0]) - 'A';
     const std::string_view rest = text.substr(1);
     double value = 0.0;
     if (rest.empty() || !OnlyCharsOf(rest, rules.chained) || !ScanNumber(rules, rest, value)) {
