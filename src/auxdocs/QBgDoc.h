@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "profile/DmxFile.h"
+#include "profile/GroundPoints.h"
 
 namespace qdat {
 

@@ -9,7 +9,7 @@
 
 #include "docbase/DataArchive.h"
 #include "host/Resources.h"
-#include "plan/PlanStrings.h"
+#include "plan/detail/PlanStrings.h"
 
 namespace qdat {
 

@@ -1,5 +1,5 @@
 // Built-in English texts of the plan module's resource strings.
-#include "plan/PlanStrings.h"
+#include "plan/detail/PlanStrings.h"
 
 #include "host/Resources.h"
 

@@ -6,7 +6,7 @@
 
 #include "docbase/DataArchive.h"
 #include "host/Resources.h"
-#include "plan/PlanStrings.h"
+#include "plan/detail/PlanStrings.h"
 #include "station/ChainTable.h"
 
 namespace qdat {

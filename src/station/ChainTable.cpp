@@ -17,7 +17,7 @@
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
 #include "host/Resources.h"
-#include "station/StationStrings.h"
+#include "station/detail/StationStrings.h"
 
 namespace qdat {
 

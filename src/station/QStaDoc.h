@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "docbase/StationCursor.h"
+#include "station/StationCursorDocument.h"
 #include "station/QStation.h"
 
 namespace qdat {

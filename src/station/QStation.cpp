@@ -12,7 +12,7 @@
 #include "host/ObjectArchive.h"
 #include "host/Resources.h"
 #include "station/ChainTable.h"
-#include "station/StationStrings.h"
+#include "station/detail/StationStrings.h"
 
 namespace qdat {
 

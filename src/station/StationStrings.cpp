@@ -1,6 +1,6 @@
 // Built-in English texts of the stationing module.
 #include "host/Resources.h"
-#include "station/StationStrings.h"
+#include "station/detail/StationStrings.h"
 
 namespace qdat {
 

@@ -73,6 +73,7 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
 
 std::string TestDataPath(const std::string& name) { return std::string(QDAT_TEST_DATA) + "/" + name; }
 
+#ifdef QDAT_TOOL
 int RunTool(const std::string& args, std::string* out, std::string* err) {
     TempDir dir;
     const std::string outPath = dir.Path("out.txt"), errPath = dir.Path("err.txt");
@@ -83,5 +84,7 @@ int RunTool(const std::string& args, std::string* out, std::string* err) {
     if (status == -1) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
 }
+
+#endif  // QDAT_TOOL
 
 }  // namespace qdat::test

@@ -19,7 +19,6 @@
 
 #include "docbase/DataArchive.h"
 #include "docbase/GrowArray.h"
-#include "docbase/QDocument.h"
 #include "station/QStation.h"
 
 namespace qdat {
@@ -280,68 +279,6 @@ private:
     int m_used = 0;
     int m_count = 0;
     bool m_estimated = false;
-};
-
-// The data block of such a document: the document state, then the cursor
-// and the rows.
-template <class Row>
-class StationCursorData : public DocumentData {
-public:
-    StationCursor<Row> rows;
-};
-
-// A document whose content is one StationCursor. It supplies the cursor
-// operations, the repair step and DeleteContents; the concrete class adds its
-// signatures, its content layout and the names of its rows.
-template <class Row>
-class StationCursorDocument : public QDocument {
-public:
-    int GetCursor() const { return Rows().GetCursor(); }
-    void SetCursor(int index) { Rows().SetCursor(index); }
-    bool MoveFirst() { return Rows().MoveFirst(); }
-    bool MoveNext() { return Rows().MoveNext(); }
-    bool MovePrev() { return Rows().MovePrev(); }
-    bool MoveLast() { return Rows().MoveLast(); }
-    bool IsBeforeFirst() const { return Rows().IsBeforeFirst(); }
-    bool IsAfterLast() const { return Rows().IsAfterLast(); }
-    bool IsCursorValid() const { return Rows().IsCursorValid(); }
-    Row* SeekStation(const QStation& station) { return Rows().SeekStation(station); }
-    bool FindStation(const QStation& station) { return Rows().FindStation(station); }
-
-    bool NeedsRepair() override { return Rows().NeedsRepair(); }
-    bool Repair() override { return Rows().Repair(); }
-    void DeleteContents() override {
-        Rows().Clear();
-        QDocument::DeleteContents();
-    }
-
-    StationCursor<Row>& Rows() { return DataAs<StationCursorData<Row>>().rows; }
-    const StationCursor<Row>& Rows() const { return DataAs<StationCursorData<Row>>().rows; }
-
-protected:
-    StationCursorDocument() : QDocument(std::make_unique<StationCursorData<Row>>()) {}
-
-    // A signature as the documents compare it: blanks trimmed, upper case.
-    static std::string SignatureForComparing(const std::string& signature) {
-        const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-        const auto first = std::find_if_not(signature.begin(), signature.end(), blank);
-        const auto last = std::find_if_not(signature.rbegin(), signature.rend(), blank).base();
-        std::string out(first, first < last ? last : first);
-        for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return out;
-    }
-
-    // Edits through the document's own members mark it modified.
-    void SetRowAt(int index, const Row& row) {
-        if (Row* target = Rows().GetAt(index)) {
-            *target = row;
-            SetModifiedFlag(true);
-        }
-    }
-    void InsertRow(const Row& row) {
-        Rows().InsertOrReplace(row);
-        SetModifiedFlag(true);
-    }
 };
 
 }  // namespace qdat

@@ -1,0 +1,78 @@
+#include "profile/GroundPoints.h"
+
+#include <cmath>
+#include <string>
+#include <string_view>
+
+#include "docbase/DataArchive.h"
+
+namespace qdat {
+
+namespace {
+// Whether a token contains "NULL" in any case, the marker of a point without
+// elevation.
+bool ContainsNull(std::string_view token) {
+    // Clearing bit 5 upper-cases ASCII letters and maps no other byte onto them.
+    const auto is = [](char c, char upper) { return (static_cast<unsigned char>(c) & 0xDF) == upper; };
+    for (std::size_t i = 0; i + 4 <= token.size(); ++i)
+        if (is(token[i], 'N') && is(token[i + 1], 'U') && is(token[i + 2], 'L') && is(token[i + 3], 'L')) return true;
+    return false;
+}
+}  // namespace
+
+void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
+    RowCollector<GroundPoint> collected(ar);
+    const bool text = ar.IsTextForm();
+    while (!ar.AtEnd()) {
+        GroundPoint& point = collected.Add();
+        point.m_elevation = GroundPoint::NoElevation;
+        ar >> point.m_station;
+        if (text) {
+            // After the station: nothing, a token containing "NULL", or the
+            // elevation. The first two make a point without elevation.
+            const std::string_view token = ar.NextTokenView();
+            // A token that is a finite number through and through holds no
+            // "NULL"; only other tokens need the search.
+            double elevation = 0.0;
+            std::size_t used = 0;
+            if (DataArchive::ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
+                point.m_elevation = elevation;
+            else if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
+                ar.ThrowError(QArchiveException::BadFormat,
+                              "an elevation expected, found \"" + std::string(token) + "\"");
+            ar >> EndRecord;
+        } else {
+            // Binary forms have no records to count; every point is a pair.
+            if (ar.AtEnd()) ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
+            ar >> point.m_elevation;
+        }
+    }
+    collected.MoveTo(rows.m_rows);
+}
+
+void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules) {
+    const bool text = ar.IsTextForm();
+    bool lastWithout = false;  // the last point written had no elevation
+    bool sixDecimals = false;  // set once, before the first elevation; it stays
+    for (const GroundPoint& point : points) {
+        if (groundLineRules && point.m_station == 0.0 && point.m_elevation == 0.0) continue;
+        if (point.HasElevation()) {
+            ar << point.m_station;
+            if (groundLineRules && !sixDecimals) {
+                ar << Precision(6);
+                sixDecimals = true;
+            }
+            ar << point.m_elevation << EndRecord;
+            lastWithout = false;
+        } else if (!lastWithout) {
+            ar << point.m_station;
+            // In the binary forms a reader cannot tell a lone station from the
+            // next point's, so the marker elevation is written with it.
+            if (!text) ar << point.m_elevation;
+            ar << EndRecord;
+            lastWithout = true;
+        }
+    }
+}
+
+}  // namespace qdat

@@ -1,0 +1,58 @@
+// Ground points: (station, elevation) pairs kept by station, the rules for
+// reading and writing them, and the document base shared by the files that
+// hold nothing else (the profile ground line and the ditch-bottom file).
+#pragma once
+
+#include "station/QStation.h"
+#include "station/StationCursorDocument.h"
+
+namespace qdat {
+
+// A point of a ground line: station and elevation in metres. The elevation
+// NoElevation (-9999) means the point has none.
+struct GroundPoint {
+    static constexpr double NoElevation = -9999.0;
+
+    GroundPoint() = default;
+    GroundPoint(const QStation& station, double elevation) : m_station(station), m_elevation(elevation) {}
+
+    bool HasElevation() const { return m_elevation != NoElevation; }
+    // Tolerant station comparisons (QStation).
+    bool IsBelow(const QStation& station) const { return m_station < station; }
+    bool IsAbove(const QStation& station) const { return m_station > station; }
+
+    QStation m_station;
+    double m_elevation = 0.0;
+};
+
+// Reads ground points up to the end of the content into rows (from index 0).
+// Text form: a record is a station, optionally followed by an elevation or a
+// token containing "NULL"; a point without elevation gets NoElevation. Binary
+// forms: station and elevation pairs.
+void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
+
+// Writes ground points. A point without elevation is written as its station
+// alone in text form (as a pair in the binary forms), and of several such
+// points in a row only the first. The ground-line rules add: a point at
+// station 0 with elevation exactly 0 is not written, and elevations carry six
+// decimals.
+void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
+
+// The point accessors shared by the documents that keep ground points by
+// station (the ground line and the ditch-bottom file).
+class GroundPointDocument : public StationCursorDocument<GroundPoint> {
+public:
+    int GetPointCount() const { return Rows().GetCount(); }
+    GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
+    // The point at index; null out of range.
+    GroundPoint* GetPointAt(int index) { return Rows().GetAt(index); }
+    void SetPointAt(int index, const GroundPoint& point) { SetRowAt(index, point); }
+    GroundPoint* GetCurrentPoint() { return Rows().GetCurrent(); }
+    void SetCurrentPoint(const GroundPoint& point) { SetRowAt(GetCursor(), point); }
+    // Replaces the point at the same station (within the tolerance), or
+    // inserts it in station order.
+    void InsertPoint(const GroundPoint& point) { InsertRow(point); }
+    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
+};
+
+}  // namespace qdat
