@@ -3,42 +3,34 @@
 #include <cmath>
 
 #include "docbase/DataArchive.h"
-#include "host/Resources.h"
 
 namespace qdat {
 
 namespace {
 
 // The project registers the ditch-bottom file under two data types (left and
-// right ditch); 112 is also the document-type string (see DmxFile.cpp for the
-// shape of these texts).
-const ResourceTable kResources{
-    {112, "Left ditch bottom|Ditch-bottom elevations, left\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
-    {113, "Right ditch bottom|Ditch-bottom elevations, right\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
+// right ditch); 112 is also the document-type string.
+constexpr TypeString kTypeStrings[] = {
+    {112, 0x8002, "Left ditch bottom|Ditch-bottom elevations, left\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
+    {113, 0x8002, "Right ditch bottom|Ditch-bottom elevations, right\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
 };
+
+constexpr SignatureRule kSignatures[] = {
+    {"RADUDAR5.83_BGGDBG_SHUJU", 583, 0, FormatFlag::LegacyLayout, SignatureUse::Written},
+    {"RADUDAR5.8_BGGDBG_SHUJU", 580, 0, FormatFlag::LegacyLayout},
+};
+
+constexpr ContentBlock kContent[] = {StationRowsBlock<QBgDoc>("points", kGroundPointColumns)};
 
 }  // namespace
 
-const RuntimeClass QBgDoc::classRecord{"QBgDoc", &QDocument::classRecord,
-                                       [] { return std::make_unique<QBgDoc>(); }};
+const DocumentKind QBgDoc::classRecord{"QBgDoc", &QDocument::classRecord, [] { return std::make_unique<QBgDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .currentVersion = 583,
+                                        .signatures = kSignatures,
+                                        .content = kContent}};
 
-QBgDoc::QBgDoc() { SetCurrentVersion(kCurrentVersion); }
-
-bool QBgDoc::ParseSignature(const std::string& signature) {
-    const std::string sig = SignatureForComparing(signature);
-    SetLegacyLayout(false);
-    if (sig == kSignature) {
-        SetFileVersion(583);
-    } else if (sig == kSignature580) {
-        SetFileVersion(580);
-    } else {
-        SetFileVersion(0);
-        return false;
-    }
-    return true;
-}
-
-std::string QBgDoc::GetTypeString() { return LoadResourceString(112); }
+QBgDoc::QBgDoc() : GroundPointDocument(classRecord) {}
 
 int QBgDoc::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring()) {

@@ -16,17 +16,9 @@ namespace qdat {
 
 class QBgDoc : public GroundPointDocument {
 public:
-    static constexpr std::uint32_t kCurrentVersion = 583;
-    static constexpr const char* kSignature = "RADUDAR5.83_BGGDBG_SHUJU";
-    static constexpr const char* kSignature580 = "RADUDAR5.8_BGGDBG_SHUJU";
-
     QBgDoc();
 
     int SerializeContent(DataArchive& ar) override;
-    std::string GetSignature() override { return kSignature; }
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
-
 
     // The ditch-bottom elevation at station, interpolated between the two
     // points around it. False, with elevation untouched, before the first or
@@ -34,8 +26,7 @@ public:
     // needed for the answer has no elevation.
     bool ElevationAtStation(const QStation& station, double& elevation) const;
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 };
 
 }  // namespace qdat

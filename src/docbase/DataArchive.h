@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "docbase/FormatFlags.h"
 #include "docbase/PtrList.h"
 #include "docbase/QArchiveException.h"
 
@@ -44,17 +45,6 @@ enum class ArchiveTag : std::uint8_t {
     Long = 6, Dword = 7, Float = 8, Double = 9, String = 10, Station = 11,
 };
 
-// Format flag bits, shared with the document's FormatFlags.
-namespace FormatFlag {
-inline constexpr std::uint32_t TextForm = 0x1;
-inline constexpr std::uint32_t TaggedForm = 0x2;
-inline constexpr std::uint32_t ScrambledForm = 0x4;
-inline constexpr std::uint32_t LegacyLayout = 0x8;
-inline constexpr std::uint32_t NzsVariant = 0x10;
-inline constexpr std::uint32_t RailwayVariant = 0x1000000;
-inline constexpr std::uint32_t NotLoading = 0x10000000;
-inline constexpr std::uint32_t CommentMode = 0x80000000;
-}  // namespace FormatFlag
 
 // What the first bytes of a file say about its form: header and signature.
 struct ArchiveEnvelope {

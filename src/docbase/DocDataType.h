@@ -1,31 +1,22 @@
-// Data-type descriptors for the host's generic table editor. A document class
-// that can be edited as a table registers one factory per descriptor under the
-// interface name "QDocDataType" (host/NamedInterfaces.h); the editor collects
-// them and shows a document's rows through the descriptor that serves its class.
+// Data-type descriptors for the host's generic table editor. A document kind
+// that can be edited as a table names its descriptors in its description
+// (docbase/DocumentKind.h); each is registered under the interface name
+// "QDocDataType" (host/NamedInterfaces.h), and the editor collects them and
+// shows a document's rows through the descriptor that serves its class.
 #pragma once
 
-#include <memory>
 #include <string>
-#include <utility>
 
-#include "docbase/QDocument.h"
+#include "docbase/DocumentKind.h"
 #include "host/NamedInterfaces.h"
 #include "host/Resources.h"
 #include "host/RuntimeClass.h"
 
 namespace qdat {
 
-inline constexpr const char* kDocDataTypeInterface = "QDocDataType";
+class QDocument;
 
-// One column of a row: its key (the data-model field name in lowerCamelCase),
-// what kind of value it holds, and how to read and write the value of a row.
-struct ColumnDescription {
-    enum class Kind { Station, Double, Unsigned };
-    const char* key;
-    Kind kind;
-    double (*get)(const void* row);
-    void (*set)(void* row, double value);
-};
+inline constexpr const char* kDocDataTypeInterface = "QDocDataType";
 
 class DocDataType : public QObject {
 public:
@@ -48,6 +39,8 @@ public:
     // has no rows (0, null, false).
     virtual int GetRowCount(QDocument& doc) const = 0;
     virtual void* GetRowAt(QDocument& doc, int index) const = 0;
+    // Inserts a default row at index (0 to the row count); false for any
+    // other index.
     virtual bool InsertRowAt(QDocument& doc, int index) const = 0;
     virtual bool DeleteRowAt(QDocument& doc, int index) const = 0;
 
@@ -57,6 +50,33 @@ public:
     virtual int OnEndEdit(QDocument&) const { return 0; }
     virtual int OnRowChanged(QDocument&, int) const { return 0; }
     virtual int OnCommand(QDocument&, int) const { return 0; }
+};
+
+// The descriptor every kind's editor types get: the rows of one list of the
+// kind's content, with the list's columns.
+class ContentBlockDataType : public DocDataType {
+public:
+    ContentBlockDataType(const DocumentKind& kind, const EditorType& type);
+
+    int GetNameMessage() const override { return m_type.nameMessage; }
+    int GetGroup() const override { return m_type.group; }
+    int GetFirstDisplayNumber() const override { return m_type.firstDisplay; }
+    int GetSecondDisplayNumber() const override { return m_type.secondDisplay; }
+    const ColumnDescription* GetColumn(int index) const override;
+    bool IsEditable() const override { return m_block.insertAt && m_block.removeAt; }
+    const RuntimeClass& GetDocumentClass() const override { return m_kind; }
+
+    int GetRowCount(QDocument& doc) const override;
+    void* GetRowAt(QDocument& doc, int index) const override;
+    bool InsertRowAt(QDocument& doc, int index) const override;
+    bool DeleteRowAt(QDocument& doc, int index) const override;
+
+private:
+    bool Serves(const QDocument& doc) const;
+
+    const DocumentKind& m_kind;
+    EditorType m_type;
+    const ContentBlock& m_block;
 };
 
 }  // namespace qdat

@@ -62,6 +62,12 @@ QDocument::QDocument(std::unique_ptr<DocumentData> data) : m_pData(std::move(dat
     if (!m_pData) m_pData = std::make_unique<DocumentData>();
 }
 
+QDocument::QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> data)
+    : QDocument(std::move(data)) {
+    m_kind = &kind;
+    m_pData->CurrentVersion = kind.GetCurrentVersion();
+}
+
 QDocument::~QDocument() = default;
 
 void QDocument::SetRailwayMode(const void* value) { g_railwayMode = value; }
@@ -116,9 +122,23 @@ void QDocument::ReleaseFile(std::unique_ptr<File> file, bool abort) {
 
 int QDocument::SerializeContent(DataArchive& ar) { return ar.IsStoring() ? 1 : 0; }
 
-bool QDocument::ParseSignature(const std::string&) {
-    m_pData->FileVersion = 0;
-    return false;
+std::string QDocument::GetSignature() {
+    return m_kind ? std::string(m_kind->WrittenSignature(m_pData->FormatFlags)) : std::string();
+}
+
+bool QDocument::ParseSignature(const std::string& signature) {
+    if (!m_kind) {
+        m_pData->FileVersion = 0;
+        return false;
+    }
+    const SignatureRule& rule = m_kind->RuleFor(NormalizeSignature(signature));
+    m_pData->FileVersion = rule.fileVersion;
+    m_pData->FormatFlags = (m_pData->FormatFlags & ~rule.clear) | rule.set;
+    return rule.IsAccepted();
+}
+
+std::string QDocument::GetTypeString() {
+    return m_kind && m_kind->GetTypeStringId() ? LoadResourceString(m_kind->GetTypeStringId()) : std::string();
 }
 
 // ---------------------------------------------------------------------------
@@ -177,7 +197,8 @@ bool QDocument::ReadFromFile(File& file) {
                                     MessageButtons::Ok);
             g_oldVersionNoticeArmed = false;
         }
-        SerializeContent(ar);
+        if (!SerializeContent(ar))
+            ar.ThrowError(QArchiveException::GenericError, "the document did not take the content");
         ar.Close();
     } catch (const std::exception& e) {
         // The header, the signature or the content is unreadable: nothing of it stays.
@@ -232,8 +253,15 @@ bool QDocument::WriteThroughMirror(const std::string& path, bool legacy) {
 
 bool QDocument::WriteToFile(File& file) {
     if (g_railwayMode) SetRailwayVariant(true);
+    if (m_kind && m_kind->IsTextOnly()) {
+        // A kind whose content can only be found again by looking at the
+        // tokens is written in text form whatever form was asked for (a
+        // legacy copy included: such a kind has no older layout).
+        m_pData->FormatFlags = (m_pData->FormatFlags & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
+                               FormatFlag::TextForm;
+    }
     DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
-    SerializeContent(ar);
+    if (!SerializeContent(ar)) ar.ThrowError(QArchiveException::GenericError, "the document did not write its content");
     ar.Close();
     return true;
 }

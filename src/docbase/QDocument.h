@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "docbase/DataArchive.h"
+#include "docbase/DocumentKind.h"
 #include "docbase/PtrList.h"
 #include "host/HostDocument.h"
 
@@ -81,6 +82,9 @@ class QDocument : public HostDocument {
 public:
     QDocument();
     explicit QDocument(std::unique_ptr<DocumentData> data);
+    // A document of a described kind: the kind gives its run-time class, its
+    // signatures, its current version and its type string (DocumentKind.h).
+    explicit QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> data = nullptr);
     ~QDocument() override;
 
     // Framework operations.
@@ -104,9 +108,14 @@ public:
     virtual void SetFilePath(const std::string& path);
     virtual bool SaveWithPrompt();
     virtual bool HasFilePath() const { return !m_strPathName.empty(); }
-    virtual std::string GetSignature() { return {}; }
+    // The kind's signature for the document's variant flags; none without a kind.
+    virtual std::string GetSignature();
+    // Applies the kind's signature table: FileVersion and the flags of the
+    // matching row (or of the unknown-signature row); true when the row
+    // accepts the signature. It is compared trimmed and upper-cased.
     virtual bool ParseSignature(const std::string& signature);
-    virtual std::string GetTypeString() { return {}; }
+    // The kind's document-type string; empty without a kind.
+    virtual std::string GetTypeString();
     virtual bool NeedsRepair() { return false; }
     virtual bool Repair() { return false; }
 
@@ -155,8 +164,13 @@ public:
     // Field `index` (from 0) of the newline-separated document-type string.
     static std::string TypeStringField(const std::string& typeString, int index);
 
+    // The description of the document's kind; null for a document without one.
+    const DocumentKind* GetKind() const { return m_kind; }
+
     static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    const RuntimeClass& GetRuntimeClass() const override {
+        return m_kind ? static_cast<const RuntimeClass&>(*m_kind) : classRecord;
+    }
 
 protected:
     template <class T>
@@ -173,6 +187,7 @@ private:
     // Asks the listeners, writes through a mirror file and reports any failure.
     bool WriteThroughMirror(const std::string& path, bool legacy);
 
+    const DocumentKind* m_kind = nullptr;
     std::unique_ptr<DocumentData> m_pData;
 };
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string_view>
 
 #include "host/HostFile.h"
@@ -85,9 +86,21 @@ void EnsureLanguageSelected() {
 }  // namespace
 
 ResourceTable::ResourceTable(std::initializer_list<ResourceString> strings) {
-    for (const ResourceString& s : strings) Store().builtin[s.id] = s.text;
+    RegisterResourceStrings(std::span<const ResourceString>(strings.begin(), strings.size()));
+}
+
+void RegisterResourceStrings(std::span<const ResourceString> strings) {
+    auto& builtin = Store().builtin;
+    for (std::size_t i = 0; i < strings.size(); ++i) {
+        bool twice = builtin.count(strings[i].id) != 0;
+        for (std::size_t j = 0; j < i && !twice; ++j) twice = strings[j].id == strings[i].id;
+        if (twice) throw std::logic_error("resource string " + std::to_string(strings[i].id) + " is defined twice");
+    }
+    for (const ResourceString& s : strings) builtin[s.id] = s.text;
     ++detail::g_resourceGeneration;
 }
+
+bool HasBuiltinResourceString(int id) { return Store().builtin.count(id) != 0; }
 
 std::string ConversionSignature(std::string_view text) {
     std::string conversions;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,11 +18,16 @@ struct ResourceString {
 };
 
 // A table of built-in texts, registered when the library loads. Each module
-// keeps its own table next to the code that uses the numbers.
+// keeps its own table next to the code that uses the numbers. A number that
+// another table already holds is refused with std::logic_error: two modules
+// would otherwise overwrite each other's text depending on the load order.
 class ResourceTable {
 public:
     ResourceTable(std::initializer_list<ResourceString> strings);
 };
+void RegisterResourceStrings(std::span<const ResourceString> strings);
+// Whether a built-in text has this number.
+bool HasBuiltinResourceString(int id);
 
 // The text of message id: the language file's text when one is loaded and
 // valid, else the built-in text, else an empty string.

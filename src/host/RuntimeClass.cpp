@@ -1,6 +1,8 @@
 #include "host/RuntimeClass.h"
 
 #include <cstring>
+#include <stdexcept>
+#include <string>
 
 namespace qdat {
 
@@ -19,6 +21,7 @@ bool QObject::IsKindOf(const RuntimeClass& cls) const { return GetRuntimeClass()
 
 RuntimeClass::RuntimeClass(const char* name, const RuntimeClass* base, Factory factory)
     : m_name(name), m_base(base), m_factory(std::move(factory)) {
+    if (FromName(name)) throw std::logic_error(std::string("run-time class ") + name + " is defined twice");
     Registry().push_back(this);
 }
 

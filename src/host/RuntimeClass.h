@@ -26,7 +26,8 @@ public:
     using Factory = std::function<std::unique_ptr<QObject>()>;
 
     // Registers the record in the process-wide list. Records are static objects
-    // defined next to their class; base may be null only for QObject.
+    // defined next to their class; base may be null only for QObject. A name
+    // that is registered already is refused with std::logic_error.
     RuntimeClass(const char* name, const RuntimeClass* base, Factory factory);
     RuntimeClass(const RuntimeClass&) = delete;
     RuntimeClass& operator=(const RuntimeClass&) = delete;

@@ -8,8 +8,6 @@ namespace qdat {
 namespace {
 
 const ResourceTable kPlanStrings{
-    {plan_strings::kPlanElementFileType,
-     "Plan elements|Plan element file\nPlan elements\nPlanElements\nPlan element files (*.pm)\n.pm"},
     {plan_strings::kUnnamed, "Unnamed"},
 };
 

@@ -9,41 +9,36 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "docbase/QDocument.h"
 #include "plan/PlanAlignment.h"
+#include "station/ChainTable.h"
 
 namespace qdat {
 
 class QPmData : public DocumentData {
 public:
     PlanAlignment Alignment;
+    std::optional<ChainTable> FileChainTable;  // the table a legacy file carries
 };
 
-class QPmDoc : public QDocument {
+class QPmDoc : public QDocument, public ChainTableCarrier {
 public:
-    static constexpr std::uint32_t kCurrentVersion = 583;
-    static constexpr const char* kSignature = "RADUDAR5.83_PM_SHUJU_PM";
-    static constexpr const char* kSignature580 = "RADUDAR5.8_PM_SHUJU_PM";
-    static constexpr const char* kSignaturePpc = "RADUDAR5.8_PM_SHUJU_PM_PPC";
-
     QPmDoc();
 
     int SerializeContent(DataArchive& ar) override;
-    // The current signature, or none in the legacy layout.
-    std::string GetSignature() override;
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
     // Destroys all elements of the alignment, empties the array and sets
     // ElementCount to 0.
     void DeleteContents() override;
 
     PlanAlignment& GetAlignment() { return DataAs<QPmData>().Alignment; }
     const PlanAlignment& GetAlignment() const { return DataAs<QPmData>().Alignment; }
+    // The chain table a file in the legacy layout carries; none for other files.
+    const std::optional<ChainTable>& GetFileChainTable() const override { return DataAs<QPmData>().FileChainTable; }
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 };
 
 }  // namespace qdat

@@ -1,88 +1,63 @@
 #include "profile/DmxFile.h"
 
-#include <cmath>
-
 #include "docbase/DataArchive.h"
-#include "docbase/DocDataType.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
 #include "station/ChainTable.h"
 
 namespace qdat {
 
 namespace {
 
-// Document-type strings: window title, document name, new-file name, filter
-// name and extension, separated by line feeds. The project's data-type
-// registry reads the same texts as "name|..." with the extension after the
-// last dot, so each begins with the short name and ends with the extension.
-const ResourceTable kResources{
-    {103, "Ground line|Profile ground line\nGround line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
-    {116, "Design ground line|Profile ground line, design\nDesign ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
-    {117, "Old ground line|Profile ground line, old road\nOld ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+class DmxData : public StationCursorData<GroundPoint> {
+public:
+    std::optional<ChainTable> fileChainTable;
 };
 
-const ColumnDescription kGroundColumns[] = {
-    {"station", ColumnDescription::Kind::Station,
-     +[](const void* row) { return static_cast<const GroundPoint*>(row)->m_station.GetValue(); },
-     +[](void* row, double v) { static_cast<GroundPoint*>(row)->m_station = v; }},
-    {"elevation", ColumnDescription::Kind::Double,
-     +[](const void* row) { return static_cast<const GroundPoint*>(row)->m_elevation; },
-     +[](void* row, double v) { static_cast<GroundPoint*>(row)->m_elevation = v; }},
+constexpr TypeString kTypeStrings[] = {
+    {103, 0x8003, "Ground line|Profile ground line\nGround line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+    {116, 0x8003,
+     "Design ground line|Profile ground line, design\nDesign ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+    {117, 0x8003,
+     "Old ground line|Profile ground line, old road\nOld ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
 };
 
-using DmxDataType = StationRowsDataType<DmxFile>;
+using namespace FormatFlag;
+constexpr SignatureRule kSignatures[] = {
+    {"RADUDAR5.83_DMX_SHUJU", 583, 0, LegacyLayout, SignatureUse::Written},
+    {"RADUDAR5.8_DMX_SHUJU", 580, 0, LegacyLayout},
+    // The 5.0 files are plain binary without header.
+    {"QARO5.0_DMX", 500, LegacyLayout, FormBits},
+    {"RADUDAR5.8_DMX_SHUJU_PPC", 580, LegacyLayout, 0},
+    // The 5.0 layout is written with its signature inside the content.
+    {"", 500, LegacyLayout, FormBits, SignatureUse::WrittenOnly},
+};
 
-const RegistrationNode* RegisterGroundLineType(DmxDataType::Numbers numbers) {
-    return RegisterFactory(kDocDataTypeInterface, [numbers] {
-        return std::make_unique<DmxDataType>(numbers, kGroundColumns, 2);
-    });
-}
+constexpr ContentBlock kContent[] = {StationRowsBlock<DmxFile>("points", kGroundPointColumns)};
 
 // The ground line is edited as three data types of the project (the ground
 // line itself and two variants) that differ only in their numbers.
-const RegistrationNode* const kDataTypes[] = {
-    RegisterGroundLineType({103, 3003, 9012, 9012}),
-    RegisterGroundLineType({116, 3003, 4, 9012}),
-    RegisterGroundLineType({117, 3003, 14, 9012}),
+constexpr EditorType kEditorTypes[] = {
+    {103, 3003, 9012, 9012},
+    {116, 3003, 4, 9012},
+    {117, 3003, 14, 9012},
 };
 
 }  // namespace
 
-const RuntimeClass DmxFile::classRecord{"DmxFile", &QDocument::classRecord,
-                                        [] { return std::make_unique<DmxFile>(); }};
+const DocumentKind DmxFile::classRecord{"DmxFile", &QDocument::classRecord, [] { return std::make_unique<DmxFile>(); },
+                                        {.typeStrings = kTypeStrings,
+                                         .currentVersion = 583,
+                                         .signatures = kSignatures,
+                                         .content = kContent,
+                                         .editorTypes = kEditorTypes}};
 
-DmxFile::DmxFile() { SetCurrentVersion(kCurrentVersion); }
+DmxFile::DmxFile() : GroundPointDocument(classRecord, std::make_unique<DmxData>()) {}
 
-std::string DmxFile::GetSignature() { return IsLegacyLayout() ? std::string() : kSignature; }
+const std::optional<ChainTable>& DmxFile::GetFileChainTable() const { return DataAs<DmxData>().fileChainTable; }
 
-bool DmxFile::ParseSignature(const std::string& signature) {
-    const std::string sig = SignatureForComparing(signature);
-    if (sig == kSignature) {
-        SetFileVersion(583);
-        SetLegacyLayout(false);
-    } else if (sig == kSignature580) {
-        SetFileVersion(580);
-        SetLegacyLayout(false);
-    } else if (sig == kSignatureLegacy) {
-        // The 5.0 files are plain binary without header.
-        SetFileVersion(500);
-        SetTextForm(false);
-        SetTaggedForm(false);
-        SetScrambledForm(false);
-        SetLegacyLayout(true);
-    } else if (sig == kSignaturePpc) {
-        SetFileVersion(580);
-        SetLegacyLayout(true);
-    } else {
-        SetFileVersion(0);
-        SetLegacyLayout(false);
-        return false;
-    }
-    return true;
+void DmxFile::DeleteContents() {
+    DataAs<DmxData>().fileChainTable.reset();
+    GroundPointDocument::DeleteContents();
 }
-
-std::string DmxFile::GetTypeString() { return LoadResourceString(103); }
 
 int DmxFile::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring()) {
@@ -99,11 +74,13 @@ int DmxFile::SerializeContent(DataArchive& ar) {
     ar >> StationAsText;
     if (ar.IsLegacyLayout()) {
         if (GetFileVersion() > 499) {
-            // The chain table of a legacy file becomes the current one when
-            // the file is read directly; a user's open keeps the project's.
+            // The document keeps the chain table the file carries. It also
+            // becomes the current one when the file is read directly; a user's
+            // open keeps the project's.
             ChainTable table;
             table.LoadFrom(ar);
             if (IsOpenComplete()) GetCurrentChainTable() = table;
+            DataAs<DmxData>().fileChainTable = std::move(table);
         }
         if (GetFileVersion() <= 500) {
             int count = 0;  // the writer's point count; the points are read to the end

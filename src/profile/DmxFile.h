@@ -7,32 +7,27 @@
 // inside the content, followed by the chain table and the point count).
 #pragma once
 
-#include <string>
+#include <optional>
 
 #include "profile/GroundPoints.h"
+#include "station/ChainTable.h"
 
 namespace qdat {
 
-class DmxFile : public GroundPointDocument {
+class DmxFile : public GroundPointDocument, public ChainTableCarrier {
 public:
-    static constexpr std::uint32_t kCurrentVersion = 583;
-    static constexpr const char* kSignature = "RADUDAR5.83_DMX_SHUJU";
-    static constexpr const char* kSignature580 = "RADUDAR5.8_DMX_SHUJU";
-    static constexpr const char* kSignaturePpc = "RADUDAR5.8_DMX_SHUJU_PPC";
-    static constexpr const char* kSignatureLegacy = "QARO5.0_DMX";
     // The legacy layout's signature as written inside the content.
     static constexpr const char* kLegacyContentSignature = "Qaro5.0_DMX";
 
     DmxFile();
 
     int SerializeContent(DataArchive& ar) override;
-    std::string GetSignature() override;
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
+    void DeleteContents() override;
 
+    // The chain table a file in the legacy layout carries; none for other files.
+    const std::optional<ChainTable>& GetFileChainTable() const override;
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 };
 
 }  // namespace qdat

@@ -38,10 +38,18 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
 // decimals.
 void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
 
+// The columns of ground points: the table editor's and the tools'.
+inline constexpr ColumnDescription kGroundPointColumns[] = {
+    Column<&GroundPoint::m_station>("station", "m"),
+    Column<&GroundPoint::m_elevation>("elevation", "m", GroundPoint::NoElevation),
+};
+
 // The point accessors shared by the documents that keep ground points by
 // station (the ground line and the ditch-bottom file).
 class GroundPointDocument : public StationCursorDocument<GroundPoint> {
 public:
+    using StationCursorDocument<GroundPoint>::StationCursorDocument;
+
     int GetPointCount() const { return Rows().GetCount(); }
     GrowArray<GroundPoint>& GetPointArray() { return Rows().GetRows(); }
     // The point at index; null out of range.

@@ -4,15 +4,11 @@
 #include <string_view>
 
 #include "docbase/DataArchive.h"
-#include "host/Resources.h"
 
 namespace qdat {
 
 namespace {
 
-constexpr int kTypeStringId = 124;
-constexpr std::uint32_t kFileVersion = 584;
-constexpr const char* kSignature = "RADUDAR5.84_ZDM_CTRL";
 
 // Section keywords, in the order they are written.
 constexpr const char* kEndSection = "OD_CTRL";
@@ -61,26 +57,75 @@ ControlPoint ReadControlPoint(DataArchive& ar) {
     return c;
 }
 
-}  // namespace
+constexpr TypeString kTypeStrings[] = {
+    {124, 0x8002, "Profile controls|Profile control file\nZkz\nProfile controls\nProfile control files (*.zkz)\n.zkz"},
+};
 
-const RuntimeClass QZKZDoc::classRecord{"QZKZDoc", &QDocument::classRecord,
-                                        [] { return std::make_unique<QZKZDoc>(); }};
+// Every file counts as version 5.84, whatever its first line says, so a
+// control file is never old; only the 5.84 signature is accepted.
+constexpr SignatureRule kSignatures[] = {
+    {"RADUDAR5.84_ZDM_CTRL", 584, FormatFlag::TextForm, FormatFlag::LegacyLayout, SignatureUse::Written},
+};
 
-// No CurrentVersion is set: a control file is never treated as old.
-QZKZDoc::QZKZDoc() : QDocument(std::make_unique<ProfileControls>()) {}
+constexpr ColumnDescription kEndColumns[] = {
+    Column<&EndControls::StartStation>("startStation", "m"),
+    Column<&EndControls::StartValue1>("startValue1", "", EndControls::kUnset),
+    Column<&EndControls::StartValue2>("startValue2", "", EndControls::kUnset),
+    Column<&EndControls::EndStation>("endStation", "m"),
+    Column<&EndControls::EndValue1>("endValue1", "", EndControls::kUnset),
+    Column<&EndControls::EndValue2>("endValue2", "", EndControls::kUnset),
+};
+constexpr ColumnDescription kPointColumns[] = {
+    Column<&ControlPoint::Station>("station", "m"),
+    Column<&ControlPoint::Value1>("value1"),
+    Column<&ControlPoint::Value2>("value2"),
+};
+constexpr ColumnDescription kRangeColumns[] = {
+    Column<&ControlRange::FromStation>("fromStation", "m"),
+    Column<&ControlRange::Value1>("value1"),
+    Column<&ControlRange::ToStation>("toStation", "m"),
+    Column<&ControlRange::Value2>("value2"),
+};
+constexpr ColumnDescription kFillColumns[] = {
+    Column<&FillRange::FromStation>("fromStation", "m"),
+    Column<&FillRange::ToStation>("toStation", "m"),
+    Column<&FillRange::Value>("value", "m"),
+};
 
-QZKZDoc::~QZKZDoc() = default;
+ProfileControls& ControlsOf(QDocument& doc) { return *static_cast<QZKZDoc&>(doc).GetControls(); }
 
-std::string QZKZDoc::GetSignature() { return kSignature; }
-
-bool QZKZDoc::ParseSignature(const std::string& signature) {
-    SetFileVersion(kFileVersion);
-    SetLegacyLayout(false);
-    SetTextForm(true);
-    return signature == kSignature;
+// A list of the controls, named by the member that holds it.
+template <auto List>
+constexpr ContentBlock ControlList(const char* key, std::span<const ColumnDescription> columns) {
+    ContentBlock block{key, columns};
+    block.count = [](QDocument& doc) { return (ControlsOf(doc).*List).GetSize(); };
+    block.row = [](QDocument& doc, int i) -> void* { return ElementOrNull(ControlsOf(doc).*List, i); };
+    return block;
 }
 
-std::string QZKZDoc::GetTypeString() { return LoadResourceString(kTypeStringId); }
+constexpr ContentBlock kContent[] = {
+    {nullptr, kEndColumns, nullptr,
+     [](QDocument& doc, int) -> void* { return static_cast<EndControls*>(&ControlsOf(doc)); }},
+    ControlList<&ProfileControls::GradePointControls>("gradePointControls", kPointColumns),
+    ControlList<&ProfileControls::ElevationControls>("elevationControls", kPointColumns),
+    ControlList<&ProfileControls::StructureControls>("structureControls", kRangeColumns),
+    ControlList<&ProfileControls::MinFillControls>("minFillControls", kFillColumns),
+};
+
+}  // namespace
+
+// No current version: a control file is never treated as old.
+const DocumentKind QZKZDoc::classRecord{"QZKZDoc", &QDocument::classRecord, [] { return std::make_unique<QZKZDoc>(); },
+                                        {.typeStrings = kTypeStrings,
+                                         .signatures = kSignatures,
+                                         .unknownSignature = {{}, 584, FormatFlag::TextForm, FormatFlag::LegacyLayout,
+                                                              SignatureUse::Refused},
+                                         .content = kContent,
+                                         .textOnly = true}};
+
+QZKZDoc::QZKZDoc() : QDocument(classRecord, std::make_unique<ProfileControls>()) {}
+
+QZKZDoc::~QZKZDoc() = default;
 
 void QZKZDoc::ResetControls() {
     ProfileControls& c = *GetControls();
@@ -111,17 +156,6 @@ ControlRange* QZKZDoc::GetStructureControl(int index) {
 }
 
 FillRange* QZKZDoc::GetMinFillControl(int index) { return ElementOrNull(GetControls()->MinFillControls, index); }
-
-// The sections are found by their keywords only, so the content is written in
-// text form whatever form was asked for (a legacy copy included: the file has
-// no older layout).
-bool QZKZDoc::WriteToFile(File& file) {
-    SetTaggedForm(false);
-    SetScrambledForm(false);
-    SetLegacyLayout(false);
-    SetTextForm(true);
-    return QDocument::WriteToFile(file);
-}
 
 int QZKZDoc::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring())

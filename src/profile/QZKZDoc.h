@@ -63,13 +63,9 @@ public:
     QZKZDoc();
     ~QZKZDoc() override;
 
-    // Document virtuals. The file is always text: the keyword sections can
-    // only be found by looking at the next token.
-    std::string GetSignature() override;
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
+    // Document virtuals. The file is always text (the kind is text only): the
+    // keyword sections can only be found by looking at the next token.
     int SerializeContent(DataArchive& ar) override;
-    bool WriteToFile(File& file) override;
     void DeleteContents() override;
 
     ProfileControls* GetControls() { return &DataAs<ProfileControls>(); }
@@ -84,8 +80,7 @@ public:
     int GetMinFillControlCount() { return GetControls()->MinFillControls.GetSize(); }
     FillRange* GetMinFillControl(int index);
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 
 private:
     void ResetControls();

@@ -8,15 +8,47 @@
 #include <vector>
 
 #include "docbase/DataArchive.h"
-#include "host/Resources.h"
 
 namespace qdat {
 
 namespace {
 
-constexpr int kTypeStringId = 104;
-constexpr const char* kSignature583 = "RADUDAR5.83_ZDM_SHUJU";
-constexpr const char* kSignature580 = "RADUDAR5.8_ZDM_SHUJU";
+constexpr TypeString kTypeStrings[] = {
+    {104, 0x8001, "Vertical profile|Vertical design profile\nZdm\nVertical profile\nVertical profile files (*.zdm)\n.zdm"},
+};
+
+constexpr SignatureRule kSignatures[] = {
+    {"RADUDAR5.83_ZDM_SHUJU", 583, 0, FormatFlag::LegacyLayout, SignatureUse::Written},
+    {"RADUDAR5.8_ZDM_SHUJU", 580, 0, FormatFlag::LegacyLayout},
+};
+
+constexpr ColumnDescription kPointColumns[] = {
+    Column<&GradePoint::Station>("station", "m"),
+    Column<&GradePoint::Elevation>("elevation", "m"),
+    Column<&GradePoint::Radius>("radius", "m"),
+    Column<&GradePoint::StepStation>("stepStation", "m"),
+    Column<&GradePoint::StepHeight>("stepHeight", "m"),
+    Column<&GradePoint::TangentLength>("tangentLength", "m"),
+    Column<&GradePoint::ExternalDistance>("externalDistance", "m"),
+    Column<&GradePoint::GradeIn>("gradeIn", "1"),
+    Column<&GradePoint::GradeOut>("gradeOut", "1"),
+    Column<&GradePoint::CurveStart>("curveStart", "m"),
+    Column<&GradePoint::CurveEnd>("curveEnd", "m"),
+};
+
+const GrowArray<GradePoint>& PointsOf(QDocument& doc) {
+    return static_cast<const QZdmFile&>(doc).GetGradePointArray();
+}
+
+// Rows are read through the const array, so that showing them does not make
+// the lookups check the order again; nothing edits them this way.
+constexpr ContentBlock kContent[] = {
+    {"points", kPointColumns, [](QDocument& doc) { return PointsOf(doc).GetSize(); },
+     [](QDocument& doc, int i) -> void* {
+         const GrowArray<GradePoint>& points = PointsOf(doc);
+         return i >= 0 && i < points.GetSize() ? const_cast<GradePoint*>(&points[i]) : nullptr;
+     }},
+};
 
 // Adjacent vertical curves may overlap by this much (metres) without a report;
 // station rounding alone makes curves that meet exactly overlap slightly.
@@ -42,8 +74,12 @@ void RequireFinite(DataArchive& ar, double value, const char* what) {
 
 }  // namespace
 
-const RuntimeClass QZdmFile::classRecord{"QZdmFile", &QDocument::classRecord,
-                                         [] { return std::make_unique<QZdmFile>(); }};
+const DocumentKind QZdmFile::classRecord{"QZdmFile", &QDocument::classRecord,
+                                         [] { return std::make_unique<QZdmFile>(); },
+                                         {.typeStrings = kTypeStrings,
+                                          .currentVersion = 583,
+                                          .signatures = kSignatures,
+                                          .content = kContent}};
 
 bool GradePoint::HasStep() const { return HasStep(GetStationTolerance()); }
 
@@ -51,27 +87,9 @@ bool GradePoint::HasStep(double tolerance) const {
     return std::fabs(StepStation.GetValue()) >= tolerance && StepHeight != 0.0;
 }
 
-QZdmFile::QZdmFile() { SetCurrentVersion(kCurrentVersion); }
+QZdmFile::QZdmFile() : QDocument(classRecord) {}
 
 QZdmFile::~QZdmFile() = default;
-
-std::string QZdmFile::GetSignature() { return kSignature583; }
-
-bool QZdmFile::ParseSignature(const std::string& signature) {
-    SetLegacyLayout(false);
-    if (signature == kSignature583) {
-        SetFileVersion(583);
-        return true;
-    }
-    if (signature == kSignature580) {
-        SetFileVersion(580);
-        return true;
-    }
-    SetFileVersion(0);
-    return false;
-}
-
-std::string QZdmFile::GetTypeString() { return LoadResourceString(kTypeStringId); }
 
 void QZdmFile::DeleteContents() {
     m_points.RemoveAll();

@@ -54,7 +54,6 @@ public:
 
 class QZdmFile : public QDocument {
 public:
-    static constexpr std::uint32_t kCurrentVersion = 583;
     static constexpr double kNoValue = -9999.0;
     // Codes of Recalculate; the last one met is returned.
     enum RecalculateCode : std::int32_t {
@@ -68,9 +67,6 @@ public:
     ~QZdmFile() override;
 
     // Document virtuals.
-    std::string GetSignature() override;
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
     int SerializeContent(DataArchive& ar) override;
     bool NeedsRepair() override;
     bool Repair() override;
@@ -111,8 +107,7 @@ public:
     // finite double when no step follows.
     QStation GetNextStepStation(const QStation& s);
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 
 private:
     bool IsOrdered();

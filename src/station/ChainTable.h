@@ -154,6 +154,15 @@ private:
     std::string m_strPrefix;
 };
 
+// A document whose old layouts carry a chain table of their own, kept with
+// the document when such a file is read.
+class ChainTableCarrier {
+public:
+    virtual ~ChainTableCarrier() = default;
+    // The table the file read last carried; none for a file without one.
+    virtual const std::optional<ChainTable>& GetFileChainTable() const = 0;
+};
+
 // The last station-text error of a non-throwing parse: null when none.
 const QDLException* GetLastStationTextError();
 void ClearLastStationTextError();

@@ -1,60 +1,40 @@
 #include "station/QStaDoc.h"
 
 #include "docbase/DataArchive.h"
-#include "docbase/DocDataType.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
 
 namespace qdat {
 
 namespace {
 
-// Document-type string (see DmxFile.cpp for the shape of these texts).
-const ResourceTable kResources{
-    {109, "Station list|Station list\nStation list\nStations\nStation list files (*.sta)\n.sta"},
+constexpr TypeString kTypeStrings[] = {
+    {109, 0x8002, "Station list|Station list\nStation list\nStations\nStation list files (*.sta)\n.sta"},
 };
 
-const ColumnDescription kEntryColumns[] = {
-    {"station", ColumnDescription::Kind::Station,
-     +[](const void* row) { return static_cast<const StationEntry*>(row)->m_station.GetValue(); },
-     +[](void* row, double v) { static_cast<StationEntry*>(row)->m_station = v; }},
-    {"number", ColumnDescription::Kind::Unsigned,
-     +[](const void* row) { return static_cast<double>(static_cast<const StationEntry*>(row)->m_nNumber); },
-     +[](void* row, double v) {
-         static_cast<StationEntry*>(row)->m_nNumber = v > 0 && v < 4294967296.0 ? static_cast<std::uint32_t>(v) : 0;
-     }},
+constexpr SignatureRule kSignatures[] = {
+    {"RADUDAR5.84_STA_SHUJU", 584, 0, FormatFlag::LegacyLayout, SignatureUse::Written},
+    {"RADUDAR5.83_STA_SHUJU", 583, 0, FormatFlag::LegacyLayout},
+    {"RADUDAR5.8_STA_SHUJU", 580, 0, FormatFlag::LegacyLayout},
 };
 
-using StaDataType = StationRowsDataType<QStaDoc>;
+constexpr ColumnDescription kEntryColumns[] = {
+    Column<&StationEntry::m_station>("station", "m"),
+    Column<&StationEntry::m_nNumber>("number"),
+};
 
-const RegistrationNode* const kDataType = RegisterFactory(kDocDataTypeInterface, [] {
-    return std::make_unique<StaDataType>(StaDataType::Numbers{109, 3002, 9017, 9017}, kEntryColumns, 2);
-});
+constexpr ContentBlock kContent[] = {StationRowsBlock<QStaDoc>("entries", kEntryColumns)};
+
+constexpr EditorType kEditorTypes[] = {{109, 3002, 9017, 9017}};
 
 }  // namespace
 
-const RuntimeClass QStaDoc::classRecord{"QStaDoc", &QDocument::classRecord,
-                                        [] { return std::make_unique<QStaDoc>(); }};
+const DocumentKind QStaDoc::classRecord{"QStaDoc", &QDocument::classRecord, [] { return std::make_unique<QStaDoc>(); },
+                                        {.typeStrings = kTypeStrings,
+                                         .currentVersion = 584,
+                                         .signatures = kSignatures,
+                                         .content = kContent,
+                                         .editorTypes = kEditorTypes}};
 
-QStaDoc::QStaDoc() { SetCurrentVersion(kCurrentVersion); }
-
-bool QStaDoc::ParseSignature(const std::string& signature) {
-    const std::string sig = SignatureForComparing(signature);
-    SetLegacyLayout(false);
-    if (sig == kSignature) {
-        SetFileVersion(584);
-    } else if (sig == kSignature583) {
-        SetFileVersion(583);
-    } else if (sig == kSignature580) {
-        SetFileVersion(580);
-    } else {
-        SetFileVersion(0);
-        return false;
-    }
-    return true;
-}
-
-std::string QStaDoc::GetTypeString() { return LoadResourceString(109); }
+QStaDoc::QStaDoc() : StationCursorDocument<StationEntry>(classRecord) {}
 
 int QStaDoc::SerializeContent(DataArchive& ar) {
     StationCursor<StationEntry>& rows = Rows();

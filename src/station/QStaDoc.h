@@ -25,17 +25,9 @@ struct StationEntry {
 
 class QStaDoc : public StationCursorDocument<StationEntry> {
 public:
-    static constexpr std::uint32_t kCurrentVersion = 584;
-    static constexpr const char* kSignature = "RADUDAR5.84_STA_SHUJU";
-    static constexpr const char* kSignature583 = "RADUDAR5.83_STA_SHUJU";
-    static constexpr const char* kSignature580 = "RADUDAR5.8_STA_SHUJU";
-
     QStaDoc();
 
     int SerializeContent(DataArchive& ar) override;
-    std::string GetSignature() override { return kSignature; }
-    bool ParseSignature(const std::string& signature) override;
-    std::string GetTypeString() override;
 
     int GetEntryCount() const { return Rows().GetCount(); }
     // The entry at index; null out of range.
@@ -56,8 +48,7 @@ public:
     // a step that is not positive, or for a target not beyond the last entry.
     void FillStations(const QStation& target, int step);
 
-    static const RuntimeClass classRecord;
-    const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
+    static const DocumentKind classRecord;
 };
 
 }  // namespace qdat

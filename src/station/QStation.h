@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "docbase/DocumentKind.h"
 #include "host/RuntimeClass.h"
 
 namespace qdat {
@@ -110,6 +111,11 @@ QStation operator/(double x, const QStation& t);
 // the number, with the station-as-number switch) in text form.
 DataArchive& operator<<(DataArchive& ar, const QStation& s);
 DataArchive& operator>>(DataArchive& ar, QStation& s);
+
+// Stations as columns of a kind's content (docbase/DocumentKind.h).
+constexpr ColumnDescription::Kind ColumnKindFor(const QStation*) { return ColumnDescription::Kind::Station; }
+inline double ColumnValue(const QStation& s) { return s.GetValue(); }
+inline void SetColumnValue(QStation& s, double v) { s = v; }
 
 // Process-wide chain helpers.
 ChainTable& GetCurrentChainTable();

@@ -92,10 +92,10 @@ public:
         return m_rows.Add(row);
     }
 
-    // Inserts a default row at index (growing the array when index is past
-    // the end); false for a negative index.
+    // Inserts a default row at index, from 0 to the row count; false for any
+    // other index.
     bool InsertDefaultAt(int index) {
-        if (index < 0) return false;
+        if (index < 0 || index > GetCount()) return false;
         m_rows.InsertAt(index, Row());
         return true;
     }

@@ -1,12 +1,13 @@
 // Documents whose whole content is one list of rows by station, walked with
 // a cursor: the data block, the document base with the cursor operations and
-// the repair step, and the table-editor descriptor over their rows.
+// the repair step, and the content block of their rows.
 #pragma once
 
 #include <memory>
+#include <span>
 #include <utility>
 
-#include "docbase/DocDataType.h"
+#include "docbase/DocumentKind.h"
 #include "docbase/QDocument.h"
 #include "station/StationCursor.h"
 
@@ -49,17 +50,9 @@ public:
     const StationCursor<Row>& Rows() const { return DataAs<StationCursorData<Row>>().rows; }
 
 protected:
-    StationCursorDocument() : QDocument(std::make_unique<StationCursorData<Row>>()) {}
-
-    // A signature as the documents compare it: blanks trimmed, upper case.
-    static std::string SignatureForComparing(const std::string& signature) {
-        const auto blank = [](unsigned char c) { return std::isspace(c) != 0; };
-        const auto first = std::find_if_not(signature.begin(), signature.end(), blank);
-        const auto last = std::find_if_not(signature.rbegin(), signature.rend(), blank).base();
-        std::string out(first, first < last ? last : first);
-        for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return out;
-    }
+    // A kind whose data block holds more than the rows hands in its own block.
+    explicit StationCursorDocument(const DocumentKind& kind, std::unique_ptr<StationCursorData<Row>> data = nullptr)
+        : QDocument(kind, data ? std::move(data) : std::make_unique<StationCursorData<Row>>()) {}
 
     // Edits through the document's own members mark it modified.
     void SetRowAt(int index, const Row& row) {
@@ -74,51 +67,16 @@ protected:
     }
 };
 
-// A descriptor over a document class Doc whose rows are a StationCursor
-// (Doc::Rows()), with a fixed table of columns.
+// The content block of such a document's rows, for its kind's description:
+// the rows in order, edited by the table editor with default rows.
 template <class Doc>
-class StationRowsDataType : public DocDataType {
-public:
-    struct Numbers {
-        int nameMessage, group, firstDisplay, secondDisplay;
-    };
-    StationRowsDataType(Numbers numbers, const ColumnDescription* columns, int columnCount)
-        : m_numbers(numbers), m_columns(columns), m_columnCount(columnCount) {}
-
-    int GetNameMessage() const override { return m_numbers.nameMessage; }
-    int GetGroup() const override { return m_numbers.group; }
-    int GetFirstDisplayNumber() const override { return m_numbers.firstDisplay; }
-    int GetSecondDisplayNumber() const override { return m_numbers.secondDisplay; }
-    const ColumnDescription* GetColumn(int index) const override {
-        return index >= 0 && index < m_columnCount ? &m_columns[index] : nullptr;
-    }
-    const RuntimeClass& GetDocumentClass() const override { return Doc::classRecord; }
-
-    int GetRowCount(QDocument& doc) const override {
-        Doc* d = dynamic_cast<Doc*>(&doc);
-        return d ? d->Rows().GetCount() : 0;
-    }
-    void* GetRowAt(QDocument& doc, int index) const override {
-        Doc* d = dynamic_cast<Doc*>(&doc);
-        return d ? static_cast<void*>(d->Rows().GetAt(index)) : nullptr;
-    }
-    bool InsertRowAt(QDocument& doc, int index) const override {
-        Doc* d = dynamic_cast<Doc*>(&doc);
-        if (!d || !d->Rows().InsertDefaultAt(index)) return false;
-        d->SetModifiedFlag(true);
-        return true;
-    }
-    bool DeleteRowAt(QDocument& doc, int index) const override {
-        Doc* d = dynamic_cast<Doc*>(&doc);
-        if (!d || !d->Rows().RemoveAt(index)) return false;
-        d->SetModifiedFlag(true);
-        return true;
-    }
-
-private:
-    Numbers m_numbers;
-    const ColumnDescription* m_columns;
-    int m_columnCount;
-};
+constexpr ContentBlock StationRowsBlock(const char* key, std::span<const ColumnDescription> columns) {
+    ContentBlock block{key, columns};
+    block.count = [](QDocument& doc) { return static_cast<Doc&>(doc).Rows().GetCount(); };
+    block.row = [](QDocument& doc, int index) -> void* { return static_cast<Doc&>(doc).Rows().GetAt(index); };
+    block.insertAt = [](QDocument& doc, int index) { return static_cast<Doc&>(doc).Rows().InsertDefaultAt(index); };
+    block.removeAt = [](QDocument& doc, int index) { return static_cast<Doc&>(doc).Rows().RemoveAt(index); };
+    return block;
+}
 
 }  // namespace qdat

@@ -46,7 +46,7 @@ public:
             ar >> v >> EndRecord;
             values.push_back(v);
         }
-        return 0;
+        return failRead ? 0 : 1;
     }
     void DeleteContents() override { values.clear(); }
     bool NeedsRepair() override { return !std::is_sorted(values.begin(), values.end()); }
@@ -57,6 +57,7 @@ public:
 
     std::vector<int> values;
     bool failWrite = false;
+    bool failRead = false;  // the content says it was not read
 };
 
 class Listener : public DocumentListener {
@@ -170,6 +171,21 @@ TEST_F(PipelineTest, BadTokenLeavesDocumentEmptyFileUntouchedAndNamesLine) {
     EXPECT_NE(err.find("line 4"), std::string::npos) << err;
     EXPECT_NE(err.find("zwei"), std::string::npos) << err;
     EXPECT_TRUE(doc.GetPathName().empty());
+}
+
+// A content that says it did not read the file fails the open like a bad
+// token, instead of leaving half a document that looks opened.
+TEST_F(PipelineTest, ContentThatSaysItFailedFailsTheOpen) {
+    const std::string path = dir.Path("said.tst");
+    const std::string bytes = "RADUDAR5.83_TST_SHUJU\n1\n";
+    WriteFileBytes(path, bytes);
+    NumberListDoc doc;
+    doc.failRead = true;
+    EXPECT_FALSE(doc.OnOpenDocument(path));
+    EXPECT_TRUE(doc.values.empty());
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find(path), std::string::npos) << ui.messages[0].text;
+    EXPECT_EQ(ReadFileBytes(path), bytes);
 }
 
 TEST_F(PipelineTest, FailedSaveLeavesOldFileByteIdenticalAndNoTemporaryFile) {

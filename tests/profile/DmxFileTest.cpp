@@ -2,6 +2,7 @@
 // read, the writing rules, the cursor and station search, and the table-editor
 // descriptors.
 #include <algorithm>
+#include <climits>
 #include <memory>
 #include <string>
 #include <vector>
@@ -360,8 +361,12 @@ TEST_F(DmxFileTest, ThreeDescriptorsServeTheTableEditor) {
     type.GetColumn(0)->set(row, 15.0);
     type.GetColumn(1)->set(row, 1.5);
     EXPECT_EQ(type.GetColumn(1)->get(row), 1.5);
-    EXPECT_TRUE(type.InsertRowAt(doc, 5));  // past the end: the array grows
-    EXPECT_EQ(doc.GetPointCount(), 6);
+    // A row beyond the count is refused: the editor cannot grow the array
+    // by a wild index (one near INT_MAX once overflowed).
+    EXPECT_FALSE(type.InsertRowAt(doc, 5));
+    EXPECT_FALSE(type.InsertRowAt(doc, INT_MAX));
+    EXPECT_TRUE(type.InsertRowAt(doc, 3));  // at the end
+    EXPECT_EQ(doc.GetPointCount(), 4);
     EXPECT_TRUE(type.DeleteRowAt(doc, 0));
     EXPECT_FALSE(type.DeleteRowAt(doc, 9));
     EXPECT_EQ(doc.GetPointAt(0)->m_station.GetValue(), 15.0);

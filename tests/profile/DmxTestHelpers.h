@@ -21,25 +21,11 @@ namespace qdat::test {
 
 class StationDocTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        m_savedPrecision = GetStationPrecision();
-        m_savedTable = GetCurrentChainTable();
-        SetStationPrecisionValue(3);
-        GetCurrentChainTable() = ChainTable();
-        m_scopedUi = std::make_unique<ScopedUi>(ui);
-    }
-    void TearDown() override {
-        m_scopedUi.reset();
-        SetStationPrecisionValue(m_savedPrecision);
-        GetCurrentChainTable() = m_savedTable;
-    }
-
     RecordingUi ui;
 
 private:
-    int m_savedPrecision = 3;
-    ChainTable m_savedTable;
-    std::unique_ptr<ScopedUi> m_scopedUi;
+    StationDefaults m_defaults;
+    ScopedUi m_scopedUi{ui};
 };
 
 inline std::string Le32(std::int32_t v) {

@@ -38,11 +38,13 @@ TEST(DmxToolTest, DumpShowsKindVersionsAndPoints) {
     ASSERT_EQ(points.size(), 4u);
     EXPECT_EQ(points[0]["station"], 100.0);
     EXPECT_EQ(points[0]["elevation"], 12.3);
-    EXPECT_EQ(points[1]["elevation"], -9999.0);
+    EXPECT_TRUE(points[1]["elevation"].is_null()) << "a point without elevation";
     EXPECT_EQ(points[3]["station"], 250.5);
 
     ASSERT_EQ(RunTool("dump " + path, &out, &err), 0) << err;
     EXPECT_NE(out.find("250.5 14.5"), std::string::npos) << out;
+    EXPECT_NE(out.find("150 -\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("elevation (m)"), std::string::npos) << out;
 }
 
 TEST(DmxToolTest, ReadingAnOldFileNeverRewritesIt) {

@@ -41,6 +41,18 @@ std::optional<std::string> RecordingUi::ChooseSaveFile(const FileDialogRequest& 
     return c;
 }
 
+StationDefaults::StationDefaults() : m_precision(GetStationPrecision()), m_table(GetCurrentChainTable()) {
+    SetStationPrecisionValue(3);
+    GetCurrentChainTable() = ChainTable();
+    ClearLastStationTextError();
+}
+
+StationDefaults::~StationDefaults() {
+    SetStationPrecisionValue(m_precision);
+    GetCurrentChainTable() = m_table;
+    ClearLastStationTextError();
+}
+
 TempDir::TempDir() {
     std::random_device rd;
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/HostUi.h"
+#include "station/ChainTable.h"
 
 namespace qdat::test {
 
@@ -31,6 +32,21 @@ public:
     std::vector<std::string> recentFiles;
     std::deque<MessageAnswer> answers;              // for questions; No when empty
     std::deque<std::optional<std::string>> chosen;  // for choosers; cancel when empty
+};
+
+// The station precision, the current chain table and the last station-text
+// error are process-wide: an object of this class starts a test from the
+// defaults (precision 3, no breaks) and leaves them as it found them.
+class StationDefaults {
+public:
+    StationDefaults();
+    ~StationDefaults();
+    StationDefaults(const StationDefaults&) = delete;
+    StationDefaults& operator=(const StationDefaults&) = delete;
+
+private:
+    int m_precision;
+    ChainTable m_table;
 };
 
 // A fresh folder under the system temporary folder, removed with the object.

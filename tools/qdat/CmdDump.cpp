@@ -1,110 +1,76 @@
-// qdat dump FILE [--json] [--kind CLASS]: the whole content of a data file,
-// read without the open pipeline (an old file is never rewritten).
+// qdat dump FILE [--json]: the whole content of a data file, read without the
+// open pipeline (an old file is never rewritten), with the chain table an old
+// file carries.
 #include <iostream>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
 
 namespace qdat::tool {
 namespace {
 
 struct DumpOptions {
     std::string file;
-    std::string kind;
+    FileOptions fileOptions;
     bool json = false;
 };
 
 // The signature the document accepted, as compared (trimmed, upper case);
-// empty when the file has none the document knows.
+// empty when the file has none its kind accepts.
 std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
-    if (doc.GetFileVersion() == 0) return {};
-    File file;
-    file.Open(path, File::ModeRead | File::ShareDenyWrite);
-    return DataArchive::ReadEnvelope(file).signature;
+    const std::string signature = ReadFileEnvelope(path).signature;
+    const DocumentKind* kind = doc.GetKind();
+    return kind && kind->RuleFor(signature).IsAccepted() ? signature : std::string();
 }
 
-std::string CellText(const nlohmann::json& value) {
-    if (value.is_number_float()) return ShortNumber(value.get<double>());
-    if (value.is_string()) return value.get<std::string>();
-    return value.dump();
-}
-
-// The keys of a record in the order they are shown: the station first (the
-// key rows are sorted by), then the others.
-std::vector<std::string> ColumnOrder(const nlohmann::json& record) {
-    std::vector<std::string> keys;
-    if (record.contains("station")) keys.push_back("station");
-    for (const auto& [key, cell] : record.items())
-        if (key != "station") keys.push_back(key);
-    return keys;
-}
-
-// Text form of a content object: plain values as "key: value", arrays of
-// records as a table with one row per record.
-void PrintContent(const nlohmann::json& content, std::ostream& out) {
-    for (const auto& [key, value] : content.items()) {
-        if (value.is_array() && (value.empty() || value.front().is_object())) {
-            out << key << ": " << value.size() << "\n";
-            if (value.empty()) continue;
-            const std::vector<std::string> columns = ColumnOrder(value.front());
-            out << " ";
-            for (const std::string& column : columns) out << " " << column;
-            out << "\n";
-            for (const auto& row : value) {
-                out << " ";
-                for (const std::string& column : columns)
-                    out << " " << (row.contains(column) ? CellText(row[column]) : std::string("-"));
-                out << "\n";
-            }
-        } else {
-            out << key << ": " << CellText(value) << "\n";
-        }
-    }
+Json ChainTableJson(const ChainTable& table) {
+    Json breaks = Json::array();
+    for (int i = 0; i < table.GetBreakCount(); ++i)
+        breaks.push_back({{"before", table.GetBreak(i).Before}, {"after", table.GetBreak(i).After}});
+    return {{"prefix", table.GetPrefix()}, {"breaks", breaks}};
 }
 
 int RunDump(const DumpOptions& opt) {
-    std::unique_ptr<QDocument> doc;
-    std::string signature;
-    try {
-        doc = LoadDocument(opt.file, opt.kind);
-        signature = AcceptedSignature(opt.file, *doc);
-    } catch (const std::exception& e) {
-        std::cerr << "qdat dump: " << e.what() << "\n";
-        return 1;
-    }
+    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
+    const std::string signature = AcceptedSignature(opt.file, *doc);
     const std::string kind = doc->GetRuntimeClass().GetName();
-    const ContentDumper* dumper = FindDumper(kind);
-    nlohmann::json content = dumper ? dumper->content(*doc) : nlohmann::json::object();
-
+    const ChainTable* fileTable = FileChainTableOf(*doc);
     if (opt.json) {
-        nlohmann::json out{{"kind", kind},
-                           {"signature", signature},
-                           {"fileVersion", doc->GetFileVersion()},
-                           {"currentVersion", doc->GetCurrentVersion()},
-                           {"content", content}};
+        Json out{{"kind", kind},
+                 {"signature", signature},
+                 {"fileVersion", doc->GetFileVersion()},
+                 {"currentVersion", doc->GetCurrentVersion()}};
+        if (fileTable) out["fileChainTable"] = ChainTableJson(*fileTable);
+        out["content"] = ContentJson(*doc);
         std::cout << out.dump(2) << "\n";
-    } else {
-        std::cout << "file: " << opt.file << "\n"
-                  << "kind: " << kind << "\n"
-                  << "signature: " << signature << "\n"
-                  << "fileVersion: " << doc->GetFileVersion() << "\n"
-                  << "currentVersion: " << doc->GetCurrentVersion() << "\n";
-        if (!dumper) std::cout << "(no content dumper for " << kind << ")\n";
-        PrintContent(content, std::cout);
+        return kExitOk;
     }
-    return 0;
+    std::cout << "file: " << opt.file << "\n"
+              << "kind: " << kind << "\n"
+              << "signature: " << signature << "\n"
+              << "fileVersion: " << doc->GetFileVersion() << "\n"
+              << "currentVersion: " << doc->GetCurrentVersion() << "\n";
+    if (fileTable) {
+        std::cout << "chain breaks in the file: " << fileTable->GetBreakCount() << "\n";
+        for (int i = 0; i < fileTable->GetBreakCount(); ++i)
+            std::cout << "  " << ShortNumber(fileTable->GetBreak(i).Before) << " = "
+                      << ShortNumber(fileTable->GetBreak(i).After) << "\n";
+    }
+    PrintContent(*doc, std::cout);
+    return kExitOk;
 }
 
 std::function<int()> SetupDump(CLI::App& app) {
     auto opt = std::make_shared<DumpOptions>();
     CLI::App* cmd = app.add_subcommand("dump", "Show the whole content of a data file");
     cmd->add_option("FILE", opt->file, "Data file")->required();
-    cmd->add_flag("--json", opt->json, "Write JSON: kind, signature, versions and content");
-    cmd->add_option("--kind", opt->kind, "Document class for a file without a usable signature");
+    cmd->add_flag("--json", opt->json, "Write JSON: kind, signature, versions, the file's chain table and content");
+    opt->fileOptions.AddTo(cmd);
+    cmd->footer(
+        "Stations, lengths and coordinates are in metres, angles in radians, grades as rise over run; the "
+        "tables name each column's unit. A missing value (a point without elevation, an unset control) is a "
+        "dash in the tables and null in JSON.");
     return [opt] { return RunDump(*opt); };
 }
 

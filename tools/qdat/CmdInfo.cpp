@@ -1,78 +1,102 @@
-// qdat info FILE...: the envelope of each file as read (form, signature) and the
-// document classes that accept it. Only reads.
+// qdat info FILE...: how each file is stored (form, layout, signature), the
+// document kinds that read it, and how many rows its content holds. Only reads.
 #include <iostream>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
 
 namespace qdat::tool {
 namespace {
 
-const char* FormName(const ArchiveEnvelope& env) {
-    if (!env.hasHeader) return "text";
+struct InfoOptions {
+    std::vector<std::string> files;
+    FileOptions file;
+    bool json = false;
+};
+
+// A file without header is text, unless the signature that names its kind
+// selects a binary layout without header (the 5.0 files).
+const char* FormName(const ArchiveEnvelope& env, const SignatureRule* rule) {
+    if (!env.hasHeader) return rule && (rule->clear & FormatFlag::TextForm) ? "binary" : "text";
     if (env.scrambled) return "scrambled";
     if (env.tagged) return "tagged";
     return "binary";
 }
 
-int RunInfo(const std::vector<std::string>& files, bool json) {
-    int status = 0;
-    for (const std::string& path : files) {
+Json InfoOf(const std::string& path, const InfoOptions& opt) {
+    const ArchiveEnvelope env = ReadFileEnvelope(path);
+    const auto matches = DocumentKind::MatchSignature(env.signature);
+    const SignatureRule* rule = matches.empty() ? nullptr : matches.front().rule;
+
+    Json j;
+    j["file"] = path;
+    j["form"] = FormName(env, rule);
+    j["tagged"] = env.tagged;
+    j["scrambled"] = env.scrambled;
+    j["legacyLayout"] = rule && (rule->set & FormatFlag::LegacyLayout) != 0;
+    j["signature"] = env.signature;
+    j["lengthPrefixedSignature"] = env.lengthPrefixedSignature;
+    j["kinds"] = Json::array();
+    for (const auto& m : matches) {
+        j["kinds"].push_back({{"kind", m.kind->GetName()},
+                              {"fileVersion", m.rule->fileVersion},
+                              {"currentVersion", m.kind->GetCurrentVersion()},
+                              {"accepted", m.rule->IsAccepted()}});
+    }
+    if (matches.empty() && opt.file.kind.empty()) {
+        for (const DocumentKind* kind : DocumentKind::MatchExtension(path))
+            j["kinds"].push_back({{"kind", kind->GetName()}, {"byExtension", true}});
+    }
+    if (!j["kinds"].empty() || !opt.file.kind.empty()) {
+        auto doc = LoadDocument(path, opt.file);
+        j["count"] = ContentCount(*doc);
+        if (const ChainTable* table = FileChainTableOf(*doc)) j["fileChainBreaks"] = table->GetBreakCount();
+    }
+    return j;
+}
+
+void PrintInfo(const Json& j) {
+    std::cout << j["file"].get<std::string>() << '\n';
+    std::cout << "  form:      " << j["form"].get<std::string>()
+              << (j["legacyLayout"].get<bool>() ? " (legacy layout)" : "")
+              << (j["lengthPrefixedSignature"].get<bool>() ? " (length-prefixed signature)" : "") << '\n';
+    std::cout << "  signature: " << j["signature"].get<std::string>() << '\n';
+    if (j["kinds"].empty()) std::cout << "  kind:      (none)\n";
+    for (const auto& k : j["kinds"]) {
+        std::cout << "  kind:      " << k["kind"].get<std::string>();
+        if (k.contains("byExtension"))
+            std::cout << ", by its extension (no signature it knows)";
+        else
+            std::cout << ", file version " << k["fileVersion"] << " (current " << k["currentVersion"] << ")"
+                      << (k["accepted"].get<bool>() ? "" : ", read as a file without signature");
+        std::cout << '\n';
+    }
+    if (j.contains("count")) std::cout << "  count:     " << j["count"] << '\n';
+    if (j.contains("fileChainBreaks")) std::cout << "  chain breaks in the file: " << j["fileChainBreaks"] << '\n';
+}
+
+int RunInfo(const InfoOptions& opt) {
+    int status = kExitOk;
+    for (const std::string& path : opt.files) {
         try {
-            File file;
-            file.Open(path, File::ModeRead);
-            const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
-            const auto matches = MatchSignature(env.signature);
-            std::size_t count = 0;
-            bool counted = false;
-            if (!matches.empty()) {
-                if (const ContentDumper* dumper = FindDumper(matches.front().className); dumper && dumper->count) {
-                    auto doc = LoadDocument(path, matches.front().className);
-                    count = dumper->count(*doc);
-                    counted = true;
-                }
-            }
-            if (json) {
-                nlohmann::json j;
-                j["file"] = path;
-                j["form"] = FormName(env);
-                j["tagged"] = env.tagged;
-                j["scrambled"] = env.scrambled;
-                j["signature"] = env.signature;
-                j["lengthPrefixedSignature"] = env.lengthPrefixedSignature;
-                j["kinds"] = nlohmann::json::array();
-                for (const auto& m : matches)
-                    j["kinds"].push_back({{"kind", m.className}, {"fileVersion", m.fileVersion},
-                                          {"currentVersion", m.currentVersion}});
-                if (counted) j["count"] = count;
-                std::cout << j.dump() << '\n';
-            } else {
-                std::cout << path << '\n';
-                std::cout << "  form:      " << FormName(env) << (env.lengthPrefixedSignature ? " (length-prefixed signature)" : "")
-                          << '\n';
-                std::cout << "  signature: " << env.signature << '\n';
-                if (matches.empty()) std::cout << "  kind:      (none)\n";
-                for (const auto& m : matches)
-                    std::cout << "  kind:      " << m.className << ", file version " << m.fileVersion
-                              << " (current " << m.currentVersion << ")\n";
-                if (counted) std::cout << "  count:     " << count << '\n';
-            }
-        } catch (const std::exception& e) {
-            std::cerr << "qdat: " << e.what() << '\n';
-            status = 1;
+            const Json j = InfoOf(path, opt);
+            if (opt.json) std::cout << j.dump() << '\n';
+            else PrintInfo(j);
+        } catch (const ToolError& e) {
+            // One file's fault does not stop the others.
+            std::cerr << "qdat info: " << e.what() << '\n';
+            status = kExitFailure;
         }
     }
     return status;
 }
 
 CommandRegistration reg{{"info", [](CLI::App& app) -> std::function<int()> {
-                             auto* sub = app.add_subcommand("info", "Show the envelope and kind of data files");
-                             auto files = std::make_shared<std::vector<std::string>>();
-                             auto json = std::make_shared<bool>(false);
-                             sub->add_option("FILE", *files, "data files")->required();
-                             sub->add_flag("--json", *json, "one JSON object per file");
-                             return [files, json] { return RunInfo(*files, *json); };
+                             auto* sub = app.add_subcommand("info", "Show the form, signature and kind of data files");
+                             auto opt = std::make_shared<InfoOptions>();
+                             sub->add_option("FILE", opt->files, "Data files")->required();
+                             sub->add_flag("--json", opt->json, "One JSON object per file");
+                             opt->file.AddTo(sub);
+                             return [opt] { return RunInfo(*opt); };
                          }}};
 
 }  // namespace

@@ -23,8 +23,8 @@ namespace {
 // A fill longer than this is a mistake in the step, not a stake list.
 constexpr std::size_t kMaxFillStations = 1000000;
 
-struct StationOptions {
-    std::vector<std::string> breaks;
+struct StationCommandOptions {
+    FileOptions chain;
     std::string prefix;
     int precision = 3;
     bool json = false;
@@ -44,32 +44,14 @@ bool ParseNumber(const std::string& text, double& value) {
 
 // Sets up the current chain table and the precision from the options. The
 // tool is one process per command, so the process-wide state is ours.
-bool ApplyOptions(const StationOptions& options) {
+void ApplyOptions(const StationCommandOptions& options) {
     SetStationPrecisionValue(options.precision);
-    ChainTable& table = GetCurrentChainTable();
-    table.RemoveAllBreaks();
-    table.SetPrefix(options.prefix);
-    for (const std::string& text : options.breaks) {
-        // The colon may be any but a leading character, so "-5:10" is a break.
-        const std::size_t colon = text.find(':', 1);
-        double before = 0.0;
-        double after = 0.0;
-        if (colon == std::string::npos || !ParseNumber(text.substr(0, colon), before) ||
-            !ParseNumber(text.substr(colon + 1), after)) {
-            std::cerr << "qdat station: --break " << text << ": expected BEFORE:AFTER, two numbers\n";
-            return false;
-        }
-        try {
-            table.AddBreak(before, after);
-        } catch (const QDLException& e) {
-            std::cerr << "qdat station: " << e.GetErrorMessage() << '\n';
-            return false;
-        }
-    }
-    return true;
+    ChainTable table = options.chain.GetChainTable();
+    if (!options.prefix.empty() || options.chain.project.empty()) table.SetPrefix(options.prefix);
+    GetCurrentChainTable() = table;
 }
 
-nlohmann::json StationJson(double station) {
+Json StationJson(double station) {
     const QStation s(station);
     return {{"station", station}, {"text", s.GetText()}, {"kmText", s.GetKmText()}, {"plusText", s.GetPlusText()}};
 }
@@ -81,33 +63,31 @@ void PrintStation(double station, const char* note = nullptr) {
     std::cout << '\n';
 }
 
-int RunFormat(const StationOptions& options) {
+int RunFormat(const StationCommandOptions& options) {
     std::vector<double> stations;
     for (const std::string& text : options.values) {
         double value = 0.0;
         if (!ParseNumber(text, value)) {
-            std::cerr << "qdat station format: \"" << text << "\" is not a number\n";
-            return 1;
+            UsageError("format: \"" + text + "\" is not a number");
         }
         stations.push_back(value);
     }
     if (options.json) {
-        nlohmann::json out = nlohmann::json::array();
+        Json out = Json::array();
         for (double station : stations) out.push_back(StationJson(station));
         std::cout << out.dump(2) << '\n';
     } else {
         for (double station : stations) PrintStation(station);
     }
-    return 0;
+    return kExitOk;
 }
 
-int RunParse(StationOptions options) {
+int RunParse(StationCommandOptions options) {
     options.values.insert(options.values.end(), options.texts.begin(), options.texts.end());
     if (options.values.empty()) {
-        std::cerr << "qdat station parse: no station text given\n";
-        return 1;
+        UsageError("parse: no station text given");
     }
-    nlohmann::json out = nlohmann::json::array();
+    Json out = Json::array();
     bool allParsed = true;
     const ChainTable& table = GetCurrentChainTable();
     for (const std::string& text : options.values) {
@@ -126,19 +106,17 @@ int RunParse(StationOptions options) {
         }
     }
     if (options.json) std::cout << out.dump(2) << '\n';
-    return allParsed ? 0 : 1;
+    return allParsed ? kExitOk : kExitFailure;
 }
 
 // The stake list of a station list document: FROM, every whole-interval
 // stake station after it with each chain break on the way, then TO.
-int RunFill(const StationOptions& options) {
+int RunFill(const StationCommandOptions& options) {
     if (!(options.step > 0.0) || !std::isfinite(options.step)) {
-        std::cerr << "qdat station fill: STEP must be a positive number\n";
-        return 1;
+        UsageError("fill: STEP must be a positive number");
     }
     if (!std::isfinite(options.from) || !std::isfinite(options.to) || options.to < options.from) {
-        std::cerr << "qdat station fill: FROM and TO must be numbers with FROM not after TO\n";
-        return 1;
+        UsageError("fill: FROM and TO must be numbers with FROM not after TO");
     }
     struct Entry {
         double station;
@@ -150,8 +128,7 @@ int RunFill(const StationOptions& options) {
     QStation q = QStation(options.from).NextRoundStation(step);
     while (q < to) {
         if (entries.size() >= kMaxFillStations) {
-            std::cerr << "qdat station fill: more than " << kMaxFillStations << " stations; use a larger STEP\n";
-            return 1;
+            UsageError("fill: more than " + std::to_string(kMaxFillStations) + " stations; use a larger STEP");
         }
         const bool atBreak = step == 0.0;
         entries.push_back({q.GetValue(), atBreak});
@@ -165,9 +142,9 @@ int RunFill(const StationOptions& options) {
     if (!(QStation(entries.back().station) == to)) entries.push_back({options.to, false});
 
     if (options.json) {
-        nlohmann::json out = nlohmann::json::array();
+        Json out = Json::array();
         for (const Entry& e : entries) {
-            nlohmann::json item = StationJson(e.station);
+            Json item = StationJson(e.station);
             item["atBreak"] = e.atBreak;
             out.push_back(std::move(item));
         }
@@ -175,19 +152,18 @@ int RunFill(const StationOptions& options) {
     } else {
         for (const Entry& e : entries) PrintStation(e.station, e.atBreak ? "break" : nullptr);
     }
-    return 0;
+    return kExitOk;
 }
 
-void AddCommonOptions(CLI::App* cmd, StationOptions& options) {
-    cmd->add_option("--break", options.breaks, "A chain break: the stake station BEFORE it continues as AFTER")
-        ->type_name("BEFORE:AFTER");
+void AddCommonOptions(CLI::App* cmd, StationCommandOptions& options) {
+    options.chain.AddChainTo(cmd);
     cmd->add_option("--prefix", options.prefix, "Station prefix of the kilometre forms, e.g. K");
     cmd->add_option("--precision", options.precision, "Decimal places of station text (default 3)");
     cmd->add_flag("--json", options.json, "Write JSON");
 }
 
 std::function<int()> Setup(CLI::App& app) {
-    auto options = std::make_shared<StationOptions>();
+    auto options = std::make_shared<StationCommandOptions>();
     CLI::App* station = app.add_subcommand("station", "Format, parse and step stations through a chain table");
     station->require_subcommand(1);
 
@@ -208,7 +184,7 @@ std::function<int()> Setup(CLI::App& app) {
     AddCommonOptions(fill, *options);
 
     return [options, format, parse, fill]() -> int {
-        if (!ApplyOptions(*options)) return 1;
+        ApplyOptions(*options);
         if (format->parsed()) return RunFormat(*options);
         if (parse->parsed()) return RunParse(*options);
         if (fill->parsed()) return RunFill(*options);

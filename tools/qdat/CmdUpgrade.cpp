@@ -15,7 +15,7 @@ namespace {
 
 struct UpgradeOptions {
     std::vector<std::string> files;
-    std::string kind;
+    FileOptions fileOptions;
     bool yes = false;
 };
 
@@ -43,41 +43,47 @@ private:
     UserInterface& m_inner;
 };
 
+// Opens one file through the pipeline, which writes it back when it is old
+// (and sorts it when the question is answered yes). The station text it
+// writes follows the chain table the file is used with: the one --project or
+// --break gives, else the one the file itself carries, found by a plain read
+// first.
+int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& watch) {
+    const DocumentKind& kind = DetectKind(path, opt.fileOptions.kind);
+    if (opt.fileOptions.GivesChainTable()) UseChainTableBefore(opt.fileOptions);
+    else LoadDocument(path, opt.fileOptions);
+    std::unique_ptr<QDocument> doc = kind.CreateDocument();
+    watch.answeredYes = false;
+    if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
+    const std::uint32_t from = doc->GetFileVersion(), to = doc->GetCurrentVersion();
+    std::cout << path << ": ";
+    if (from < to)
+        std::cout << "upgraded from version " << from << " to " << to;
+    else
+        std::cout << "version " << from << " is current";
+    if (watch.answeredYes)
+        std::cout << "; sorted into station order";
+    else if (doc->NeedsRepair())
+        std::cout << "; out of station order, left unsorted (answer yes or give --yes to sort)";
+    const bool saved = !doc->IsModified();
+    if (!saved) std::cout << "; NOT SAVED";
+    std::cout << "\n";
+    return saved ? kExitOk : kExitFailure;
+}
+
 int RunUpgrade(const UpgradeOptions& opt) {
     InstallToolUi(opt.yes);
     AnswerWatch watch(CurrentUi());
     ScopedUi scoped(watch);
-    int status = 0;
+    int status = kExitOk;
     for (const std::string& path : opt.files) {
-        std::unique_ptr<QDocument> doc;
         try {
-            doc = CreateDocumentFor(path, opt.kind);
-        } catch (const std::exception& e) {
+            if (UpgradeOne(path, opt, watch) != kExitOk) status = kExitFailure;
+        } catch (const ToolError& e) {
+            // One file's fault does not stop the others.
             std::cerr << "qdat upgrade: " << e.what() << "\n";
-            status = 1;
-            continue;
+            status = kExitFailure;
         }
-        watch.answeredYes = false;
-        if (!doc->OnOpenDocument(path)) {
-            std::cerr << "qdat upgrade: " << path << " was not opened\n";
-            status = 1;
-            continue;
-        }
-        const std::uint32_t from = doc->GetFileVersion(), to = doc->GetCurrentVersion();
-        std::cout << path << ": ";
-        if (from < to)
-            std::cout << "upgraded from version " << from << " to " << to;
-        else
-            std::cout << "version " << from << " is current";
-        if (watch.answeredYes)
-            std::cout << "; sorted into station order";
-        else if (doc->NeedsRepair())
-            std::cout << "; out of station order, left unsorted (answer yes or give --yes to sort)";
-        if (doc->IsModified()) {
-            std::cout << "; NOT SAVED";
-            status = 1;
-        }
-        std::cout << "\n";
     }
     return status;
 }
@@ -87,7 +93,7 @@ std::function<int()> SetupUpgrade(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("upgrade", "Open data files and write old ones back in the current version");
     cmd->add_option("FILE", opt->files, "Data files")->required();
     cmd->add_flag("--yes", opt->yes, "Answer yes to sorting a file that is out of station order");
-    cmd->add_option("--kind", opt->kind, "Document class for files without a usable signature");
+    opt->fileOptions.AddTo(cmd);
     return [opt] { return RunUpgrade(*opt); };
 }
 

@@ -1,23 +1,49 @@
 // The qdat tool's shared pieces: the command table every command registers in,
-// the per-kind content dumpers, and helpers for opening documents.
+// the exit-code rule, the options every file command takes (--kind, --break,
+// --project), loading and writing documents, stations and ranges, and showing
+// a document's content from its kind's description.
 #pragma once
 
 #include <functional>
-#include <iostream>
+#include <iosfwd>
 #include <memory>
+#include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
+#include "docbase/DataArchive.h"
 #include "docbase/QDocument.h"
+#include "station/ChainTable.h"
+#include "station/QStation.h"
 
 namespace qdat::tool {
 
+using Json = nlohmann::ordered_json;
+
+// Exit codes of every command: 0 done, 1 the work failed, 2 the command line
+// is wrong.
+enum ExitCode : int { kExitOk = 0, kExitFailure = 1, kExitUsage = 2 };
+
+// Ends a command: main prints "qdat <command>: <message>" on stderr and exits
+// with the code.
+class ToolError : public std::runtime_error {
+public:
+    ToolError(int code, const std::string& message) : std::runtime_error(message), m_code(code) {}
+    int GetCode() const { return m_code; }
+
+private:
+    int m_code;
+};
+[[noreturn]] void Fail(const std::string& message);        // exit 1
+[[noreturn]] void UsageError(const std::string& message);  // exit 2
+
 // A command: `setup` adds its subcommand and options to the app and returns a
 // runner that is called when that subcommand was given. The runner returns the
-// exit status.
+// exit code or throws ToolError.
 struct Command {
     std::string name;
     std::function<std::function<int()>(CLI::App& app)> setup;
@@ -29,61 +55,106 @@ public:
 };
 const std::vector<Command>& Commands();
 
-// Dumps a document's content as JSON (keys in lowerCamelCase) and counts it.
-struct ContentDumper {
-    std::string className;  // run-time class name of the document
-    std::function<nlohmann::json(QDocument&)> content;
-    std::function<std::size_t(QDocument&)> count;
+// The tool's user interface: messages on stderr; questions answered by `yes`
+// when set, else asked on a terminal, else answered No.
+void InstallToolUi(bool answerYes);
+
+// The options of every command that reads or writes data files.
+struct FileOptions {
+    std::string kind;                 // --kind CLASS
+    std::vector<std::string> breaks;  // --break BEFORE:AFTER, repeatable
+    std::string project;              // --project PRJ
+
+    // Adds --kind, --break and --project; AddChainTo only the last two.
+    void AddTo(CLI::App* cmd);
+    void AddChainTo(CLI::App* cmd);
+    // Whether --break or --project gives the chain table.
+    bool GivesChainTable() const { return !breaks.empty() || !project.empty(); }
+    // The chain table --project or --break gives, its breaks in order along the
+    // alignment; a usage error for a bad or overlapping break.
+    ChainTable GetChainTable() const;
 };
-class DumperRegistration {
-public:
-    explicit DumperRegistration(ContentDumper dumper);
-};
-const ContentDumper* FindDumper(const std::string& className);
 
-// Every registered document class that accepts a signature, with the version.
-struct KindMatch {
-    std::string className;
-    std::uint32_t fileVersion = 0;
-    std::uint32_t currentVersion = 0;
-};
-std::vector<KindMatch> MatchSignature(const std::string& signature);
+// The chain table each file is used with. Before a file is read it is the
+// table the options give, or none; after, the options' table still, else the
+// table the file itself carries (an old ground line's, say). So one file's
+// breaks never reach the next file.
+void UseChainTableBefore(const FileOptions& options);
+void UseChainTableAfter(const FileOptions& options, const QDocument& doc);
+// The chain table a document of an old layout carries; null when none.
+const ChainTable* FileChainTableOf(const QDocument& doc);
 
-// Creates the document for a file: the kind named by kindOverride, else the
-// first class that accepts the file's signature. Throws std::runtime_error with
-// a message naming the file when none fits.
-std::unique_ptr<QDocument> CreateDocumentFor(const std::string& path, const std::string& kindOverride);
+// The header and signature of a file as the archive reads them; a failure
+// naming the file when it cannot be opened.
+ArchiveEnvelope ReadFileEnvelope(const std::string& path);
 
-// Reads a file into a fresh document without the open pipeline (never rewrites
-// the file). Throws std::runtime_error with the error message on failure.
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const std::string& kindOverride);
+// The kind that reads a file: the one --kind names, else the kind whose
+// signature table reads the file's signature, else the kind of its extension.
+// Throws ToolError naming the file when none fits.
+const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride);
 
-// LoadDocument for a command that works on one kind: prints "qdat <command>: "
-// and the reason on stderr and returns null when the file cannot be read or
-// holds another kind (described to the user as `what`).
+// Reads a file into a fresh document without the open pipeline (a file is
+// never rewritten by reading it), with the chain table the options give.
+// Throws ToolError with the one message that says why a read failed.
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options);
+
+// LoadDocument for a command that works on one kind (described as `what`).
 template <class T>
-std::unique_ptr<T> LoadDocumentOfKind(const std::string& command, const std::string& path,
-                                      const std::string& kindOverride, const char* what) {
-    std::unique_ptr<QDocument> doc;
-    try {
-        doc = LoadDocument(path, kindOverride);
-    } catch (const std::exception& e) {
-        std::cerr << "qdat " << command << ": " << e.what() << "\n";
-        return nullptr;
-    }
-    if (!dynamic_cast<T*>(doc.get())) {
-        std::cerr << "qdat " << command << ": " << path << " is a " << doc->GetRuntimeClass().GetName()
-                  << " file, not " << what << "\n";
-        return nullptr;
-    }
+std::unique_ptr<T> LoadDocumentOfKind(const std::string& path, const FileOptions& options, const char* what) {
+    std::unique_ptr<QDocument> doc = LoadDocument(path, options);
+    if (!dynamic_cast<T*>(doc.get()))
+        Fail(path + " is a " + doc->GetRuntimeClass().GetName() + " file, not " + what);
     return std::unique_ptr<T>(static_cast<T*>(doc.release()));
 }
 
-// The tool's user interface: messages on stderr; questions answered by
-// `yes` when set, else asked on a terminal, else answered No.
-void InstallToolUi(bool answerYes);
+// The physical forms a document can be written in.
+enum class Form { Text, Binary, Tagged, Scrambled, Legacy };
+const std::vector<std::string>& FormNames();
+Form FormFromName(const std::string& name);
+// Writes doc to path in the form through a mirror file: a failed write leaves
+// path as it was. Refuses to write over `input` (the file that was read).
+void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input);
+// Whether two paths name one file.
+bool SameFile(const std::string& a, const std::string& b);
+
+// A station typed by the user, through the current chain table; a usage
+// error naming `what` when it is not station text or not finite.
+QStation ParseStation(const std::string& text, const std::string& what);
+
+// --at STATION... and --from A --to B --step S. A range holds A, A + S,
+// A + 2S ... up to B, and B itself when the last step does not land on it.
+struct StationOptions {
+    std::vector<std::string> at;
+    std::string from, to;
+    std::optional<double> step;
+
+    void AddTo(CLI::App* cmd);
+    bool Empty() const { return at.empty() && from.empty() && to.empty() && !step; }
+    // The stations asked for: the --at list, then the range; usage errors for
+    // a bad station, a half-given or empty range, or one far too long.
+    std::vector<QStation> Collect() const;
+};
+
+// --csv and --json of the commands that print rows: one of three printers runs.
+struct OutputOptions {
+    bool csv = false;
+    bool json = false;
+
+    void AddTo(CLI::App* cmd, const char* csvHelp, const char* jsonHelp);
+    void Print(const std::function<void()>& table, const std::function<void()>& csv,
+               const std::function<void()>& json) const;
+};
 
 // Formats a double for tables: shortest text that reads back exactly.
 std::string ShortNumber(double value);
+
+// A document's content as its kind describes it: the fields of its records at
+// the top level, each list under its key, a missing value as null.
+Json ContentJson(QDocument& doc);
+// The number of rows of the content's lists.
+std::size_t ContentCount(QDocument& doc);
+// The content as text: "key: value" lines, each list as a table whose header
+// gives the units; a missing value is a dash.
+void PrintContent(QDocument& doc, std::ostream& out);
 
 }  // namespace qdat::tool

@@ -1,38 +1,46 @@
-// Shared pieces of the qdat tool: command and dumper tables, document loading,
-// the tool's user interface.
+// Shared pieces of the qdat tool: commands and errors, the tool's user
+// interface, the file options and the chain table they give, loading and
+// writing documents, stations and ranges.
 #include <unistd.h>
 
-#include <cmath>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
 #include <iostream>
-#include <stdexcept>
+#include <system_error>
 
+#include "ProjectChains.h"
 #include "Tool.h"
 #include "docbase/DataArchive.h"
+#include "host/HostException.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
 
 namespace qdat::tool {
 
 namespace {
+
 std::vector<Command>& CommandTable() {
     static std::vector<Command> table;
     return table;
 }
-std::vector<ContentDumper>& DumperTable() {
-    static std::vector<ContentDumper> table;
-    return table;
-}
 
-// Messages go to stderr and are remembered, so a failed read can name its cause.
+// Messages go to stderr. While a file is being read, errors are held back
+// instead: the read's failure is then told once, by the command, with the
+// last (the most complete) of them.
 class ToolUi : public ConsoleUi {
 public:
     bool answerYes = false;
+    bool holdErrors = false;
     std::string lastError;
 
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
         if (buttons == MessageButtons::Ok) {
-            if (kind == MessageKind::Error) lastError = text;
+            if (kind == MessageKind::Error) {
+                lastError = text;
+                if (holdErrors) return MessageAnswer::Ok;
+            }
             std::cerr << (kind == MessageKind::Error ? "error: " : kind == MessageKind::Warning ? "warning: " : "")
                       << text << '\n';
             return MessageAnswer::Ok;
@@ -56,61 +64,234 @@ ToolUi& TheToolUi() {
     static ToolUi ui;
     return ui;
 }
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
+}
+
+// More stations than anyone reads; a range beyond it is a mistyped step.
+constexpr double kMaxRangeStations = 10'000'000;
+
 }  // namespace
+
+void Fail(const std::string& message) { throw ToolError(kExitFailure, message); }
+void UsageError(const std::string& message) { throw ToolError(kExitUsage, message); }
 
 CommandRegistration::CommandRegistration(Command command) { CommandTable().push_back(std::move(command)); }
 const std::vector<Command>& Commands() { return CommandTable(); }
-
-DumperRegistration::DumperRegistration(ContentDumper dumper) { DumperTable().push_back(std::move(dumper)); }
-const ContentDumper* FindDumper(const std::string& className) {
-    for (const auto& d : DumperTable())
-        if (d.className == className) return &d;
-    return nullptr;
-}
 
 void InstallToolUi(bool answerYes) {
     TheToolUi().answerYes = answerYes;
     SetCurrentUi(&TheToolUi());
 }
 
-std::vector<KindMatch> MatchSignature(const std::string& signature) {
-    std::vector<KindMatch> matches;
-    for (const RuntimeClass* cls : RuntimeClass::All()) {
-        if (!cls->IsCreatable() || cls == &QDocument::classRecord || !cls->IsDerivedFrom(QDocument::classRecord))
-            continue;
-        auto doc = CreateObjectAs<QDocument>(cls->GetName());
-        if (doc && doc->ParseSignature(signature))
-            matches.push_back({cls->GetName(), doc->GetFileVersion(), doc->GetCurrentVersion()});
-    }
-    return matches;
+// ---------------------------------------------------------------------------
+// Chain table
+
+void FileOptions::AddTo(CLI::App* cmd) {
+    cmd->add_option("--kind", kind, "Document class, for a file without a usable signature");
+    AddChainTo(cmd);
 }
 
-std::unique_ptr<QDocument> CreateDocumentFor(const std::string& path, const std::string& kindOverride) {
-    if (!kindOverride.empty()) {
-        const RuntimeClass* cls = RuntimeClass::FromName(kindOverride);
-        if (!cls || !cls->IsDerivedFrom(QDocument::classRecord) || !cls->IsCreatable())
-            throw std::runtime_error("unknown document kind " + kindOverride);
-        return CreateObjectAs<QDocument>(kindOverride);
+void FileOptions::AddChainTo(CLI::App* cmd) {
+    cmd->add_option("--break", breaks, "A chain break: the stake station BEFORE continues as AFTER (repeatable)")
+        ->type_name("BEFORE:AFTER");
+    cmd->add_option("--project", project, "Project file whose chain table the stations follow")->type_name("PRJ");
+}
+
+ChainTable FileOptions::GetChainTable() const {
+    if (!project.empty() && !breaks.empty()) UsageError("--project and --break do not go together");
+    ChainTable table;
+    if (!project.empty()) table = ReadProjectChainTable(project);
+    for (const std::string& text : breaks) {
+        // The colon may be any but a leading character, so "-5:10" is a break.
+        const std::size_t colon = text.find(':', 1);
+        double before = 0.0;
+        double after = 0.0;
+        if (colon == std::string::npos || !ParseNumber(text.substr(0, colon), before) ||
+            !ParseNumber(text.substr(colon + 1), after))
+            UsageError("--break " + text + ": expected BEFORE:AFTER, two numbers");
+        try {
+            table.AddBreak(before, after);
+        } catch (const QDLException& e) {
+            UsageError("--break " + text + ": " + e.GetErrorMessage());
+        }
     }
+    table.SortBreaks();
+    // Between two breaks runs a chain of its own: it must end after it starts.
+    for (int i = 1; i < table.GetBreakCount(); ++i) {
+        const ChainBreak& a = table.GetBreak(i - 1);
+        const ChainBreak& b = table.GetBreak(i);
+        if (!(b.Before > a.After))
+            UsageError("the chain breaks " + ShortNumber(a.Before) + ":" + ShortNumber(a.After) + " and " +
+                       ShortNumber(b.Before) + ":" + ShortNumber(b.After) +
+                       " overlap: the chain between them would end at " + ShortNumber(b.Before) +
+                       " without passing its start " + ShortNumber(a.After));
+    }
+    return table;
+}
+
+void UseChainTableBefore(const FileOptions& options) { GetCurrentChainTable() = options.GetChainTable(); }
+
+const ChainTable* FileChainTableOf(const QDocument& doc) {
+    const auto* carrier = dynamic_cast<const ChainTableCarrier*>(&doc);
+    return carrier && carrier->GetFileChainTable() ? &*carrier->GetFileChainTable() : nullptr;
+}
+
+void UseChainTableAfter(const FileOptions& options, const QDocument& doc) {
+    if (options.GivesChainTable()) {
+        GetCurrentChainTable() = options.GetChainTable();
+    } else if (const ChainTable* carried = FileChainTableOf(doc)) {
+        GetCurrentChainTable() = *carried;
+    } else {
+        GetCurrentChainTable() = ChainTable();
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Documents
+
+ArchiveEnvelope ReadFileEnvelope(const std::string& path) {
     File file;
-    file.Open(path, File::ModeRead);
-    const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
-    const auto matches = MatchSignature(env.signature);
-    if (matches.empty())
-        throw std::runtime_error(path + ": no document kind knows the signature \"" + env.signature +
-                                 "\"; name one with --kind");
-    return CreateObjectAs<QDocument>(matches.front().className);
+    try {
+        file.Open(path, File::ModeRead);
+    } catch (const FileException& e) {
+        Fail(e.GetErrorMessage());
+    }
+    return DataArchive::ReadEnvelope(file);
 }
 
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const std::string& kindOverride) {
-    if (&CurrentUi() != &TheToolUi()) InstallToolUi(false);
-    auto doc = CreateDocumentFor(path, kindOverride);
-    TheToolUi().lastError.clear();
-    if (!ReadDocumentFile(*doc, path)) {
-        const std::string why = TheToolUi().lastError.empty() ? path + ": cannot be read" : TheToolUi().lastError;
-        throw std::runtime_error(why);
+const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride) {
+    if (!kindOverride.empty()) {
+        const DocumentKind* kind = DocumentKind::Find(kindOverride);
+        if (!kind) UsageError("unknown document kind " + kindOverride + " (qdat kinds lists them)");
+        return *kind;
     }
+    const ArchiveEnvelope env = ReadFileEnvelope(path);
+    const auto bySignature = DocumentKind::MatchSignature(env.signature);
+    if (!bySignature.empty()) return *bySignature.front().kind;
+    const auto byExtension = DocumentKind::MatchExtension(path);
+    if (!byExtension.empty()) return *byExtension.front();
+    Fail(path + ": no document kind knows the signature \"" + env.signature + "\"; name one with --kind");
+}
+
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options) {
+    const DocumentKind& kind = DetectKind(path, options.kind);
+    UseChainTableBefore(options);
+    std::unique_ptr<QDocument> doc = kind.CreateDocument();
+    ToolUi& ui = TheToolUi();
+    ui.lastError.clear();
+    ui.holdErrors = true;
+    const bool read = ReadDocumentFile(*doc, path);
+    ui.holdErrors = false;
+    if (!read) Fail(ui.lastError.empty() ? path + ": cannot be read" : ui.lastError);
+    UseChainTableAfter(options, *doc);
     return doc;
+}
+
+const std::vector<std::string>& FormNames() {
+    static const std::vector<std::string> names{"text", "binary", "tagged", "scrambled", "legacy"};
+    return names;
+}
+
+Form FormFromName(const std::string& name) {
+    const auto& names = FormNames();
+    const auto it = std::find(names.begin(), names.end(), name);
+    if (it == names.end()) UsageError("unknown form " + name);
+    return static_cast<Form>(it - names.begin());
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return true;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
+
+void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
+    if (!input.empty() && SameFile(input, path)) Fail(path + " is the input file; choose another output");
+    const DocumentKind* kind = doc.GetKind();
+    if (form == Form::Legacy) {
+        if (!kind || !kind->HasLegacyLayout())
+            Fail(std::string(doc.GetRuntimeClass().GetName()) + " files have no legacy layout");
+        TheToolUi().lastError.clear();
+        if (!doc.SaveLegacyCopy(path)) Fail(path + " was not written");
+        return;
+    }
+    static constexpr std::uint32_t kFormFlags[] = {FormatFlag::TextForm, 0, FormatFlag::TaggedForm,
+                                                   FormatFlag::ScrambledForm};
+    doc.SetFormatFlags((doc.GetFormatFlags() & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
+                       kFormFlags[static_cast<int>(form)]);
+    MirrorFile file;
+    try {
+        file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
+        if (!doc.WriteToFile(file)) Fail(path + " was not written");
+        file.Close();
+    } catch (const ToolError&) {
+        file.Abort();
+        throw;
+    } catch (const std::exception& e) {
+        file.Abort();
+        Fail(e.what());
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Stations
+
+QStation ParseStation(const std::string& text, const std::string& what) {
+    QStation station;
+    try {
+        station = text;
+    } catch (const HostException& e) {
+        UsageError(what + " " + text + ": " + e.GetErrorMessage());
+    }
+    if (!std::isfinite(station.GetValue())) UsageError(what + " " + text + " is not a finite number");
+    return station;
+}
+
+void StationOptions::AddTo(CLI::App* cmd) {
+    CLI::Option* atOption = cmd->add_option("--at", at, "Stations (station text, or metres without chain breaks)");
+    CLI::Option* fromOption = cmd->add_option("--from", from, "First station of a range");
+    CLI::Option* toOption = cmd->add_option("--to", to, "Last station of a range (always included)");
+    CLI::Option* stepOption = cmd->add_option("--step", step, "Distance between the stations of a range, metres");
+    atOption->excludes(fromOption)->excludes(toOption)->excludes(stepOption);
+}
+
+std::vector<QStation> StationOptions::Collect() const {
+    std::vector<QStation> stations;
+    for (const std::string& text : at) stations.push_back(ParseStation(text, "station"));
+    if (from.empty() && to.empty() && !step) return stations;
+    if (from.empty() || to.empty() || !step) UsageError("--from, --to and --step go together");
+    if (!(*step > 0.0) || !std::isfinite(*step)) UsageError("--step must be a positive number");
+    const double a = ParseStation(from, "--from").GetValue();
+    const double b = ParseStation(to, "--to").GetValue();
+    if (a > b) UsageError("--from must not be after --to");
+    // Stations as from + i step, so that rounding does not pile up; a last
+    // step that lands on the end within rounding is the end itself.
+    const double steps = std::floor((b - a) / *step * (1.0 + 1e-12));
+    if (!(steps + 2 <= kMaxRangeStations))
+        UsageError(ShortNumber(steps + 1) + " stations are too many; use a larger --step");
+    for (long i = 0; i <= static_cast<long>(steps); ++i) stations.emplace_back(a + static_cast<double>(i) * *step);
+    if (std::fabs(stations.back().GetValue() - b) > 1e-9 * std::max(1.0, std::fabs(b))) stations.emplace_back(b);
+    else stations.back() = QStation(b);
+    return stations;
+}
+
+void OutputOptions::AddTo(CLI::App* cmd, const char* csvHelp, const char* jsonHelp) {
+    CLI::Option* csvOption = cmd->add_flag("--csv", csv, csvHelp);
+    CLI::Option* jsonOption = cmd->add_flag("--json", json, jsonHelp);
+    csvOption->excludes(jsonOption);
+}
+
+void OutputOptions::Print(const std::function<void()>& table, const std::function<void()>& csvPrinter,
+                          const std::function<void()>& jsonPrinter) const {
+    if (json) jsonPrinter();
+    else if (csv) csvPrinter();
+    else table();
 }
 
 std::string ShortNumber(double value) {

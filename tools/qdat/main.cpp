@@ -5,11 +5,14 @@
 #include "Tool.h"
 
 int main(int argc, char** argv) {
+    using namespace qdat::tool;
+    InstallToolUi(false);
     CLI::App app{"qdat - data files of a road and railway alignment design project"};
     app.set_version_flag("--version", std::string("qdat ") + QDAT_VERSION);
     app.require_subcommand(1);
+    app.footer("Exit status: 0 done, 1 the work failed, 2 the command line is wrong.");
     std::vector<std::pair<CLI::App*, std::function<int()>>> runners;
-    for (const auto& command : qdat::tool::Commands()) {
+    for (const auto& command : Commands()) {
         const std::size_t before = app.get_subcommands({}).size();
         auto runner = command.setup(app);
         auto subs = app.get_subcommands({});
@@ -17,15 +20,25 @@ int main(int argc, char** argv) {
     }
     try {
         app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
+    } catch (const CLI::CallForHelp& e) {
         return app.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app.exit(e);
+    } catch (const CLI::ParseError& e) {
+        app.exit(e);
+        return kExitUsage;
     }
-    try {
-        for (auto& [sub, run] : runners)
-            if (sub->parsed()) return run();
-    } catch (const std::exception& e) {
-        std::cerr << "qdat: " << e.what() << '\n';
-        return 1;
+    for (auto& [sub, run] : runners) {
+        if (!sub->parsed()) continue;
+        try {
+            return run();
+        } catch (const ToolError& e) {
+            std::cerr << "qdat " << sub->get_name() << ": " << e.what() << '\n';
+            return e.GetCode();
+        } catch (const std::exception& e) {
+            std::cerr << "qdat " << sub->get_name() << ": " << e.what() << '\n';
+            return kExitFailure;
+        }
     }
-    return 0;
+    return kExitOk;
 }

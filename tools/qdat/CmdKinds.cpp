@@ -1,0 +1,129 @@
+// qdat kinds [--json] [--names]: every document kind the library knows, from
+// its registry: class, type strings with their extensions, the version it
+// writes, and its signature table.
+#include <iostream>
+
+#include "Tool.h"
+
+namespace qdat::tool {
+namespace {
+
+struct KindsOptions {
+    bool json = false;
+    bool names = false;
+};
+
+const char* UseName(SignatureUse use) {
+    switch (use) {
+        case SignatureUse::Accepted: return "read";
+        case SignatureUse::Written: return "read and written";
+        case SignatureUse::Refused: return "recognised, read as without signature";
+        case SignatureUse::WrittenOnly: return "written";
+    }
+    return "";
+}
+
+Json FlagNames(std::uint32_t flags) {
+    static const std::pair<std::uint32_t, const char*> kNames[] = {
+        {FormatFlag::TextForm, "text"},         {FormatFlag::TaggedForm, "tagged"},
+        {FormatFlag::ScrambledForm, "scrambled"}, {FormatFlag::LegacyLayout, "legacyLayout"},
+        {FormatFlag::NzsVariant, "nzsVariant"}, {FormatFlag::RailwayVariant, "railwayVariant"},
+    };
+    Json out = Json::array();
+    for (const auto& [bit, name] : kNames)
+        if (flags & bit) out.push_back(name);
+    return out;
+}
+
+// A signature as text a terminal shows: bytes below the space as \xNN.
+std::string Printable(std::string_view text) {
+    std::string out;
+    for (unsigned char c : text) {
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+        } else {
+            static const char* digits = "0123456789ABCDEF";
+            out += "\\x";
+            out += digits[c >> 4];
+            out += digits[c & 0xF];
+        }
+    }
+    return out;
+}
+
+Json RuleJson(const SignatureRule& rule) {
+    return {{"signature", Printable(rule.text)},
+            {"fileVersion", rule.fileVersion},
+            {"use", UseName(rule.use)},
+            {"sets", FlagNames(rule.set)},
+            {"clears", FlagNames(rule.clear)}};
+}
+
+Json KindJson(const DocumentKind& kind) {
+    const KindDescription& d = kind.Description();
+    Json types = Json::array();
+    for (const TypeString& t : d.typeStrings)
+        types.push_back({{"id", t.id}, {"name", std::string(t.Field(0).substr(0, t.Field(0).find('|')))},
+                         {"extension", std::string(t.Extension())}});
+    Json signatures = Json::array();
+    for (const SignatureRule& rule : d.signatures) signatures.push_back(RuleJson(rule));
+    Json content = Json::array();
+    for (const ContentBlock& block : d.content) {
+        Json columns = Json::array();
+        for (const ColumnDescription& c : block.columns) columns.push_back(c.key);
+        content.push_back({{"list", block.key ? block.key : ""}, {"columns", columns}});
+    }
+    return {{"kind", kind.GetName()},
+            {"typeStrings", types},
+            {"extensions", kind.GetExtensions()},
+            {"currentVersion", d.currentVersion},
+            {"textOnly", d.textOnly},
+            {"legacyLayout", kind.HasLegacyLayout()},
+            {"signatures", signatures},
+            {"otherSignatures", RuleJson(d.unknownSignature)},
+            {"content", content}};
+}
+
+int RunKinds(const KindsOptions& opt) {
+    const auto kinds = DocumentKind::All();
+    if (opt.names) {
+        for (const DocumentKind* kind : kinds) std::cout << kind->GetName() << "\n";
+        return kExitOk;
+    }
+    if (opt.json) {
+        Json out = Json::array();
+        for (const DocumentKind* kind : kinds) out.push_back(KindJson(*kind));
+        std::cout << out.dump(2) << "\n";
+        return kExitOk;
+    }
+    for (const DocumentKind* kind : kinds) {
+        const Json j = KindJson(*kind);
+        std::cout << kind->GetName() << "  (" << j["typeStrings"][0]["name"].get<std::string>() << ", ";
+        for (const auto& ext : j["extensions"]) std::cout << ext.get<std::string>() << " ";
+        const SignatureRule* written = kind->WrittenRule(0);
+        std::cout << "writes version " << (written ? written->fileVersion : 0)
+                  << (kind->GetCurrentVersion() ? "" : ", files never old") << (kind->IsTextOnly() ? ", text only" : "")
+                  << ")\n";
+        for (const SignatureRule& rule : kind->Description().signatures) {
+            std::cout << "  " << (rule.text.empty() ? std::string("(no signature)") : "\"" + Printable(rule.text) + "\"")
+                      << "  version " << rule.fileVersion << ", " << UseName(rule.use);
+            const Json sets = FlagNames(rule.set);
+            if (!sets.empty()) std::cout << ", sets " << sets.dump();
+            std::cout << "\n";
+        }
+    }
+    return kExitOk;
+}
+
+std::function<int()> SetupKinds(CLI::App& app) {
+    auto opt = std::make_shared<KindsOptions>();
+    CLI::App* cmd = app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
+    CLI::Option* json = cmd->add_flag("--json", opt->json, "Write JSON");
+    cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
+    return [opt] { return RunKinds(*opt); };
+}
+
+const CommandRegistration kRegistration{{"kinds", SetupKinds}};
+
+}  // namespace
+}  // namespace qdat::tool
