@@ -9,6 +9,8 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
+// Optional, as with libFuzzer: a target that defines it is set up by it first.
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) __attribute__((weak));
 
 namespace {
 void RunOne(const std::filesystem::path& path, int& count) {
@@ -20,6 +22,7 @@ void RunOne(const std::filesystem::path& path, int& count) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (LLVMFuzzerInitialize) LLVMFuzzerInitialize(&argc, &argv);
     int count = 0;
     // The empty input is always worth a run.
     LLVMFuzzerTestOneInput(nullptr, 0);

@@ -1,0 +1,96 @@
+// The options every file command shares, from the user's side: the chain
+// table of --break and --project, one file's breaks never reaching the next,
+// the chain table an old file carries, the exit codes, and `qdat kinds`.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include "support/TestSupport.h"
+
+namespace qdat {
+namespace {
+
+using test::RunTool;
+using test::TempDir;
+using test::WriteFileBytes;
+
+// Chain A runs to 1000, chain B from 1050: "B1100" is 1050 metres along and
+// an unlettered 1020 lies in the skipped range.
+constexpr const char* kBreak = " --break 1000:1050";
+
+TEST(FileOptionsTool, ChainTableComesFromTheOptionsOrTheFileAndNeverFromTheFileBefore) {
+    TempDir dir;
+    const std::string plain = dir.Path("plain.dmx"), legacy = dir.Path("legacy.dmx"), later = dir.Path("later.dmx");
+    WriteFileBytes(plain, "RADUDAR5.83_DMX_SHUJU\n900 1\n1100 2\n");
+    WriteFileBytes(later, "RADUDAR5.83_DMX_SHUJU\n1020 3\n");
+    std::string out, err, alone;
+    ASSERT_EQ(RunTool("convert " + plain + " -o " + legacy + " --form legacy" + kBreak, &out, &err), 0) << err;
+
+    // The old file carries the break and shows it.
+    ASSERT_EQ(RunTool("dump --json " + legacy, &out, &err), 0) << err;
+    const auto dump = nlohmann::json::parse(out);
+    ASSERT_EQ(dump["fileChainTable"]["breaks"].size(), 1u);
+    EXPECT_EQ(dump["fileChainTable"]["breaks"][0]["before"], 1000.0);
+    EXPECT_EQ(dump["fileChainTable"]["breaks"][0]["after"], 1050.0);
+
+    // Reading it first changes nothing for the next file.
+    ASSERT_EQ(RunTool("info " + later, &alone, &err), 0) << err;
+    ASSERT_EQ(RunTool("info " + legacy + " " + later, &out, &err), 0) << err;
+    EXPECT_EQ(out.substr(out.size() - alone.size()), alone);
+
+    // Under the break the same text is refused: it lies in the skipped range.
+    EXPECT_EQ(RunTool("dump " + later + kBreak, &out, &err), 1);
+    EXPECT_NE(err.find("later.dmx"), std::string::npos) << err;
+    EXPECT_EQ(err.find("error:"), std::string::npos) << "told once, by the command: " << err;
+}
+
+TEST(FileOptionsTool, LetteredStationsReadWithBreakOrProject) {
+    TempDir dir;
+    const std::string lettered = dir.Path("lettered.dmx"), project = dir.Path("road.prj");
+    WriteFileBytes(lettered, "RADUDAR5.83_DMX_SHUJU\nA900 1\nB1100 2\n");
+    WriteFileBytes(project,
+                   "RADUDAR6.00_PRJ_SHUJU\r\n[Files]1\r\n103Ground line = lettered.dmx\r\n[Chain table]3\r\n"
+                   "401Chain break 1 = 1000.000000 = 1050.000000\r\n[Integers]101\r\n1 = 2\r\n");
+    std::string out, err;
+    EXPECT_NE(RunTool("dump --json " + lettered, &out, &err), 0);
+    for (const std::string& options : {std::string(kBreak), " --project " + project}) {
+        ASSERT_EQ(RunTool("dump --json " + lettered + options, &out, &err), 0) << options << err;
+        const auto points = nlohmann::json::parse(out)["content"]["points"];
+        EXPECT_EQ(points[1]["station"], 1050.0) << options;
+
+        // Written again as lettered text under the same table.
+        const std::string copy = dir.Path("copy.dmx");
+        ASSERT_EQ(RunTool("convert " + lettered + " -o " + copy + options, &out, &err), 0) << options << err;
+        EXPECT_EQ(test::ReadFileBytes(copy), "RADUDAR5.83_DMX_SHUJU\n  A900.000   1.000000\n B1100.000   2.000000\n");
+    }
+}
+
+TEST(FileOptionsTool, BadBreaksAreUsageErrors) {
+    TempDir dir;
+    const std::string path = dir.Path("plain.dmx");
+    WriteFileBytes(path, "RADUDAR5.83_DMX_SHUJU\n900 1\n");
+    std::string out, err;
+    EXPECT_EQ(RunTool("dump " + path + " --break 1000", &out, &err), 2);
+    EXPECT_NE(err.find("qdat dump: --break 1000"), std::string::npos) << err;
+    // The chain between the two would end at 1020 before it starts at 1050.
+    EXPECT_EQ(RunTool("dump " + path + " --break 1000:1050 --break 1020:1100", &out, &err), 2);
+    EXPECT_NE(err.find("overlap"), std::string::npos) << err;
+    // Given out of order, breaks are put in order along the alignment.
+    EXPECT_EQ(RunTool("dump " + path + " --break 2000:2100 --break 1000:1050", &out, &err), 0) << err;
+    EXPECT_EQ(RunTool("dump " + path + " --project " + dir.Path("none.prj"), &out, &err), 1);
+    EXPECT_EQ(RunTool("dump " + path + " --no-such-option", &out, &err), 2);
+}
+
+TEST(FileOptionsTool, KindsListsTheRegistry) {
+    std::string out, err;
+    ASSERT_EQ(RunTool("kinds --json", &out, &err), 0) << err;
+    const auto kinds = nlohmann::json::parse(out);
+    std::vector<std::string> names;
+    for (const auto& k : kinds) names.push_back(k["kind"]);
+    EXPECT_NE(std::find(names.begin(), names.end(), "DmxFile"), names.end());
+    EXPECT_NE(std::find(names.begin(), names.end(), "QZKZDoc"), names.end());
+    ASSERT_EQ(RunTool("kinds --names", &out, &err), 0) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), static_cast<long>(kinds.size()));
+}
+
+}  // namespace
+}  // namespace qdat
