@@ -50,12 +50,23 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
     collected.MoveTo(rows.m_rows);
 }
 
+namespace {
+// The zero point the ground line does not write: elevation 0 as it will read
+// back. In text form an elevation that rounds to zero at six decimals is
+// written as 0 and would be dropped the next time the file is saved.
+bool IsZeroAsWritten(double elevation, bool text) {
+    if (elevation == 0.0) return true;
+    if (!text || std::fabs(elevation) >= 0.001) return false;
+    return DataArchive::FormatFixed(std::fabs(elevation), 6) == "0.000000";
+}
+}  // namespace
+
 void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules) {
     const bool text = ar.IsTextForm();
     bool lastWithout = false;  // the last point written had no elevation
     bool sixDecimals = false;  // set once, before the first elevation; it stays
     for (const GroundPoint& point : points) {
-        if (groundLineRules && point.m_station == 0.0 && point.m_elevation == 0.0) continue;
+        if (groundLineRules && point.m_station == 0.0 && IsZeroAsWritten(point.m_elevation, text)) continue;
         if (point.HasElevation()) {
             ar << point.m_station;
             if (groundLineRules && !sixDecimals) {

@@ -349,16 +349,19 @@ std::string ChainTable::FormatStakeLettered(double station) const {
     const int p = GetStationPrecision();
     double stake = station;
     const int chain = ChainIndexOf(station, stake);
-    const bool negative = stake < 0;
     const double magnitude = std::fabs(stake);
+    const std::string number = Fixed(magnitude, p);
+    // A station that rounds to zero has no sign: "-0.000" would read back as
+    // a station that is written "0.000" the next time.
+    const bool negative = stake < 0 && number.find_first_of("123456789") != std::string::npos;
     std::string text;
     if (chain < 0) {
-        text = Fixed(magnitude, p);
+        text = number;
     } else {
         const std::string& format = ResourceText(ids::kLetteredFormat);
         // The built-in format is the letter and the fixed-point value; made
         // directly, it costs no printf on every station a file holds.
-        if (format == "%s%.*lf") text = ChainLetter(chain) + Fixed(magnitude, p);
+        if (format == "%s%.*lf") text = ChainLetter(chain) + number;
         else text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
     }
     if (negative) text = LoadResourceString(ids::kLetteredMinus) + text;

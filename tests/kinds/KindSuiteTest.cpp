@@ -57,7 +57,8 @@ std::vector<Sample> CorpusOf(const DocumentKind& kind) {
 }
 
 // The demo project's files of the kind and the fuzz inputs, as far as the
-// kind reads them.
+// kind reads them and writes them as text (a saved input may hold what text
+// cannot carry).
 std::vector<Sample> SamplesOf(const DocumentKind& kind) {
     std::vector<Sample> candidates = CorpusOf(kind);
     for (const fs::path& p : FilesIn(fs::path(QDAT_SOURCE_DIR) / "examples"))
@@ -67,7 +68,8 @@ std::vector<Sample> SamplesOf(const DocumentKind& kind) {
         GetCurrentChainTable() = ChainTable();
         auto doc = kind.CreateDocument();
         MemoryFile file(s.bytes, s.name);
-        if (doc->ReadFromFile(file)) samples.push_back(std::move(s));
+        std::string text;
+        if (doc->ReadFromFile(file) && fuzz::WriteAsText(*doc, text)) samples.push_back(std::move(s));
     }
     return samples;
 }

@@ -148,16 +148,28 @@ TEST_F(DmxFileTest, WritesThePointRules) {
     points.Add(GroundPoint(170.0, kNone));
     points.Add(GroundPoint(180.0, 0.0));     // elevation 0 away from station 0 stays
     points.Add(GroundPoint(190.0, kNone));
-    points.Add(GroundPoint(0.0, 1e-9));      // not exactly 0
+    points.Add(GroundPoint(0.0, 1e-9));      // dropped: written, it would read back as exactly 0
+    points.Add(GroundPoint(0.0, 1e-6));      // not 0 at six decimals
     points.Add(GroundPoint(12345.5, -3.25));
-    EXPECT_EQ(WriteToBytes(doc),
+    const std::string text = WriteToBytes(doc);
+    EXPECT_EQ(text,
               "RADUDAR5.83_DMX_SHUJU\n"
               "   100.000  12.300000\n"
               "   150.000\n"
               "   180.000   0.000000\n"
               "   190.000\n"
-              "     0.000   0.000000\n"
+              "     0.000   0.000001\n"
               " 12345.500  -3.250000\n");
+    // What was written reads back and is written the same again.
+    DmxFile back;
+    ASSERT_TRUE(test::ReadFromBytes(back, text));
+    EXPECT_EQ(WriteToBytes(back), text);
+
+    // The binary forms keep every value: there only exactly 0 is a zero point.
+    DmxFile binary;
+    binary.GetPointArray().Add(GroundPoint(0.0, 1e-9));
+    ASSERT_TRUE(test::ReadFromBytes(back, WriteToBytes(binary, 0x0)));
+    EXPECT_EQ(back.GetPointCount(), 1);
 }
 
 TEST_F(DmxFileTest, TextRoundTripKeepsWhatWasWritten) {

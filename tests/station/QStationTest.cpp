@@ -119,6 +119,11 @@ TEST_F(QStationTest, TextWithAnEmptyTable) {
     EXPECT_EQ(QStation(12345.6789).GetPlusText(), "12+345.679");
     EXPECT_EQ(QStation(12345.6789).GetMetresText(), "+345.679");
     EXPECT_EQ(QStation(100.0).GetRawKmText(), "0+100");
+    // A station that rounds to zero has no minus sign ("-0.000" would read
+    // back as a station written "0.000").
+    EXPECT_EQ(QStation(-0.0004).GetText(), "0.000");
+    EXPECT_EQ(QStation(-0.0).GetText(), "0.000");
+    EXPECT_EQ(QStation(-0.0006).GetText(), "-0.001");
 }
 
 TEST_F(QStationTest, TextFollowsTheCurrentChainTable) {
