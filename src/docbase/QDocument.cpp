@@ -2,14 +2,12 @@
 
 #include "host/HostFile.h"
 #include "host/HostUi.h"
+#include "host/ProcessState.h"
 #include "host/Resources.h"
 
 namespace qdat {
 
 namespace {
-const void* g_railwayMode = nullptr;
-bool g_oldVersionNoticeArmed = true;
-
 constexpr std::uint32_t kFlagsAfterRead = FormatFlag::NotLoading | FormatFlag::TextForm;
 constexpr std::uint32_t kMinimumListenerVersion = 580;
 // Documents are read and written through a 64 KiB buffer: files of a million
@@ -70,10 +68,10 @@ QDocument::QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> dat
 
 QDocument::~QDocument() = default;
 
-void QDocument::SetRailwayMode(const void* value) { g_railwayMode = value; }
-const void* QDocument::GetRailwayMode() { return g_railwayMode; }
-void QDocument::ArmOldVersionNotice(bool armed) { g_oldVersionNoticeArmed = armed; }
-bool QDocument::IsOldVersionNoticeArmed() { return g_oldVersionNoticeArmed; }
+void QDocument::SetRailwayMode(bool on) { Process().railwayMode = on; }
+bool QDocument::GetRailwayMode() { return Process().railwayMode; }
+void QDocument::ArmOldVersionNotice(bool armed) { Process().oldVersionNoticeArmed = armed; }
+bool QDocument::IsOldVersionNoticeArmed() { return Process().oldVersionNoticeArmed; }
 
 std::string QDocument::TypeStringField(const std::string& typeString, int index) {
     std::size_t start = 0;
@@ -191,11 +189,11 @@ bool QDocument::ReadFromFile(File& file) {
     m_strPathName.clear();
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
-        if (m_pData->FileVersion < m_pData->CurrentVersion && g_oldVersionNoticeArmed &&
+        if (m_pData->FileVersion < m_pData->CurrentVersion && Process().oldVersionNoticeArmed &&
             !(m_pData->FormatFlags & FormatFlag::NotLoading)) {
             CurrentUi().ShowMessage(FormatResource(263, file.GetFileName().c_str()), MessageKind::Information,
                                     MessageButtons::Ok);
-            g_oldVersionNoticeArmed = false;
+            Process().oldVersionNoticeArmed = false;
         }
         if (!SerializeContent(ar))
             ar.ThrowError(QArchiveException::GenericError, "the document did not take the content");
@@ -252,7 +250,7 @@ bool QDocument::WriteThroughMirror(const std::string& path, bool legacy) {
 }
 
 bool QDocument::WriteToFile(File& file) {
-    if (g_railwayMode) SetRailwayVariant(true);
+    if (Process().railwayMode) SetRailwayVariant(true);
     if (m_kind && m_kind->IsTextOnly()) {
         // A kind whose content can only be found again by looking at the
         // tokens is written in text form whatever form was asked for (a

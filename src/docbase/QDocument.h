@@ -152,10 +152,10 @@ public:
     DocumentData& Data() { return *m_pData; }
     const DocumentData& Data() const { return *m_pData; }
 
-    // Process-wide railway mode: while not null every WriteToFile sets
+    // Process-wide railway mode: while it is on every WriteToFile sets
     // RailwayVariant before writing.
-    static void SetRailwayMode(const void* value);
-    static const void* GetRailwayMode();
+    static void SetRailwayMode(bool on);
+    static bool GetRailwayMode();
     // The one-time notice of an old file version, armed again by the project
     // document each time it opens a project.
     static void ArmOldVersionNotice(bool armed = true);

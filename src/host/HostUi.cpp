@@ -2,6 +2,8 @@
 
 #include <iostream>
 
+#include "host/ProcessState.h"
+
 namespace qdat {
 
 MessageAnswer ConsoleUi::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
@@ -25,14 +27,13 @@ ConsoleUi& DefaultUi() {
     static ConsoleUi ui;
     return ui;
 }
-UserInterface* g_currentUi = nullptr;
 }  // namespace
 
-UserInterface& CurrentUi() { return g_currentUi ? *g_currentUi : DefaultUi(); }
+UserInterface& CurrentUi() { return Process().ui ? *Process().ui : DefaultUi(); }
 
 UserInterface* SetCurrentUi(UserInterface* ui) {
-    UserInterface* previous = g_currentUi;
-    g_currentUi = ui;
+    UserInterface* previous = Process().ui;
+    Process().ui = ui;
     return previous;
 }
 

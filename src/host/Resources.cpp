@@ -12,25 +12,33 @@
 #include <string_view>
 
 #include "host/HostFile.h"
+#include "host/ProcessState.h"
 
 namespace qdat {
 
-namespace {
-
+// The language texts loaded over the built-in ones, part of the process state.
 struct LanguageText {
     std::string text;
     std::optional<bool> valid;  // checked against the built-in text on first use
 };
 
-struct ResourceStore {
-    std::map<int, std::string> builtin;
-    std::map<int, LanguageText> language;
-    bool languageSelected = false;
+struct LanguageTexts {
+    std::map<int, LanguageText> texts;
+    bool selected = false;
 };
 
-ResourceStore& Store() {
-    static ResourceStore store;
-    return store;
+namespace {
+
+LanguageTexts& Language() {
+    ProcessState& process = Process();
+    if (!process.texts) process.texts = std::make_shared<LanguageTexts>();
+    return *process.texts;
+}
+
+// The built-in texts: a registry filled while the library loads.
+std::map<int, std::string>& Builtin() {
+    static std::map<int, std::string> texts;
+    return texts;
 }
 
 std::string Unescape(std::string_view s) {
@@ -80,7 +88,7 @@ std::vector<std::string> LanguageCandidates() {
 }
 
 void EnsureLanguageSelected() {
-    if (!Store().languageSelected) SelectLanguage();
+    if (!Language().selected) SelectLanguage();
 }
 
 }  // namespace
@@ -90,17 +98,17 @@ ResourceTable::ResourceTable(std::initializer_list<ResourceString> strings) {
 }
 
 void RegisterResourceStrings(std::span<const ResourceString> strings) {
-    auto& builtin = Store().builtin;
+    auto& builtin = Builtin();
     for (std::size_t i = 0; i < strings.size(); ++i) {
         bool twice = builtin.count(strings[i].id) != 0;
         for (std::size_t j = 0; j < i && !twice; ++j) twice = strings[j].id == strings[i].id;
         if (twice) throw std::logic_error("resource string " + std::to_string(strings[i].id) + " is defined twice");
     }
     for (const ResourceString& s : strings) builtin[s.id] = s.text;
-    ++detail::g_resourceGeneration;
+    ++Process().textGeneration;
 }
 
-bool HasBuiltinResourceString(int id) { return Store().builtin.count(id) != 0; }
+bool HasBuiltinResourceString(int id) { return Builtin().count(id) != 0; }
 
 std::string ConversionSignature(std::string_view text) {
     std::string conversions;
@@ -155,26 +163,23 @@ std::string ConversionSignature(std::string_view text) {
 const std::string& ResourceText(int id) {
     static const std::string empty;
     EnsureLanguageSelected();
-    ResourceStore& store = Store();
-    auto b = store.builtin.find(id);
-    auto l = store.language.find(id);
-    if (l != store.language.end()) {
+    const auto& builtin = Builtin();
+    auto& language = Language().texts;
+    auto b = builtin.find(id);
+    auto l = language.find(id);
+    if (l != language.end()) {
         if (!l->second.valid) {
             // A language text must take exactly the arguments of the built-in text;
             // anything else would make the formatter read arguments that are not there.
-            l->second.valid = b != store.builtin.end() &&
+            l->second.valid = b != builtin.end() &&
                               ConversionSignature(l->second.text) == ConversionSignature(b->second);
         }
         if (*l->second.valid) return l->second.text;
     }
-    return b != store.builtin.end() ? b->second : empty;
+    return b != builtin.end() ? b->second : empty;
 }
 
 std::string LoadResourceString(int id) { return ResourceText(id); }
-
-namespace detail {
-std::uint64_t g_resourceGeneration = 1;
-}  // namespace detail
 
 std::string FormatResourceMessage(int id, std::string_view insert1, std::string_view insert2) {
     const std::string text = LoadResourceString(id);
@@ -202,7 +207,7 @@ std::string FormatResourceMessage(int id, std::string_view insert1, std::string_
 int LoadLanguageFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return -1;
-    ResourceStore& store = Store();
+    LanguageTexts& store = Language();
     int taken = 0;
     std::string line;
     while (std::getline(in, line)) {
@@ -213,25 +218,25 @@ int LoadLanguageFile(const std::string& path) {
         char* end = nullptr;
         const long id = std::strtol(line.c_str(), &end, 10);
         if (end != line.c_str() + tab) continue;
-        store.language[static_cast<int>(id)] = LanguageText{Unescape(std::string_view(line).substr(tab + 1)), {}};
+        store.texts[static_cast<int>(id)] = LanguageText{Unescape(std::string_view(line).substr(tab + 1)), {}};
         ++taken;
     }
-    store.languageSelected = true;
-    ++detail::g_resourceGeneration;
+    store.selected = true;
+    ++Process().textGeneration;
     return taken;
 }
 
 void ClearLanguageTexts() {
-    Store().language.clear();
-    Store().languageSelected = true;
-    ++detail::g_resourceGeneration;
+    Language().texts.clear();
+    Language().selected = true;
+    ++Process().textGeneration;
 }
 
 void SelectLanguage() {
-    ResourceStore& store = Store();
-    store.languageSelected = true;
-    store.language.clear();
-    ++detail::g_resourceGeneration;
+    LanguageTexts& store = Language();
+    store.selected = true;
+    store.texts.clear();
+    ++Process().textGeneration;
     std::vector<std::string> folders = {LibraryFolder()};
 #ifdef QDAT_LANGDIR
     folders.push_back(QDAT_LANGDIR);

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "host/ProcessState.h"
+
 namespace qdat {
 
 struct ResourceString {
@@ -70,14 +72,11 @@ void SelectLanguage();
 // language texts against the built-in ones. Exposed for tests.
 std::string ConversionSignature(std::string_view text);
 
-namespace detail {
-extern std::uint64_t g_resourceGeneration;
-}  // namespace detail
 
 // A number that changes whenever any text may have changed (a table registered,
 // a language file loaded or dropped), so that values derived from texts can be
 // kept between calls and rebuilt only when they may be stale. Read it after
 // taking the texts: the first text taken may select the language.
-inline std::uint64_t ResourceGeneration() { return detail::g_resourceGeneration; }
+inline std::uint64_t ResourceGeneration() { return Process().textGeneration; }
 
 }  // namespace qdat

@@ -7,7 +7,6 @@
 
 namespace qdat {
 
-double GeometryTolerance = 0.0001;
 
 namespace clothoid {
 
@@ -75,7 +74,7 @@ LocalPoint SeriesPoint(double A, double L) {
     if (L == 0.0 || A == 0.0) return {};
     const double tau = L * L / (2.0 * A * A);
     const double absL = std::fabs(L);
-    const double stopTolerance = GeometryTolerance / absL;
+    const double stopTolerance = GetGeometryTolerance() / absL;
     const double stopRoundoff = kRoundoff / absL;
 
     // p runs through tau^k / k!; the n-th pair is the x term of order 2n and
@@ -152,7 +151,7 @@ double ParameterFromChord(double chord, double k1, double k2) {
             low = A;
         else
             high = A;
-        if (high - low < GeometryTolerance) break;
+        if (high - low < GetGeometryTolerance()) break;
     }
     return A;
 }

@@ -9,12 +9,15 @@
 // the point where the radius is R lies at L = A^2 / R.
 #pragma once
 
+#include "host/ProcessState.h"
+
 namespace qdat {
 
 // Convergence tolerance of the clothoid series (metres) and of the chord
-// search (units of A). Library-wide, read and changed by the host; initially
-// 0.0001.
-extern double GeometryTolerance;
+// search (units of A). Process-wide (host/ProcessState.h), read and changed by
+// the host; initially 0.0001.
+inline double GetGeometryTolerance() { return Process().geometryTolerance; }
+inline void SetGeometryTolerance(double tolerance) { Process().geometryTolerance = tolerance; }
 
 namespace clothoid {
 

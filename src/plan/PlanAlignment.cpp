@@ -13,7 +13,6 @@
 
 namespace qdat {
 
-int LastElementIndex = 0;
 
 namespace {
 
@@ -146,7 +145,7 @@ int PlanAlignment::LookupCount() const {
     return total;
 }
 
-void PlanAlignment::RebuildLookup(int count) {
+void PlanAlignment::RebuildLookup(int count) const {
     std::vector<double>& runningMax = m_lookup.runningMax;
     runningMax.resize(static_cast<std::size_t>(count));
     double highest = -std::numeric_limits<double>::infinity();
@@ -170,7 +169,7 @@ QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
     return station;
 }
 
-int PlanAlignment::FindIndex(const QStation& station, int count) {
+int PlanAlignment::FindIndex(const QStation& station, int count) const {
     if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count)) RebuildLookup(count);
     const double* runningMax = m_lookup.runningMax.data();
     // notBelow(i): some element up to i has an end station not below the
@@ -185,7 +184,7 @@ int PlanAlignment::FindIndex(const QStation& station, int count) {
     // asked in order at once; anything else is a bisection of one side.
     int low = -1;          // notBelow(low) false, or -1
     int high = count - 1;  // notBelow(high) true
-    const int hint = std::clamp(LastElementIndex, 0, count - 1);
+    const int hint = std::clamp(Process().lastElementIndex, 0, count - 1);
     if (notBelow(hint)) {
         if (hint == 0 || !notBelow(hint - 1)) return hint;
         high = hint - 1;
@@ -204,7 +203,7 @@ int PlanAlignment::FindIndex(const QStation& station, int count) {
     return high;
 }
 
-int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped) {
+int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped) const {
     clamped = ClampStation(station, count);
     int index = FindIndex(clamped, count);
     // Elements changed through a reference kept across lookups: the element
@@ -214,18 +213,18 @@ int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped)
         m_lookup.valid = false;
         index = FindIndex(clamped, count);
     }
-    if (index >= 0) LastElementIndex = index;
+    if (index >= 0) Process().lastElementIndex = index;
     return index;
 }
 
-int PlanAlignment::FindElement(const QStation& station) {
+int PlanAlignment::FindElement(const QStation& station) const {
     const int count = LookupCount();
     if (count < 1) return -1;
     QStation clamped;
     return Locate(station, count, clamped);
 }
 
-int PlanAlignment::PointAtStation(StationPoint& point) {
+int PlanAlignment::PointAtStation(StationPoint& point) const {
     point.X = 0.0;
     point.Y = 0.0;
     const int count = LookupCount();
@@ -240,7 +239,7 @@ int PlanAlignment::PointAtStation(StationPoint& point) {
     return result;
 }
 
-double PlanAlignment::RadiusAtStation(const QStation& station) {
+double PlanAlignment::RadiusAtStation(const QStation& station) const {
     const int count = LookupCount();
     if (count < 1) return kNoValue;
     QStation clamped;

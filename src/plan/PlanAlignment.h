@@ -9,6 +9,7 @@
 
 #include "docbase/GrowArray.h"
 #include "plan/PlanElement.h"
+#include "host/ProcessState.h"
 #include "station/QStation.h"
 
 namespace qdat {
@@ -16,9 +17,10 @@ namespace qdat {
 class DataArchive;
 
 // The index of the element that the last alignment lookup (PointAtStation,
-// RadiusAtStation) used; library-wide. Lookups also start their search there,
-// so stations asked in order are found in constant time.
-extern int LastElementIndex;
+// RadiusAtStation) used; process-wide (host/ProcessState.h). Lookups also
+// start their search there, so stations asked in order are found in constant
+// time.
+inline int GetLastElementIndex() { return Process().lastElementIndex; }
 
 class PlanAlignment {
 public:
@@ -51,13 +53,13 @@ public:
     // not below the station" picks; it is found in O(1) when stations are
     // asked in order and O(log n) otherwise. Returns the element's result,
     // 0 when there is no element.
-    int PointAtStation(StationPoint& point);
+    int PointAtStation(StationPoint& point) const;
     // Radius of curvature at a station (9999 on a straight); -9999 when there
     // is no element.
-    double RadiusAtStation(const QStation& station);
+    double RadiusAtStation(const QStation& station) const;
     // The index of the element a lookup at station uses (after clamping to the
-    // alignment), or -1 when there is none. Sets LastElementIndex.
-    int FindElement(const QStation& station);
+    // alignment), or -1 when there is none. Sets the last element index.
+    int FindElement(const QStation& station) const;
 
     // The elements: ElementCount main elements, then the end elements, then
     // possibly unused default elements. Non-const access marks the lookup
@@ -117,15 +119,16 @@ private:
     // Elements a lookup may use: the total count, or 0 when the EndType is
     // invalid or the array holds fewer elements.
     int LookupCount() const;
-    void RebuildLookup(int count);
-    int FindIndex(const QStation& station, int count);
+    void RebuildLookup(int count) const;
+    int FindIndex(const QStation& station, int count) const;
     // The element for a station and the station clamped to the alignment;
     // -1 when there is none.
-    int Locate(const QStation& station, int count, QStation& clamped);
+    int Locate(const QStation& station, int count, QStation& clamped) const;
     QStation ClampStation(const QStation& station, int count) const;
 
     GrowArray<PlanElement> m_elements;
-    LookupIndex m_lookup;
+    // A cache of the lookups: it changes no answer.
+    mutable LookupIndex m_lookup;
 };
 
 }  // namespace qdat

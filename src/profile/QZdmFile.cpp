@@ -311,7 +311,7 @@ bool QZdmFile::IsStationInRange(const QStation& s) const {
     return s >= m_points[0].Station && s <= m_points[m_points.GetUpperBound()].Station;
 }
 
-bool QZdmFile::IsOrdered() {
+bool QZdmFile::IsOrdered() const {
     if (!m_orderChecked) {
         m_ordered = true;
         for (int i = 1; i < m_points.GetSize() && m_ordered; ++i)
@@ -326,7 +326,7 @@ bool QZdmFile::IsOrdered() {
 // so LastSegment and its neighbours are tried first (calls with nearby
 // stations then cost two comparisons) and a halving search does the rest.
 // Out of order only a walk from the start gives the first such point.
-int QZdmFile::Search(double s, double tol) {
+int QZdmFile::Search(double s, double tol) const {
     const int n = m_points.GetSize();
     const GradePoint* pts = m_points.GetData();
     auto atOrBefore = [&](int k) { return s < pts[k].Station.GetValue() + tol; };
@@ -361,7 +361,7 @@ int QZdmFile::Search(double s, double tol) {
     return lo == n ? -1 : lo;
 }
 
-int QZdmFile::FindSegment(const QStation& s) {
+int QZdmFile::FindSegment(const QStation& s) const {
     const int n = m_points.GetSize();
     if (n == 0) {
         m_lastSegment = -1;
@@ -372,7 +372,7 @@ int QZdmFile::FindSegment(const QStation& s) {
     return k;
 }
 
-double QZdmFile::GetDesignElevation(const QStation& s) {
+double QZdmFile::GetDesignElevation(const QStation& s) const {
     const int n = m_points.GetSize();
     if (n == 0) return kNoValue;
     const double tol = GetStationTolerance();
@@ -437,7 +437,7 @@ double QZdmFile::GradeAtPoint(int t) const {
     return p.IsSag() ? p.GradeOut - x / p.Radius : p.GradeOut + x / p.Radius;
 }
 
-double QZdmFile::GetDesignGrade(const QStation& s) {
+double QZdmFile::GetDesignGrade(const QStation& s) const {
     const int n = m_points.GetSize();
     if (n == 0) return kNoValue;
     const double tol = GetStationTolerance();
@@ -469,7 +469,7 @@ double QZdmFile::GetDesignGrade(const QStation& s) {
     return FiniteOr(g, kNoValue);
 }
 
-QStation QZdmFile::GetNextStepStation(const QStation& s) {
+QStation QZdmFile::GetNextStepStation(const QStation& s) const {
     const int n = m_points.GetSize();
     const double tol = GetStationTolerance();
     const double v = s.GetValue();

@@ -95,34 +95,35 @@ public:
     // Index of the first point at or after s (tolerant), or -1 when s is after
     // the last point. A station before the first point gives 0. The result
     // depends only on s and the points: LastSegment only shortens the search.
-    int FindSegment(const QStation& s);
+    int FindSegment(const QStation& s) const;
     // Design elevation at s in metres. Before the first point the profile is
     // extended flat at the first point's elevation, after the last point at
     // the last point's; -9999 for an empty profile.
-    double GetDesignElevation(const QStation& s);
+    double GetDesignElevation(const QStation& s) const;
     // Design grade at s (rise over run), or -9999 when s lies more than
     // 0.001 plus the station tolerance outside the profile.
-    double GetDesignGrade(const QStation& s);
+    double GetDesignGrade(const QStation& s) const;
     // The first step station after s, or a station whose value is the largest
     // finite double when no step follows.
-    QStation GetNextStepStation(const QStation& s);
+    QStation GetNextStepStation(const QStation& s) const;
 
     static const DocumentKind classRecord;
 
 private:
-    bool IsOrdered();
-    int Search(double s, double tol);
+    bool IsOrdered() const;
+    int Search(double s, double tol) const;
     double ElevationAt(int k, double s, double tol) const;
     double GradeAtPoint(int t) const;
 
     GrowArray<GradePoint> m_points;
-    std::int32_t m_lastSegment = -1;
+    // Caches of the lookups: they change no answer.
+    mutable std::int32_t m_lastSegment = -1;
     // Whether the stations are in non-decreasing order. Only then is the test
     // "s at or before Station[k]" monotone in k, so that a search that starts
     // at LastSegment or halves the range finds the same first point as a walk
     // from the start. Checked again after every mutable access to the points.
-    bool m_orderChecked = false;
-    bool m_ordered = false;
+    mutable bool m_orderChecked = false;
+    mutable bool m_ordered = false;
 };
 
 }  // namespace qdat

@@ -16,6 +16,7 @@
 #include "docbase/DataArchive.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
+#include "host/ProcessState.h"
 #include "host/Resources.h"
 #include "station/detail/StationStrings.h"
 
@@ -35,7 +36,6 @@ constexpr double kIntervalSlack = 0.0000001;
 // breaks; no alignment has that many.
 constexpr int kMaxInsertIndex = 4096;
 
-std::optional<QDLException> g_lastStationTextError;
 
 // 10^places, exact for every precision a station can have.
 double PowerOfTen(int places) {
@@ -491,7 +491,7 @@ bool ChainTable::ParseStake(std::string_view text, double& station) const {
     }
     std::optional<QDLException> error;
     if (Parse(text, station, error)) return true;
-    g_lastStationTextError = std::move(error);
+    Process().lastStationTextError = std::make_shared<QDLException>(std::move(*error));
     return false;
 }
 
@@ -504,16 +504,16 @@ double ChainTable::ParseStakeOrThrow(std::string_view text) const {
 
 bool ChainTable::ParseStakeAndReport(std::string_view text, double& station) {
     if (GetCurrentChainTable().ParseStake(text, station)) return true;
-    if (g_lastStationTextError) ShowError(g_lastStationTextError->GetErrorMessage());
+    if (const QDLException* error = GetLastStationTextError()) ShowError(error->GetErrorMessage());
     ClearLastStationTextError();
     return false;
 }
 
 const QDLException* GetLastStationTextError() {
-    return g_lastStationTextError ? &*g_lastStationTextError : nullptr;
+    return Process().lastStationTextError.get();
 }
 
-void ClearLastStationTextError() { g_lastStationTextError.reset(); }
+void ClearLastStationTextError() { Process().lastStationTextError.reset(); }
 
 // Whole-interval stations ------------------------------------------------------
 

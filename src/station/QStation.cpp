@@ -10,6 +10,7 @@
 #include "docbase/DataArchive.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
+#include "host/ProcessState.h"
 #include "host/Resources.h"
 #include "station/ChainTable.h"
 #include "station/detail/StationStrings.h"
@@ -23,26 +24,23 @@ namespace {
 // tolerances are below the resolution of a double at road lengths anyway.
 constexpr int kMaxStationPrecision = 15;
 
-int g_stationPrecision = 3;
-double g_stationTolerance = 0.001;
-
 // Tolerance of comparisons with the double on the left.
 constexpr double kDoubleEqualTolerance = 0.000001;
 
 }  // namespace
 
-int GetStationPrecision() { return g_stationPrecision; }
-double GetStationTolerance() { return g_stationTolerance; }
+int GetStationPrecision() { return Process().stationPrecision; }
+double GetStationTolerance() { return Process().stationTolerance; }
 
 void SetStationPrecisionValue(int precision) {
     if (precision < 0) precision = 0;
     if (precision > kMaxStationPrecision) precision = kMaxStationPrecision;
-    g_stationPrecision = precision;
+    Process().stationPrecision = precision;
     // 1 / 10^p is the double nearest to 0.1^p (10^p itself is exact), so a
     // station exactly 0.001 below another compares as the tables say.
     double power = 1.0;
     for (int i = 0; i < precision; ++i) power *= 10.0;
-    g_stationTolerance = 1.0 / power;
+    Process().stationTolerance = 1.0 / power;
 }
 
 bool SetStationPrecision(const std::string& text) {
@@ -70,7 +68,7 @@ bool SetStationPrecision(const std::string& text) {
 }
 
 std::string GetStationPrecisionText() {
-    return FormatResource(station_strings::kPrecisionFormat, g_stationPrecision);
+    return FormatResource(station_strings::kPrecisionFormat, Process().stationPrecision);
 }
 
 const RuntimeClass QStation::classRecord{"QStation", &QObject::classRecord,
@@ -81,19 +79,19 @@ QStation& QStation::operator=(const std::string& text) {
     return *this;
 }
 
-bool QStation::operator==(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) < g_stationTolerance; }
-bool QStation::operator!=(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) >= g_stationTolerance; }
-bool QStation::operator>(const QStation& t) const { return m_dValue >= t.m_dValue + g_stationTolerance; }
-bool QStation::operator>=(const QStation& t) const { return m_dValue > t.m_dValue - g_stationTolerance; }
-bool QStation::operator<(const QStation& t) const { return m_dValue <= t.m_dValue - g_stationTolerance; }
-bool QStation::operator<=(const QStation& t) const { return m_dValue < t.m_dValue + g_stationTolerance; }
-bool QStation::operator==(double y) const { return std::fabs(m_dValue - y) < g_stationTolerance; }
-bool QStation::operator!=(double y) const { return std::fabs(m_dValue - y) >= g_stationTolerance; }
-bool QStation::operator>(double y) const { return m_dValue >= y + g_stationTolerance; }
-bool QStation::operator>=(double y) const { return m_dValue > y - g_stationTolerance; }
+bool QStation::operator==(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) < Process().stationTolerance; }
+bool QStation::operator!=(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) >= Process().stationTolerance; }
+bool QStation::operator>(const QStation& t) const { return m_dValue >= t.m_dValue + Process().stationTolerance; }
+bool QStation::operator>=(const QStation& t) const { return m_dValue > t.m_dValue - Process().stationTolerance; }
+bool QStation::operator<(const QStation& t) const { return m_dValue <= t.m_dValue - Process().stationTolerance; }
+bool QStation::operator<=(const QStation& t) const { return m_dValue < t.m_dValue + Process().stationTolerance; }
+bool QStation::operator==(double y) const { return std::fabs(m_dValue - y) < Process().stationTolerance; }
+bool QStation::operator!=(double y) const { return std::fabs(m_dValue - y) >= Process().stationTolerance; }
+bool QStation::operator>(double y) const { return m_dValue >= y + Process().stationTolerance; }
+bool QStation::operator>=(double y) const { return m_dValue > y - Process().stationTolerance; }
 // Strictly below: a station exactly one tolerance below a double is not less.
-bool QStation::operator<(double y) const { return m_dValue < y - g_stationTolerance; }
-bool QStation::operator<=(double y) const { return m_dValue < y + g_stationTolerance; }
+bool QStation::operator<(double y) const { return m_dValue < y - Process().stationTolerance; }
+bool QStation::operator<=(double y) const { return m_dValue < y + Process().stationTolerance; }
 
 bool operator==(double x, const QStation& t) { return std::fabs(x - t.GetValue()) < kDoubleEqualTolerance; }
 bool operator!=(double x, const QStation& t) { return !(x == t); }
@@ -182,10 +180,11 @@ DataArchive& operator>>(DataArchive& ar, QStation& s) {
 }
 
 ChainTable& GetCurrentChainTable() {
-    // Created on first use, so that static initialisers of other modules can
+    // Made on first use, so that static initialisers of other modules can
     // already convert stations; lives until the library unloads.
-    static ChainTable current;
-    return current;
+    ProcessState& process = Process();
+    if (!process.chainTable) process.chainTable = std::make_shared<ChainTable>();
+    return *process.chainTable;
 }
 
 bool HasChainBreaks() { return GetCurrentChainTable().GetBreakCount() > 0; }

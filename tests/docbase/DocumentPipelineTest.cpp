@@ -88,7 +88,7 @@ protected:
     void SetUp() override { QDocument::ArmOldVersionNotice(true); }
     void TearDown() override {
         QDocument::ArmOldVersionNotice(true);
-        QDocument::SetRailwayMode(nullptr);
+        QDocument::SetRailwayMode(false);
     }
     RecordingUi ui;
     ScopedUi scoped{ui};
@@ -300,8 +300,7 @@ TEST_F(PipelineTest, UnknownSignatureIsContentAndTheFileIsSavedAgain) {
 }
 
 TEST_F(PipelineTest, RailwayModeMarksEveryWrite) {
-    static const int mode = 1;
-    QDocument::SetRailwayMode(&mode);
+    QDocument::SetRailwayMode(true);
     NumberListDoc doc;
     MemoryFile out;
     doc.WriteToFile(out);

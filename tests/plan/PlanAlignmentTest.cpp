@@ -89,9 +89,9 @@ TEST(PlanAlignmentTest, ChainedAlignmentIsContinuousAtEveryJoint) {
             StationPoint p;
             p.Station = before.EndStation + d;
             ASSERT_EQ(a.PointAtStation(p), 1);
-            const PlanElement& used = a.GetElement(LastElementIndex);
-            ASSERT_TRUE(LastElementIndex == i || LastElementIndex == i + 1);
-            const double k = LastElementIndex == i ? SignedCurvature(used.EndRadius, used.Turn)
+            const PlanElement& used = a.GetElement(GetLastElementIndex());
+            ASSERT_TRUE(GetLastElementIndex() == i || GetLastElementIndex() == i + 1);
+            const double k = GetLastElementIndex() == i ? SignedCurvature(used.EndRadius, used.Turn)
                                                    : SignedCurvature(used.StartRadius, used.Turn);
             const double dk = std::fabs(d) > 0.01 ? 1.0 / (250.0 * 60.0) : 0.0;  // spiral change of curvature
             const double ahead = d;
@@ -282,7 +282,7 @@ TEST(PlanAlignmentTest, LookupPicksExactlyTheElementOfTheLinearRule) {
             for (double s : asked) {
                 const int expected = LinearRule(a, s);
                 ASSERT_EQ(a.FindElement(s), expected) << "round " << round << " station " << s;
-                ASSERT_EQ(LastElementIndex, expected);
+                ASSERT_EQ(GetLastElementIndex(), expected);
             }
             std::shuffle(asked.begin(), asked.end(), random);
         }

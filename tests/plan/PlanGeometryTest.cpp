@@ -156,9 +156,9 @@ TEST(ClothoidTest, ChordSearchRecoversTheParameter) {
 
         PlanElement e = Spiral(c.r1, c.r2, 0.0, chord);
         ASSERT_EQ(e.Evaluate(), 1);
-        EXPECT_NEAR(e.SpiralParam, c.A, GeometryTolerance) << c.r1 << " -> " << c.r2;
+        EXPECT_NEAR(e.SpiralParam, c.A, GetGeometryTolerance()) << c.r1 << " -> " << c.r2;
         // A within the tolerance moves the end by about as much.
-        EXPECT_NEAR(e.Chord, chord, 2 * GeometryTolerance);
+        EXPECT_NEAR(e.Chord, chord, 2 * GetGeometryTolerance());
         EXPECT_NEAR(e.Length, length, 1e-3);
     }
 }
