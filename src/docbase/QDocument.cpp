@@ -54,16 +54,16 @@ bool DocumentData::Closing(const std::string& path) {
 
 // ---------------------------------------------------------------------------
 
-QDocument::QDocument() : m_pData(std::make_unique<DocumentData>()) {}
+QDocument::QDocument() : m_data(std::make_unique<DocumentData>()) {}
 
-QDocument::QDocument(std::unique_ptr<DocumentData> data) : m_pData(std::move(data)) {
-    if (!m_pData) m_pData = std::make_unique<DocumentData>();
+QDocument::QDocument(std::unique_ptr<DocumentData> data) : m_data(std::move(data)) {
+    if (!m_data) m_data = std::make_unique<DocumentData>();
 }
 
 QDocument::QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> data)
     : QDocument(std::move(data)) {
     m_kind = &kind;
-    m_pData->CurrentVersion = kind.GetCurrentVersion();
+    m_data->CurrentVersion = kind.GetCurrentVersion();
 }
 
 QDocument::~QDocument() = default;
@@ -86,20 +86,20 @@ std::string QDocument::TypeStringField(const std::string& typeString, int index)
 
 bool QDocument::OnNewDocument() {
     DeleteContents();
-    m_strPathName.clear();
+    m_pathName.clear();
     SetModifiedFlag(false);
     return true;
 }
 
 void QDocument::OnCloseDocument() {
-    m_pData->Closing(m_strPathName);
-    m_strPathName.clear();
+    m_data->Closing(m_pathName);
+    m_pathName.clear();
     HostDocument::OnCloseDocument();
 }
 
-void QDocument::SetTitle(const std::string& title) { m_strTitle = title; }
+void QDocument::SetTitle(const std::string& title) { m_title = title; }
 
-bool QDocument::IsModified() const { return m_pData->IsContentModified() || m_bModified; }
+bool QDocument::IsModified() const { return m_data->IsContentModified() || m_modified; }
 
 std::unique_ptr<File> QDocument::GetFile(const std::string& path, unsigned openFlags, std::string* error) {
     auto file = std::make_unique<MirrorFile>();
@@ -121,17 +121,17 @@ void QDocument::ReleaseFile(std::unique_ptr<File> file, bool abort) {
 int QDocument::SerializeContent(DataArchive& ar) { return ar.IsStoring() ? 1 : 0; }
 
 std::string QDocument::GetSignature() {
-    return m_kind ? std::string(m_kind->WrittenSignature(m_pData->FormatFlags)) : std::string();
+    return m_kind ? std::string(m_kind->WrittenSignature(m_data->FormatFlags)) : std::string();
 }
 
 bool QDocument::ParseSignature(const std::string& signature) {
     if (!m_kind) {
-        m_pData->FileVersion = 0;
+        m_data->FileVersion = 0;
         return false;
     }
     const SignatureRule& rule = m_kind->RuleFor(NormalizeSignature(signature));
-    m_pData->FileVersion = rule.fileVersion;
-    m_pData->FormatFlags = (m_pData->FormatFlags & ~rule.clear) | rule.set;
+    m_data->FileVersion = rule.fileVersion;
+    m_data->FormatFlags = (m_data->FormatFlags & ~rule.clear) | rule.set;
     return rule.IsAccepted();
 }
 
@@ -152,7 +152,7 @@ bool QDocument::OnOpenDocument(const std::string& path) {
         if (!chosen || chosen->empty()) return false;
         return OnOpenDocument(*chosen);
     }
-    if (!m_pData->CanOpen(path)) return false;
+    if (!m_data->CanOpen(path)) return false;
     std::string error;
     auto file = GetFile(path, File::ModeRead | File::ShareDenyWrite, &error);
     if (!file) {
@@ -160,15 +160,15 @@ bool QDocument::OnOpenDocument(const std::string& path) {
         return false;
     }
     SetModifiedFlag(true);
-    m_pData->FormatFlags &= ~FormatFlag::NotLoading;
+    m_data->FormatFlags &= ~FormatFlag::NotLoading;
     if (!ReadFromFile(*file)) {
-        m_pData->FormatFlags |= FormatFlag::NotLoading;
+        m_data->FormatFlags |= FormatFlag::NotLoading;
         ReleaseFile(std::move(file), true);
         return false;
     }
     try {
         ReleaseFile(std::move(file), false);
-        SetModifiedFlag(m_pData->FileVersion < m_pData->CurrentVersion);
+        SetModifiedFlag(m_data->FileVersion < m_data->CurrentVersion);
         SetFilePath(path);
         if (NeedsRepair()) {
             const std::string question = FormatResource(9, path.c_str());
@@ -177,8 +177,8 @@ bool QDocument::OnOpenDocument(const std::string& path) {
     } catch (const HostException& e) {
         e.ReportError();
     }
-    m_pData->FormatFlags |= FormatFlag::NotLoading;
-    m_pData->Opened(path);
+    m_data->FormatFlags |= FormatFlag::NotLoading;
+    m_data->Opened(path);
     // An old or repaired file is written back at once in the current version.
     if (IsModified()) OnSaveDocument(path);
     return true;
@@ -186,11 +186,11 @@ bool QDocument::OnOpenDocument(const std::string& path) {
 
 bool QDocument::ReadFromFile(File& file) {
     DeleteContents();
-    m_strPathName.clear();
+    m_pathName.clear();
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
-        if (m_pData->FileVersion < m_pData->CurrentVersion && Process().oldVersionNoticeArmed &&
-            !(m_pData->FormatFlags & FormatFlag::NotLoading)) {
+        if (m_data->FileVersion < m_data->CurrentVersion && Process().oldVersionNoticeArmed &&
+            !(m_data->FormatFlags & FormatFlag::NotLoading)) {
             CurrentUi().ShowMessage(FormatResource(263, file.GetFileName().c_str()), MessageKind::Information,
                                     MessageButtons::Ok);
             Process().oldVersionNoticeArmed = false;
@@ -204,7 +204,7 @@ bool QDocument::ReadFromFile(File& file) {
         Report(e);
         return false;
     }
-    m_pData->FormatFlags = kFlagsAfterRead;
+    m_data->FormatFlags = kFlagsAfterRead;
     return true;
 }
 
@@ -220,13 +220,13 @@ bool QDocument::OnSaveDocument(const std::string& path) {
     SetModifiedFlag(false);
     SetTitle(FileTitleOf(path));
     SetFilePath(path);
-    m_pData->Saved(path);
-    if (m_pData->OwnerProject) m_pData->OwnerProject->OnEntrySaved(m_pData->ProjectEntryId, m_strPathName);
+    m_data->Saved(path);
+    if (m_data->OwnerProject) m_data->OwnerProject->OnEntrySaved(m_data->ProjectEntryId, m_pathName);
     return true;
 }
 
 bool QDocument::WriteThroughMirror(const std::string& path, bool legacy) {
-    if (!m_pData->CanSave(path)) return false;
+    if (!m_data->CanSave(path)) return false;
     std::string error;
     auto file = GetFile(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive, &error);
     if (!file) {
@@ -255,7 +255,7 @@ bool QDocument::WriteToFile(File& file) {
         // A kind whose content can only be found again by looking at the
         // tokens is written in text form whatever form was asked for (a
         // legacy copy included: such a kind has no older layout).
-        m_pData->FormatFlags = (m_pData->FormatFlags & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
+        m_data->FormatFlags = (m_data->FormatFlags & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
                                FormatFlag::TextForm;
     }
     DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
@@ -267,19 +267,19 @@ bool QDocument::WriteToFile(File& file) {
 bool QDocument::SaveLegacyCopy(const std::string& path) {
     if (!WriteThroughMirror(path, true)) return false;
     SetModifiedFlag(false);
-    m_pData->Saved(path);
+    m_data->Saved(path);
     return true;
 }
 
 bool QDocument::WriteLegacyToFile(File& file) {
-    const std::uint32_t remembered = m_pData->FormatFlags;
+    const std::uint32_t remembered = m_data->FormatFlags;
     // The document's own form flags come back whether the write succeeds or not,
     // so a failed legacy copy cannot turn later saves into legacy writes.
     struct Restore {
         DocumentData& data;
         std::uint32_t flags;
         ~Restore() { data.FormatFlags = flags; }
-    } restore{*m_pData, remembered};
+    } restore{*m_data, remembered};
     SetTextForm(false);
     SetTaggedForm(false);
     SetScrambledForm(false);
@@ -288,19 +288,19 @@ bool QDocument::WriteLegacyToFile(File& file) {
 }
 
 void QDocument::SetFilePath(const std::string& path) {
-    m_strPathName = MakeAbsolutePath(path);
-    const std::string title = FileTitleOf(m_strPathName);
+    m_pathName = MakeAbsolutePath(path);
+    const std::string title = FileTitleOf(m_pathName);
     if (!title.empty() && title.size() < 256) SetTitle(title);
-    if (GetViewCount() > 0) CurrentUi().AddRecentFile(m_strPathName);
+    if (GetViewCount() > 0) CurrentUi().AddRecentFile(m_pathName);
 }
 
 bool QDocument::SaveWithPrompt() {
     if (!IsModified()) return true;
-    if (!m_strPathName.empty()) return OnSaveDocument(m_strPathName);
+    if (!m_pathName.empty()) return OnSaveDocument(m_pathName);
     const std::string type = GetTypeString();
     const std::string filterName = TypeStringField(type, 3);
     const std::string extension = TypeStringField(type, 4);
-    std::string proposed = m_strTitle.substr(0, m_strTitle.find_first_of(" #%;/\\"));
+    std::string proposed = m_title.substr(0, m_title.find_first_of(" #%;/\\"));
     if (!extension.empty()) proposed += extension;
     FileDialogRequest request;
     if (!filterName.empty() && !extension.empty()) {
@@ -321,11 +321,11 @@ bool QDocument::SaveWithPrompt() {
 void QDocument::AddListener(DocumentListener* listener) {
     if (!listener) return;
     if ((listener->GetInterfaceVersion() & 0xFFFF) < kMinimumListenerVersion) return;
-    m_pData->Listeners.AddTail(listener);
+    m_data->Listeners.AddTail(listener);
 }
 
 void QDocument::RemoveListener(DocumentListener* listener) {
-    if (auto pos = m_pData->Listeners.Find(listener)) m_pData->Listeners.RemoveAt(pos);
+    if (auto pos = m_data->Listeners.Find(listener)) m_data->Listeners.RemoveAt(pos);
 }
 
 bool ReadDocumentFile(QDocument& doc, const std::string& path) {

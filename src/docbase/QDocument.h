@@ -107,7 +107,7 @@ public:
     virtual bool WriteLegacyToFile(File& file);
     virtual void SetFilePath(const std::string& path);
     virtual bool SaveWithPrompt();
-    virtual bool HasFilePath() const { return !m_strPathName.empty(); }
+    virtual bool HasFilePath() const { return !m_pathName.empty(); }
     // The kind's signature for the document's variant flags; none without a kind.
     virtual std::string GetSignature();
     // Applies the kind's signature table: FileVersion and the flags of the
@@ -119,15 +119,15 @@ public:
     virtual bool NeedsRepair() { return false; }
     virtual bool Repair() { return false; }
 
-    std::uint32_t GetFileVersion() const { return m_pData->FileVersion; }
-    std::uint32_t& FileVersionRef() { return m_pData->FileVersion; }
-    void SetFileVersion(std::uint32_t v) { m_pData->FileVersion = v; }
-    std::uint32_t GetCurrentVersion() const { return m_pData->CurrentVersion; }
-    std::uint32_t& CurrentVersionRef() { return m_pData->CurrentVersion; }
-    void SetCurrentVersion(std::uint32_t v) { m_pData->CurrentVersion = v; }
-    std::uint32_t GetFormatFlags() const { return m_pData->FormatFlags; }
-    std::uint32_t& FormatFlagsRef() { return m_pData->FormatFlags; }
-    void SetFormatFlags(std::uint32_t v) { m_pData->FormatFlags = v; }
+    std::uint32_t GetFileVersion() const { return m_data->FileVersion; }
+    std::uint32_t& FileVersionRef() { return m_data->FileVersion; }
+    void SetFileVersion(std::uint32_t v) { m_data->FileVersion = v; }
+    std::uint32_t GetCurrentVersion() const { return m_data->CurrentVersion; }
+    std::uint32_t& CurrentVersionRef() { return m_data->CurrentVersion; }
+    void SetCurrentVersion(std::uint32_t v) { m_data->CurrentVersion = v; }
+    std::uint32_t GetFormatFlags() const { return m_data->FormatFlags; }
+    std::uint32_t& FormatFlagsRef() { return m_data->FormatFlags; }
+    void SetFormatFlags(std::uint32_t v) { m_data->FormatFlags = v; }
 
     bool IsTextForm() const { return TestFlag(FormatFlag::TextForm); }
     void SetTextForm(bool b) { SetFlag(FormatFlag::TextForm, b); }
@@ -146,11 +146,11 @@ public:
     void AddListener(DocumentListener* listener);
     void RemoveListener(DocumentListener* listener);
     bool RepairIfNeeded() { return NeedsRepair() ? Repair() : false; }
-    std::string& GetTitleRef() { return m_strTitle; }
-    std::string& GetPathNameRef() { return m_strPathName; }
+    std::string& GetTitleRef() { return m_title; }
+    std::string& GetPathNameRef() { return m_pathName; }
 
-    DocumentData& Data() { return *m_pData; }
-    const DocumentData& Data() const { return *m_pData; }
+    DocumentData& Data() { return *m_data; }
+    const DocumentData& Data() const { return *m_data; }
 
     // Process-wide railway mode: while it is on every WriteToFile sets
     // RailwayVariant before writing.
@@ -174,21 +174,21 @@ public:
 
 protected:
     template <class T>
-    T& DataAs() { return static_cast<T&>(*m_pData); }
+    T& DataAs() { return static_cast<T&>(*m_data); }
     template <class T>
-    const T& DataAs() const { return static_cast<const T&>(*m_pData); }
+    const T& DataAs() const { return static_cast<const T&>(*m_data); }
 
 private:
-    bool TestFlag(std::uint32_t bit) const { return (m_pData->FormatFlags & bit) != 0; }
+    bool TestFlag(std::uint32_t bit) const { return (m_data->FormatFlags & bit) != 0; }
     void SetFlag(std::uint32_t bit, bool on) {
-        if (on) m_pData->FormatFlags |= bit; else m_pData->FormatFlags &= ~bit;
+        if (on) m_data->FormatFlags |= bit; else m_data->FormatFlags &= ~bit;
     }
 
     // Asks the listeners, writes through a mirror file and reports any failure.
     bool WriteThroughMirror(const std::string& path, bool legacy);
 
     const DocumentKind* m_kind = nullptr;
-    std::unique_ptr<DocumentData> m_pData;
+    std::unique_ptr<DocumentData> m_data;
 };
 
 // Reading helpers for tools and tests: read a file into a document without the

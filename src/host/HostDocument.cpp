@@ -6,14 +6,14 @@ const RuntimeClass HostDocument::classRecord{"CDocument", &QObject::classRecord,
 
 bool HostDocument::OnNewDocument() {
     DeleteContents();
-    m_strPathName.clear();
+    m_pathName.clear();
     SetModifiedFlag(false);
     return true;
 }
 
 void HostDocument::OnCloseDocument() {
     DeleteContents();
-    m_nViews = 0;
+    m_viewCount = 0;
 }
 
 }  // namespace qdat

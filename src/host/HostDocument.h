@@ -22,29 +22,29 @@ public:
     virtual void OnCloseDocument();
     virtual void DeleteContents() {}
 
-    virtual void SetTitle(const std::string& title) { m_strTitle = title; }
-    const std::string& GetTitle() const { return m_strTitle; }
-    const std::string& GetPathName() const { return m_strPathName; }
-    void SetPathNameRaw(const std::string& path) { m_strPathName = path; }
+    virtual void SetTitle(const std::string& title) { m_title = title; }
+    const std::string& GetTitle() const { return m_title; }
+    const std::string& GetPathName() const { return m_pathName; }
+    void SetPathNameRaw(const std::string& path) { m_pathName = path; }
 
-    virtual bool IsModified() const { return m_bModified; }
-    virtual void SetModifiedFlag(bool modified = true) { m_bModified = modified; }
+    virtual bool IsModified() const { return m_modified; }
+    virtual void SetModifiedFlag(bool modified = true) { m_modified = modified; }
 
     // Views are the host's; the library only counts them.
-    int GetViewCount() const { return m_nViews; }
-    void AddView() { ++m_nViews; }
+    int GetViewCount() const { return m_viewCount; }
+    void AddView() { ++m_viewCount; }
     void RemoveView() {
-        if (m_nViews > 0) --m_nViews;
+        if (m_viewCount > 0) --m_viewCount;
     }
 
     static const RuntimeClass classRecord;
     const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
 
 protected:
-    std::string m_strTitle;
-    std::string m_strPathName;
-    bool m_bModified = false;
-    int m_nViews = 0;
+    std::string m_title;
+    std::string m_pathName;
+    bool m_modified = false;
+    int m_viewCount = 0;
 };
 
 }  // namespace qdat

@@ -305,7 +305,7 @@ std::string ChainTable::KilometreForm(double value, bool plusFormat) const {
     const double magnitude = std::fabs(value);
     // Kilometres are counted in a 64-bit integer; a value beyond that (or not
     // a number at all) is written as a plain number rather than overflowing.
-    if (!(magnitude < 9.0e15)) return m_strPrefix + Fixed(value, p);
+    if (!(magnitude < 9.0e15)) return m_prefix + Fixed(value, p);
 
     const double scale = PowerOfTen(p);
     const double e = magnitude + 0.5 / scale;
@@ -336,7 +336,7 @@ std::string ChainTable::KilometreForm(double value, bool plusFormat) const {
         const std::size_t at = metreText.find(zero);
         if (at != std::string::npos && at > 0) metreText.resize(metreText.size() - zero.size());
     }
-    return m_strPrefix + kmText + metreText;
+    return m_prefix + kmText + metreText;
 }
 
 std::string ChainTable::FormatKilometre(double value) const { return KilometreForm(value, false); }

@@ -83,8 +83,8 @@ public:
     // Orders the breaks along the alignment (stable; see the source).
     void SortBreaks();
 
-    void SetPrefix(const std::string& prefix) { m_strPrefix = prefix; }
-    const std::string& GetPrefix() const { return m_strPrefix; }
+    void SetPrefix(const std::string& prefix) { m_prefix = prefix; }
+    const std::string& GetPrefix() const { return m_prefix; }
 
     double GetBreakLength(int index) const { return GetBreak(index).Length(); }
     // Before / After of the break in kilometre form, without chain conversion.
@@ -142,7 +142,7 @@ public:
     void StoreTo(DataArchive& ar) const;
 
     bool operator==(const ChainTable& other) const {
-        return m_strPrefix == other.m_strPrefix && m_breaks == other.m_breaks;
+        return m_prefix == other.m_prefix && m_breaks == other.m_breaks;
     }
 
 private:
@@ -151,7 +151,7 @@ private:
     bool Parse(std::string_view text, double& station, std::optional<QDLException>& error) const;
 
     GrowArray<ChainBreak> m_breaks;
-    std::string m_strPrefix;
+    std::string m_prefix;
 };
 
 // A document whose old layouts carry a chain table of their own, kept with

@@ -75,23 +75,23 @@ const RuntimeClass QStation::classRecord{"QStation", &QObject::classRecord,
                                          [] { return std::make_unique<QStation>(); }};
 
 QStation& QStation::operator=(const std::string& text) {
-    m_dValue = GetCurrentChainTable().ParseStakeOrThrow(text);
+    m_value = GetCurrentChainTable().ParseStakeOrThrow(text);
     return *this;
 }
 
-bool QStation::operator==(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) < Process().stationTolerance; }
-bool QStation::operator!=(const QStation& t) const { return std::fabs(m_dValue - t.m_dValue) >= Process().stationTolerance; }
-bool QStation::operator>(const QStation& t) const { return m_dValue >= t.m_dValue + Process().stationTolerance; }
-bool QStation::operator>=(const QStation& t) const { return m_dValue > t.m_dValue - Process().stationTolerance; }
-bool QStation::operator<(const QStation& t) const { return m_dValue <= t.m_dValue - Process().stationTolerance; }
-bool QStation::operator<=(const QStation& t) const { return m_dValue < t.m_dValue + Process().stationTolerance; }
-bool QStation::operator==(double y) const { return std::fabs(m_dValue - y) < Process().stationTolerance; }
-bool QStation::operator!=(double y) const { return std::fabs(m_dValue - y) >= Process().stationTolerance; }
-bool QStation::operator>(double y) const { return m_dValue >= y + Process().stationTolerance; }
-bool QStation::operator>=(double y) const { return m_dValue > y - Process().stationTolerance; }
+bool QStation::operator==(const QStation& t) const { return std::fabs(m_value - t.m_value) < Process().stationTolerance; }
+bool QStation::operator!=(const QStation& t) const { return std::fabs(m_value - t.m_value) >= Process().stationTolerance; }
+bool QStation::operator>(const QStation& t) const { return m_value >= t.m_value + Process().stationTolerance; }
+bool QStation::operator>=(const QStation& t) const { return m_value > t.m_value - Process().stationTolerance; }
+bool QStation::operator<(const QStation& t) const { return m_value <= t.m_value - Process().stationTolerance; }
+bool QStation::operator<=(const QStation& t) const { return m_value < t.m_value + Process().stationTolerance; }
+bool QStation::operator==(double y) const { return std::fabs(m_value - y) < Process().stationTolerance; }
+bool QStation::operator!=(double y) const { return std::fabs(m_value - y) >= Process().stationTolerance; }
+bool QStation::operator>(double y) const { return m_value >= y + Process().stationTolerance; }
+bool QStation::operator>=(double y) const { return m_value > y - Process().stationTolerance; }
 // Strictly below: a station exactly one tolerance below a double is not less.
-bool QStation::operator<(double y) const { return m_dValue < y - Process().stationTolerance; }
-bool QStation::operator<=(double y) const { return m_dValue < y + Process().stationTolerance; }
+bool QStation::operator<(double y) const { return m_value < y - Process().stationTolerance; }
+bool QStation::operator<=(double y) const { return m_value < y + Process().stationTolerance; }
 
 bool operator==(double x, const QStation& t) { return std::fabs(x - t.GetValue()) < kDoubleEqualTolerance; }
 bool operator!=(double x, const QStation& t) { return !(x == t); }
@@ -104,10 +104,10 @@ QStation operator-(double x, const QStation& t) { return x - t.GetValue(); }
 QStation operator*(double x, const QStation& t) { return x * t.GetValue(); }
 QStation operator/(double x, const QStation& t) { return x / t.GetValue(); }
 
-std::string QStation::GetText() const { return GetCurrentChainTable().FormatStakeLettered(m_dValue); }
-std::string QStation::GetKmText() const { return GetCurrentChainTable().FormatStake(m_dValue); }
-std::string QStation::GetPlusText() const { return GetCurrentChainTable().FormatStakePlus(m_dValue); }
-std::string QStation::GetRawKmText() const { return GetCurrentChainTable().FormatKilometre(m_dValue); }
+std::string QStation::GetText() const { return GetCurrentChainTable().FormatStakeLettered(m_value); }
+std::string QStation::GetKmText() const { return GetCurrentChainTable().FormatStake(m_value); }
+std::string QStation::GetPlusText() const { return GetCurrentChainTable().FormatStakePlus(m_value); }
+std::string QStation::GetRawKmText() const { return GetCurrentChainTable().FormatKilometre(m_value); }
 
 std::string QStation::GetMetresText() const {
     const std::string km = GetKmText();
@@ -116,25 +116,25 @@ std::string QStation::GetMetresText() const {
 }
 
 bool QStation::ParseText(const std::string& text) {
-    double value = m_dValue;
+    double value = m_value;
     if (!ChainTable::ParseStakeAndReport(text, value)) return false;
-    m_dValue = value;
+    m_value = value;
     return true;
 }
 
 QStation QStation::NextRoundStation(int& step) const {
-    return GetCurrentChainTable().NextIntervalStation(m_dValue, step);
+    return GetCurrentChainTable().NextIntervalStation(m_value, step);
 }
 
 QStation QStation::NextRoundStation(double& step) const {
-    return GetCurrentChainTable().NextIntervalStation(m_dValue, step);
+    return GetCurrentChainTable().NextIntervalStation(m_value, step);
 }
 
 void QStation::Serialize(ObjectArchive& ar) {
     if (ar.IsStoring())
-        ar << m_dValue;
+        ar << m_value;
     else
-        ar >> m_dValue;
+        ar >> m_value;
 }
 
 DataArchive& operator<<(DataArchive& ar, const QStation& s) {

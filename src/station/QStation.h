@@ -28,32 +28,32 @@ void SetStationPrecisionValue(int precision);
 class QStation : public QObject {
 public:
     QStation() = default;
-    QStation(double value) : m_dValue(value) {}  // NOLINT: stations convert from metres
+    QStation(double value) : m_value(value) {}  // NOLINT: stations convert from metres
     QStation(const QStation&) = default;
     QStation& operator=(const QStation&) = default;
-    QStation& operator=(double value) { m_dValue = value; return *this; }
+    QStation& operator=(double value) { m_value = value; return *this; }
     // The current chain table's ParseStakeOrThrow of text.
     QStation& operator=(const std::string& text);
 
-    double GetValue() const { return m_dValue; }
-    void SetValue(double value) { m_dValue = value; }
+    double GetValue() const { return m_value; }
+    void SetValue(double value) { m_value = value; }
 
-    QStation& operator+=(double x) { m_dValue += x; return *this; }
-    QStation& operator-=(double x) { m_dValue -= x; return *this; }
-    QStation& operator*=(double x) { m_dValue *= x; return *this; }
-    QStation& operator/=(double x) { m_dValue /= x; return *this; }
-    QStation& operator+=(const QStation& t) { m_dValue += t.m_dValue; return *this; }
-    QStation& operator-=(const QStation& t) { m_dValue -= t.m_dValue; return *this; }
-    QStation& operator*=(const QStation& t) { m_dValue *= t.m_dValue; return *this; }
-    QStation& operator/=(const QStation& t) { m_dValue /= t.m_dValue; return *this; }
-    QStation operator+(double x) const { return m_dValue + x; }
-    QStation operator-(double x) const { return m_dValue - x; }
-    QStation operator*(double x) const { return m_dValue * x; }
-    QStation operator/(double x) const { return m_dValue / x; }
-    QStation operator+(const QStation& t) const { return m_dValue + t.m_dValue; }
-    QStation operator-(const QStation& t) const { return m_dValue - t.m_dValue; }
-    QStation operator*(const QStation& t) const { return m_dValue * t.m_dValue; }
-    QStation operator/(const QStation& t) const { return m_dValue / t.m_dValue; }
+    QStation& operator+=(double x) { m_value += x; return *this; }
+    QStation& operator-=(double x) { m_value -= x; return *this; }
+    QStation& operator*=(double x) { m_value *= x; return *this; }
+    QStation& operator/=(double x) { m_value /= x; return *this; }
+    QStation& operator+=(const QStation& t) { m_value += t.m_value; return *this; }
+    QStation& operator-=(const QStation& t) { m_value -= t.m_value; return *this; }
+    QStation& operator*=(const QStation& t) { m_value *= t.m_value; return *this; }
+    QStation& operator/=(const QStation& t) { m_value /= t.m_value; return *this; }
+    QStation operator+(double x) const { return m_value + x; }
+    QStation operator-(double x) const { return m_value - x; }
+    QStation operator*(double x) const { return m_value * x; }
+    QStation operator/(double x) const { return m_value / x; }
+    QStation operator+(const QStation& t) const { return m_value + t.m_value; }
+    QStation operator-(const QStation& t) const { return m_value - t.m_value; }
+    QStation operator*(const QStation& t) const { return m_value * t.m_value; }
+    QStation operator/(const QStation& t) const { return m_value / t.m_value; }
 
     // Member comparisons, with the station tolerance tol:
     //   ==  |a - b| < tol        !=  |a - b| >= tol
@@ -92,7 +92,7 @@ public:
     const RuntimeClass& GetRuntimeClass() const override { return classRecord; }
 
 private:
-    double m_dValue = 0.0;
+    double m_value = 0.0;
 };
 
 // Double on the left: == and != use 0.000001, the order operators are exact.
