@@ -3,6 +3,8 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <limits>
+#include <string>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -41,37 +43,49 @@ public:
     T& ElementAt(int i) { return m_data.at(static_cast<std::size_t>(i)); }
     const T& GetAt(int i) const { return m_data.at(static_cast<std::size_t>(i)); }
     void SetAt(int i, const T& value) { m_data.at(static_cast<std::size_t>(i)) = value; }
-    // Sets element i, growing the array when i is past the end.
+    // Sets element i, growing the array when i is past the end. A negative
+    // index, or one whose array would hold more than INT_MAX elements, throws
+    // std::out_of_range. The value may be an element of the array itself.
     void SetAtGrow(int i, const T& value) {
-        if (i >= GetSize()) SetSize(i + 1);
+        if (i < 0 || i == std::numeric_limits<int>::max()) throw std::out_of_range("GrowArray::SetAtGrow: index " + std::to_string(i));
+        if (i >= GetSize()) {
+            T copy(value);  // value may lie in the storage that growing frees
+            SetSize(i + 1);
+            m_data[static_cast<std::size_t>(i)] = std::move(copy);
+            return;
+        }
         m_data[static_cast<std::size_t>(i)] = value;
     }
 
-    int Add(const T& value) {
-        Reserve(GetSize() + 1);
-        m_data.push_back(value);
-        return GetSize() - 1;
-    }
+    // Add and InsertAt take a copy of the value before the array grows: the
+    // value may be one of the array's own elements.
+    int Add(const T& value) { return Add(T(value)); }
     int Add(T&& value) {
         Reserve(GetSize() + 1);
         m_data.push_back(std::move(value));
         return GetSize() - 1;
     }
     // Inserts count copies of value at index; an index past the end grows the
-    // array first.
+    // array first. A negative index or count does nothing; an array that would
+    // hold more than INT_MAX elements throws std::out_of_range.
     void InsertAt(int index, const T& value, int count = 1) {
         if (index < 0 || count <= 0) return;
+        const long long end = static_cast<long long>(std::max(index, GetSize())) + count;
+        if (end > std::numeric_limits<int>::max())
+            throw std::out_of_range("GrowArray::InsertAt: index " + std::to_string(index) + " and count " +
+                                    std::to_string(count));
+        T copy(value);
         if (index >= GetSize()) {
-            SetSize(index + count);
-            std::fill(m_data.begin() + index, m_data.end(), value);
+            SetSize(static_cast<int>(end));
+            std::fill(m_data.begin() + index, m_data.end(), copy);
             return;
         }
         Reserve(GetSize() + count);
-        m_data.insert(m_data.begin() + index, static_cast<std::size_t>(count), value);
+        m_data.insert(m_data.begin() + index, static_cast<std::size_t>(count), copy);
     }
     void RemoveAt(int index, int count = 1) {
         if (index < 0 || count <= 0 || index >= GetSize()) return;
-        const int last = std::min(GetSize(), index + count);
+        const int last = static_cast<int>(std::min<long long>(GetSize(), static_cast<long long>(index) + count));
         m_data.erase(m_data.begin() + index, m_data.begin() + last);
     }
 

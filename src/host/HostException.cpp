@@ -17,6 +17,10 @@ FileException::FileException(Cause cause, int osError, std::string path, const s
       m_osError(osError),
       m_path(std::move(path)) {}
 
+FileException::FileException(Cause cause, int osError, std::string path, const std::string& action,
+                             const std::string& reason)
+    : HostException(action + " " + path + ": " + reason), m_cause(cause), m_osError(osError), m_path(std::move(path)) {}
+
 FileException::Cause FileException::CauseFromErrno(int err) {
     switch (err) {
         case ENOENT: return FileNotFound;

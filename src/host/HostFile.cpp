@@ -2,11 +2,13 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <random>
@@ -111,15 +113,85 @@ MirrorFile::~MirrorFile() {
     if (!m_tempPath.empty()) Abort();
 }
 
+namespace {
+
+// The file a path finally names: symbolic links followed, also when the last
+// one points to a file that does not exist yet. A loop of links is an error.
+std::string ResolveLinks(const std::string& path) {
+    std::string current = path;
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+        std::error_code ec;
+        const std::filesystem::path target = std::filesystem::read_symlink(current, ec);
+        if (ec) return current;
+        current = target.is_absolute() ? target.string()
+                                       : (std::filesystem::path(current).parent_path() / target).string();
+    }
+    errno = ELOOP;
+    ThrowErrno(path, "cannot create");
+}
+
+// Carries the old file's owner, group, permission bits and extended
+// attributes (access lists among them) over to the new one, as far as the
+// process may: a save by another user still succeeds, as a copy would.
+void CopyFileAttributes(const std::string& from, int to, const struct stat& st) {
+    if (::fchown(to, st.st_uid, st.st_gid) != 0) {
+        // Not permitted: keep the group at least when we may.
+        [[maybe_unused]] const int ignored = ::fchown(to, static_cast<uid_t>(-1), st.st_gid);
+    }
+    ::fchmod(to, st.st_mode & 07777);
+    const ssize_t size = ::listxattr(from.c_str(), nullptr, 0);
+    if (size <= 0) return;
+    std::string names(static_cast<std::size_t>(size), '\0');
+    const ssize_t got = ::listxattr(from.c_str(), names.data(), names.size());
+    if (got <= 0) return;
+    names.resize(static_cast<std::size_t>(got));
+    for (std::size_t pos = 0; pos < names.size();) {
+        const char* name = names.c_str() + pos;
+        pos += std::strlen(name) + 1;
+        const ssize_t length = ::getxattr(from.c_str(), name, nullptr, 0);
+        if (length < 0) continue;
+        std::string value(static_cast<std::size_t>(length), '\0');
+        const ssize_t read = ::getxattr(from.c_str(), name, value.data(), value.size());
+        if (read >= 0) ::fsetxattr(to, name, value.data(), static_cast<std::size_t>(read), 0);
+    }
+}
+
+}  // namespace
+
 void MirrorFile::Open(const std::string& path, unsigned flags) {
     if (!(flags & ModeCreate)) {
         File::Open(path, flags);
         return;
     }
-    // Write beside the target, so that the final rename stays on one file system.
+    // Saving writes the file a link names, so that the link stays a link.
+    const std::string target = ResolveLinks(path);
+    struct stat st;
+    const bool exists = ::stat(target.c_str(), &st) == 0;
+    if (exists) {
+        // Replacing the file by a new one would get round its protection:
+        // refuse a file the user may not write, as opening it for writing
+        // would, and one with other names, which would keep the old bytes.
+        if (!S_ISREG(st.st_mode)) {
+            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            ThrowErrno(path, "cannot replace");
+        }
+        if (::access(target.c_str(), W_OK) != 0) ThrowErrno(path, "cannot write");
+        if (st.st_nlink > 1) {
+            throw FileException(FileException::AccessDenied, EMLINK, path, "cannot replace",
+                                "it has " + std::to_string(st.st_nlink) +
+                                    " hard links, which saving would separate; save it under another name");
+        }
+    }
+    // A short name beside the target, so that the final rename stays on one
+    // file system and a target name near the length limit still leaves room.
+    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
     std::random_device rd;
     for (int attempt = 0;; ++attempt) {
-        const std::string temp = path + ".~" + std::to_string(rd() % 1000000) + ".tmp";
+        char name[16];
+        std::snprintf(name, sizeof name, ".~qd%06u", static_cast<unsigned>(rd() % 1000000));
+        const std::string temp = (folder / name).string();
         m_fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
             m_tempPath = temp;
@@ -127,7 +199,9 @@ void MirrorFile::Open(const std::string& path, unsigned flags) {
         }
         if (errno != EEXIST || attempt > 100) ThrowErrno(path, "cannot create");
     }
+    if (exists) CopyFileAttributes(target, m_fd, st);
     m_path = path;
+    m_targetPath = target;
 }
 
 void MirrorFile::Close() {
@@ -138,10 +212,8 @@ void MirrorFile::Close() {
     const std::string temp = m_tempPath;
     try {
         if (::fsync(m_fd) != 0) ThrowErrno(m_path, "cannot write");
-        struct stat st;
-        if (::stat(m_path.c_str(), &st) == 0) ::fchmod(m_fd, st.st_mode & 07777);
         File::Close();
-        if (::rename(temp.c_str(), m_path.c_str()) != 0) ThrowErrno(m_path, "cannot replace");
+        if (::rename(temp.c_str(), m_targetPath.c_str()) != 0) ThrowErrno(m_path, "cannot replace");
         m_tempPath.clear();
     } catch (...) {
         Abort();

@@ -52,9 +52,13 @@ protected:
 };
 
 // A file opened with ModeCreate writes to a temporary file beside the target;
-// Close flushes it to disk and renames it over the target (keeping the old
-// file's permission bits), Abort deletes it. A failed save therefore leaves the
-// old file exactly as it was.
+// Close flushes it to disk and renames it over the target, Abort deletes it. A
+// failed save therefore leaves the old file exactly as it was. The new file
+// takes the old one's owner and group (where permitted), permission bits and
+// extended attributes; a symbolic link is followed, so the file it names is
+// replaced and the link stays. Opening refuses, as opening the old file for
+// writing would, a target the user may not write, and a target with other hard
+// links (replacing it would leave them the old bytes).
 class MirrorFile : public File {
 public:
     ~MirrorFile() override;
@@ -64,6 +68,7 @@ public:
 
 private:
     std::string m_tempPath;
+    std::string m_targetPath;  // the file the path names, links followed
 };
 
 // A file held in memory. Reading works on the given bytes; writing appends or

@@ -1,6 +1,8 @@
 // The shared containers: the growable array's growth rule and element
 // lifetime, and the lists with their node blocks of ten.
 #include <algorithm>
+#include <climits>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -125,6 +127,36 @@ struct Counted {
     bool operator==(const Counted& o) const { return value == o.value; }
 };
 int Counted::live = 0;
+
+// An element of the array itself may be added, inserted or set: the array
+// copies it before it grows and frees the storage the element lies in. An
+// index past what an int can count is refused before anything is allocated.
+TEST(GrowArray, OwnElementsGoInAndWildIndicesAreRefused) {
+    const std::string first(40, 'a');  // long enough to live on the heap
+    GrowArray<std::string> a;
+    a.Add(first);
+    while (a.GetSize() < a.GetCapacity()) a.Add("x");
+    a.Add(a[0]);  // the array is full: this Add moves the storage
+    EXPECT_EQ(a[a.GetUpperBound()], first);
+    while (a.GetSize() < a.GetCapacity()) a.Add("y");
+    a.InsertAt(1, a[0], 3);
+    EXPECT_EQ(a[1], first);
+    EXPECT_EQ(a[3], first);
+    const int past = a.GetCapacity() + 5;
+    a.SetAtGrow(past, a[0]);
+    EXPECT_EQ(a[past], first);
+    a.InsertAt(past + 3, a[0]);
+    EXPECT_EQ(a[past + 3], first);
+
+    const int size = a.GetSize();
+    EXPECT_THROW(a.InsertAt(INT_MAX, "z"), std::out_of_range);
+    EXPECT_THROW(a.InsertAt(1, "z", INT_MAX), std::out_of_range);
+    EXPECT_THROW(a.SetAtGrow(INT_MAX, "z"), std::out_of_range);
+    EXPECT_THROW(a.SetAtGrow(-1, "z"), std::out_of_range);
+    a.RemoveAt(1, INT_MAX);  // to the end, without overflow
+    EXPECT_EQ(a.GetSize(), 1);
+    EXPECT_GT(size, 1);
+}
 
 TEST(GrowArray, ElementsAreCreatedAndDestroyedAsValues) {
     Counted::live = 0;

@@ -1,6 +1,8 @@
 // The platform layer: mirror file, language resources, run-time class records,
 // the named-interface registry and the default user interface.
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -80,6 +82,85 @@ TEST(MirrorFile, NewFileAndErrors) {
     }
     File folder;
     EXPECT_THROW(folder.Open(dir.Root().string(), File::ModeRead), FileException);
+}
+
+// A save replaces the file a link names and keeps the link; it refuses a file
+// with other hard links and one the user may not write; it keeps the owner,
+// the group and the permission bits; it works for the longest file names.
+TEST(MirrorFile, LinksProtectionOwnerAndLongNames) {
+    TempDir dir;
+    const std::string real = dir.Path("real.dat"), link = dir.Path("link.dat");
+    WriteFileBytes(real, "old");
+    ASSERT_EQ(::symlink("real.dat", link.c_str()), 0);
+    {
+        MirrorFile f;
+        f.Open(link, File::ModeCreate | File::ModeReadWrite);
+        f.Write("new", 3);
+        f.Close();
+    }
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadFileBytes(real), "new");
+
+    const std::string other = dir.Path("other.dat");
+    ASSERT_EQ(::link(real.c_str(), other.c_str()), 0);
+    MirrorFile linked;
+    try {
+        linked.Open(real, File::ModeCreate | File::ModeReadWrite);
+        FAIL() << "a file with two names was replaced";
+    } catch (const FileException& e) {
+        EXPECT_NE(std::string(e.what()).find("hard links"), std::string::npos) << e.what();
+    }
+    ::unlink(other.c_str());
+
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(real.c_str(), 4321, 8765), 0);
+        MirrorFile f;
+        f.Open(real, File::ModeCreate | File::ModeReadWrite);
+        f.Close();
+        struct stat st;
+        ASSERT_EQ(::stat(real.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, 4321u);
+        EXPECT_EQ(st.st_gid, 8765u);
+    }
+
+    const std::string longName = dir.Path(std::string(250, 'n') + ".dat");
+    WriteFileBytes(longName, "old");
+    MirrorFile f;
+    f.Open(longName, File::ModeCreate | File::ModeReadWrite);
+    f.Write("new", 3);
+    f.Close();
+    EXPECT_EQ(ReadFileBytes(longName), "new");
+}
+
+// A user who may not write a file cannot replace it through a save either,
+// though the folder is writable. Run as another user when the tests run as
+// root, who may write anything.
+TEST(MirrorFile, RefusesAFileTheUserMayNotWrite) {
+    TempDir dir;
+    ::chmod(dir.Root().c_str(), 0777);
+    const std::string path = dir.Path("locked.dat");
+    WriteFileBytes(path, "old");
+    ::chmod(path.c_str(), 0444);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+        MirrorFile f;
+        try {
+            f.Open(path, File::ModeCreate | File::ModeReadWrite);
+            f.Write("new", 3);
+            f.Close();
+        } catch (const FileException& e) {
+            ::_exit(e.GetCause() == FileException::AccessDenied ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: replaced, 2: another error, 3: no other user";
+    EXPECT_EQ(ReadFileBytes(path), "old");
+    EXPECT_EQ(FilesIn(dir), 1u);
 }
 
 TEST(MemoryFile, ReadWriteSeek) {

@@ -317,6 +317,10 @@ TEST(PlanAlignmentTest, CopiesAreIndependent) {
     EXPECT_EQ(q.X, p.X);
     EXPECT_EQ(b.Name, a.Name);
     EXPECT_EQ(b.GetTotalElementCount(), a.GetTotalElementCount());
+
+    // An element of the alignment itself may be appended to it.
+    for (int i = 0; i < 40; ++i) b.AppendElement(b.GetElement(i % 3));
+    EXPECT_TRUE(b.GetElement(b.ElementCount - 1) == b.GetElement(39 % 3));
 }
 
 }  // namespace
