@@ -12,6 +12,7 @@
 
 #include "ArchiveTestKit.h"
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/HostFile.h"
 
 namespace qdat::test {
@@ -34,7 +35,7 @@ QArchiveException::Cause TextErrorCause(const std::string& text, const std::func
         return e.m_cause;
     }
     ADD_FAILURE() << "no archive error for " << text;
-    return QArchiveException::Cause4;
+    return QArchiveException::WriteFailed;
 }
 
 // ---------------------------------------------------------------------------
@@ -96,14 +97,11 @@ TEST(ArchiveTextWrite, PrecisionManipulatorSetsTheDecimalPlaces) {
 
     MemoryFile file(std::string(), "p");
     DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete);
-    EXPECT_EQ(ar.GetFloatFormat(), "%.4f");
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.4lf");
+    EXPECT_EQ(ar.GetPrecision(), 4);
     EXPECT_EQ(ar.SetPrecision(6), 4);
-    EXPECT_EQ(ar.GetFloatFormat(), "%.6f");
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.6lf");
+    EXPECT_EQ(ar.GetPrecision(), 6);
     ar << Precision(12);
     EXPECT_EQ(ar.GetPrecision(), 12);
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.12lf");
     // Codes outside the tabled ranges are ignored.
     ar << static_cast<ArchiveManipulator>(20) << static_cast<ArchiveManipulator>(150)
        << static_cast<ArchiveManipulator>(230) << static_cast<ArchiveManipulator>(-1);
@@ -406,7 +404,7 @@ TEST(ArchiveTextRead, ScanDoubleTellsTheBytesUsed) {
     for (const auto& c : cases) {
         double value = 0.0;
         std::size_t used = 99;
-        EXPECT_EQ(DataArchive::ScanDouble(c.token, value, &used), c.ok) << c.token;
+        EXPECT_EQ(ScanDouble(c.token, value, &used), c.ok) << c.token;
         if (!c.ok) continue;
         EXPECT_EQ(value, c.value) << c.token;
         EXPECT_EQ(used, c.used) << c.token;

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
+#include "docbase/ArchiveEnvelope.h"
 #include "host/HostFile.h"
 
 namespace qdat::tool {
@@ -24,7 +24,7 @@ std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
     if (doc.GetFileVersion() == 0) return {};
     File file;
     file.Open(path, File::ModeRead | File::ShareDenyWrite);
-    return DataArchive::ReadEnvelope(file).signature;
+    return ReadArchiveEnvelope(file).signature;
 }
 
 std::string CellText(const nlohmann::json& value) {

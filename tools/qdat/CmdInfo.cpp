@@ -3,7 +3,7 @@
 #include <iostream>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
+#include "docbase/ArchiveEnvelope.h"
 #include "host/HostFile.h"
 
 namespace qdat::tool {
@@ -22,7 +22,7 @@ int RunInfo(const std::vector<std::string>& files, bool json) {
         try {
             File file;
             file.Open(path, File::ModeRead);
-            const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
+            const ArchiveEnvelope env = ReadArchiveEnvelope(file);
             const auto matches = MatchSignature(env.signature);
             std::size_t count = 0;
             bool counted = false;

@@ -21,6 +21,7 @@
 
 #include "Tool.h"
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/HostException.h"
 #include "host/HostFile.h"
 #include "plan/QPmDoc.h"
@@ -99,7 +100,7 @@ bool CollectStations(const PlanOptions& opt, std::vector<QStation>& stations) {
     return true;
 }
 
-std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
+std::string Fixed(double value, int places) { return FormatFixed(value, places); }
 
 double Degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
 

@@ -8,7 +8,7 @@
 #include <stdexcept>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
+#include "docbase/ArchiveEnvelope.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
 
@@ -94,7 +94,7 @@ std::unique_ptr<QDocument> CreateDocumentFor(const std::string& path, const std:
     }
     File file;
     file.Open(path, File::ModeRead);
-    const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
+    const ArchiveEnvelope env = ReadArchiveEnvelope(file);
     const auto matches = MatchSignature(env.signature);
     if (matches.empty())
         throw std::runtime_error(path + ": no document kind knows the signature \"" + env.signature +
