@@ -107,13 +107,11 @@ void DataArchive::ThrowError(QArchiveException::Cause cause, std::string_view de
 
 void DataArchive::ReadHeaderAndSignature() {
     const ArchiveEnvelope envelope = ReadArchiveEnvelope(*m_buffer.GetFile());
-    if (envelope.hasHeader) {
-        SetTextForm(false);
-        SetTaggedForm(envelope.tagged);
-        SetScrambledForm(envelope.scrambled);
-    } else {
-        SetTextForm(true);
-    }
+    // The header alone decides the form: a file without one is neither tagged
+    // nor scrambled, whatever a failed read before it left in the document.
+    SetTextForm(!envelope.hasHeader);
+    SetTaggedForm(envelope.tagged);
+    SetScrambledForm(envelope.scrambled);
     if (m_document->ParseSignature(envelope.signature)) {
         m_buffer.SeekTo(envelope.contentOffset);
         m_text.SetLineBase(envelope.signatureLines);
