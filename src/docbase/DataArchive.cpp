@@ -30,9 +30,21 @@ std::string_view TrimTrailingBlanks(std::string_view s) {
     return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
+// A value for a message: in quotes, cut after 40 bytes, control bytes shown
+// as \xNN (a zero byte would end the message).
 std::string Quoted(std::string_view token) {
+    static const char* digits = "0123456789ABCDEF";
     std::string out = "\"";
-    out += token.substr(0, 40);
+    for (const char c : token.substr(0, 40)) {
+        const auto b = static_cast<unsigned char>(c);
+        if (b >= 0x20 && b != 0x7F) {
+            out += c;
+        } else {
+            out += "\\x";
+            out += digits[b >> 4];
+            out += digits[b & 0xF];
+        }
+    }
     if (token.size() > 40) out += "...";
     out += "\"";
     return out;
@@ -237,6 +249,10 @@ bool DataArchive::WriteFormatted(const char* format, ...) {
     return true;
 }
 
+void DataArchive::ThrowUnwritable(std::string_view text) const {
+    ThrowError(QArchiveException::WriteFailed, "the text form cannot hold the value " + Quoted(text));
+}
+
 std::string_view DataArchive::NextTokenOrThrow(const char* what) {
     const std::string_view token = m_text.NextTokenView();
     if (token.empty()) ThrowError(QArchiveException::BadFormat, std::string(what) + " expected, found nothing");
@@ -332,10 +348,7 @@ DataArchive& DataArchive::operator<<(std::string_view v) {
         std::string text(v);
         std::replace(text.begin(), text.end(), '\n', ' ');
         std::replace(text.begin(), text.end(), '\r', ' ');
-        // An empty string written bare would vanish between separators and shift
-        // every later token of the record; quoted, it reads back as empty.
-        if (text.empty() && !IsCommentMode()) AppendToken("\"\"");
-        else AppendToken(text);
+        AppendToken(text);
         return *this;
     }
     if (IsCommentMode()) return *this;

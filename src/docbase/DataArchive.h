@@ -172,7 +172,11 @@ public:
     double ReadStationValue();
 
     // Text form: tokens and records.
-    void AppendToken(std::string_view text) { m_text.AppendToken(text); }
+    // A token the text form cannot give back as it is (see TextRecords) is a
+    // WriteFailed archive error naming it; the record stays as it was.
+    void AppendToken(std::string_view text) {
+        if (!m_text.AppendToken(text)) ThrowUnwritable(text);
+    }
     std::string NextToken() { return std::string(m_text.NextTokenView()); }
     // The next token as a view into the current record (valid until the next record).
     std::string_view NextTokenView() { return m_text.NextTokenView(); }
@@ -214,6 +218,7 @@ private:
     template <class T> void StoreInteger(ArchiveTag tag, T value);
     template <class T> T LoadInteger(ArchiveTag tag);
     std::string_view NextTokenOrThrow(const char* what);
+    [[noreturn]] void ThrowUnwritable(std::string_view text) const;
     void AppendFixed(double value);
     void ApplyManipulatorStoring(ArchiveManipulator m);
 

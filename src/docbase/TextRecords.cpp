@@ -7,8 +7,6 @@
 namespace qdat {
 
 namespace {
-constexpr std::string_view kSeparators = " ,\t";
-
 bool OnlySeparatorsFrom(std::string_view s, std::size_t pos) {
     for (; pos < s.size(); ++pos)
         if (!TextRecords::IsSeparator(s[pos])) return false;
@@ -23,25 +21,46 @@ void UpperCase(std::string& s) {
 // ---------------------------------------------------------------------------
 // Storing
 
-void TextRecords::AppendToken(std::string_view text) {
+bool TextRecords::AppendToken(std::string_view text) {
     const bool first = m_record.empty();
-    if (!first) m_record += ' ';
     if (m_commentMode) {
+        // Comment lines are never read back.
+        if (!first) m_record += ' ';
         m_record += text;
-        return;
+        return true;
     }
-    if (static_cast<int>(text.size()) < m_width) m_record.append(static_cast<std::size_t>(m_width) - text.size(), ' ');
+    // One pass finds what the reader treats specially; every such byte lies
+    // at or below ',', so the bytes of a number cost one comparison each.
+    bool separator = false, quote = false, lineEnd = false;
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) > ',') continue;
+        if (IsSeparator(c)) separator = true;
+        else if (c == '"') quote = true;
+        else if (c == '\0' || c == '\n' || c == '\r') lineEnd = true;
+    }
     // A token with a separator inside, or a first token that would make the
-    // record read as a comment line, is quoted.
+    // record read as a comment line, is quoted; so is the empty token, which
+    // would otherwise vanish between separators.
     const bool looksLikeComment = first && !text.empty() &&
                                   (text[0] == ';' || text[0] == '*' || text == "/" || text.substr(0, 2) == "//");
-    if (looksLikeComment || text.find_first_of(kSeparators) != std::string_view::npos) {
+    const bool quoted = separator || looksLikeComment || text.empty();
+    // The reader would end the record inside the token, take a leading quote
+    // for the start of a quoted token, or end a quoted token at a quote inside.
+    if (lineEnd || (quote && (quoted || text[0] == '"'))) return false;
+
+    if (!first) m_record += ' ';
+    // Right-aligned: the padding counts the text, not the quotes around it
+    // (the two quotes of an empty token count, as they always have).
+    const std::size_t counted = text.empty() ? 2 : text.size();
+    if (static_cast<int>(counted) < m_width) m_record.append(static_cast<std::size_t>(m_width) - counted, ' ');
+    if (quoted) {
         m_record += '"';
         m_record += text;
         m_record += '"';
     } else {
         m_record += text;
     }
+    return true;
 }
 
 bool TextRecords::FlushRecord(ArchiveBuffer& out) {

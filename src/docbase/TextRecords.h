@@ -44,8 +44,11 @@ public:
         return trimmed == "/";
     }
 
-    // Storing: adds one token to the record being built.
-    void AppendToken(std::string_view text);
+    // Storing: adds one token to the record being built. False, with nothing
+    // added, for a token the reader would not give back as it is: one with a
+    // zero byte or a line break, one starting with a quote, or one that needs
+    // quotes and holds a quote. In comment mode every text is taken as it is.
+    bool AppendToken(std::string_view text);
     // Storing: writes the record (if any) and ends the line; inside a comment
     // the next line continues it.
     void WriteRecord(ArchiveBuffer& out);

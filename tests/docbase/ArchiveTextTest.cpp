@@ -194,6 +194,101 @@ TEST(ArchiveTextWrite, TokenThatLooksLikeACommentSurvives) {
     }
 }
 
+// A token is read up to the next separator, or, when it starts with a quote,
+// up to the next quote; a zero byte or a line break ends the record. A string
+// that these rules would not give back is refused, and the record being built
+// stays as it was.
+TEST(ArchiveTextWrite, StringsTheReaderCannotGiveBackAreRefused) {
+    const std::string refused[] = {
+        "say \"hi\" twice",       // quoted for its blanks, but a quote ends it early
+        "a,\"b",                   // quoted for its comma
+        "\"open",                  // read as a quoted token
+        "\"",                      // read as an empty one
+        std::string("a\0b", 3),    // the zero byte ends the line
+    };
+    for (const std::string& text : refused) {
+        try {
+            StoreText([&](DataArchive& ar) { ar << text; });
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const QArchiveException& e) {
+            EXPECT_EQ(e.m_cause, QArchiveException::WriteFailed) << text;
+            const std::string message = e.what();
+            EXPECT_NE(message.find(text.substr(0, text.find('\0'))), std::string::npos) << message;
+            EXPECT_NE(message.find("store.dat"), std::string::npos) << message;
+        }
+    }
+    // A first token that would read as a comment is quoted, so it cannot hold a
+    // quote either; later in the record the same text is written bare.
+    EXPECT_THROW(StoreText([](DataArchive& ar) { ar << ";\"x"; }), QArchiveException);
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 1 << ";\"x" << EndRecord; }), "         1        ;\"x\n");
+    // Characters go the same way.
+    for (char c : {'"', '\0', '\n', '\r'}) {
+        EXPECT_THROW(StoreText([&](DataArchive& ar) { ar << c; }), QArchiveException) << int(c);
+    }
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(0) << ' ' << EndRecord; }), "\" \"\n");
+    // Nothing of a refused string reaches the record.
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar << 1;
+                  EXPECT_THROW(ar << "\"x", QArchiveException);
+                  ar << 2 << EndRecord;
+              }),
+              "         1          2\n");
+}
+
+// Random strings over the bytes the reader treats specially: each one the
+// writer accepts, first in its record or after another token, reads back as
+// written (line breaks as spaces); every string without a quote or a zero
+// byte is accepted.
+TEST(ArchiveTextWrite, EveryStringTheWriterAcceptsReadsBack) {
+    const std::string alphabet = std::string("a\" ,\t;*/\n\r", 10) + std::string(1, '\0') + "x\xC3\xA9";
+    std::uint32_t seed = 17;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 16;
+    };
+    int accepted = 0, acceptedWithQuote = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const unsigned length = next() % 8;
+        for (unsigned k = 0; k < length; ++k) text += alphabet[next() % alphabet.size()];
+        std::string expected = text;
+        for (char& c : expected)
+            if (c == '\n' || c == '\r') c = ' ';
+        const bool plain = expected.find_first_of(std::string("\"\0", 2)) == std::string::npos;
+        for (const bool first : {true, false}) {
+            const int width = static_cast<int>(next() % 12);
+            std::string bytes;
+            try {
+                bytes = StoreText([&](DataArchive& ar) {
+                    ar << Width(width);
+                    if (!first) ar << 7;
+                    ar << text << 9 << EndRecord;
+                });
+            } catch (const QArchiveException&) {
+                EXPECT_FALSE(plain) << "refused: [" << text << "] first=" << first;
+                continue;
+            }
+            ++accepted;
+            if (!plain) ++acceptedWithQuote;
+            try {
+                LoadText(bytes, [&](DataArchive& ar) {
+                    int before = 7, after = 0;
+                    std::string back;
+                    if (!first) ar >> before;
+                    ar >> back >> after;
+                    EXPECT_EQ(back, expected) << "[" << bytes << "]";
+                    EXPECT_EQ(before * 10 + after, 79) << "[" << bytes << "]";
+                    EXPECT_TRUE(ar.AtEnd()) << "[" << bytes << "]";
+                });
+            } catch (const QArchiveException& e) {
+                ADD_FAILURE() << "[" << bytes << "] " << e.what();
+            }
+        }
+    }
+    EXPECT_GT(accepted, 3000);
+    EXPECT_GT(acceptedWithQuote, 50);  // a quote inside a bare token is fine
+}
+
 // ---------------------------------------------------------------------------
 // Reading tokens and records
 

@@ -225,6 +225,31 @@ TEST_F(PipelineTest, FailedSaveLeavesOldFileByteIdenticalAndNoTemporaryFile) {
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file keeps its permission bits";
 }
 
+// A list with a note line before its numbers; the note is only written.
+class NotedListDoc : public NumberListDoc {
+public:
+    int SerializeContent(DataArchive& ar) override {
+        if (ar.IsStoring()) ar << note << EndRecord;
+        return NumberListDoc::SerializeContent(ar);
+    }
+    std::string note;
+};
+
+TEST_F(PipelineTest, TextTheFileCannotHoldFailsTheSaveAndKeepsTheOldFile) {
+    const std::string path = dir.Path("note.tst");
+    const std::string bytes = "RADUDAR5.83_TST_SHUJU\n1\n";
+    WriteFileBytes(path, bytes);
+    NotedListDoc doc;
+    doc.values = {1};
+    doc.note = "say \"hi\" twice";
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), {}), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find(path), std::string::npos) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find(doc.note), std::string::npos) << ui.messages[0].text;
+}
+
 TEST_F(PipelineTest, SaveWithPrompt) {
     NumberListDoc doc;
     EXPECT_TRUE(doc.SaveWithPrompt());  // not modified: nothing asked
