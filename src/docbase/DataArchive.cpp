@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <climits>
 #include <cstdarg>
 #include <cstdio>
@@ -89,7 +88,7 @@ void DataArchive::Abort() { m_buffer.Detach(true); }
 
 int DataArchive::SetPrecision(int places) {
     const int previous = m_precision;
-    m_precision = std::max(places, 0);
+    m_precision = std::clamp(places, 0, kMaxDecimalPlaces);
     return previous;
 }
 
@@ -326,10 +325,8 @@ DataArchive& DataArchive::operator<<(unsigned long v) {
 }
 
 void DataArchive::AppendFixed(double v) {
-    char buf[64];
-    const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, m_precision);
-    if (r.ec == std::errc()) AppendToken(std::string_view(buf, static_cast<std::size_t>(r.ptr - buf)));
-    else AppendToken(FormatFixed(v, m_precision));  // very large values
+    char buf[kFixedTextCapacity];
+    AppendToken(std::string_view(buf, FormatFixedTo(buf, v, m_precision)));
 }
 
 DataArchive& DataArchive::operator<<(float v) {
@@ -429,7 +426,7 @@ DataArchive& DataArchive::operator>>(std::string& v) {
 
 void DataArchive::ApplyManipulatorStoring(ArchiveManipulator m) {
     const int code = static_cast<int>(m);
-    if (code >= 0 && code <= kLastPrecisionCode) {
+    if (code >= 0 && code <= kMaxDecimalPlaces) {
         SetPrecision(code);
         return;
     }

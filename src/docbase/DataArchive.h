@@ -8,6 +8,7 @@
 // works unchanged in every form.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "docbase/ArchiveBuffer.h"
+#include "docbase/NumberText.h"
 #include "docbase/PtrList.h"
 #include "docbase/QArchiveException.h"
 #include "docbase/TextRecords.h"
@@ -25,9 +27,8 @@ class File;
 class QDocument;
 
 // Stream manipulators: integers with a meaning, streamed with << or >>.
-// Codes 0..19 set the decimal places, codes 200..229 the token width 0..29
-// (text form, storing); other codes are ignored.
-inline constexpr int kLastPrecisionCode = 19;
+// Codes 0..19 (kMaxDecimalPlaces) set the decimal places, codes 200..229 the
+// token width 0..29 (text form, storing); other codes are ignored.
 inline constexpr int kWidthCodeBase = 200;
 inline constexpr int kLastWidth = 29;
 enum class ArchiveManipulator : int {
@@ -42,8 +43,13 @@ inline constexpr ArchiveManipulator StationAsNumber = ArchiveManipulator::Statio
 inline constexpr ArchiveManipulator StationAsText = ArchiveManipulator::StationAsText;
 inline constexpr ArchiveManipulator BeginComment = ArchiveManipulator::BeginComment;
 inline constexpr ArchiveManipulator EndComment = ArchiveManipulator::EndComment;
-constexpr ArchiveManipulator Precision(int places) { return static_cast<ArchiveManipulator>(places); }
-constexpr ArchiveManipulator Width(int width) { return static_cast<ArchiveManipulator>(kWidthCodeBase + width); }
+// Held to their ranges, so that no number turns into another manipulator.
+constexpr ArchiveManipulator Precision(int places) {
+    return static_cast<ArchiveManipulator>(std::clamp(places, 0, kMaxDecimalPlaces));
+}
+constexpr ArchiveManipulator Width(int width) {
+    return static_cast<ArchiveManipulator>(kWidthCodeBase + std::clamp(width, 0, kLastWidth));
+}
 
 // Type tags of the tagged binary form.
 enum class ArchiveTag : std::uint8_t {
@@ -108,6 +114,7 @@ public:
     bool IsCommentMode() const { return m_text.IsCommentMode(); }
     void SetCommentMode(bool on) { m_text.SetCommentMode(on); }
 
+    // places is held to 0..kMaxDecimalPlaces; returns the previous precision.
     int SetPrecision(int places);
     int GetPrecision() const { return m_precision; }
     int SetWidth(int width) { return m_text.SetWidth(width); }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
-#include <cstdio>
 #include <cstdlib>
 
 namespace qdat {
@@ -28,14 +27,16 @@ std::size_t SkipSpaceAndSign(std::string_view token, bool& negative) {
 }
 }  // namespace
 
+std::size_t FormatFixedTo(char* out, double value, int places) {
+    places = std::clamp(places, 0, kMaxDecimalPlaces);
+    const auto r = std::to_chars(out, out + kFixedTextCapacity, value, std::chars_format::fixed, places);
+    // The capacity holds the longest text there is, so this never fails.
+    return r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - out) : 0;
+}
+
 std::string FormatFixed(double value, int places) {
-    char buf[400];
-    const auto r = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, places);
-    if (r.ec != std::errc()) {
-        const int n = std::snprintf(buf, sizeof buf, "%.*f", places, value);
-        return std::string(buf, static_cast<std::size_t>(std::max(n, 0)));
-    }
-    return std::string(buf, r.ptr);
+    char buf[kFixedTextCapacity];
+    return std::string(buf, FormatFixedTo(buf, value, places));
 }
 
 bool ScanDouble(std::string_view token, double& value, std::size_t* used) {

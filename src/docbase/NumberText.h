@@ -10,8 +10,20 @@
 
 namespace qdat {
 
-// value with places decimal places, as "%.*f" writes it.
+// The most decimal places a value is written with: the archive's decimal-place
+// manipulators run from 0 to this.
+inline constexpr int kMaxDecimalPlaces = 19;
+
+// Room for any double in fixed-point text with up to kMaxDecimalPlaces places:
+// a sign, the 309 integer digits of the largest double, the point, the places.
+inline constexpr std::size_t kFixedTextCapacity = 1 + 309 + 1 + kMaxDecimalPlaces;
+
+// value with places decimal places, as "%.*f" writes it. places is held to
+// 0..kMaxDecimalPlaces first, so neither a value nor a number of places can
+// make the text longer than kFixedTextCapacity.
 std::string FormatFixed(double value, int places);
+// The same text into out, which holds kFixedTextCapacity bytes; returns its length.
+std::size_t FormatFixedTo(char* out, double value, int places);
 
 // "%lf": leading blanks, then a number; trailing text allowed. With used, also
 // tells how many bytes of token the number took.

@@ -1,6 +1,8 @@
 // The text form of the archive: columns, quoting, decimal places, comment
 // lines, record reading, the end-of-data test, and key-value records.
+#include <cfloat>
 #include <climits>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -108,6 +110,43 @@ TEST(ArchiveTextWrite, PrecisionManipulatorSetsTheDecimalPlaces) {
     EXPECT_EQ(ar.GetPrecision(), 12);
     EXPECT_EQ(ar.GetWidth(), 10);
     ar.Abort();
+}
+
+// printf's own fixed-point text: the reference the archive's must match.
+std::string PrintfFixed(double value, int places) {
+    std::vector<char> buf(400 + static_cast<std::size_t>(places));
+    const int n = std::snprintf(buf.data(), buf.size(), "%.*f", places, value);
+    return std::string(buf.data(), static_cast<std::size_t>(n));
+}
+
+// Decimal places are held to 0..19 wherever they come in, so that the longest
+// fixed-point text (a sign, 309 digits, the point, 19 places) is the most any
+// value takes; more places once wrote bytes from beyond a stack buffer.
+TEST(ArchiveTextWrite, DecimalPlacesAreHeldToNineteen) {
+    const std::string big = PrintfFixed(1e308, 19);
+    ASSERT_EQ(big.size(), 309u + 1 + 19);
+    const std::string text = StoreText([](DataArchive& ar) {
+        EXPECT_EQ(ar.SetPrecision(120), 4);
+        EXPECT_EQ(ar.GetPrecision(), 19);
+        ar << 1e308 << EndRecord;
+        EXPECT_EQ(ar.SetPrecision(INT_MIN), 19);
+        EXPECT_EQ(ar.GetPrecision(), 0);
+        ar << 2.5 << EndRecord;
+    });
+    EXPECT_EQ(text, big + "\n" + std::string(9, ' ') + "2\n");
+
+    EXPECT_EQ(FormatFixed(1e308, 120), big);
+    EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX), PrintfFixed(-DBL_MAX, 19));
+    EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX).size(), 1u + 309 + 1 + 19);
+    EXPECT_EQ(FormatFixed(DBL_MIN, 19), PrintfFixed(DBL_MIN, 19));
+    EXPECT_EQ(FormatFixed(0.125, -3), "0");
+    EXPECT_EQ(FormatFixed(0.125, 2), "0.12");  // round half to even, as printf
+
+    // A manipulator made from a number out of range is held to the range too,
+    // instead of turning into another manipulator (100 would end the record).
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(100) << 1.5 << Width(-100) << 5 << EndRecord; }),
+              "1.5000000000000000000 5\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(500) << 5 << EndRecord; }), std::string(28, ' ') + "5\n");
 }
 
 TEST(ArchiveTextWrite, WidthManipulator) {
