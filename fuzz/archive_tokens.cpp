@@ -1,7 +1,7 @@
 // Fuzz target for the archive's loading side. The input is read through a bare
 // archive in each physical form (text, binary, tagged, scrambled, tagged and
 // scrambled), then once more with a document attached so that the header and
-// signature detection run, and finally through ReadEnvelope. Each run reads a
+// signature detection run, and finally through ReadArchiveEnvelope. Each run reads a
 // mix of typed values, records and key-value records until the end of the data
 // or an archive error. An archive error is the expected answer to bad input;
 // a crash, a hang, a sanitizer report or any other exception is a bug.
@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "docbase/ArchiveEnvelope.h"
 #include "docbase/DataArchive.h"
 #include "docbase/QDocument.h"
 #include "host/HostFile.h"
@@ -117,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     RunWithDocument(bytes, pattern);
     qdat::MemoryFile file(bytes, "fuzz.env");
     try {
-        DataArchive::ReadEnvelope(file);
+        qdat::ReadArchiveEnvelope(file);
     } catch (const qdat::QArchiveException&) {
     }
     return 0;

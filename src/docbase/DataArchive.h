@@ -8,14 +8,18 @@
 // works unchanged in every form.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "docbase/ArchiveBuffer.h"
 #include "docbase/FormatFlags.h"
+#include "docbase/NumberText.h"
 #include "docbase/PtrList.h"
 #include "docbase/QArchiveException.h"
+#include "docbase/TextRecords.h"
 
 namespace qdat {
 
@@ -23,7 +27,10 @@ class File;
 class QDocument;
 
 // Stream manipulators: integers with a meaning, streamed with << or >>.
-// 0..19 set the decimal places, 200..229 the token width (text form, storing).
+// Codes 0..19 (kMaxDecimalPlaces) set the decimal places, codes 200..229 the
+// token width 0..29 (text form, storing); other codes are ignored.
+inline constexpr int kWidthCodeBase = 200;
+inline constexpr int kLastWidth = 29;
 enum class ArchiveManipulator : int {
     EndRecord = 100,       // storing: end the line; loading: read the next record
     StationAsNumber = 101, // stations as plain numbers
@@ -36,8 +43,13 @@ inline constexpr ArchiveManipulator StationAsNumber = ArchiveManipulator::Statio
 inline constexpr ArchiveManipulator StationAsText = ArchiveManipulator::StationAsText;
 inline constexpr ArchiveManipulator BeginComment = ArchiveManipulator::BeginComment;
 inline constexpr ArchiveManipulator EndComment = ArchiveManipulator::EndComment;
-constexpr ArchiveManipulator Precision(int places) { return static_cast<ArchiveManipulator>(places); }
-constexpr ArchiveManipulator Width(int width) { return static_cast<ArchiveManipulator>(200 + width); }
+// Held to their ranges, so that no number turns into another manipulator.
+constexpr ArchiveManipulator Precision(int places) {
+    return static_cast<ArchiveManipulator>(std::clamp(places, 0, kMaxDecimalPlaces));
+}
+constexpr ArchiveManipulator Width(int width) {
+    return static_cast<ArchiveManipulator>(kWidthCodeBase + std::clamp(width, 0, kLastWidth));
+}
 
 // Type tags of the tagged binary form.
 enum class ArchiveTag : std::uint8_t {
@@ -46,20 +58,10 @@ enum class ArchiveTag : std::uint8_t {
 };
 
 
-// What the first bytes of a file say about its form: header and signature.
-struct ArchiveEnvelope {
-    bool hasHeader = false;
-    bool tagged = false;
-    bool scrambled = false;
-    bool lengthPrefixedSignature = false;  // old text files written by the object archive
-    std::string signature;                 // trimmed and upper-cased
-    std::int64_t contentOffset = 0;        // where the content after the signature starts
-};
-
 class DataArchive {
 public:
     enum Mode : unsigned { Store = 0x0, Load = 0x1, NoFlushOnDelete = 0x2 };
-    static constexpr std::uint32_t kInitialKey = 0x3C9A5E71u;
+    static constexpr std::uint32_t kInitialKey = ArchiveBuffer::kInitialKey;
 
     // mode: Load or Store, optionally with NoFlushOnDelete. A bufferSize below
     // 128 is raised to 128 (and a user buffer is then ignored). With a document
@@ -71,21 +73,21 @@ public:
     DataArchive(const DataArchive&) = delete;
     DataArchive& operator=(const DataArchive&) = delete;
 
-    bool IsLoading() const { return (m_nMode & Load) != 0; }
+    bool IsLoading() const { return (m_mode & Load) != 0; }
     bool IsStoring() const { return !IsLoading(); }
-    File* GetFile() const { return m_pFile; }
-    QDocument* GetDocument() const { return m_pDocument; }
+    File* GetFile() const { return m_buffer.GetFile(); }
+    QDocument* GetDocument() const { return m_document; }
     std::uint32_t GetDocumentVersion() const;
-    bool IsBufferEmpty() const { return m_lpBufCur == m_lpBufMax; }
+    bool IsBufferEmpty() const { return m_buffer.IsEmpty(); }
     // Text form: the current line number; binary forms: the byte offset.
-    std::int64_t GetPosition() const;
-    const std::string& GetFileName() const { return m_strFileName; }
-    int GetLine() const { return m_nLine; }
+    std::int64_t GetPosition() const { return IsTextForm() ? m_text.GetFileLine() : m_buffer.GetPosition(); }
+    const std::string& GetFileName() const { return m_buffer.GetFileName(); }
+    int GetLine() const { return m_text.GetLine(); }
 
     void Close();
     void Abort();
 
-    // Form flags: forwarded to the attached document, also kept here.
+    // Form flags: those of the attached document, else the archive's own.
     bool IsTextForm() const { return TestFlag(FormatFlag::TextForm); }
     void SetTextForm(bool on) { SetFlag(FormatFlag::TextForm, on); }
     bool IsTaggedForm() const { return TestFlag(FormatFlag::TaggedForm); }
@@ -97,17 +99,17 @@ public:
     bool IsNzsVariant() const { return TestFlag(FormatFlag::NzsVariant); }
     bool IsRailwayVariant() const { return TestFlag(FormatFlag::RailwayVariant); }
     void SetRailwayVariant(bool on) { SetFlag(FormatFlag::RailwayVariant, on); }
-    bool IsCommentMode() const { return (m_nFlags & FormatFlag::CommentMode) != 0; }
-    void SetCommentMode(bool on);
+    // Comment mode is the archive's own, never the document's.
+    bool IsCommentMode() const { return m_text.IsCommentMode(); }
+    void SetCommentMode(bool on) { m_text.SetCommentMode(on); }
 
+    // places is held to 0..kMaxDecimalPlaces; returns the previous precision.
     int SetPrecision(int places);
-    int GetPrecision() const { return m_nPrecision; }
-    int SetWidth(int width);
-    int GetWidth() const { return m_nWidth; }
+    int GetPrecision() const { return m_precision; }
+    int SetWidth(int width) { return m_text.SetWidth(width); }
+    int GetWidth() const { return m_text.GetWidth(); }
     int SetStationAsNumber(int flag);
-    bool IsStationAsNumber() const { return m_nStationAsNumber != 0; }
-    const std::string& GetFloatFormat() const { return m_strFloatFormat; }
-    const std::string& GetDoubleFormat() const { return m_strDoubleFormat; }
+    bool IsStationAsNumber() const { return m_stationAsNumber != 0; }
 
     // Warnings collected while reading; each is prefixed with the line number.
     void AddWarning(std::string_view text);
@@ -116,18 +118,20 @@ public:
     void ShowWarnings(std::vector<std::string>& lines);
 
     // Byte level.
-    std::size_t Read(void* buffer, std::size_t count);
-    void Write(const void* buffer, std::size_t count);
+    std::size_t Read(void* buffer, std::size_t count) { return m_buffer.Read(buffer, count); }
+    void Write(const void* buffer, std::size_t count) { m_buffer.Write(buffer, count); }
+    // As Read and Write, through the scrambler in the scrambled form; nothing
+    // in comment mode.
     std::size_t ReadBytes(void* buffer, std::size_t count);
     void WriteBytes(const void* buffer, std::size_t count);
-    void WriteText(std::string_view text);
-    bool ReadLine(std::string& line);
-    void Flush();
+    void WriteText(std::string_view text) { m_buffer.Write(text.data(), text.size()); }
+    bool ReadLine(std::string& line) { return m_buffer.ReadLine(line); }
+    void Flush() { m_buffer.Flush(); }
     void FillBuffer(std::size_t needed);
     bool AtEnd();
     [[noreturn]] void ThrowError(QArchiveException::Cause cause, std::string_view detail = {}) const;
     // Bytes of the input not yet read (file and buffer together); -1 when unknown.
-    std::int64_t RemainingBytes() const;
+    std::int64_t RemainingBytes() const { return m_buffer.RemainingBytes(); }
 
     // Typed operators.
     DataArchive& operator<<(char v);
@@ -164,17 +168,21 @@ public:
     double ReadStationValue();
 
     // Text form: tokens and records.
-    void AppendToken(std::string_view text);
-    std::string NextToken();
+    // A token the text form cannot give back as it is (see TextRecords) is a
+    // WriteFailed archive error naming it; the record stays as it was.
+    void AppendToken(std::string_view text) {
+        if (!m_text.AppendToken(text)) ThrowUnwritable(text);
+    }
+    std::string NextToken() { return std::string(m_text.NextTokenView()); }
     // The next token as a view into the current record (valid until the next record).
-    std::string_view NextTokenView();
-    int CountTokens();
-    bool NextTokenContains(std::string_view text);
+    std::string_view NextTokenView() { return m_text.NextTokenView(); }
+    int CountTokens() { return m_text.CountTokens(); }
+    bool NextTokenContains(std::string_view text) { return m_text.NextTokenContains(text); }
     bool NextRecordContains(std::string_view text);
     void NextRecord();
     std::string ReadRecord();
-    const std::string& GetRecord() const { return m_strRecord; }
-    void SetRecord(std::string record) { m_strRecord = std::move(record); m_nTokenPos = 0; }
+    const std::string& GetRecord() const { return m_text.GetRecord(); }
+    void SetRecord(std::string record) { m_text.SetRecord(std::move(record)); }
     bool WriteFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Key-value records.
@@ -188,35 +196,17 @@ public:
     long ParseKeyInt(std::string& name, long& value);
     long ParseKeyDouble(std::string& name, double& value);
 
-    // Reads the header and signature of a file without a document, as the
-    // loading constructor does. Leaves the file position unspecified.
-    static ArchiveEnvelope ReadEnvelope(File& file);
-
-    // Text-form number formatting and scanning (printf/scanf compatible).
-    static std::string FormatFixed(double value, int places);
-    // "%lf"-style scan: leading blanks, then a number; trailing text allowed.
-    // With used, also tells how many bytes of token the number took.
-    static bool ScanDouble(std::string_view token, double& value, std::size_t* used = nullptr);
-    // "%d"/"%ld"-style scan of a whole number.
-    static bool ScanLong(std::string_view token, long long& value);
-
 private:
     // Form flags live in the document (its data block outlives the archive),
-    // so a flag set while reading stays with the document; comment mode is the
-    // archive's own. Tested for every value read or written.
-    bool TestFlag(std::uint32_t bit) const {
-        return ((bit == FormatFlag::CommentMode ? m_nFlags : *m_pFormatFlags) & bit) != 0;
+    // so a flag set while reading stays with the document. Tested for every
+    // value read or written.
+    bool TestFlag(std::uint32_t bit) const { return (*m_flags & bit) != 0; }
+    void SetFlag(std::uint32_t bit, bool on) {
+        if (on) *m_flags |= bit;
+        else *m_flags &= ~bit;
     }
-    void SetFlag(std::uint32_t bit, bool on);
     void ReadHeaderAndSignature();
     void WriteHeaderAndSignature();
-    std::string ReadSignatureLine(bool textForm, bool& lengthPrefixed);
-    std::uint32_t ReadStringLength();
-    std::string ReadRawString();
-    void ReadRecordInto(std::string& line);
-    void WriteStringLength(std::size_t length);
-    void Scramble(unsigned char* bytes, std::size_t count);
-    void Unscramble(unsigned char* bytes, std::size_t count);
     void WriteTag(ArchiveTag tag);
     void ReadTag(ArchiveTag tag);
     template <class T> void StoreBinary(ArchiveTag tag, T value);
@@ -224,37 +214,19 @@ private:
     template <class T> void StoreInteger(ArchiveTag tag, T value);
     template <class T> T LoadInteger(ArchiveTag tag);
     std::string_view NextTokenOrThrow(const char* what);
-    std::string_view QuotedTokenView(std::size_t quote);
+    [[noreturn]] void ThrowUnwritable(std::string_view text) const;
     void AppendFixed(double value);
-    void ApplyManipulatorStoring(int code);
-    void SkipBlankInput(bool& ended);
-    int PeekByte();
+    void ApplyManipulatorStoring(ArchiveManipulator m);
 
-    QDocument* m_pDocument = nullptr;
-    bool m_bDirectBuffer = false;
-    std::string m_strFileName;
-    int m_nLine = 0;
-    int m_nLineBase = 0;  // lines taken by the signature, so messages name real file lines
-    std::uint32_t m_nFlags = 0;
-    std::uint32_t* m_pFormatFlags = &m_nFlags;  // the document's flag word, or m_nFlags
-    unsigned m_nMode = 0;
-    bool m_bUserBuf = false;
-    int m_nBufSize = 4096;
-    File* m_pFile = nullptr;
-    char* m_lpBufCur = nullptr;
-    char* m_lpBufMax = nullptr;
-    char* m_lpBufStart = nullptr;
-    std::unique_ptr<char[]> m_ownedBuffer;
-    int m_nStationAsNumber = 0;
-    std::string m_strFloatFormat = "%.4f";
-    std::string m_strDoubleFormat = "%.4lf";
-    int m_nPrecision = 4;
-    int m_nWidth = 10;
-    std::size_t m_nTokenPos = 0;
-    std::string m_strRecord;
-    std::uint32_t m_nKey = kInitialKey;
+    QDocument* m_document = nullptr;
+    std::uint32_t m_ownFlags = 0;             // the form flags of an archive without a document
+    std::uint32_t* m_flags = &m_ownFlags;     // the document's FormatFlags, or m_ownFlags
+    unsigned m_mode = 0;
+    ArchiveBuffer m_buffer;
+    TextRecords m_text;
+    int m_stationAsNumber = 0;
+    int m_precision = 4;
     StringList m_warnings;
-    std::int64_t m_nFileLength = -1;  // loading: the file's length at construction
 };
 
 }  // namespace qdat

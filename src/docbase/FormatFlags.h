@@ -14,7 +14,7 @@ inline constexpr std::uint32_t LegacyLayout = 0x8;
 inline constexpr std::uint32_t NzsVariant = 0x10;
 inline constexpr std::uint32_t RailwayVariant = 0x1000000;
 inline constexpr std::uint32_t NotLoading = 0x10000000;
-inline constexpr std::uint32_t CommentMode = 0x80000000;
+inline constexpr std::uint32_t CommentMode = 0x80000000;  // the archive's own state, never a document flag
 // The bits that say in which physical form content is stored, and the bits
 // that select a variant or layout of a kind.
 inline constexpr std::uint32_t FormBits = TextForm | TaggedForm | ScrambledForm;

@@ -13,37 +13,44 @@ const char* CauseName(QArchiveException::Cause cause) {
         default: return "archive error";
     }
 }
+
+QArchiveException::Place PlaceOf(const DataArchive& archive) {
+    return {archive.GetFileName(), archive.GetPosition(), archive.IsTextForm()};
+}
 }  // namespace
 
 QArchiveException::QArchiveException(Cause cause, const DataArchive* archive, std::string_view detail)
-    : HostException(BuildMessage(cause, archive, detail)), m_cause(cause) {
-    if (archive) {
-        m_fileName = archive->GetFileName();
-        m_position = archive->GetPosition();
+    : QArchiveException(cause, archive ? std::optional<Place>(PlaceOf(*archive)) : std::nullopt, detail) {}
+
+QArchiveException::QArchiveException(Cause cause, const Place& place, std::string_view detail)
+    : QArchiveException(cause, std::optional<Place>(place), detail) {}
+
+QArchiveException::QArchiveException(Cause cause, std::string_view detail)
+    : QArchiveException(cause, std::nullopt, detail) {}
+
+QArchiveException::QArchiveException(Cause cause, const std::optional<Place>& place, std::string_view detail)
+    : HostException(BuildMessage(cause, place, detail)), m_cause(cause) {
+    if (place) {
+        m_fileName = place->fileName;
+        m_position = place->position;
     }
 }
 
-QArchiveException::QArchiveException(Cause cause, std::string_view detail)
-    : QArchiveException(cause, nullptr, detail) {}
-
-std::string QArchiveException::BuildMessage(Cause cause, const DataArchive* archive, std::string_view detail) {
+std::string QArchiveException::BuildMessage(Cause cause, const std::optional<Place>& place, std::string_view detail) {
+    if (!place) return std::string(detail);
+    const long long pos = place->position;
+    const std::string where = place->isLine ? FormatResource(2010, pos) : FormatResource(2011, pos);
+    const char* file = place->fileName.c_str();
     std::string message;
-    if (archive) {
-        const long long pos = archive->GetPosition();
-        const std::string where = archive->IsTextForm() ? FormatResource(2010, pos) : FormatResource(2011, pos);
-        const char* file = archive->GetFileName().c_str();
-        switch (cause) {
-            case BadFormat: message = FormatResource(249, file, where.c_str()); break;
-            case Cause3: message = FormatResource(2000, file); break;
-            case Cause4: message = FormatResource(2001, file); break;
-            default: message = FormatResource(2002, file, where.c_str()); break;
-        }
-        message += std::string(" (") + CauseName(cause);
-        if (!detail.empty()) message += std::string(": ") + std::string(detail);
-        message += ")";
-    } else {
-        message = std::string(detail);
+    switch (cause) {
+        case BadFormat: message = FormatResource(249, file, where.c_str()); break;
+        case ReadFailed: message = FormatResource(2000, file); break;
+        case WriteFailed: message = FormatResource(2001, file); break;
+        default: message = FormatResource(2002, file, where.c_str()); break;
     }
+    message += std::string(" (") + CauseName(cause);
+    if (!detail.empty()) message += std::string(": ") + std::string(detail);
+    message += ")";
     return message;
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -15,11 +16,19 @@ class DataArchive;
 // the file and the position (text line, or byte offset in binary forms).
 class QArchiveException : public HostException {
 public:
-    enum Cause { GenericError = 0, BadFormat = 1, EndOfFile = 2, Cause3 = 3, Cause4 = 4 };
+    enum Cause { GenericError = 0, BadFormat = 1, EndOfFile = 2, ReadFailed = 3, WriteFailed = 4 };
+
+    // Where in which file the error was found: a text line or a byte offset.
+    struct Place {
+        std::string fileName;
+        std::int64_t position = 0;
+        bool isLine = false;
+    };
 
     // Builds the message from the archive's file name and position at the time
     // of the throw; detail, when given, is appended (what was expected).
     QArchiveException(Cause cause, const DataArchive* archive, std::string_view detail = {});
+    QArchiveException(Cause cause, const Place& place, std::string_view detail = {});
     // Without an archive the message is the detail alone (empty by default).
     explicit QArchiveException(Cause cause, std::string_view detail = {});
 
@@ -28,7 +37,8 @@ public:
     std::int64_t m_position = 0;
 
 private:
-    static std::string BuildMessage(Cause cause, const DataArchive* archive, std::string_view detail);
+    QArchiveException(Cause cause, const std::optional<Place>& place, std::string_view detail);
+    static std::string BuildMessage(Cause cause, const std::optional<Place>& place, std::string_view detail);
 };
 
 // A numbered message of the resource library with up to two inserts.

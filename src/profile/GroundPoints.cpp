@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 
 namespace qdat {
 
@@ -35,9 +36,9 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
             // "NULL"; only other tokens need the search.
             double elevation = 0.0;
             std::size_t used = 0;
-            if (DataArchive::ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
+            if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
                 point.m_elevation = elevation;
-            else if (!token.empty() && !ContainsNull(token) && !DataArchive::ScanDouble(token, point.m_elevation))
+            else if (!token.empty() && !ContainsNull(token) && !ScanDouble(token, point.m_elevation))
                 ar.ThrowError(QArchiveException::BadFormat,
                               "an elevation expected, found \"" + std::string(token) + "\"");
             ar >> EndRecord;
@@ -57,7 +58,7 @@ namespace {
 bool IsZeroAsWritten(double elevation, bool text) {
     if (elevation == 0.0) return true;
     if (!text || std::fabs(elevation) >= 0.001) return false;
-    return DataArchive::FormatFixed(std::fabs(elevation), 6) == "0.000000";
+    return FormatFixed(std::fabs(elevation), 6) == "0.000000";
 }
 }  // namespace
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
 #include "host/ProcessState.h"
@@ -44,7 +45,7 @@ double PowerOfTen(int places) {
     return power;
 }
 
-std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
+std::string Fixed(double value, int places) { return FormatFixed(value, places); }
 
 std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
 

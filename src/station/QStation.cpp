@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
 #include "host/ProcessState.h"
@@ -140,7 +141,7 @@ void QStation::Serialize(ObjectArchive& ar) {
 DataArchive& operator<<(DataArchive& ar, const QStation& s) {
     if (ar.IsTextForm()) {
         if (ar.IsStationAsNumber())
-            ar.AppendToken(DataArchive::FormatFixed(s.GetValue(), ar.GetPrecision()));
+            ar.AppendToken(FormatFixed(s.GetValue(), ar.GetPrecision()));
         else
             ar.AppendToken(s.GetText());
     } else {
@@ -157,7 +158,7 @@ DataArchive& operator>>(DataArchive& ar, QStation& s) {
         const std::string_view token = ar.NextTokenView();
         if (token.empty()) ar.ThrowError(QArchiveException::BadFormat, "a station expected, found nothing");
         if (ar.IsStationAsNumber()) {
-            if (!DataArchive::ScanDouble(token, value))
+            if (!ScanDouble(token, value))
                 ar.ThrowError(QArchiveException::BadFormat,
                               "a station number expected, found \"" + std::string(token) + "\"");
         } else if (!GetCurrentChainTable().ParseStake(token, value)) {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "ArchiveTestKit.h"
+#include "docbase/ArchiveEnvelope.h"
 #include "docbase/DataArchive.h"
 #include "host/HostFile.h"
 #include "support/TestSupport.h"
@@ -111,12 +112,12 @@ TEST(ArchiveEnvelopeLoad, MagicWithoutAValidThirdByteIsText) {
         EXPECT_EQ(b, 7);
         EXPECT_TRUE(ar.AtEnd());
     });
-    // Third byte valid, fourth not: still text from the start; the tagged bit
-    // keeps what the third byte said.
+    // Third byte valid, fourth not: no header, so text from the start, and not
+    // tagged either (the tools and the loading archive read the header alike).
     SignatureDoc doc2;
     LoadWithDoc(doc2, "QBTx 1\n", [&](DataArchive& ar) {
         EXPECT_TRUE(doc2.IsTextForm());
-        EXPECT_TRUE(doc2.IsTaggedForm());
+        EXPECT_FALSE(doc2.IsTaggedForm());
         std::string s;
         int a = 0;
         ar >> s >> a;
@@ -249,7 +250,7 @@ TEST(ArchiveEnvelopeLoad, LengthPrefixedSignature) {
     });
 
     MemoryFile file(old, "old.dmx");
-    const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
+    const ArchiveEnvelope env = ReadArchiveEnvelope(file);
     EXPECT_FALSE(env.hasHeader);
     EXPECT_TRUE(env.lengthPrefixedSignature);
     EXPECT_EQ(env.signature, "RADUDAR5.83_DMX_SHUJU");
@@ -268,7 +269,7 @@ TEST(ArchiveEnvelopeLoad, LengthPrefixedSignature) {
 TEST(ArchiveEnvelopeLoad, WideLengthPrefixedSignature) {
     std::string wide = Hex({0xFF, 0xFE, 0xFF, 0x04, 'a', 0, 'b', 0, 'c', 0, 'd', 0});
     MemoryFile file(wide + "\n5\n", "wide.dat");
-    const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
+    const ArchiveEnvelope env = ReadArchiveEnvelope(file);
     EXPECT_TRUE(env.lengthPrefixedSignature);
     EXPECT_EQ(env.signature, "ABCD");
     EXPECT_EQ(env.contentOffset, 12);
@@ -316,7 +317,7 @@ TEST(ArchiveEnvelopeLoad, ReadEnvelopeOfEachHeader) {
     };
     for (const Case& c : cases) {
         MemoryFile file(c.bytes, "e.dat");
-        const ArchiveEnvelope env = DataArchive::ReadEnvelope(file);
+        const ArchiveEnvelope env = ReadArchiveEnvelope(file);
         EXPECT_EQ(env.hasHeader, c.header) << c.bytes;
         EXPECT_EQ(env.tagged, c.tagged) << c.bytes;
         EXPECT_EQ(env.scrambled, c.scrambled) << c.bytes;

@@ -31,7 +31,7 @@ TEST(ArchiveException, EveryCauseNamesTheFile) {
     DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete);
     ar >> EndRecord >> EndRecord;  // line 2
     for (auto cause : {QArchiveException::GenericError, QArchiveException::BadFormat, QArchiveException::EndOfFile,
-                       QArchiveException::Cause3, QArchiveException::Cause4}) {
+                       QArchiveException::ReadFailed, QArchiveException::WriteFailed}) {
         try {
             ar.ThrowError(cause);
         } catch (const std::runtime_error& e) {  // part of the standard hierarchy

@@ -370,7 +370,7 @@ QArchiveException::Cause CauseOfLoading(const std::string& bytes, Form form,
         return e.m_cause;
     }
     ADD_FAILURE() << "no archive error";
-    return QArchiveException::Cause4;
+    return QArchiveException::WriteFailed;
 }
 
 TEST(ArchiveErrors, WrongTypeTagIsBadFormat) {

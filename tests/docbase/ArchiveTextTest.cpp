@@ -1,6 +1,8 @@
 // The text form of the archive: columns, quoting, decimal places, comment
 // lines, record reading, the end-of-data test, and key-value records.
+#include <cfloat>
 #include <climits>
+#include <cstdio>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -12,6 +14,7 @@
 
 #include "ArchiveTestKit.h"
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/HostFile.h"
 
 namespace qdat::test {
@@ -34,7 +37,7 @@ QArchiveException::Cause TextErrorCause(const std::string& text, const std::func
         return e.m_cause;
     }
     ADD_FAILURE() << "no archive error for " << text;
-    return QArchiveException::Cause4;
+    return QArchiveException::WriteFailed;
 }
 
 // ---------------------------------------------------------------------------
@@ -96,20 +99,54 @@ TEST(ArchiveTextWrite, PrecisionManipulatorSetsTheDecimalPlaces) {
 
     MemoryFile file(std::string(), "p");
     DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete);
-    EXPECT_EQ(ar.GetFloatFormat(), "%.4f");
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.4lf");
+    EXPECT_EQ(ar.GetPrecision(), 4);
     EXPECT_EQ(ar.SetPrecision(6), 4);
-    EXPECT_EQ(ar.GetFloatFormat(), "%.6f");
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.6lf");
+    EXPECT_EQ(ar.GetPrecision(), 6);
     ar << Precision(12);
     EXPECT_EQ(ar.GetPrecision(), 12);
-    EXPECT_EQ(ar.GetDoubleFormat(), "%.12lf");
     // Codes outside the tabled ranges are ignored.
     ar << static_cast<ArchiveManipulator>(20) << static_cast<ArchiveManipulator>(150)
        << static_cast<ArchiveManipulator>(230) << static_cast<ArchiveManipulator>(-1);
     EXPECT_EQ(ar.GetPrecision(), 12);
     EXPECT_EQ(ar.GetWidth(), 10);
     ar.Abort();
+}
+
+// printf's own fixed-point text: the reference the archive's must match.
+std::string PrintfFixed(double value, int places) {
+    std::vector<char> buf(400 + static_cast<std::size_t>(places));
+    const int n = std::snprintf(buf.data(), buf.size(), "%.*f", places, value);
+    return std::string(buf.data(), static_cast<std::size_t>(n));
+}
+
+// Decimal places are held to 0..19 wherever they come in, so that the longest
+// fixed-point text (a sign, 309 digits, the point, 19 places) is the most any
+// value takes; more places once wrote bytes from beyond a stack buffer.
+TEST(ArchiveTextWrite, DecimalPlacesAreHeldToNineteen) {
+    const std::string big = PrintfFixed(1e308, 19);
+    ASSERT_EQ(big.size(), 309u + 1 + 19);
+    const std::string text = StoreText([](DataArchive& ar) {
+        EXPECT_EQ(ar.SetPrecision(120), 4);
+        EXPECT_EQ(ar.GetPrecision(), 19);
+        ar << 1e308 << EndRecord;
+        EXPECT_EQ(ar.SetPrecision(INT_MIN), 19);
+        EXPECT_EQ(ar.GetPrecision(), 0);
+        ar << 2.5 << EndRecord;
+    });
+    EXPECT_EQ(text, big + "\n" + std::string(9, ' ') + "2\n");
+
+    EXPECT_EQ(FormatFixed(1e308, 120), big);
+    EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX), PrintfFixed(-DBL_MAX, 19));
+    EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX).size(), 1u + 309 + 1 + 19);
+    EXPECT_EQ(FormatFixed(DBL_MIN, 19), PrintfFixed(DBL_MIN, 19));
+    EXPECT_EQ(FormatFixed(0.125, -3), "0");
+    EXPECT_EQ(FormatFixed(0.125, 2), "0.12");  // round half to even, as printf
+
+    // A manipulator made from a number out of range is held to the range too,
+    // instead of turning into another manipulator (100 would end the record).
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(100) << 1.5 << Width(-100) << 5 << EndRecord; }),
+              "1.5000000000000000000 5\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(500) << 5 << EndRecord; }), std::string(28, ' ') + "5\n");
 }
 
 TEST(ArchiveTextWrite, WidthManipulator) {
@@ -194,6 +231,101 @@ TEST(ArchiveTextWrite, TokenThatLooksLikeACommentSurvives) {
             EXPECT_EQ(b, 6) << text;
         });
     }
+}
+
+// A token is read up to the next separator, or, when it starts with a quote,
+// up to the next quote; a zero byte or a line break ends the record. A string
+// that these rules would not give back is refused, and the record being built
+// stays as it was.
+TEST(ArchiveTextWrite, StringsTheReaderCannotGiveBackAreRefused) {
+    const std::string refused[] = {
+        "say \"hi\" twice",       // quoted for its blanks, but a quote ends it early
+        "a,\"b",                   // quoted for its comma
+        "\"open",                  // read as a quoted token
+        "\"",                      // read as an empty one
+        std::string("a\0b", 3),    // the zero byte ends the line
+    };
+    for (const std::string& text : refused) {
+        try {
+            StoreText([&](DataArchive& ar) { ar << text; });
+            ADD_FAILURE() << "accepted: " << text;
+        } catch (const QArchiveException& e) {
+            EXPECT_EQ(e.m_cause, QArchiveException::WriteFailed) << text;
+            const std::string message = e.what();
+            EXPECT_NE(message.find(text.substr(0, text.find('\0'))), std::string::npos) << message;
+            EXPECT_NE(message.find("store.dat"), std::string::npos) << message;
+        }
+    }
+    // A first token that would read as a comment is quoted, so it cannot hold a
+    // quote either; later in the record the same text is written bare.
+    EXPECT_THROW(StoreText([](DataArchive& ar) { ar << ";\"x"; }), QArchiveException);
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 1 << ";\"x" << EndRecord; }), "         1        ;\"x\n");
+    // Characters go the same way.
+    for (char c : {'"', '\0', '\n', '\r'}) {
+        EXPECT_THROW(StoreText([&](DataArchive& ar) { ar << c; }), QArchiveException) << int(c);
+    }
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(0) << ' ' << EndRecord; }), "\" \"\n");
+    // Nothing of a refused string reaches the record.
+    EXPECT_EQ(StoreText([](DataArchive& ar) {
+                  ar << 1;
+                  EXPECT_THROW(ar << "\"x", QArchiveException);
+                  ar << 2 << EndRecord;
+              }),
+              "         1          2\n");
+}
+
+// Random strings over the bytes the reader treats specially: each one the
+// writer accepts, first in its record or after another token, reads back as
+// written (line breaks as spaces); every string without a quote or a zero
+// byte is accepted.
+TEST(ArchiveTextWrite, EveryStringTheWriterAcceptsReadsBack) {
+    const std::string alphabet = std::string("a\" ,\t;*/\n\r", 10) + std::string(1, '\0') + "x\xC3\xA9";
+    std::uint32_t seed = 17;
+    const auto next = [&seed] {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 16;
+    };
+    int accepted = 0, acceptedWithQuote = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const unsigned length = next() % 8;
+        for (unsigned k = 0; k < length; ++k) text += alphabet[next() % alphabet.size()];
+        std::string expected = text;
+        for (char& c : expected)
+            if (c == '\n' || c == '\r') c = ' ';
+        const bool plain = expected.find_first_of(std::string("\"\0", 2)) == std::string::npos;
+        for (const bool first : {true, false}) {
+            const int width = static_cast<int>(next() % 12);
+            std::string bytes;
+            try {
+                bytes = StoreText([&](DataArchive& ar) {
+                    ar << Width(width);
+                    if (!first) ar << 7;
+                    ar << text << 9 << EndRecord;
+                });
+            } catch (const QArchiveException&) {
+                EXPECT_FALSE(plain) << "refused: [" << text << "] first=" << first;
+                continue;
+            }
+            ++accepted;
+            if (!plain) ++acceptedWithQuote;
+            try {
+                LoadText(bytes, [&](DataArchive& ar) {
+                    int before = 7, after = 0;
+                    std::string back;
+                    if (!first) ar >> before;
+                    ar >> back >> after;
+                    EXPECT_EQ(back, expected) << "[" << bytes << "]";
+                    EXPECT_EQ(before * 10 + after, 79) << "[" << bytes << "]";
+                    EXPECT_TRUE(ar.AtEnd()) << "[" << bytes << "]";
+                });
+            } catch (const QArchiveException& e) {
+                ADD_FAILURE() << "[" << bytes << "] " << e.what();
+            }
+        }
+    }
+    EXPECT_GT(accepted, 3000);
+    EXPECT_GT(acceptedWithQuote, 50);  // a quote inside a bare token is fine
 }
 
 // ---------------------------------------------------------------------------
@@ -406,7 +538,7 @@ TEST(ArchiveTextRead, ScanDoubleTellsTheBytesUsed) {
     for (const auto& c : cases) {
         double value = 0.0;
         std::size_t used = 99;
-        EXPECT_EQ(DataArchive::ScanDouble(c.token, value, &used), c.ok) << c.token;
+        EXPECT_EQ(ScanDouble(c.token, value, &used), c.ok) << c.token;
         if (!c.ok) continue;
         EXPECT_EQ(value, c.value) << c.token;
         EXPECT_EQ(used, c.used) << c.token;

@@ -156,6 +156,36 @@ TEST_F(PipelineTest, FlagsAfterReadAreTextAndNotLoadingWhateverTheForm) {
     EXPECT_EQ(reader.GetFormatFlags(), 0x10000001u);
 }
 
+// A kind whose 5.0 files are plain binary without header, named by a
+// length-prefixed signature. Like the kinds with an old binary layout, its
+// ParseSignature clears TextForm and leaves the other form bits to the header.
+class OldBinaryListDoc : public NumberListDoc {
+public:
+    bool ParseSignature(const std::string& sig) override {
+        if (sig != "QARO5.0_TST") return NumberListDoc::ParseSignature(sig);
+        SetFileVersion(500);
+        SetTextForm(false);
+        return true;
+    }
+};
+
+// A failed read keeps the form its header gave; the next file, without a
+// header, must not be read in that form.
+TEST_F(PipelineTest, FailedReadLeavesNoFormForTheNextFile) {
+    OldBinaryListDoc doc;
+    // Tagged and scrambled, cut inside its first value.
+    MemoryFile cut(std::string("QBTCRADUDAR5.83_TST_SHUJU\n\x73\x71", 28), "cut.tst");
+    EXPECT_FALSE(doc.ReadFromFile(cut));
+    EXPECT_TRUE(doc.values.empty());
+
+    // 0x0B = 11 signature bytes, then the ints 7 and -2 as little-endian words.
+    const std::string old = std::string("\x0BQARO5.0_TST") + std::string("\x07\0\0\0\xFE\xFF\xFF\xFF", 8);
+    MemoryFile oldFile(old, "old.tst");
+    ASSERT_TRUE(doc.ReadFromFile(oldFile));
+    EXPECT_EQ(doc.GetFileVersion(), 500u);
+    EXPECT_EQ(doc.values, (std::vector<int>{7, -2}));
+}
+
 TEST_F(PipelineTest, BadTokenLeavesDocumentEmptyFileUntouchedAndNamesLine) {
     const std::string path = dir.Path("bad.tst");
     const std::string bytes = "RADUDAR5.80_TST_SHUJU\n1\n2\nzwei\n4\n";
@@ -209,6 +239,31 @@ TEST_F(PipelineTest, FailedSaveLeavesOldFileByteIdenticalAndNoTemporaryFile) {
     struct stat st;
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u) << "the replaced file keeps its permission bits";
+}
+
+// A list with a note line before its numbers; the note is only written.
+class NotedListDoc : public NumberListDoc {
+public:
+    int SerializeContent(DataArchive& ar) override {
+        if (ar.IsStoring()) ar << note << EndRecord;
+        return NumberListDoc::SerializeContent(ar);
+    }
+    std::string note;
+};
+
+TEST_F(PipelineTest, TextTheFileCannotHoldFailsTheSaveAndKeepsTheOldFile) {
+    const std::string path = dir.Path("note.tst");
+    const std::string bytes = "RADUDAR5.83_TST_SHUJU\n1\n";
+    WriteFileBytes(path, bytes);
+    NotedListDoc doc;
+    doc.values = {1};
+    doc.note = "say \"hi\" twice";
+    EXPECT_FALSE(doc.OnSaveDocument(path));
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), {}), 1);
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find(path), std::string::npos) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find(doc.note), std::string::npos) << ui.messages[0].text;
 }
 
 TEST_F(PipelineTest, SaveWithPrompt) {

@@ -125,6 +125,19 @@ TEST_F(DmxFormsTest, HandWrittenLegacyFileIsRead) {
     EXPECT_EQ(GetCurrentChainTable().GetBreak(0).After, 1100.0);
 }
 
+// The signature of a 5.0 file, a length-prefixed string, is outside any
+// scrambling: a failed read of a scrambled file before it must not garble it.
+TEST_F(DmxFormsTest, LegacyFileReadsAfterAFailedScrambledOne) {
+    DmxFile writer;
+    writer.InsertPoint(100.0, 1.0);
+    const std::string scrambled = WriteToBytes(writer, 0x4);
+    DmxFile doc;
+    EXPECT_FALSE(ReadFromBytes(doc, scrambled.substr(0, scrambled.size() - 3), "cut.dmx"));
+    ASSERT_TRUE(ReadFromBytes(doc, Legacy50(4, Le64(100.0) + Le64(12.5), 1), "old.dmx"));
+    EXPECT_EQ(doc.GetFileVersion(), 500u);
+    EXPECT_EQ(Points(doc), (PointList{{100, 12.5}}));
+}
+
 TEST_F(DmxFormsTest, LegacyCopyIsWrittenAsTheOldProgramDid) {
     GetCurrentChainTable().AddBreak(1000.0, 1100.0);
     DmxFile doc;

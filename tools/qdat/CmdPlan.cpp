@@ -17,7 +17,7 @@
 #include <vector>
 
 #include "Tool.h"
-#include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "plan/QPmDoc.h"
 
 namespace qdat::tool {
@@ -40,7 +40,7 @@ struct Row {
     double radius = 0.0;
 };
 
-std::string Fixed(double value, int places) { return DataArchive::FormatFixed(value, places); }
+std::string Fixed(double value, int places) { return FormatFixed(value, places); }
 
 double Degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
 

@@ -15,7 +15,7 @@
 #include <CLI/CLI.hpp>
 #include <nlohmann/json.hpp>
 
-#include "docbase/DataArchive.h"
+#include "docbase/ArchiveEnvelope.h"
 #include "docbase/QDocument.h"
 #include "station/ChainTable.h"
 #include "station/QStation.h"

@@ -161,7 +161,7 @@ ArchiveEnvelope ReadFileEnvelope(const std::string& path) {
     } catch (const FileException& e) {
         Fail(e.GetErrorMessage());
     }
-    return DataArchive::ReadEnvelope(file);
+    return ReadArchiveEnvelope(file);
 }
 
 const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride) {
