@@ -1,6 +1,5 @@
 #include "docbase/ArchiveEnvelope.h"
 
-#include <cctype>
 #include <string_view>
 
 #include "docbase/ArchiveBuffer.h"
@@ -17,13 +16,6 @@ constexpr int kEnvelopeBufferSize = 4096;
 bool IsHeader(const char* bytes) {
     return bytes[0] == 'Q' && bytes[1] == 'B' && (bytes[2] == ' ' || bytes[2] == 'T') &&
            (bytes[3] == ' ' || bytes[3] == 'C');
-}
-
-std::string_view TrimBlanks(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
-    if (first == std::string_view::npos) return {};
-    const auto last = s.find_last_not_of(" \t");
-    return s.substr(first, last - first + 1);
 }
 
 // The signature line. Binary files have it as their first non-empty,
@@ -69,11 +61,20 @@ ArchiveEnvelope ReadArchiveEnvelope(File& file) {
         in.Skip(kHeaderLength);
         env.signatureOffset += kHeaderLength;
     }
-    std::string signature(TrimBlanks(ReadSignature(in, !env.hasHeader, env)));
-    for (char& c : signature) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    env.signature = std::move(signature);
+    env.signature = NormalizeSignature(ReadSignature(in, !env.hasHeader, env));
     env.contentOffset = in.GetPosition();
     return env;
+}
+
+std::string NormalizeSignature(std::string_view signature) {
+    constexpr std::string_view kTrimmed = " \t\r\n\v\f,";
+    const auto first = signature.find_first_not_of(kTrimmed);
+    if (first == std::string_view::npos) return {};
+    const auto last = signature.find_last_not_of(kTrimmed);
+    std::string out(signature.substr(first, last - first + 1));
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
 }
 
 }  // namespace qdat

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace qdat {
 
@@ -29,5 +30,9 @@ struct ArchiveEnvelope {
 // length-prefixed signature whose body the file cannot hold is an EndOfFile
 // archive error.
 ArchiveEnvelope ReadArchiveEnvelope(File& file);
+
+// A signature as documents compare it: blanks, tabs, line ends and commas
+// trimmed on both sides, ASCII letters upper-cased.
+std::string NormalizeSignature(std::string_view signature);
 
 }  // namespace qdat

@@ -55,17 +55,6 @@ void CheckNewKind(const char* name, const KindDescription& d) {
 
 }  // namespace
 
-std::string NormalizeSignature(std::string_view signature) {
-    constexpr std::string_view kTrimmed = " \t\r\n\v\f,";
-    const auto first = signature.find_first_not_of(kTrimmed);
-    if (first == std::string_view::npos) return {};
-    const auto last = signature.find_last_not_of(kTrimmed);
-    std::string out(signature.substr(first, last - first + 1));
-    for (char& c : out)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return out;
-}
-
 std::string_view TypeString::Field(int index) const {
     std::string_view rest = text ? std::string_view(text) : std::string_view();
     for (int i = 0; i < index; ++i) {

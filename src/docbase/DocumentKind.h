@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "docbase/ArchiveEnvelope.h"
 #include "docbase/FormatFlags.h"
 #include "host/RuntimeClass.h"
 
@@ -34,10 +35,6 @@ enum class SignatureUse : std::uint8_t {
     WrittenOnly,  // never matched when reading; written when its variant flags select
                   // it (an empty text writes no signature line)
 };
-
-// A signature as it is compared: blanks, tabs, line ends and commas trimmed
-// on both sides, ASCII letters upper-cased.
-std::string NormalizeSignature(std::string_view signature);
 
 // One row of a kind's signature table. Reading a file whose signature (trimmed
 // and upper-cased by the archive) equals text sets FileVersion to fileVersion,
