@@ -7,6 +7,7 @@
 // in-memory size of the points. Every allocation of the process is counted by
 // the replaced global operator new below; the counters are reported as
 // peak_bytes and peak_ratio.
+#include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <unistd.h>
 
@@ -21,8 +22,6 @@
 #include <string>
 #include <system_error>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "docbase/DataArchive.h"
 #include "host/HostFile.h"
@@ -60,8 +59,12 @@ std::size_t ResetPeak() {
 }
 }  // namespace
 
-void* operator new(std::size_t n) { return CountedAlloc(n); }
-void* operator new[](std::size_t n) { return CountedAlloc(n); }
+void* operator new(std::size_t n) {
+    return CountedAlloc(n);
+}
+void* operator new[](std::size_t n) {
+    return CountedAlloc(n);
+}
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
     try {
         return CountedAlloc(n);
@@ -69,11 +72,21 @@ void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
         return nullptr;
     }
 }
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void operator delete(void* p) noexcept { CountedFree(p); }
-void operator delete[](void* p) noexcept { CountedFree(p); }
-void operator delete(void* p, std::size_t) noexcept { CountedFree(p); }
-void operator delete[](void* p, std::size_t) noexcept { CountedFree(p); }
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept {
+    return operator new(n, t);
+}
+void operator delete(void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p) noexcept {
+    CountedFree(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    CountedFree(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    CountedFree(p);
+}
 
 // ---------------------------------------------------------------------------
 // The test file

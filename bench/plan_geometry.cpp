@@ -11,12 +11,12 @@
 //     search saves.
 //
 // Counters: ns_per_call is the time of one call.
+#include <benchmark/benchmark.h>
+
 #include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
-
-#include <benchmark/benchmark.h>
 
 #include "plan/Clothoid.h"
 #include "plan/PlanAlignment.h"
@@ -28,8 +28,9 @@ using namespace qdat;
 constexpr int kCalls = 1'000'000;
 
 void CountCalls(benchmark::State& state, double callsPerIteration) {
-    state.counters["ns_per_call"] = benchmark::Counter(
-        callsPerIteration * 1e-9, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_call"] =
+        benchmark::Counter(callsPerIteration * 1e-9,
+                           benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 // Spiral parameters and arc lengths of road spirals: A 50..2000, up to 500 m
@@ -104,10 +105,21 @@ PlanAlignment MakeAlignment(int count) {
         PlanElement e;
         e.Turn = (i / 4) % 2 ? -1 : 1;
         switch (i % 4) {
-        case 0: e.LengthItem = -50.0; break;
-        case 1: e.EndRadius = 400.0; e.LengthItem = -60.0; break;
-        case 2: e.StartRadius = e.EndRadius = 400.0; e.LengthItem = -80.0; break;
-        default: e.StartRadius = 400.0; e.LengthItem = -60.0; break;
+            case 0:
+                e.LengthItem = -50.0;
+                break;
+            case 1:
+                e.EndRadius = 400.0;
+                e.LengthItem = -60.0;
+                break;
+            case 2:
+                e.StartRadius = e.EndRadius = 400.0;
+                e.LengthItem = -80.0;
+                break;
+            default:
+                e.StartRadius = 400.0;
+                e.LengthItem = -60.0;
+                break;
         }
         a.AppendElement(e);
     }
@@ -159,10 +171,18 @@ void RunBaseline(benchmark::State& state, bool shuffled) {
     CountCalls(state, kCalls);
 }
 
-void BM_AlignmentInOrder(benchmark::State& state) { RunLookups(state, false); }
-void BM_BaselineInOrder(benchmark::State& state) { RunBaseline(state, false); }
-void BM_AlignmentRandom(benchmark::State& state) { RunLookups(state, true); }
-void BM_BaselineRandom(benchmark::State& state) { RunBaseline(state, true); }
+void BM_AlignmentInOrder(benchmark::State& state) {
+    RunLookups(state, false);
+}
+void BM_BaselineInOrder(benchmark::State& state) {
+    RunBaseline(state, false);
+}
+void BM_AlignmentRandom(benchmark::State& state) {
+    RunLookups(state, true);
+}
+void BM_BaselineRandom(benchmark::State& state) {
+    RunBaseline(state, true);
+}
 BENCHMARK(BM_AlignmentInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlignmentRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);

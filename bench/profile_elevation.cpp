@@ -133,10 +133,18 @@ void Baseline(benchmark::State& state, const std::vector<double>& stations) {
     state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(stations.size()));
 }
 
-void BM_Elevation_StationOrder(benchmark::State& state) { Document(state, Data().inOrder); }
-void BM_Baseline_StationOrder(benchmark::State& state) { Baseline(state, Data().inOrder); }
-void BM_Elevation_RandomOrder(benchmark::State& state) { Document(state, Data().shuffled); }
-void BM_Baseline_RandomOrder(benchmark::State& state) { Baseline(state, Data().shuffled); }
+void BM_Elevation_StationOrder(benchmark::State& state) {
+    Document(state, Data().inOrder);
+}
+void BM_Baseline_StationOrder(benchmark::State& state) {
+    Baseline(state, Data().inOrder);
+}
+void BM_Elevation_RandomOrder(benchmark::State& state) {
+    Document(state, Data().shuffled);
+}
+void BM_Baseline_RandomOrder(benchmark::State& state) {
+    Baseline(state, Data().shuffled);
+}
 
 [[maybe_unused]] const int kChecked = (CheckSameAnswers(), 0);
 

@@ -45,7 +45,8 @@ inline std::string ReadWriteRead(const DocumentKind& kind, std::string_view inpu
     if (!again->ReadFromFile(back)) return "the text written cannot be read back:\n" + first;
     std::string second;
     if (!WriteAsText(*again, second)) return "the document read back cannot be written:\n" + first;
-    if (first != second) return "the text written differs after reading it back:\n" + first + "\n----\n" + second;
+    if (first != second)
+        return "the text written differs after reading it back:\n" + first + "\n----\n" + second;
     return {};
 }
 

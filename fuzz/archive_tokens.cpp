@@ -30,20 +30,66 @@ public:
 
 void ReadOneValue(DataArchive& ar, unsigned op) {
     switch (op % 12) {
-        case 0: { char v; ar >> v; break; }
-        case 1: { unsigned char v; ar >> v; break; }
-        case 2: { int v; ar >> v; break; }
-        case 3: { unsigned v; ar >> v; break; }
-        case 4: { short v; ar >> v; break; }
-        case 5: { unsigned short v; ar >> v; break; }
-        case 6: { long v; ar >> v; break; }
-        case 7: { unsigned long v; ar >> v; break; }
-        case 8: { float v; ar >> v; break; }
-        case 9: { double v; ar >> v; break; }
-        case 10: { std::string v; ar >> v; break; }
+        case 0: {
+            char v;
+            ar >> v;
+            break;
+        }
+        case 1: {
+            unsigned char v;
+            ar >> v;
+            break;
+        }
+        case 2: {
+            int v;
+            ar >> v;
+            break;
+        }
+        case 3: {
+            unsigned v;
+            ar >> v;
+            break;
+        }
+        case 4: {
+            short v;
+            ar >> v;
+            break;
+        }
+        case 5: {
+            unsigned short v;
+            ar >> v;
+            break;
+        }
+        case 6: {
+            long v;
+            ar >> v;
+            break;
+        }
+        case 7: {
+            unsigned long v;
+            ar >> v;
+            break;
+        }
+        case 8: {
+            float v;
+            ar >> v;
+            break;
+        }
+        case 9: {
+            double v;
+            ar >> v;
+            break;
+        }
+        case 10: {
+            std::string v;
+            ar >> v;
+            break;
+        }
         default:
-            if (ar.IsTextForm()) ar.NextToken();
-            else ar.ReadStationValue();
+            if (ar.IsTextForm())
+                ar.NextToken();
+            else
+                ar.ReadStationValue();
             break;
     }
 }
@@ -53,12 +99,24 @@ void ReadTextExtras(DataArchive& ar, unsigned op) {
     long number = 0;
     double value = 0;
     switch (op % 6) {
-        case 0: ar.ParseKeyInt(name, number); break;
-        case 1: ar.ParseKeyDouble(name, value); break;
-        case 2: ar.ParseKeyText(name, text); break;
-        case 3: ar.NextTokenContains("A"); break;
-        case 4: ar.ReadRecord(); break;
-        default: ar.AddWarning("fuzz"); break;
+        case 0:
+            ar.ParseKeyInt(name, number);
+            break;
+        case 1:
+            ar.ParseKeyDouble(name, value);
+            break;
+        case 2:
+            ar.ParseKeyText(name, text);
+            break;
+        case 3:
+            ar.NextTokenContains("A");
+            break;
+        case 4:
+            ar.ReadRecord();
+            break;
+        default:
+            ar.AddWarning("fuzz");
+            break;
     }
 }
 

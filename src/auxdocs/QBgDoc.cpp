@@ -11,8 +11,12 @@ namespace {
 // The project registers the ditch-bottom file under two data types (left and
 // right ditch); 112 is also the document-type string.
 constexpr TypeString kTypeStrings[] = {
-    {112, 0x8002, "Left ditch bottom|Ditch-bottom elevations, left\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
-    {113, 0x8002, "Right ditch bottom|Ditch-bottom elevations, right\nDitch bottom\nDitchBottom\nDitch-bottom files (*.bgg)\n.bgg"},
+    {112, 0x8002,
+     "Left ditch bottom|Ditch-bottom elevations, left\nDitch bottom\nDitchBottom\nDitch-bottom files "
+     "(*.bgg)\n.bgg"},
+    {113, 0x8002,
+     "Right ditch bottom|Ditch-bottom elevations, right\nDitch bottom\nDitchBottom\nDitch-bottom files "
+     "(*.bgg)\n.bgg"},
 };
 
 constexpr SignatureRule kSignatures[] = {
@@ -24,11 +28,11 @@ constexpr ContentBlock kContent[] = {StationRowsBlock<QBgDoc>("points", kGroundP
 
 }  // namespace
 
-const DocumentKind QBgDoc::classRecord{"QBgDoc", &QDocument::classRecord, [] { return std::make_unique<QBgDoc>(); },
-                                       {.typeStrings = kTypeStrings,
-                                        .currentVersion = 583,
-                                        .signatures = kSignatures,
-                                        .content = kContent}};
+const DocumentKind QBgDoc::classRecord{
+    "QBgDoc",
+    &QDocument::classRecord,
+    [] { return std::make_unique<QBgDoc>(); },
+    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
 
 QBgDoc::QBgDoc() : GroundPointDocument(classRecord) {}
 
@@ -63,8 +67,8 @@ bool QBgDoc::ElevationAtStation(const QStation& station, double& elevation) cons
         elevation = right.m_elevation;
         return true;
     }
-    elevation = left.m_elevation +
-                (right.m_elevation - left.m_elevation) * (station.GetValue() - left.m_station.GetValue()) / span;
+    elevation = left.m_elevation + (right.m_elevation - left.m_elevation) *
+                                       (station.GetValue() - left.m_station.GetValue()) / span;
     return true;
 }
 

@@ -6,7 +6,8 @@
 
 #include "host/HostFile.h"
 
-static_assert(std::endian::native == std::endian::little, "the binary forms are read and written as little-endian memory");
+static_assert(std::endian::native == std::endian::little,
+              "the binary forms are read and written as little-endian memory");
 
 namespace qdat {
 
@@ -183,7 +184,8 @@ bool ArchiveBuffer::ReadLine(std::string& line) {
         const char* p = static_cast<const char*>(std::memchr(start, '\n', Available()));
         if (!p) p = m_end;
         // A zero byte also ends a line.
-        if (const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(p - start))) p = static_cast<const char*>(nul);
+        if (const void* nul = std::memchr(start, '\0', static_cast<std::size_t>(p - start)))
+            p = static_cast<const char*>(nul);
         line.append(start, p);
         if (p != m_end) {
             m_cursor = const_cast<char*>(p) + 1;
@@ -310,7 +312,8 @@ std::string ArchiveBuffer::ReadString(bool scrambled) {
         ThrowError(QArchiveException::EndOfFile, "string of " + std::to_string(bytes) + " bytes, but only " +
                                                      std::to_string(remaining) + " bytes remain");
     std::string body(static_cast<std::size_t>(bytes), '\0');
-    if (ReadBytes(body.data(), body.size(), scrambled) != body.size()) ThrowError(QArchiveException::EndOfFile, "string body");
+    if (ReadBytes(body.data(), body.size(), scrambled) != body.size())
+        ThrowError(QArchiveException::EndOfFile, "string body");
     if (!wide) return body;
     std::string text;
     AppendUtf8FromUtf16(text, reinterpret_cast<const unsigned char*>(body.data()), length);

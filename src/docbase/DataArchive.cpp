@@ -61,8 +61,10 @@ DataArchive::DataArchive(File* file, unsigned mode, int bufferSize, char* userBu
         return;
     }
     m_flags = &m_document->FormatFlagsRef();
-    if (IsLoading()) ReadHeaderAndSignature();
-    else WriteHeaderAndSignature();
+    if (IsLoading())
+        ReadHeaderAndSignature();
+    else
+        WriteHeaderAndSignature();
 }
 
 DataArchive::~DataArchive() {
@@ -76,7 +78,9 @@ DataArchive::~DataArchive() {
     m_warnings.RemoveAll();
 }
 
-std::uint32_t DataArchive::GetDocumentVersion() const { return m_document ? m_document->GetFileVersion() : 0; }
+std::uint32_t DataArchive::GetDocumentVersion() const {
+    return m_document ? m_document->GetFileVersion() : 0;
+}
 
 void DataArchive::Close() {
     if (!m_buffer.GetFile()) return;
@@ -84,7 +88,9 @@ void DataArchive::Close() {
     m_buffer.Detach(false);
 }
 
-void DataArchive::Abort() { m_buffer.Detach(true); }
+void DataArchive::Abort() {
+    m_buffer.Detach(true);
+}
 
 int DataArchive::SetPrecision(int places) {
     const int previous = m_precision;
@@ -209,9 +215,13 @@ T DataArchive::LoadBinary(ArchiveTag tag) {
     return value;
 }
 
-void DataArchive::WriteStationValue(double value) { StoreBinary(ArchiveTag::Station, value); }
+void DataArchive::WriteStationValue(double value) {
+    StoreBinary(ArchiveTag::Station, value);
+}
 
-double DataArchive::ReadStationValue() { return LoadBinary<double>(ArchiveTag::Station); }
+double DataArchive::ReadStationValue() {
+    return LoadBinary<double>(ArchiveTag::Station);
+}
 
 // ---------------------------------------------------------------------------
 // Text records
@@ -222,8 +232,10 @@ bool DataArchive::NextRecordContains(std::string_view text) {
 }
 
 void DataArchive::NextRecord() {
-    if (IsStoring()) m_text.WriteRecord(m_buffer);
-    else m_text.ReadRecord(m_buffer);
+    if (IsStoring())
+        m_text.WriteRecord(m_buffer);
+    else
+        m_text.ReadRecord(m_buffer);
 }
 
 std::string DataArchive::ReadRecord() {
@@ -254,7 +266,8 @@ void DataArchive::ThrowUnwritable(std::string_view text) const {
 
 std::string_view DataArchive::NextTokenOrThrow(const char* what) {
     const std::string_view token = m_text.NextTokenView();
-    if (token.empty()) ThrowError(QArchiveException::BadFormat, std::string(what) + " expected, found nothing");
+    if (token.empty())
+        ThrowError(QArchiveException::BadFormat, std::string(what) + " expected, found nothing");
     return token;
 }
 
@@ -269,8 +282,10 @@ void DataArchive::StoreInteger(ArchiveTag tag, T value) {
     }
     // "%d" and "%ld" of a 32-bit value print its bits as a signed number; a
     // 16-bit value is promoted to int first and prints as itself.
-    if constexpr (sizeof(T) == 4) AppendToken(std::to_string(static_cast<std::int32_t>(value)));
-    else AppendToken(std::to_string(static_cast<int>(value)));
+    if constexpr (sizeof(T) == 4)
+        AppendToken(std::to_string(static_cast<std::int32_t>(value)));
+    else
+        AppendToken(std::to_string(static_cast<int>(value)));
 }
 
 template <class T>
@@ -278,14 +293,17 @@ T DataArchive::LoadInteger(ArchiveTag tag) {
     if (!IsTextForm()) return LoadBinary<T>(tag);
     const std::string_view token = NextTokenOrThrow("a whole number");
     long long v = 0;
-    if (!ScanLong(token, v)) ThrowError(QArchiveException::BadFormat, "a whole number expected, found " + Quoted(token));
+    if (!ScanLong(token, v))
+        ThrowError(QArchiveException::BadFormat, "a whole number expected, found " + Quoted(token));
     // Kept as scanf's "%d" leaves it in the variable: the low bits of the number.
     return static_cast<T>(v);
 }
 
 DataArchive& DataArchive::operator<<(char v) {
-    if (IsTextForm()) AppendToken(std::string_view(&v, 1));
-    else StoreBinary(ArchiveTag::Char, v);
+    if (IsTextForm())
+        AppendToken(std::string_view(&v, 1));
+    else
+        StoreBinary(ArchiveTag::Char, v);
     return *this;
 }
 DataArchive& DataArchive::operator<<(unsigned char v) {
@@ -314,7 +332,8 @@ DataArchive& DataArchive::operator<<(unsigned short v) {
     return *this;
 }
 DataArchive& DataArchive::operator<<(long v) {
-    if (v < INT32_MIN || v > INT32_MAX) ThrowError(QArchiveException::GenericError, "value out of the 32-bit range");
+    if (v < INT32_MIN || v > INT32_MAX)
+        ThrowError(QArchiveException::GenericError, "value out of the 32-bit range");
     StoreInteger(ArchiveTag::Long, static_cast<std::int32_t>(v));
     return *this;
 }
@@ -330,13 +349,17 @@ void DataArchive::AppendFixed(double v) {
 }
 
 DataArchive& DataArchive::operator<<(float v) {
-    if (IsTextForm()) AppendFixed(static_cast<double>(v));
-    else StoreBinary(ArchiveTag::Float, v);
+    if (IsTextForm())
+        AppendFixed(static_cast<double>(v));
+    else
+        StoreBinary(ArchiveTag::Float, v);
     return *this;
 }
 DataArchive& DataArchive::operator<<(double v) {
-    if (IsTextForm()) AppendFixed(v);
-    else StoreBinary(ArchiveTag::Double, v);
+    if (IsTextForm())
+        AppendFixed(v);
+    else
+        StoreBinary(ArchiveTag::Double, v);
     return *this;
 }
 
@@ -355,13 +378,17 @@ DataArchive& DataArchive::operator<<(std::string_view v) {
 }
 
 DataArchive& DataArchive::operator>>(char& v) {
-    if (IsTextForm()) v = NextTokenOrThrow("a character")[0];
-    else v = LoadBinary<char>(ArchiveTag::Char);
+    if (IsTextForm())
+        v = NextTokenOrThrow("a character")[0];
+    else
+        v = LoadBinary<char>(ArchiveTag::Char);
     return *this;
 }
 DataArchive& DataArchive::operator>>(unsigned char& v) {
-    if (IsTextForm()) v = static_cast<unsigned char>(NextTokenOrThrow("a character")[0]);
-    else v = LoadBinary<unsigned char>(ArchiveTag::Byte);
+    if (IsTextForm())
+        v = static_cast<unsigned char>(NextTokenOrThrow("a character")[0]);
+    else
+        v = LoadBinary<unsigned char>(ArchiveTag::Byte);
     return *this;
 }
 
@@ -396,7 +423,8 @@ DataArchive& DataArchive::operator>>(float& v) {
         return *this;
     }
     const std::string_view token = NextTokenOrThrow("a number");
-    if (!ScanFloat(token, v)) ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
+    if (!ScanFloat(token, v))
+        ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
     return *this;
 }
 
@@ -406,7 +434,8 @@ DataArchive& DataArchive::operator>>(double& v) {
         return *this;
     }
     const std::string_view token = NextTokenOrThrow("a number");
-    if (!ScanDouble(token, v)) ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
+    if (!ScanDouble(token, v))
+        ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
     return *this;
 }
 
@@ -435,12 +464,23 @@ void DataArchive::ApplyManipulatorStoring(ArchiveManipulator m) {
         return;
     }
     switch (m) {
-        case ArchiveManipulator::EndRecord: NextRecord(); break;
-        case ArchiveManipulator::StationAsNumber: SetStationAsNumber(1); break;
-        case ArchiveManipulator::StationAsText: SetStationAsNumber(0); break;
-        case ArchiveManipulator::BeginComment: m_text.BeginComment(m_buffer); break;
-        case ArchiveManipulator::EndComment: m_text.EndComment(m_buffer); break;
-        default: break;
+        case ArchiveManipulator::EndRecord:
+            NextRecord();
+            break;
+        case ArchiveManipulator::StationAsNumber:
+            SetStationAsNumber(1);
+            break;
+        case ArchiveManipulator::StationAsText:
+            SetStationAsNumber(0);
+            break;
+        case ArchiveManipulator::BeginComment:
+            m_text.BeginComment(m_buffer);
+            break;
+        case ArchiveManipulator::EndComment:
+            m_text.EndComment(m_buffer);
+            break;
+        default:
+            break;
     }
 }
 
@@ -459,10 +499,17 @@ DataArchive& DataArchive::operator<<(ArchiveManipulator m) {
 DataArchive& DataArchive::operator>>(ArchiveManipulator m) {
     if (!IsTextForm()) return *this;
     switch (m) {
-        case ArchiveManipulator::EndRecord: NextRecord(); break;
-        case ArchiveManipulator::StationAsNumber: SetStationAsNumber(1); break;
-        case ArchiveManipulator::StationAsText: SetStationAsNumber(0); break;
-        default: break;
+        case ArchiveManipulator::EndRecord:
+            NextRecord();
+            break;
+        case ArchiveManipulator::StationAsNumber:
+            SetStationAsNumber(1);
+            break;
+        case ArchiveManipulator::StationAsText:
+            SetStationAsNumber(0);
+            break;
+        default:
+            break;
     }
     return *this;
 }
@@ -518,15 +565,21 @@ void DataArchive::WriteIndexedKeyDouble(long index, std::string_view name, doubl
 
 void DataArchive::WriteKeyText(long key, std::string_view text) {
     const std::string t(text);
-    if (key == -1) SetRecord(t);
-    else if ((static_cast<unsigned long>(key) & 0xFFFF0000ul) == 0) SetRecord(t + std::to_string(key));
-    else SetRecord(std::to_string(key) + " = " + t);
+    if (key == -1)
+        SetRecord(t);
+    else if ((static_cast<unsigned long>(key) & 0xFFFF0000ul) == 0)
+        SetRecord(t + std::to_string(key));
+    else
+        SetRecord(std::to_string(key) + " = " + t);
     NextRecord();
 }
 
 void DataArchive::WriteNamedText(long key, std::string_view name, std::string_view text) {
-    if (key == -1) SetRecord(std::string(name) + " = " + std::string(text));
-    else SetRecord(std::to_string(static_cast<std::uint32_t>(key)) + std::string(name) + " = " + std::string(text));
+    if (key == -1)
+        SetRecord(std::string(name) + " = " + std::string(text));
+    else
+        SetRecord(std::to_string(static_cast<std::uint32_t>(key)) + std::string(name) + " = " +
+                  std::string(text));
     NextRecord();
 }
 
@@ -556,7 +609,8 @@ long DataArchive::ParseKeyInt(std::string& name, long& value) {
     if (!name.empty() && name[0] == '[') return -1;
     long long v = 0;
     if (right.find_first_not_of("-0123456789") != std::string::npos || !ScanLong(right, v))
-        ThrowError(QArchiveException::BadFormat, "a whole number expected after \"=\", found " + Quoted(right));
+        ThrowError(QArchiveException::BadFormat,
+                   "a whole number expected after \"=\", found " + Quoted(right));
     value = static_cast<std::int32_t>(v);  // the low bits, as "%ld" of a 32-bit long keeps them
     SetRecord(record.substr(0, eq));
     return LeadingNumber(name);

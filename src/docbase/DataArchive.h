@@ -32,11 +32,11 @@ class QDocument;
 inline constexpr int kWidthCodeBase = 200;
 inline constexpr int kLastWidth = 29;
 enum class ArchiveManipulator : int {
-    EndRecord = 100,       // storing: end the line; loading: read the next record
-    StationAsNumber = 101, // stations as plain numbers
-    StationAsText = 102,   // stations as station text
-    BeginComment = 103,    // storing: start a comment line
-    EndComment = 104,      // storing: end the comment line
+    EndRecord = 100,        // storing: end the line; loading: read the next record
+    StationAsNumber = 101,  // stations as plain numbers
+    StationAsText = 102,    // stations as station text
+    BeginComment = 103,     // storing: start a comment line
+    EndComment = 104,       // storing: end the comment line
 };
 inline constexpr ArchiveManipulator EndRecord = ArchiveManipulator::EndRecord;
 inline constexpr ArchiveManipulator StationAsNumber = ArchiveManipulator::StationAsNumber;
@@ -53,10 +53,19 @@ constexpr ArchiveManipulator Width(int width) {
 
 // Type tags of the tagged binary form.
 enum class ArchiveTag : std::uint8_t {
-    Char = 0, Byte = 1, Int = 2, Uint = 3, Short = 4, Word = 5,
-    Long = 6, Dword = 7, Float = 8, Double = 9, String = 10, Station = 11,
+    Char = 0,
+    Byte = 1,
+    Int = 2,
+    Uint = 3,
+    Short = 4,
+    Word = 5,
+    Long = 6,
+    Dword = 7,
+    Float = 8,
+    Double = 9,
+    String = 10,
+    Station = 11,
 };
-
 
 class DataArchive {
 public:
@@ -202,25 +211,31 @@ private:
     // value read or written.
     bool TestFlag(std::uint32_t bit) const { return (*m_flags & bit) != 0; }
     void SetFlag(std::uint32_t bit, bool on) {
-        if (on) *m_flags |= bit;
-        else *m_flags &= ~bit;
+        if (on)
+            *m_flags |= bit;
+        else
+            *m_flags &= ~bit;
     }
     void ReadHeaderAndSignature();
     void WriteHeaderAndSignature();
     void WriteTag(ArchiveTag tag);
     void ReadTag(ArchiveTag tag);
-    template <class T> void StoreBinary(ArchiveTag tag, T value);
-    template <class T> T LoadBinary(ArchiveTag tag);
-    template <class T> void StoreInteger(ArchiveTag tag, T value);
-    template <class T> T LoadInteger(ArchiveTag tag);
+    template <class T>
+    void StoreBinary(ArchiveTag tag, T value);
+    template <class T>
+    T LoadBinary(ArchiveTag tag);
+    template <class T>
+    void StoreInteger(ArchiveTag tag, T value);
+    template <class T>
+    T LoadInteger(ArchiveTag tag);
     std::string_view NextTokenOrThrow(const char* what);
     [[noreturn]] void ThrowUnwritable(std::string_view text) const;
     void AppendFixed(double value);
     void ApplyManipulatorStoring(ArchiveManipulator m);
 
     QDocument* m_document = nullptr;
-    std::uint32_t m_ownFlags = 0;             // the form flags of an archive without a document
-    std::uint32_t* m_flags = &m_ownFlags;     // the document's FormatFlags, or m_ownFlags
+    std::uint32_t m_ownFlags = 0;          // the form flags of an archive without a document
+    std::uint32_t* m_flags = &m_ownFlags;  // the document's FormatFlags, or m_ownFlags
     unsigned m_mode = 0;
     ArchiveBuffer m_buffer;
     TextRecords m_text;

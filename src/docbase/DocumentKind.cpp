@@ -21,10 +21,10 @@ std::vector<const DocumentKind*>& Registry() {
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
     if (tail.empty() || tail.size() > text.size()) return false;
-    return std::equal(tail.begin(), tail.end(), text.end() - static_cast<std::ptrdiff_t>(tail.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-                      });
+    return std::equal(
+        tail.begin(), tail.end(), text.end() - static_cast<std::ptrdiff_t>(tail.size()), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+        });
 }
 
 // Kinds are defined by static objects: a mistake in their tables shows when
@@ -35,14 +35,16 @@ void CheckNewKind(const char* name, const KindDescription& d) {
     };
     if (RuntimeClass::FromName(name)) refuse("a class of this name is registered already");
     for (const TypeString& t : d.typeStrings) {
-        if (HasBuiltinResourceString(t.id)) refuse("resource string " + std::to_string(t.id) + " is defined twice");
+        if (HasBuiltinResourceString(t.id))
+            refuse("resource string " + std::to_string(t.id) + " is defined twice");
     }
     for (const DocumentKind* other : Registry()) {
         for (const SignatureRule& rule : d.signatures) {
             if (!rule.IsRead()) continue;
             for (const SignatureRule& theirs : other->Description().signatures) {
                 if (theirs.IsRead() && theirs.text == rule.text)
-                    refuse("signature \"" + std::string(rule.text) + "\" is read by " + other->GetName() + " already");
+                    refuse("signature \"" + std::string(rule.text) + "\" is read by " + other->GetName() +
+                           " already");
             }
         }
     }
@@ -65,8 +67,10 @@ std::string_view TypeString::Field(int index) const {
     return rest.substr(0, rest.find('\n'));
 }
 
-DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory factory, KindDescription description)
-    : RuntimeClass((CheckNewKind(name, description), name), base, std::move(factory)), m_description(description) {
+DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory factory,
+                           KindDescription description)
+    : RuntimeClass((CheckNewKind(name, description), name), base, std::move(factory)),
+      m_description(description) {
     std::vector<ResourceString> texts;
     for (const TypeString& t : m_description.typeStrings) texts.push_back({t.id, t.text});
     RegisterResourceStrings(texts);
@@ -122,9 +126,9 @@ const SignatureRule* DocumentKind::WrittenRule(std::uint32_t flags) const {
 }
 
 bool DocumentKind::HasLegacyLayout() const {
-    return std::any_of(m_description.signatures.begin(), m_description.signatures.end(), [](const SignatureRule& r) {
-        return r.IsWritten() && (r.set & FormatFlag::LegacyLayout);
-    });
+    return std::any_of(
+        m_description.signatures.begin(), m_description.signatures.end(),
+        [](const SignatureRule& r) { return r.IsWritten() && (r.set & FormatFlag::LegacyLayout); });
 }
 
 std::unique_ptr<QDocument> DocumentKind::CreateDocument() const {
@@ -184,9 +188,13 @@ const ColumnDescription* ContentBlockDataType::GetColumn(int index) const {
                : nullptr;
 }
 
-bool ContentBlockDataType::Serves(const QDocument& doc) const { return doc.GetRuntimeClass().IsDerivedFrom(m_kind); }
+bool ContentBlockDataType::Serves(const QDocument& doc) const {
+    return doc.GetRuntimeClass().IsDerivedFrom(m_kind);
+}
 
-int ContentBlockDataType::GetRowCount(QDocument& doc) const { return Serves(doc) ? m_block.count(doc) : 0; }
+int ContentBlockDataType::GetRowCount(QDocument& doc) const {
+    return Serves(doc) ? m_block.count(doc) : 0;
+}
 
 void* ContentBlockDataType::GetRowAt(QDocument& doc, int index) const {
     return Serves(doc) ? m_block.row(doc, index) : nullptr;

@@ -64,8 +64,8 @@ struct ColumnDescription {
     Kind kind;
     double (*get)(const void* row) = nullptr;
     void (*set)(void* row, double value) = nullptr;
-    const char* unit = "";         // "m", "rad", "1" (a ratio) or "" (a count or a code)
-    double noValue = kNoMarker;    // the value that stands for "none" (-9999 for a missing elevation)
+    const char* unit = "";       // "m", "rad", "1" (a ratio) or "" (a count or a code)
+    double noValue = kNoMarker;  // the value that stands for "none" (-9999 for a missing elevation)
     std::string (*getText)(const void* row) = nullptr;
     void (*setText)(void* row, std::string_view text) = nullptr;
 
@@ -176,14 +176,28 @@ private:
 // Columns from data members: the kind of column follows the member's type.
 // A type of another layer (the station) supplies ColumnKindFor, ColumnValue
 // and SetColumnValue overloads next to its own definition.
-constexpr ColumnDescription::Kind ColumnKindFor(const double*) { return ColumnDescription::Kind::Double; }
-constexpr ColumnDescription::Kind ColumnKindFor(const std::int32_t*) { return ColumnDescription::Kind::Integer; }
-constexpr ColumnDescription::Kind ColumnKindFor(const std::uint32_t*) { return ColumnDescription::Kind::Unsigned; }
-inline double ColumnValue(double v) { return v; }
-inline double ColumnValue(std::int32_t v) { return v; }
-inline double ColumnValue(std::uint32_t v) { return v; }
+constexpr ColumnDescription::Kind ColumnKindFor(const double*) {
+    return ColumnDescription::Kind::Double;
+}
+constexpr ColumnDescription::Kind ColumnKindFor(const std::int32_t*) {
+    return ColumnDescription::Kind::Integer;
+}
+constexpr ColumnDescription::Kind ColumnKindFor(const std::uint32_t*) {
+    return ColumnDescription::Kind::Unsigned;
+}
+inline double ColumnValue(double v) {
+    return v;
+}
+inline double ColumnValue(std::int32_t v) {
+    return v;
+}
+inline double ColumnValue(std::uint32_t v) {
+    return v;
+}
 // A value that does not fit the member is stored as 0, never as an undefined cast.
-inline void SetColumnValue(double& member, double v) { member = v; }
+inline void SetColumnValue(double& member, double v) {
+    member = v;
+}
 inline void SetColumnValue(std::int32_t& member, double v) {
     member = v >= -2147483648.0 && v < 2147483648.0 ? static_cast<std::int32_t>(v) : 0;
 }

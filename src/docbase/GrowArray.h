@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <limits>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -47,7 +47,8 @@ public:
     // index, or one whose array would hold more than INT_MAX elements, throws
     // std::out_of_range. The value may be an element of the array itself.
     void SetAtGrow(int i, const T& value) {
-        if (i < 0 || i == std::numeric_limits<int>::max()) throw std::out_of_range("GrowArray::SetAtGrow: index " + std::to_string(i));
+        if (i < 0 || i == std::numeric_limits<int>::max())
+            throw std::out_of_range("GrowArray::SetAtGrow: index " + std::to_string(i));
         if (i >= GetSize()) {
             T copy(value);  // value may lie in the storage that growing frees
             SetSize(i + 1);
@@ -85,7 +86,8 @@ public:
     }
     void RemoveAt(int index, int count = 1) {
         if (index < 0 || count <= 0 || index >= GetSize()) return;
-        const int last = static_cast<int>(std::min<long long>(GetSize(), static_cast<long long>(index) + count));
+        const int last =
+            static_cast<int>(std::min<long long>(GetSize(), static_cast<long long>(index) + count));
         m_data.erase(m_data.begin() + index, m_data.begin() + last);
     }
 
@@ -107,7 +109,9 @@ private:
         // array is small. Past 8192 elements the step stays size/8, so that
         // adding rows one by one costs linear time on large files instead of
         // copying the whole array every 1024 rows.
-        if (step == 0) step = std::max<std::size_t>(std::clamp<std::size_t>(m_data.size() / 8, 4, 1024), m_data.size() / 8);
+        if (step == 0)
+            step =
+                std::max<std::size_t>(std::clamp<std::size_t>(m_data.size() / 8, 4, 1024), m_data.size() / 8);
         m_data.reserve(std::max(want, m_data.size() + step));
     }
 

@@ -9,9 +9,13 @@ namespace qdat {
 
 namespace {
 // White space as scanf skips it in the C locale.
-bool IsScanSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+bool IsScanSpace(char c) {
+    return c == ' ' || (c >= '\t' && c <= '\r');
+}
 
-bool IsHexPrefix(std::string_view s) { return s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X'); }
+bool IsHexPrefix(std::string_view s) {
+    return s.size() > 1 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
+}
 
 // Where the number of a token starts: after leading white space and one sign,
 // as scanf takes them.
@@ -61,7 +65,9 @@ bool ScanDouble(std::string_view token, double& value, std::size_t* used) {
         const double v = std::strtod(copy.c_str(), &end);
         if (end == copy.c_str()) return false;
         value = negative ? -v : v;
-        if (used) *used = static_cast<std::size_t>(first - token.data()) + static_cast<std::size_t>(end - copy.c_str());
+        if (used)
+            *used =
+                static_cast<std::size_t>(first - token.data()) + static_cast<std::size_t>(end - copy.c_str());
         return true;
     }
     double v = 0;

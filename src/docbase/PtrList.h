@@ -46,20 +46,32 @@ public:
     Position AddTail(V value) {
         Node* n = NewNode(std::move(value));
         n->prev = m_tail;
-        if (m_tail) m_tail->next = n; else m_head = n;
+        if (m_tail)
+            m_tail->next = n;
+        else
+            m_head = n;
         m_tail = n;
         return n;
     }
     Position AddHead(V value) {
         Node* n = NewNode(std::move(value));
         n->next = m_head;
-        if (m_head) m_head->prev = n; else m_tail = n;
+        if (m_head)
+            m_head->prev = n;
+        else
+            m_tail = n;
         m_head = n;
         return n;
     }
     void RemoveAt(Position pos) {
-        if (pos->prev) pos->prev->next = pos->next; else m_head = pos->next;
-        if (pos->next) pos->next->prev = pos->prev; else m_tail = pos->prev;
+        if (pos->prev)
+            pos->prev->next = pos->next;
+        else
+            m_head = pos->next;
+        if (pos->next)
+            pos->next->prev = pos->prev;
+        else
+            m_tail = pos->prev;
         FreeNode(pos);
     }
     void RemoveAll() {

@@ -8,9 +8,12 @@ namespace qdat {
 namespace {
 const char* CauseName(QArchiveException::Cause cause) {
     switch (cause) {
-        case QArchiveException::BadFormat: return "bad format";
-        case QArchiveException::EndOfFile: return "unexpected end of file";
-        default: return "archive error";
+        case QArchiveException::BadFormat:
+            return "bad format";
+        case QArchiveException::EndOfFile:
+            return "unexpected end of file";
+        default:
+            return "archive error";
     }
 }
 
@@ -36,17 +39,26 @@ QArchiveException::QArchiveException(Cause cause, const std::optional<Place>& pl
     }
 }
 
-std::string QArchiveException::BuildMessage(Cause cause, const std::optional<Place>& place, std::string_view detail) {
+std::string QArchiveException::BuildMessage(Cause cause, const std::optional<Place>& place,
+                                            std::string_view detail) {
     if (!place) return std::string(detail);
     const long long pos = place->position;
     const std::string where = place->isLine ? FormatResource(2010, pos) : FormatResource(2011, pos);
     const char* file = place->fileName.c_str();
     std::string message;
     switch (cause) {
-        case BadFormat: message = FormatResource(249, file, where.c_str()); break;
-        case ReadFailed: message = FormatResource(2000, file); break;
-        case WriteFailed: message = FormatResource(2001, file); break;
-        default: message = FormatResource(2002, file, where.c_str()); break;
+        case BadFormat:
+            message = FormatResource(249, file, where.c_str());
+            break;
+        case ReadFailed:
+            message = FormatResource(2000, file);
+            break;
+        case WriteFailed:
+            message = FormatResource(2001, file);
+            break;
+        default:
+            message = FormatResource(2002, file, where.c_str());
+            break;
     }
     message += std::string(" (") + CauseName(cause);
     if (!detail.empty()) message += std::string(": ") + std::string(detail);
@@ -55,7 +67,9 @@ std::string QArchiveException::BuildMessage(Cause cause, const std::optional<Pla
 }
 
 QDLException::QDLException(int messageId, std::string_view insert1, std::string_view insert2)
-    : HostException(BuildMessage(messageId, insert1, insert2)), m_nMessageId(messageId), m_strMessage(what()) {}
+    : HostException(BuildMessage(messageId, insert1, insert2)),
+      m_nMessageId(messageId),
+      m_strMessage(what()) {}
 
 std::string QDLException::BuildMessage(int messageId, std::string_view insert1, std::string_view insert2) {
     if (insert1.empty()) return LoadResourceString(13);

@@ -15,8 +15,10 @@ constexpr std::uint32_t kMinimumListenerVersion = 580;
 constexpr int kDocumentBufferSize = 64 * 1024;
 
 void Report(const std::exception& e) {
-    if (const auto* host = dynamic_cast<const HostException*>(&e)) host->ReportError();
-    else ShowError(e.what());
+    if (const auto* host = dynamic_cast<const HostException*>(&e))
+        host->ReportError();
+    else
+        ShowError(e.what());
 }
 }  // namespace
 
@@ -68,10 +70,18 @@ QDocument::QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> dat
 
 QDocument::~QDocument() = default;
 
-void QDocument::SetRailwayMode(bool on) { Process().railwayMode = on; }
-bool QDocument::GetRailwayMode() { return Process().railwayMode; }
-void QDocument::ArmOldVersionNotice(bool armed) { Process().oldVersionNoticeArmed = armed; }
-bool QDocument::IsOldVersionNoticeArmed() { return Process().oldVersionNoticeArmed; }
+void QDocument::SetRailwayMode(bool on) {
+    Process().railwayMode = on;
+}
+bool QDocument::GetRailwayMode() {
+    return Process().railwayMode;
+}
+void QDocument::ArmOldVersionNotice(bool armed) {
+    Process().oldVersionNoticeArmed = armed;
+}
+bool QDocument::IsOldVersionNoticeArmed() {
+    return Process().oldVersionNoticeArmed;
+}
 
 std::string QDocument::TypeStringField(const std::string& typeString, int index) {
     std::size_t start = 0;
@@ -97,9 +107,13 @@ void QDocument::OnCloseDocument() {
     HostDocument::OnCloseDocument();
 }
 
-void QDocument::SetTitle(const std::string& title) { m_title = title; }
+void QDocument::SetTitle(const std::string& title) {
+    m_title = title;
+}
 
-bool QDocument::IsModified() const { return m_data->IsContentModified() || m_modified; }
+bool QDocument::IsModified() const {
+    return m_data->IsContentModified() || m_modified;
+}
 
 std::unique_ptr<File> QDocument::GetFile(const std::string& path, unsigned openFlags, std::string* error) {
     auto file = std::make_unique<MirrorFile>();
@@ -114,11 +128,15 @@ std::unique_ptr<File> QDocument::GetFile(const std::string& path, unsigned openF
 
 void QDocument::ReleaseFile(std::unique_ptr<File> file, bool abort) {
     if (!file) return;
-    if (abort) file->Abort();
-    else file->Close();
+    if (abort)
+        file->Abort();
+    else
+        file->Close();
 }
 
-int QDocument::SerializeContent(DataArchive& ar) { return ar.IsStoring() ? 1 : 0; }
+int QDocument::SerializeContent(DataArchive& ar) {
+    return ar.IsStoring() ? 1 : 0;
+}
 
 std::string QDocument::GetSignature() {
     return m_kind ? std::string(m_kind->WrittenSignature(m_data->FormatFlags)) : std::string();
@@ -136,7 +154,8 @@ bool QDocument::ParseSignature(const std::string& signature) {
 }
 
 std::string QDocument::GetTypeString() {
-    return m_kind && m_kind->GetTypeStringId() ? LoadResourceString(m_kind->GetTypeStringId()) : std::string();
+    return m_kind && m_kind->GetTypeStringId() ? LoadResourceString(m_kind->GetTypeStringId())
+                                               : std::string();
 }
 
 // ---------------------------------------------------------------------------
@@ -188,7 +207,8 @@ bool QDocument::ReadFromFile(File& file) {
     DeleteContents();
     m_pathName.clear();
     try {
-        DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
+        DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
+                       this);
         if (m_data->FileVersion < m_data->CurrentVersion && Process().oldVersionNoticeArmed &&
             !(m_data->FormatFlags & FormatFlag::NotLoading)) {
             CurrentUi().ShowMessage(FormatResource(263, file.GetFileName().c_str()), MessageKind::Information,
@@ -255,11 +275,13 @@ bool QDocument::WriteToFile(File& file) {
         // A kind whose content can only be found again by looking at the
         // tokens is written in text form whatever form was asked for (a
         // legacy copy included: such a kind has no older layout).
-        m_data->FormatFlags = (m_data->FormatFlags & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
-                               FormatFlag::TextForm;
+        m_data->FormatFlags =
+            (m_data->FormatFlags & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) | FormatFlag::TextForm;
     }
-    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr, this);
-    if (!SerializeContent(ar)) ar.ThrowError(QArchiveException::GenericError, "the document did not write its content");
+    DataArchive ar(&file, DataArchive::Store | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
+                   this);
+    if (!SerializeContent(ar))
+        ar.ThrowError(QArchiveException::GenericError, "the document did not write its content");
     ar.Close();
     return true;
 }

@@ -30,20 +30,37 @@ public:
 
     virtual ~DocumentListener() = default;
     virtual std::uint32_t GetInterfaceVersion() = 0;
-    virtual bool OnBeforeSave(const std::string& path) { (void)path; return true; }
+    virtual bool OnBeforeSave(const std::string& path) {
+        (void)path;
+        return true;
+    }
     virtual void OnAfterSave(const std::string& path) { (void)path; }
-    virtual bool OnBeforeOpen(const std::string& path) { (void)path; return true; }
+    virtual bool OnBeforeOpen(const std::string& path) {
+        (void)path;
+        return true;
+    }
     virtual void OnAfterOpen(const std::string& path) { (void)path; }
-    virtual bool OnClose(const std::string& path) { (void)path; return true; }
+    virtual bool OnClose(const std::string& path) {
+        (void)path;
+        return true;
+    }
     virtual void OnEntryPathChanged(int typeId) { (void)typeId; }
     virtual bool CanChangeSetting(int segment, int keyId, const std::string& newValue) {
-        (void)segment; (void)keyId; (void)newValue; return true;
+        (void)segment;
+        (void)keyId;
+        (void)newValue;
+        return true;
     }
     virtual bool CanChangeSettingFrom(int segment, int keyId, const void* value) {
-        (void)segment; (void)keyId; (void)value; return true;
+        (void)segment;
+        (void)keyId;
+        (void)value;
+        return true;
     }
     virtual void SettingChanged(int segment, int keyId, const std::string& oldValue) {
-        (void)segment; (void)keyId; (void)oldValue;
+        (void)segment;
+        (void)keyId;
+        (void)oldValue;
     }
 };
 
@@ -174,14 +191,21 @@ public:
 
 protected:
     template <class T>
-    T& DataAs() { return static_cast<T&>(*m_data); }
+    T& DataAs() {
+        return static_cast<T&>(*m_data);
+    }
     template <class T>
-    const T& DataAs() const { return static_cast<const T&>(*m_data); }
+    const T& DataAs() const {
+        return static_cast<const T&>(*m_data);
+    }
 
 private:
     bool TestFlag(std::uint32_t bit) const { return (m_data->FormatFlags & bit) != 0; }
     void SetFlag(std::uint32_t bit, bool on) {
-        if (on) m_data->FormatFlags |= bit; else m_data->FormatFlags &= ~bit;
+        if (on)
+            m_data->FormatFlags |= bit;
+        else
+            m_data->FormatFlags &= ~bit;
     }
 
     // Asks the listeners, writes through a mirror file and reports any failure.

@@ -34,15 +34,19 @@ bool TextRecords::AppendToken(std::string_view text) {
     bool separator = false, quote = false, lineEnd = false;
     for (const char c : text) {
         if (static_cast<unsigned char>(c) > ',') continue;
-        if (IsSeparator(c)) separator = true;
-        else if (c == '"') quote = true;
-        else if (c == '\0' || c == '\n' || c == '\r') lineEnd = true;
+        if (IsSeparator(c))
+            separator = true;
+        else if (c == '"')
+            quote = true;
+        else if (c == '\0' || c == '\n' || c == '\r')
+            lineEnd = true;
     }
     // A token with a separator inside, or a first token that would make the
     // record read as a comment line, is quoted; so is the empty token, which
     // would otherwise vanish between separators.
-    const bool looksLikeComment = first && !text.empty() &&
-                                  (text[0] == ';' || text[0] == '*' || text == "/" || text.substr(0, 2) == "//");
+    const bool looksLikeComment =
+        first && !text.empty() &&
+        (text[0] == ';' || text[0] == '*' || text == "/" || text.substr(0, 2) == "//");
     const bool quoted = separator || looksLikeComment || text.empty();
     // The reader would end the record inside the token, take a leading quote
     // for the start of a quoted token, or end a quoted token at a quote inside.
@@ -52,7 +56,8 @@ bool TextRecords::AppendToken(std::string_view text) {
     // Right-aligned: the padding counts the text, not the quotes around it
     // (the two quotes of an empty token count, as they always have).
     const std::size_t counted = text.empty() ? 2 : text.size();
-    if (static_cast<int>(counted) < m_width) m_record.append(static_cast<std::size_t>(m_width) - counted, ' ');
+    if (static_cast<int>(counted) < m_width)
+        m_record.append(static_cast<std::size_t>(m_width) - counted, ' ');
     if (quoted) {
         m_record += '"';
         m_record += text;
@@ -144,7 +149,9 @@ std::string_view TextRecords::QuotedTokenView(std::size_t quote) {
     return std::string_view(m_record).substr(start, end - start);
 }
 
-bool TextRecords::HasToken() const { return !OnlySeparatorsFrom(m_record, m_tokenPos); }
+bool TextRecords::HasToken() const {
+    return !OnlySeparatorsFrom(m_record, m_tokenPos);
+}
 
 int TextRecords::CountTokens() {
     const std::size_t saved = m_tokenPos;

@@ -131,7 +131,7 @@ private:
     // Writes the record being built, if any, without ending the line.
     bool FlushRecord(ArchiveBuffer& out);
 
-    std::string m_record;      // storing: the tokens of the line being built; loading: the line being read
+    std::string m_record;        // storing: the tokens of the line being built; loading: the line being read
     std::size_t m_tokenPos = 0;  // loading: the next unread character of m_record
     int m_width = 10;
     bool m_commentMode = false;

@@ -12,27 +12,36 @@ void HostException::ReportError() const {
 }
 
 FileException::FileException(Cause cause, int osError, std::string path, const std::string& action)
-    : HostException(action + " " + path + ": " + (osError ? std::strerror(osError) : "unexpected end of file")),
+    : HostException(action + " " + path + ": " +
+                    (osError ? std::strerror(osError) : "unexpected end of file")),
       m_cause(cause),
       m_osError(osError),
       m_path(std::move(path)) {}
 
 FileException::FileException(Cause cause, int osError, std::string path, const std::string& action,
                              const std::string& reason)
-    : HostException(action + " " + path + ": " + reason), m_cause(cause), m_osError(osError), m_path(std::move(path)) {}
+    : HostException(action + " " + path + ": " + reason),
+      m_cause(cause),
+      m_osError(osError),
+      m_path(std::move(path)) {}
 
 FileException::Cause FileException::CauseFromErrno(int err) {
     switch (err) {
-        case ENOENT: return FileNotFound;
+        case ENOENT:
+            return FileNotFound;
         case ENOTDIR:
         case ENAMETOOLONG:
-        case EISDIR: return BadPath;
+        case EISDIR:
+            return BadPath;
         case EACCES:
         case EPERM:
-        case EROFS: return AccessDenied;
+        case EROFS:
+            return AccessDenied;
         case ENOSPC:
-        case EDQUOT: return DiskFull;
-        default: return Generic;
+        case EDQUOT:
+            return DiskFull;
+        default:
+            return Generic;
     }
 }
 

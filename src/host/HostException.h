@@ -35,7 +35,8 @@ public:
 
     FileException(Cause cause, int osError, std::string path, const std::string& action);
     // With the reason in words instead of the system's text for osError.
-    FileException(Cause cause, int osError, std::string path, const std::string& action, const std::string& reason);
+    FileException(Cause cause, int osError, std::string path, const std::string& action,
+                  const std::string& reason);
 
     Cause GetCause() const { return m_cause; }
     int GetOsError() const { return m_osError; }

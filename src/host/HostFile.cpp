@@ -31,9 +31,12 @@ File::~File() {
 void File::Open(const std::string& path, unsigned flags) {
     if (m_fd >= 0) Abort();
     int oflags = O_CLOEXEC;
-    if (flags & ModeReadWrite) oflags |= O_RDWR;
-    else if (flags & ModeWrite) oflags |= O_WRONLY;
-    else oflags |= O_RDONLY;
+    if (flags & ModeReadWrite)
+        oflags |= O_RDWR;
+    else if (flags & ModeWrite)
+        oflags |= O_WRONLY;
+    else
+        oflags |= O_RDONLY;
     if (flags & ModeCreate) oflags |= O_CREAT | O_TRUNC;
     m_path = path;
     m_fd = ::open(path.c_str(), oflags, 0666);
@@ -107,7 +110,9 @@ void File::Abort() {
     m_fd = -1;
 }
 
-std::string File::GetFileName() const { return FileTitleOf(m_path); }
+std::string File::GetFileName() const {
+    return FileTitleOf(m_path);
+}
 
 MirrorFile::~MirrorFile() {
     if (!m_tempPath.empty()) Abort();
@@ -229,7 +234,9 @@ void MirrorFile::Abort() {
     }
 }
 
-MemoryFile::MemoryFile(std::string bytes, std::string path) : m_bytes(std::move(bytes)) { m_path = std::move(path); }
+MemoryFile::MemoryFile(std::string bytes, std::string path) : m_bytes(std::move(bytes)) {
+    m_path = std::move(path);
+}
 
 void MemoryFile::Open(const std::string& path, unsigned flags) {
     m_path = path;

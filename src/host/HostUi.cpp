@@ -12,14 +12,21 @@ MessageAnswer ConsoleUi::ShowMessage(const std::string& text, MessageKind kind, 
                                                        : "";
     std::cerr << label << text << '\n';
     switch (buttons) {
-        case MessageButtons::Ok: return MessageAnswer::Ok;
-        case MessageButtons::OkCancel: return MessageAnswer::Cancel;
-        default: return MessageAnswer::No;
+        case MessageButtons::Ok:
+            return MessageAnswer::Ok;
+        case MessageButtons::OkCancel:
+            return MessageAnswer::Cancel;
+        default:
+            return MessageAnswer::No;
     }
 }
 
-std::optional<std::string> ConsoleUi::ChooseOpenFile(const FileDialogRequest&) { return std::nullopt; }
-std::optional<std::string> ConsoleUi::ChooseSaveFile(const FileDialogRequest&) { return std::nullopt; }
+std::optional<std::string> ConsoleUi::ChooseOpenFile(const FileDialogRequest&) {
+    return std::nullopt;
+}
+std::optional<std::string> ConsoleUi::ChooseSaveFile(const FileDialogRequest&) {
+    return std::nullopt;
+}
 void ConsoleUi::AddRecentFile(const std::string&) {}
 
 namespace {
@@ -29,7 +36,9 @@ ConsoleUi& DefaultUi() {
 }
 }  // namespace
 
-UserInterface& CurrentUi() { return Process().ui ? *Process().ui : DefaultUi(); }
+UserInterface& CurrentUi() {
+    return Process().ui ? *Process().ui : DefaultUi();
+}
 
 UserInterface* SetCurrentUi(UserInterface* ui) {
     UserInterface* previous = Process().ui;
@@ -37,7 +46,9 @@ UserInterface* SetCurrentUi(UserInterface* ui) {
     return previous;
 }
 
-void ShowError(const std::string& text) { CurrentUi().ShowMessage(text, MessageKind::Error, MessageButtons::Ok); }
+void ShowError(const std::string& text) {
+    CurrentUi().ShowMessage(text, MessageKind::Error, MessageButtons::Ok);
+}
 
 bool AskYesNo(const std::string& text) {
     return CurrentUi().ShowMessage(text, MessageKind::Question, MessageButtons::YesNo) == MessageAnswer::Yes;

@@ -32,8 +32,7 @@ public:
     virtual ~UserInterface() = default;
 
     // A message box; returns the button the user chose.
-    virtual MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
-                                      MessageButtons buttons) = 0;
+    virtual MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) = 0;
     // File choosers; no value when the user cancels.
     virtual std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) = 0;
     virtual std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) = 0;
@@ -45,8 +44,7 @@ public:
 // No (Cancel where No is not offered), every chooser is cancelled.
 class ConsoleUi : public UserInterface {
 public:
-    MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
-                              MessageButtons buttons) override;
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
     std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
     void AddRecentFile(const std::string& path) override;

@@ -21,8 +21,9 @@ std::vector<std::unique_ptr<InterfaceEntry>>& Registry() {
 
 InterfaceEntry* FindOrCreateEntry(std::string_view name) {
     auto& entries = Registry();
-    auto it = std::lower_bound(entries.begin(), entries.end(), name,
-                               [](const std::unique_ptr<InterfaceEntry>& e, std::string_view n) { return e->name < n; });
+    auto it = std::lower_bound(
+        entries.begin(), entries.end(), name,
+        [](const std::unique_ptr<InterfaceEntry>& e, std::string_view n) { return e->name < n; });
     if (it != entries.end() && (*it)->name == name) return it->get();
     const auto index = it - entries.begin();
     if (entries.size() == entries.capacity()) entries.reserve(entries.size() + 64);

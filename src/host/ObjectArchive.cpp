@@ -73,10 +73,11 @@ void ObjectArchive::ReadExact(void* buffer, std::size_t count) {
     while (got < count) {
         const std::size_t n = m_file.Read(out + got, count - got);
         if (n == 0) {
-            throw ObjectArchiveException(
-                ObjectArchiveException::EndOfFile,
-                "Unexpected end of " + Describe(m_file) + " at byte " + std::to_string(start + static_cast<std::int64_t>(got)) +
-                    ": " + std::to_string(count) + " bytes expected, " + std::to_string(got) + " found.");
+            throw ObjectArchiveException(ObjectArchiveException::EndOfFile,
+                                         "Unexpected end of " + Describe(m_file) + " at byte " +
+                                             std::to_string(start + static_cast<std::int64_t>(got)) + ": " +
+                                             std::to_string(count) + " bytes expected, " +
+                                             std::to_string(got) + " found.");
         }
         got += n;
     }
@@ -85,8 +86,8 @@ void ObjectArchive::ReadExact(void* buffer, std::size_t count) {
 void ObjectArchive::ThrowBadClass(const std::string& what) const {
     throw ObjectArchiveException(ObjectArchiveException::BadClass,
                                  "The object in " + Describe(m_file) + " at byte " +
-                                     std::to_string(m_file.GetPosition()) + " is of an unknown class or version (" +
-                                     what + ").");
+                                     std::to_string(m_file.GetPosition()) +
+                                     " is of an unknown class or version (" + what + ").");
 }
 
 }  // namespace qdat

@@ -63,7 +63,9 @@ extern constinit ProcessState g_process;
 
 // The process's state. Constant-initialised, so it is ready before any of the
 // library's static initialisers runs.
-inline ProcessState& Process() { return detail::g_process; }
+inline ProcessState& Process() {
+    return detail::g_process;
+}
 
 // The lock a host that uses several threads holds around each call.
 std::recursive_mutex& ProcessLock();

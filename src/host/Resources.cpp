@@ -102,13 +102,16 @@ void RegisterResourceStrings(std::span<const ResourceString> strings) {
     for (std::size_t i = 0; i < strings.size(); ++i) {
         bool twice = builtin.count(strings[i].id) != 0;
         for (std::size_t j = 0; j < i && !twice; ++j) twice = strings[j].id == strings[i].id;
-        if (twice) throw std::logic_error("resource string " + std::to_string(strings[i].id) + " is defined twice");
+        if (twice)
+            throw std::logic_error("resource string " + std::to_string(strings[i].id) + " is defined twice");
     }
     for (const ResourceString& s : strings) builtin[s.id] = s.text;
     ++Process().textGeneration;
 }
 
-bool HasBuiltinResourceString(int id) { return Builtin().count(id) != 0; }
+bool HasBuiltinResourceString(int id) {
+    return Builtin().count(id) != 0;
+}
 
 std::string ConversionSignature(std::string_view text) {
     std::string conversions;
@@ -136,7 +139,8 @@ std::string ConversionSignature(std::string_view text) {
             }
         }
         std::string length;
-        while (j < text.size() && std::string_view("hlLqjzt").find(text[j]) != std::string_view::npos) length += text[j++];
+        while (j < text.size() && std::string_view("hlLqjzt").find(text[j]) != std::string_view::npos)
+            length += text[j++];
         const char conv = j < text.size() ? text[j] : '\0';
         std::string_view convs = "diouxXfFeEgGaAcspn";
         if (conv == '\0' || convs.find(conv) == std::string_view::npos) {
@@ -147,9 +151,12 @@ std::string ConversionSignature(std::string_view text) {
             continue;
         }
         char kind = conv;
-        if (std::string_view("di").find(conv) != std::string_view::npos) kind = 'd';
-        else if (std::string_view("ouxX").find(conv) != std::string_view::npos) kind = 'u';
-        else if (std::string_view("fFeEgGaA").find(conv) != std::string_view::npos) kind = 'f';
+        if (std::string_view("di").find(conv) != std::string_view::npos)
+            kind = 'd';
+        else if (std::string_view("ouxX").find(conv) != std::string_view::npos)
+            kind = 'u';
+        else if (std::string_view("fFeEgGaA").find(conv) != std::string_view::npos)
+            kind = 'f';
         if (length == "l" && kind == 'f') length.clear();  // %lf and %f both take a double in printf
         conversions += stars + length + kind + ',';
         i = j;
@@ -171,15 +178,17 @@ const std::string& ResourceText(int id) {
         if (!l->second.valid) {
             // A language text must take exactly the arguments of the built-in text;
             // anything else would make the formatter read arguments that are not there.
-            l->second.valid = b != builtin.end() &&
-                              ConversionSignature(l->second.text) == ConversionSignature(b->second);
+            l->second.valid =
+                b != builtin.end() && ConversionSignature(l->second.text) == ConversionSignature(b->second);
         }
         if (*l->second.valid) return l->second.text;
     }
     return b != builtin.end() ? b->second : empty;
 }
 
-std::string LoadResourceString(int id) { return ResourceText(id); }
+std::string LoadResourceString(int id) {
+    return ResourceText(id);
+}
 
 std::string FormatResourceMessage(int id, std::string_view insert1, std::string_view insert2) {
     const std::string text = LoadResourceString(id);
@@ -218,7 +227,8 @@ int LoadLanguageFile(const std::string& path) {
         char* end = nullptr;
         const long id = std::strtol(line.c_str(), &end, 10);
         if (end != line.c_str() + tab) continue;
-        store.texts[static_cast<int>(id)] = LanguageText{Unescape(std::string_view(line).substr(tab + 1)), {}};
+        store.texts[static_cast<int>(id)] =
+            LanguageText{Unescape(std::string_view(line).substr(tab + 1)), {}};
         ++taken;
     }
     store.selected = true;

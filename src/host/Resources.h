@@ -38,8 +38,7 @@ std::string LoadResourceString(int id);
 const std::string& ResourceText(int id);
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
-std::string FormatResourceMessage(int id, std::string_view insert1 = {},
-                                  std::string_view insert2 = {});
+std::string FormatResourceMessage(int id, std::string_view insert1 = {}, std::string_view insert2 = {});
 
 // Formats with message id as a printf format. Language texts whose conversions
 // differ from the built-in text are rejected when loaded, so this is safe for
@@ -72,11 +71,12 @@ void SelectLanguage();
 // language texts against the built-in ones. Exposed for tests.
 std::string ConversionSignature(std::string_view text);
 
-
 // A number that changes whenever any text may have changed (a table registered,
 // a language file loaded or dropped), so that values derived from texts can be
 // kept between calls and rebuilt only when they may be stale. Read it after
 // taking the texts: the first text taken may select the language.
-inline std::uint64_t ResourceGeneration() { return Process().textGeneration; }
+inline std::uint64_t ResourceGeneration() {
+    return Process().textGeneration;
+}
 
 }  // namespace qdat

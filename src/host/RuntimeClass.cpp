@@ -15,9 +15,13 @@ std::vector<const RuntimeClass*>& Registry() {
 
 const RuntimeClass QObject::classRecord{"QObject", nullptr, nullptr};
 
-const RuntimeClass& QObject::GetRuntimeClass() const { return classRecord; }
+const RuntimeClass& QObject::GetRuntimeClass() const {
+    return classRecord;
+}
 
-bool QObject::IsKindOf(const RuntimeClass& cls) const { return GetRuntimeClass().IsDerivedFrom(cls); }
+bool QObject::IsKindOf(const RuntimeClass& cls) const {
+    return GetRuntimeClass().IsDerivedFrom(cls);
+}
 
 RuntimeClass::RuntimeClass(const char* name, const RuntimeClass* base, Factory factory)
     : m_name(name), m_base(base), m_factory(std::move(factory)) {
@@ -25,7 +29,9 @@ RuntimeClass::RuntimeClass(const char* name, const RuntimeClass* base, Factory f
     Registry().push_back(this);
 }
 
-std::unique_ptr<QObject> RuntimeClass::CreateObject() const { return m_factory ? m_factory() : nullptr; }
+std::unique_ptr<QObject> RuntimeClass::CreateObject() const {
+    return m_factory ? m_factory() : nullptr;
+}
 
 bool RuntimeClass::IsDerivedFrom(const RuntimeClass& other) const {
     for (const RuntimeClass* c = this; c; c = c->m_base)
@@ -44,6 +50,8 @@ std::unique_ptr<QObject> RuntimeClass::CreateObject(std::string_view name) {
     return c ? c->CreateObject() : nullptr;
 }
 
-std::vector<const RuntimeClass*> RuntimeClass::All() { return Registry(); }
+std::vector<const RuntimeClass*> RuntimeClass::All() {
+    return Registry();
+}
 
 }  // namespace qdat

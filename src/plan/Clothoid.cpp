@@ -7,7 +7,6 @@
 
 namespace qdat {
 
-
 namespace clothoid {
 
 namespace {

@@ -16,8 +16,12 @@ namespace qdat {
 // Convergence tolerance of the clothoid series (metres) and of the chord
 // search (units of A). Process-wide (host/ProcessState.h), read and changed by
 // the host; initially 0.0001.
-inline double GetGeometryTolerance() { return Process().geometryTolerance; }
-inline void SetGeometryTolerance(double tolerance) { Process().geometryTolerance = tolerance; }
+inline double GetGeometryTolerance() {
+    return Process().geometryTolerance;
+}
+inline void SetGeometryTolerance(double tolerance) {
+    Process().geometryTolerance = tolerance;
+}
 
 namespace clothoid {
 

@@ -13,7 +13,6 @@
 
 namespace qdat {
 
-
 namespace {
 
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
@@ -35,19 +34,19 @@ PlanAlignment::PlanAlignment() : Name(LoadResourceString(plan_strings::kUnnamed)
 
 int PlanAlignment::EndElementCount(std::int32_t endType, double endValue2) {
     switch (endType) {
-    case 0:
-        return 0;
-    case 1:
-    case 3:
-    case 4:
-        return 2;
-    case 2:
-        return endValue2 != 0.0 ? 3 : 2;
-    case 5:
-    case 6:
-        return 1;
-    default:
-        return -1;
+        case 0:
+            return 0;
+        case 1:
+        case 3:
+        case 4:
+            return 2;
+        case 2:
+            return endValue2 != 0.0 ? 3 : 2;
+        case 5:
+        case 6:
+            return 1;
+        default:
+            return -1;
     }
 }
 
@@ -94,16 +93,16 @@ int PlanAlignment::ComputeElements() {
 
     double azimuth = 0.0;
     switch (StartMode) {
-    case 0:
-        // StartAzimuth holds the X of the back point in this mode.
-        azimuth = std::atan2(StartY - BackPointY, StartX - StartAzimuth);
-        if (azimuth < 0.0) azimuth += kTwoPi;
-        break;
-    case 1:
-        azimuth = StartAzimuth;
-        break;
-    default:
-        return 0;
+        case 0:
+            // StartAzimuth holds the X of the back point in this mode.
+            azimuth = std::atan2(StartY - BackPointY, StartX - StartAzimuth);
+            if (azimuth < 0.0) azimuth += kTwoPi;
+            break;
+        case 1:
+            azimuth = StartAzimuth;
+            break;
+        default:
+            return 0;
     }
 
     m_lookup.valid = false;
@@ -170,7 +169,8 @@ QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
 }
 
 int PlanAlignment::FindIndex(const QStation& station, int count) const {
-    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count)) RebuildLookup(count);
+    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count))
+        RebuildLookup(count);
     const double* runningMax = m_lookup.runningMax.data();
     // notBelow(i): some element up to i has an end station not below the
     // station. False up to the element sought, true from it on. "Below" is
@@ -255,9 +255,9 @@ void PlanAlignment::Serialize(DataArchive& ar) {
             ar.ThrowError(QArchiveException::GenericError,
                           "end type " + std::to_string(EndType) + " of the alignment is not 0 to 6");
         if (ElementCount < 0 || m_elements.GetSize() < total)
-            ar.ThrowError(QArchiveException::GenericError,
-                          "the alignment counts " + std::to_string(total) + " elements but holds " +
-                              std::to_string(m_elements.GetSize()));
+            ar.ThrowError(QArchiveException::GenericError, "the alignment counts " + std::to_string(total) +
+                                                               " elements but holds " +
+                                                               std::to_string(m_elements.GetSize()));
         if (ar.IsLegacyLayout()) ar << kAlignmentSchema;
         const std::string name = Name.empty() ? LoadResourceString(plan_strings::kUnnamed) : Name;
         ar << ElementCount << name << Note << Precision(6) << HeaderValue << EndRecord;

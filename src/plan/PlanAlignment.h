@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "docbase/GrowArray.h"
-#include "plan/PlanElement.h"
 #include "host/ProcessState.h"
+#include "plan/PlanElement.h"
 #include "station/QStation.h"
 
 namespace qdat {
@@ -20,7 +20,9 @@ class DataArchive;
 // RadiusAtStation) used; process-wide (host/ProcessState.h). Lookups also
 // start their search there, so stations asked in order are found in constant
 // time.
-inline int GetLastElementIndex() { return Process().lastElementIndex; }
+inline int GetLastElementIndex() {
+    return Process().lastElementIndex;
+}
 
 class PlanAlignment {
 public:
@@ -84,11 +86,11 @@ public:
     std::int32_t ElementCount = 0;  // number of main elements
     std::string Name;               // [string resource 1179]
     std::string Note;
-    double HeaderValue = 0.0;       // stored and copied only
-    std::int32_t StartMode = 0;     // 0: back point; 1: azimuth given; 2, 3: not computable
+    double HeaderValue = 0.0;    // stored and copied only
+    std::int32_t StartMode = 0;  // 0: back point; 1: azimuth given; 2, 3: not computable
     QStation StartStation;
-    double StartAzimuth = 0.0;      // mode 1: azimuth; mode 0: X of the back point
-    double BackPointY = 0.0;        // mode 0: Y of the back point
+    double StartAzimuth = 0.0;  // mode 1: azimuth; mode 0: X of the back point
+    double BackPointY = 0.0;    // mode 0: Y of the back point
     double StartX = 0.0;
     double StartY = 0.0;
     // End description: stored and copied; EndType fixes the end elements.

@@ -24,11 +24,17 @@ constexpr std::int32_t kElementSchema = 2;
 // Files up to this version carry the schema numbers of the legacy layout.
 constexpr std::uint32_t kLastSchemaVersion = 500;
 
-bool IsInfinite(double radius) { return radius == InfiniteRadius; }
-bool IsFinitePositive(double radius) { return radius > 0.0 && !IsInfinite(radius) && std::isfinite(radius); }
+bool IsInfinite(double radius) {
+    return radius == InfiniteRadius;
+}
+bool IsFinitePositive(double radius) {
+    return radius > 0.0 && !IsInfinite(radius) && std::isfinite(radius);
+}
 
 // The direction of a turn: +1 for an element turning right (azimuth grows).
-double TurnSign(bool right) { return right ? 1.0 : -1.0; }
+double TurnSign(bool right) {
+    return right ? 1.0 : -1.0;
+}
 
 }  // namespace
 
@@ -166,22 +172,22 @@ int PlanElement::EvaluateSpiral() {
     double k1 = 0.0;  // curvatures at the ends
     double k2 = 0.0;
     switch (Type) {
-    case SpiralIn:
-        if (!IsFinitePositive(R2)) return 0;
-        Rc = R2;
-        k2 = 1.0 / R2;
-        break;
-    case SpiralOut:
-        if (!IsFinitePositive(R1)) return 0;
-        Rc = R1;
-        k1 = 1.0 / R1;
-        break;
-    default:
-        if (!IsFinitePositive(R1) || !IsFinitePositive(R2) || R1 == R2) return 0;
-        Rc = R1 * R2 / std::fabs(R1 - R2);
-        k1 = 1.0 / R1;
-        k2 = 1.0 / R2;
-        break;
+        case SpiralIn:
+            if (!IsFinitePositive(R2)) return 0;
+            Rc = R2;
+            k2 = 1.0 / R2;
+            break;
+        case SpiralOut:
+            if (!IsFinitePositive(R1)) return 0;
+            Rc = R1;
+            k1 = 1.0 / R1;
+            break;
+        default:
+            if (!IsFinitePositive(R1) || !IsFinitePositive(R2) || R1 == R2) return 0;
+            Rc = R1 * R2 / std::fabs(R1 - R2);
+            k1 = 1.0 / R1;
+            k2 = 1.0 / R2;
+            break;
     }
 
     double A = std::fabs(SpiralParam);
@@ -218,7 +224,8 @@ int PlanElement::EvaluateSpiral() {
     }
 
     const double turn = TurnSign(TurnsRight());
-    EndAzimuth = ReduceAzimuth(TurnsRight() ? StartAzimuth + CentralAngle : StartAzimuth + kTwoPi - CentralAngle);
+    EndAzimuth =
+        ReduceAzimuth(TurnsRight() ? StartAzimuth + CentralAngle : StartAzimuth + kTwoPi - CentralAngle);
     const double chordDirection = StartAzimuth + turn * ChordAngle1;
     EndX = StartX + Chord * std::cos(chordDirection);
     EndY = StartY + Chord * std::sin(chordDirection);
@@ -254,20 +261,20 @@ int PlanElement::PointAtStation(StationPoint& point) const {
 
     const double turn = TurnSign(TurnsRight());
     switch (Type) {
-    case Straight:
-        point.X = StartX + s * std::cos(StartAzimuth);
-        point.Y = StartY + s * std::sin(StartAzimuth);
-        point.Azimuth = StartAzimuth;
-        return 1;
-    case Arc:
-        if (!IsFinitePositive(StartRadius)) return 0;
-        // Along the chord of the partial arc: the construction through the
-        // tangent point gives the same point but loses all accuracy near a
-        // half circle.
-        ExtendAlong(StartX, StartY, StartAzimuth, StartRadius, s, point);
-        return 1;
-    default:
-        break;
+        case Straight:
+            point.X = StartX + s * std::cos(StartAzimuth);
+            point.Y = StartY + s * std::sin(StartAzimuth);
+            point.Azimuth = StartAzimuth;
+            return 1;
+        case Arc:
+            if (!IsFinitePositive(StartRadius)) return 0;
+            // Along the chord of the partial arc: the construction through the
+            // tangent point gives the same point but loses all accuracy near a
+            // half circle.
+            ExtendAlong(StartX, StartY, StartAzimuth, StartRadius, s, point);
+            return 1;
+        default:
+            break;
     }
     if (!IsSpiralType(Type)) return 0;
 
@@ -328,16 +335,16 @@ double PlanElement::RadiusAtStation(const QStation& station) const {
     const double fromStart = station.GetValue() - StartStation.GetValue();
     const double toEnd = EndStation.GetValue() - station.GetValue();
     switch (Type) {
-    case SpiralIn:
-        return A2 / fromStart;
-    case SpiralOut:
-        return A2 / toEnd;
-    case SpiralTightens:
-        return A2 / (A2 / StartRadius + fromStart);
-    case SpiralLoosens:
-        return A2 / (A2 / EndRadius + toEnd);
-    default:
-        return InfiniteRadius;
+        case SpiralIn:
+            return A2 / fromStart;
+        case SpiralOut:
+            return A2 / toEnd;
+        case SpiralTightens:
+            return A2 / (A2 / StartRadius + fromStart);
+        case SpiralLoosens:
+            return A2 / (A2 / EndRadius + toEnd);
+        default:
+            return InfiniteRadius;
     }
 }
 
@@ -359,7 +366,8 @@ void PlanElement::Serialize(DataArchive& ar) {
     }
     ar >> Turn >> Precision(6) >> Offset >> Precision(8) >> LengthItem >> SpiralParam >> StartRadius >>
         EndRadius >> Type >> EndRecord;
-    ar >> StartX >> StartY >> TangentPointX >> TangentPointY >> EndX >> EndY >> CentreX >> CentreY >> EndRecord;
+    ar >> StartX >> StartY >> TangentPointX >> TangentPointY >> EndX >> EndY >> CentreX >> CentreY >>
+        EndRecord;
     ar >> StartStation >> EndStation >> Precision(12) >> StartAzimuth >> EndAzimuth >> EndRecord;
 }
 

@@ -65,10 +65,10 @@ public:
 
     // Stored input.
     std::int32_t Type = Straight;
-    std::int32_t Turn = 0;       // +1 turns right; any other value turns left
-    double Offset = 0.0;         // sideways shift of the start when chained; + right
-    double LengthItem = 0.0;     // >= 0: chord; < 0: minus the length along the element
-    double SpiralParam = 0.0;    // clothoid parameter A; when set it fixes a spiral's size
+    std::int32_t Turn = 0;     // +1 turns right; any other value turns left
+    double Offset = 0.0;       // sideways shift of the start when chained; + right
+    double LengthItem = 0.0;   // >= 0: chord; < 0: minus the length along the element
+    double SpiralParam = 0.0;  // clothoid parameter A; when set it fixes a spiral's size
     double StartRadius = InfiniteRadius;
     double EndRadius = InfiniteRadius;
     double StartAzimuth = 0.0;
@@ -83,16 +83,16 @@ public:
     double EndY = 0.0;
     double TangentPointX = 0.0;  // intersection of the start and end tangents
     double TangentPointY = 0.0;
-    double CentreX = 0.0;        // centre of curvature at the end, where finite
+    double CentreX = 0.0;  // centre of curvature at the end, where finite
     double CentreY = 0.0;
 
     double Chord = 0.0;
     double Length = 0.0;
-    double Tangent1 = 0.0;       // start -> tangent point
-    double Tangent2 = 0.0;       // tangent point -> end
-    double ChordAngle1 = 0.0;    // start tangent -> chord
-    double ChordAngle2 = 0.0;    // chord -> end tangent
-    double CentralAngle = 0.0;   // total change of direction
+    double Tangent1 = 0.0;      // start -> tangent point
+    double Tangent2 = 0.0;      // tangent point -> end
+    double ChordAngle1 = 0.0;   // start tangent -> chord
+    double ChordAngle2 = 0.0;   // chord -> end tangent
+    double CentralAngle = 0.0;  // total change of direction
     double StartSpiralAngle = 0.0;
     double EndSpiralAngle = 0.0;
 
@@ -108,7 +108,8 @@ private:
     // The point at a signed distance along the circle of the radius (a
     // straight for 9999) through (x, y) with the azimuth, turning as the
     // element turns.
-    void ExtendAlong(double x, double y, double azimuth, double radius, double distance, StationPoint& point) const;
+    void ExtendAlong(double x, double y, double azimuth, double radius, double distance,
+                     StationPoint& point) const;
 };
 
 // Reduces an azimuth the way the element computations do: 2 pi is subtracted

@@ -10,7 +10,9 @@ void PlanRect::Normalize() {
     if (MinY > MaxY) std::swap(MinY, MaxY);
 }
 
-bool PlanRect::Contains(double x, double y) const { return x >= MinX && x <= MaxX && y >= MinY && y <= MaxY; }
+bool PlanRect::Contains(double x, double y) const {
+    return x >= MinX && x <= MaxX && y >= MinY && y <= MaxY;
+}
 
 int PlanRect::OutCode(double x, double y) const {
     int code = 0;
@@ -21,6 +23,8 @@ int PlanRect::OutCode(double x, double y) const {
     return code;
 }
 
-bool PlanRect::IsEmpty() const { return MaxX - MinX == 0.0 || MaxY - MinY == 0.0; }
+bool PlanRect::IsEmpty() const {
+    return MaxX - MinX == 0.0 || MaxY - MinY == 0.0;
+}
 
 }  // namespace qdat

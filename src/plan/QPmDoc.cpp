@@ -70,14 +70,18 @@ constexpr ColumnDescription kElementColumns[] = {
     Column<&PlanElement::EndAzimuth>("endAzimuth", "rad"),
 };
 
-const PlanAlignment& AlignmentOf(QDocument& doc) { return static_cast<QPmDoc&>(doc).GetAlignment(); }
+const PlanAlignment& AlignmentOf(QDocument& doc) {
+    return static_cast<QPmDoc&>(doc).GetAlignment();
+}
 
 // The elements the file holds: the main ones, then those the end type asks for.
 int StoredCount(const PlanAlignment& a) {
     const int total = a.GetTotalElementCount();
     return total < 0 || total > a.GetElements().GetSize() ? 0 : total;
 }
-int MainCount(const PlanAlignment& a) { return std::min(std::max(a.ElementCount, 0), StoredCount(a)); }
+int MainCount(const PlanAlignment& a) {
+    return std::min(std::max(a.ElementCount, 0), StoredCount(a));
+}
 
 // Rows are read through the const array, so that showing them does not mark
 // the alignment's lookup index for rebuilding; nothing edits them this way.
@@ -101,11 +105,11 @@ constexpr ContentBlock kContent[] = {
 
 }  // namespace
 
-const DocumentKind QPmDoc::classRecord{"QPmDoc", &QDocument::classRecord, [] { return std::make_unique<QPmDoc>(); },
-                                       {.typeStrings = kTypeStrings,
-                                        .currentVersion = 583,
-                                        .signatures = kSignatures,
-                                        .content = kContent}};
+const DocumentKind QPmDoc::classRecord{
+    "QPmDoc",
+    &QDocument::classRecord,
+    [] { return std::make_unique<QPmDoc>(); },
+    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
 
 QPmDoc::QPmDoc() : QDocument(classRecord, std::make_unique<QPmData>()) {}
 

@@ -36,7 +36,9 @@ public:
     PlanAlignment& GetAlignment() { return DataAs<QPmData>().Alignment; }
     const PlanAlignment& GetAlignment() const { return DataAs<QPmData>().Alignment; }
     // The chain table a file in the legacy layout carries; none for other files.
-    const std::optional<ChainTable>& GetFileChainTable() const override { return DataAs<QPmData>().FileChainTable; }
+    const std::optional<ChainTable>& GetFileChainTable() const override {
+        return DataAs<QPmData>().FileChainTable;
+    }
 
     static const DocumentKind classRecord;
 };

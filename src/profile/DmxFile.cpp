@@ -13,11 +13,14 @@ public:
 };
 
 constexpr TypeString kTypeStrings[] = {
-    {103, 0x8003, "Ground line|Profile ground line\nGround line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+    {103, 0x8003,
+     "Ground line|Profile ground line\nGround line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
     {116, 0x8003,
-     "Design ground line|Profile ground line, design\nDesign ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+     "Design ground line|Profile ground line, design\nDesign ground line\nGroundLine\nGround line files "
+     "(*.dmx)\n.dmx"},
     {117, 0x8003,
-     "Old ground line|Profile ground line, old road\nOld ground line\nGroundLine\nGround line files (*.dmx)\n.dmx"},
+     "Old ground line|Profile ground line, old road\nOld ground line\nGroundLine\nGround line files "
+     "(*.dmx)\n.dmx"},
 };
 
 using namespace FormatFlag;
@@ -43,7 +46,9 @@ constexpr EditorType kEditorTypes[] = {
 
 }  // namespace
 
-const DocumentKind DmxFile::classRecord{"DmxFile", &QDocument::classRecord, [] { return std::make_unique<DmxFile>(); },
+const DocumentKind DmxFile::classRecord{"DmxFile",
+                                        &QDocument::classRecord,
+                                        [] { return std::make_unique<DmxFile>(); },
                                         {.typeStrings = kTypeStrings,
                                          .currentVersion = 583,
                                          .signatures = kSignatures,
@@ -52,7 +57,9 @@ const DocumentKind DmxFile::classRecord{"DmxFile", &QDocument::classRecord, [] {
 
 DmxFile::DmxFile() : GroundPointDocument(classRecord, std::make_unique<DmxData>()) {}
 
-const std::optional<ChainTable>& DmxFile::GetFileChainTable() const { return DataAs<DmxData>().fileChainTable; }
+const std::optional<ChainTable>& DmxFile::GetFileChainTable() const {
+    return DataAs<DmxData>().fileChainTable;
+}
 
 void DmxFile::DeleteContents() {
     DataAs<DmxData>().fileChainTable.reset();

@@ -16,7 +16,8 @@ bool ContainsNull(std::string_view token) {
     // Clearing bit 5 upper-cases ASCII letters and maps no other byte onto them.
     const auto is = [](char c, char upper) { return (static_cast<unsigned char>(c) & 0xDF) == upper; };
     for (std::size_t i = 0; i + 4 <= token.size(); ++i)
-        if (is(token[i], 'N') && is(token[i + 1], 'U') && is(token[i + 2], 'L') && is(token[i + 3], 'L')) return true;
+        if (is(token[i], 'N') && is(token[i + 1], 'U') && is(token[i + 2], 'L') && is(token[i + 3], 'L'))
+            return true;
     return false;
 }
 }  // namespace
@@ -44,7 +45,8 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
             ar >> EndRecord;
         } else {
             // Binary forms have no records to count; every point is a pair.
-            if (ar.AtEnd()) ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
+            if (ar.AtEnd())
+                ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
             ar >> point.m_elevation;
         }
     }

@@ -60,7 +60,9 @@ public:
     // Replaces the point at the same station (within the tolerance), or
     // inserts it in station order.
     void InsertPoint(const GroundPoint& point) { InsertRow(point); }
-    void InsertPoint(const QStation& station, double elevation) { InsertRow(GroundPoint(station, elevation)); }
+    void InsertPoint(const QStation& station, double elevation) {
+        InsertRow(GroundPoint(station, elevation));
+    }
 };
 
 }  // namespace qdat

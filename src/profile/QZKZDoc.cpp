@@ -9,7 +9,6 @@ namespace qdat {
 
 namespace {
 
-
 // Section keywords, in the order they are written.
 constexpr const char* kEndSection = "OD_CTRL";
 constexpr const char* kGradePointSection = "BPD_CTRL";
@@ -34,7 +33,8 @@ double ReadValue(DataArchive& ar) {
 QStation ReadStation(DataArchive& ar) {
     QStation s;
     ar >> s;
-    if (!std::isfinite(s.GetValue())) ar.ThrowError(QArchiveException::BadFormat, "a finite station expected");
+    if (!std::isfinite(s.GetValue()))
+        ar.ThrowError(QArchiveException::BadFormat, "a finite station expected");
     return s;
 }
 
@@ -58,7 +58,8 @@ ControlPoint ReadControlPoint(DataArchive& ar) {
 }
 
 constexpr TypeString kTypeStrings[] = {
-    {124, 0x8002, "Profile controls|Profile control file\nZkz\nProfile controls\nProfile control files (*.zkz)\n.zkz"},
+    {124, 0x8002,
+     "Profile controls|Profile control file\nZkz\nProfile controls\nProfile control files (*.zkz)\n.zkz"},
 };
 
 // Every file counts as version 5.84, whatever its first line says, so a
@@ -92,7 +93,9 @@ constexpr ColumnDescription kFillColumns[] = {
     Column<&FillRange::Value>("value", "m"),
 };
 
-ProfileControls& ControlsOf(QDocument& doc) { return *static_cast<QZKZDoc&>(doc).GetControls(); }
+ProfileControls& ControlsOf(QDocument& doc) {
+    return *static_cast<QZKZDoc&>(doc).GetControls();
+}
 
 // A list of the controls, named by the member that holds it.
 template <auto List>
@@ -115,13 +118,15 @@ constexpr ContentBlock kContent[] = {
 }  // namespace
 
 // No current version: a control file is never treated as old.
-const DocumentKind QZKZDoc::classRecord{"QZKZDoc", &QDocument::classRecord, [] { return std::make_unique<QZKZDoc>(); },
-                                        {.typeStrings = kTypeStrings,
-                                         .signatures = kSignatures,
-                                         .unknownSignature = {{}, 584, FormatFlag::TextForm, FormatFlag::LegacyLayout,
-                                                              SignatureUse::Refused},
-                                         .content = kContent,
-                                         .textOnly = true}};
+const DocumentKind QZKZDoc::classRecord{
+    "QZKZDoc",
+    &QDocument::classRecord,
+    [] { return std::make_unique<QZKZDoc>(); },
+    {.typeStrings = kTypeStrings,
+     .signatures = kSignatures,
+     .unknownSignature = {{}, 584, FormatFlag::TextForm, FormatFlag::LegacyLayout, SignatureUse::Refused},
+     .content = kContent,
+     .textOnly = true}};
 
 QZKZDoc::QZKZDoc() : QDocument(classRecord, std::make_unique<ProfileControls>()) {}
 
@@ -155,7 +160,9 @@ ControlRange* QZKZDoc::GetStructureControl(int index) {
     return ElementOrNull(GetControls()->StructureControls, index);
 }
 
-FillRange* QZKZDoc::GetMinFillControl(int index) { return ElementOrNull(GetControls()->MinFillControls, index); }
+FillRange* QZKZDoc::GetMinFillControl(int index) {
+    return ElementOrNull(GetControls()->MinFillControls, index);
+}
 
 int QZKZDoc::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring())
@@ -177,8 +184,8 @@ void QZKZDoc::Store(DataArchive& ar) {
     WriteValue(ar, c.EndValue2);
     ar << EndRecord;
 
-    for (const auto& [keyword, points] :
-         {std::pair{kGradePointSection, &c.GradePointControls}, std::pair{kElevationSection, &c.ElevationControls}}) {
+    for (const auto& [keyword, points] : {std::pair{kGradePointSection, &c.GradePointControls},
+                                          std::pair{kElevationSection, &c.ElevationControls}}) {
         if (points->IsEmpty()) continue;
         ar << keyword << EndRecord;
         for (const ControlPoint& p : *points) {
@@ -242,31 +249,31 @@ void QZKZDoc::Load(DataArchive& ar) {
         ar >> EndRecord;
         while (!ar.AtEnd() && !ar.NextTokenContains(kKeywordTail)) {
             switch (section) {
-            case GradePoints:
-                c.GradePointControls.Add(ReadControlPoint(ar));
-                break;
-            case Elevations:
-                c.ElevationControls.Add(ReadControlPoint(ar));
-                break;
-            case Structures: {
-                ControlRange r;
-                r.FromStation = ReadStation(ar);
-                r.Value1 = ReadValue(ar);
-                r.ToStation = ReadStation(ar);
-                r.Value2 = ReadValue(ar);
-                c.StructureControls.Add(r);
-                break;
-            }
-            case MinFills: {
-                FillRange r;
-                r.FromStation = ReadStation(ar);
-                r.ToStation = ReadStation(ar);
-                r.Value = ReadValue(ar);
-                c.MinFillControls.Add(r);
-                break;
-            }
-            case None:
-                break;
+                case GradePoints:
+                    c.GradePointControls.Add(ReadControlPoint(ar));
+                    break;
+                case Elevations:
+                    c.ElevationControls.Add(ReadControlPoint(ar));
+                    break;
+                case Structures: {
+                    ControlRange r;
+                    r.FromStation = ReadStation(ar);
+                    r.Value1 = ReadValue(ar);
+                    r.ToStation = ReadStation(ar);
+                    r.Value2 = ReadValue(ar);
+                    c.StructureControls.Add(r);
+                    break;
+                }
+                case MinFills: {
+                    FillRange r;
+                    r.FromStation = ReadStation(ar);
+                    r.ToStation = ReadStation(ar);
+                    r.Value = ReadValue(ar);
+                    c.MinFillControls.Add(r);
+                    break;
+                }
+                case None:
+                    break;
             }
             ar >> EndRecord;
         }

@@ -14,7 +14,8 @@ namespace qdat {
 namespace {
 
 constexpr TypeString kTypeStrings[] = {
-    {104, 0x8001, "Vertical profile|Vertical design profile\nZdm\nVertical profile\nVertical profile files (*.zdm)\n.zdm"},
+    {104, 0x8001,
+     "Vertical profile|Vertical design profile\nZdm\nVertical profile\nVertical profile files (*.zdm)\n.zdm"},
 };
 
 constexpr SignatureRule kSignatures[] = {
@@ -66,7 +67,9 @@ constexpr double kGradeEndMargin = 0.001;
 constexpr std::int64_t kMinTextRecordBytes = 9;
 constexpr std::int64_t kMinBinaryRecordBytes = 40;
 
-double FiniteOr(double value, double fallback) { return std::isfinite(value) ? value : fallback; }
+double FiniteOr(double value, double fallback) {
+    return std::isfinite(value) ? value : fallback;
+}
 
 void RequireFinite(DataArchive& ar, double value, const char* what) {
     if (!std::isfinite(value)) ar.ThrowError(QArchiveException::BadFormat, what);
@@ -74,14 +77,15 @@ void RequireFinite(DataArchive& ar, double value, const char* what) {
 
 }  // namespace
 
-const DocumentKind QZdmFile::classRecord{"QZdmFile", &QDocument::classRecord,
-                                         [] { return std::make_unique<QZdmFile>(); },
-                                         {.typeStrings = kTypeStrings,
-                                          .currentVersion = 583,
-                                          .signatures = kSignatures,
-                                          .content = kContent}};
+const DocumentKind QZdmFile::classRecord{
+    "QZdmFile",
+    &QDocument::classRecord,
+    [] { return std::make_unique<QZdmFile>(); },
+    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
 
-bool GradePoint::HasStep() const { return HasStep(GetStationTolerance()); }
+bool GradePoint::HasStep() const {
+    return HasStep(GetStationTolerance());
+}
 
 bool GradePoint::HasStep(double tolerance) const {
     return std::fabs(StepStation.GetValue()) >= tolerance && StepHeight != 0.0;
@@ -112,10 +116,11 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
         for (const GradePoint& p : m_points) {
             // A value that is not a number would not read back; refuse to
             // write it rather than leave a file that cannot be opened.
-            for (double v : {p.Station.GetValue(), p.Elevation, p.Radius, p.StepStation.GetValue(),
-                             p.StepHeight}) {
+            for (double v :
+                 {p.Station.GetValue(), p.Elevation, p.Radius, p.StepStation.GetValue(), p.StepHeight}) {
                 if (!std::isfinite(v))
-                    ar.ThrowError(QArchiveException::GenericError, "a grade point holds a value that is not finite");
+                    ar.ThrowError(QArchiveException::GenericError,
+                                  "a grade point holds a value that is not finite");
             }
             ar << Precision(8) << p.Station << p.Elevation << p.Radius << p.StepStation << p.StepHeight
                << EndRecord;
@@ -245,34 +250,34 @@ std::int32_t QZdmFile::Recalculate() {
         const double w = std::fabs(p.GradeChange);
         bool known = true;
         switch (p.CurveInput) {
-        case GradePoint::RadiusInput:
-            if (p.Radius != 0.0) {
-                p.TangentLength = w * p.Radius / 2.0;
-                p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
-            } else {
-                p.TangentLength = p.ExternalDistance = 0.0;
-            }
-            break;
-        case GradePoint::TangentInput:
-            if (p.TangentLength != 0.0 && w >= kMinGradeChange) {
-                p.Radius = 2.0 * p.TangentLength / w;
-                p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
-            } else {
-                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
-            }
-            break;
-        case GradePoint::ExternalInput:
-            if (p.ExternalDistance != 0.0 && w >= kMinGradeChange) {
-                p.Radius = 8.0 * p.ExternalDistance / (w * w);
-                p.TangentLength = w * p.Radius / 2.0;
-            } else {
-                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
-            }
-            break;
-        default:
-            code = RecalcUnknownCurveInput;
-            known = false;
-            break;
+            case GradePoint::RadiusInput:
+                if (p.Radius != 0.0) {
+                    p.TangentLength = w * p.Radius / 2.0;
+                    p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
+                } else {
+                    p.TangentLength = p.ExternalDistance = 0.0;
+                }
+                break;
+            case GradePoint::TangentInput:
+                if (p.TangentLength != 0.0 && w >= kMinGradeChange) {
+                    p.Radius = 2.0 * p.TangentLength / w;
+                    p.ExternalDistance = p.TangentLength * p.TangentLength / (2.0 * p.Radius);
+                } else {
+                    p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+                }
+                break;
+            case GradePoint::ExternalInput:
+                if (p.ExternalDistance != 0.0 && w >= kMinGradeChange) {
+                    p.Radius = 8.0 * p.ExternalDistance / (w * w);
+                    p.TangentLength = w * p.Radius / 2.0;
+                } else {
+                    p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
+                }
+                break;
+            default:
+                code = RecalcUnknownCurveInput;
+                known = false;
+                break;
         }
         if (known) {
             // Extreme entries can overflow; such a point gets no curve rather
@@ -292,7 +297,8 @@ std::int32_t QZdmFile::Recalculate() {
         if (i >= 1) {
             const double prevEnd = m_points[i - 1].CurveEnd.GetValue();
             const double start = p.CurveStart.GetValue();
-            if (start <= prevEnd - tol && std::fabs(prevEnd - start) > kOverlapAllowance) code = RecalcCurvesOverlap;
+            if (start <= prevEnd - tol && std::fabs(prevEnd - start) > kOverlapAllowance)
+                code = RecalcCurvesOverlap;
         }
     }
     return code;

@@ -44,11 +44,11 @@ public:
     double ExternalDistance = 0.0;  // E
     double GradeIn = 0.0;
     double GradeOut = 0.0;
-    double GradeChange = 0.0;       // GradeIn - GradeOut
-    QStation CurveStart;            // Station - T
-    QStation CurveEnd;              // Station + T
-    QStation StepStation;           // 0 = none
-    double StepHeight = 0.0;        // added to elevations past StepStation
+    double GradeChange = 0.0;  // GradeIn - GradeOut
+    QStation CurveStart;       // Station - T
+    QStation CurveEnd;         // Station + T
+    QStation StepStation;      // 0 = none
+    double StepHeight = 0.0;   // added to elevations past StepStation
     std::int32_t CurveInput = RadiusInput;
 };
 

@@ -37,7 +37,6 @@ constexpr double kIntervalSlack = 0.0000001;
 // breaks; no alignment has that many.
 constexpr int kMaxInsertIndex = 4096;
 
-
 // 10^places, exact for every precision a station can have.
 double PowerOfTen(int places) {
     double power = 1.0;
@@ -45,9 +44,13 @@ double PowerOfTen(int places) {
     return power;
 }
 
-std::string Fixed(double value, int places) { return FormatFixed(value, places); }
+std::string Fixed(double value, int places) {
+    return FormatFixed(value, places);
+}
 
-std::string Quoted(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quoted(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 std::string ChainLetter(int chain) {
     // Letters run from "A"; a table filled beyond 25 breaks by insertion has
@@ -75,7 +78,9 @@ struct ScanRules {
 };
 
 // Station text is compared upper-cased, ASCII letters only.
-constexpr char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 void FillAdmitted(bool (&admitted)[256], const std::string& set) {
     for (int c = 0; c < 256; ++c)
@@ -143,7 +148,9 @@ bool ScanNumber(const ScanRules& rules, std::string_view text, double& value) {
 inline std::string_view Trimmed(std::string_view text) {
     std::size_t first = 0;
     std::size_t last = text.size();
-    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || (c >= '\t' && c <= '\r')); };
+    const auto blank = [](char c) {
+        return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || (c >= '\t' && c <= '\r'));
+    };
     while (first < last && blank(text[first])) ++first;
     while (last > first && blank(text[last - 1])) --last;
     return text.substr(first, last - first);
@@ -165,7 +172,9 @@ bool ChainBreak::ParseText(const std::string& breakText) {
     return true;
 }
 
-std::string ChainBreak::GetText() const { return FormatResource(ids::kBreakFormat, Before, After); }
+std::string ChainBreak::GetText() const {
+    return FormatResource(ids::kBreakFormat, Before, After);
+}
 
 // Breaks -------------------------------------------------------------------
 
@@ -246,9 +255,13 @@ void ChainTable::SortBreaks() {
     }
 }
 
-std::string ChainTable::BreakBeforeText(int index) const { return FormatKilometre(GetBreak(index).Before); }
+std::string ChainTable::BreakBeforeText(int index) const {
+    return FormatKilometre(GetBreak(index).Before);
+}
 
-std::string ChainTable::BreakAfterText(int index) const { return FormatKilometre(GetBreak(index).After); }
+std::string ChainTable::BreakAfterText(int index) const {
+    return FormatKilometre(GetBreak(index).After);
+}
 
 QStation ChainTable::BreakStartStation(int index) const {
     double station = GetBreak(index).Before;
@@ -340,11 +353,17 @@ std::string ChainTable::KilometreForm(double value, bool plusFormat) const {
     return m_prefix + kmText + metreText;
 }
 
-std::string ChainTable::FormatKilometre(double value) const { return KilometreForm(value, false); }
+std::string ChainTable::FormatKilometre(double value) const {
+    return KilometreForm(value, false);
+}
 
-std::string ChainTable::FormatStake(double station) const { return KilometreForm(StakeOf(station), false); }
+std::string ChainTable::FormatStake(double station) const {
+    return KilometreForm(StakeOf(station), false);
+}
 
-std::string ChainTable::FormatStakePlus(double station) const { return KilometreForm(StakeOf(station), true); }
+std::string ChainTable::FormatStakePlus(double station) const {
+    return KilometreForm(StakeOf(station), true);
+}
 
 std::string ChainTable::FormatStakeLettered(double station) const {
     const int p = GetStationPrecision();
@@ -362,8 +381,10 @@ std::string ChainTable::FormatStakeLettered(double station) const {
         const std::string& format = ResourceText(ids::kLetteredFormat);
         // The built-in format is the letter and the fixed-point value; made
         // directly, it costs no printf on every station a file holds.
-        if (format == "%s%.*lf") text = ChainLetter(chain) + number;
-        else text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
+        if (format == "%s%.*lf")
+            text = ChainLetter(chain) + number;
+        else
+            text = FormatResource(ids::kLetteredFormat, ChainLetter(chain).c_str(), p, magnitude);
     }
     if (negative) text = LoadResourceString(ids::kLetteredMinus) + text;
     return text;
@@ -447,9 +468,9 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
     }
     value *= sign;
     if (chain > count) {
-        error.emplace(ids::kBadUnchainedText, shown(),
-                      FormatResource(ids::kReasonNoSuchChain, ChainLetter(chain).c_str(),
-                                     ChainLetter(count).c_str()));
+        error.emplace(
+            ids::kBadUnchainedText, shown(),
+            FormatResource(ids::kReasonNoSuchChain, ChainLetter(chain).c_str(), ChainLetter(count).c_str()));
         return false;
     }
     // Lettered text is what files hold; the library writes it rounded to the
@@ -514,7 +535,9 @@ const QDLException* GetLastStationTextError() {
     return Process().lastStationTextError.get();
 }
 
-void ClearLastStationTextError() { Process().lastStationTextError.reset(); }
+void ClearLastStationTextError() {
+    Process().lastStationTextError.reset();
+}
 
 // Whole-interval stations ------------------------------------------------------
 

@@ -37,9 +37,7 @@ public:
     // The break written with the resource break format.
     std::string GetText() const;
 
-    bool operator==(const ChainBreak& other) const {
-        return Before == other.Before && After == other.After;
-    }
+    bool operator==(const ChainBreak& other) const { return Before == other.Before && After == other.After; }
 
     std::string text;  // scratch text, filled by the text operations
     double Before = 0.0;
@@ -57,11 +55,11 @@ public:
 
     // Error codes, raised as QDLException with the code as message number.
     enum ErrorCode {
-        BadStationText = 10,   // not a number after the letter / bad characters / bad index
-        BadUnchainedText = 11, // bad characters without breaks / no such chain letter
-        OutsideChain = 12,     // outside the chain named, or in a skipped range
-        TooManyBreaks = 13,    // a 26th break added
-        AmbiguousStation = 19, // a stake station without letter on several chains
+        BadStationText = 10,    // not a number after the letter / bad characters / bad index
+        BadUnchainedText = 11,  // bad characters without breaks / no such chain letter
+        OutsideChain = 12,      // outside the chain named, or in a skipped range
+        TooManyBreaks = 13,     // a 26th break added
+        AmbiguousStation = 19,  // a stake station without letter on several chains
     };
 
     // Breaks ------------------------------------------------------------

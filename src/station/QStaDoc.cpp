@@ -27,7 +27,9 @@ constexpr EditorType kEditorTypes[] = {{109, 3002, 9017, 9017}};
 
 }  // namespace
 
-const DocumentKind QStaDoc::classRecord{"QStaDoc", &QDocument::classRecord, [] { return std::make_unique<QStaDoc>(); },
+const DocumentKind QStaDoc::classRecord{"QStaDoc",
+                                        &QDocument::classRecord,
+                                        [] { return std::make_unique<QStaDoc>(); },
                                         {.typeStrings = kTypeStrings,
                                          .currentVersion = 584,
                                          .signatures = kSignatures,

@@ -10,8 +10,8 @@
 #include <cstdint>
 #include <string>
 
-#include "station/StationCursorDocument.h"
 #include "station/QStation.h"
+#include "station/StationCursorDocument.h"
 
 namespace qdat {
 

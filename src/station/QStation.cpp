@@ -30,8 +30,12 @@ constexpr double kDoubleEqualTolerance = 0.000001;
 
 }  // namespace
 
-int GetStationPrecision() { return Process().stationPrecision; }
-double GetStationTolerance() { return Process().stationTolerance; }
+int GetStationPrecision() {
+    return Process().stationPrecision;
+}
+double GetStationTolerance() {
+    return Process().stationTolerance;
+}
 
 void SetStationPrecisionValue(int precision) {
     if (precision < 0) precision = 0;
@@ -80,35 +84,87 @@ QStation& QStation::operator=(const std::string& text) {
     return *this;
 }
 
-bool QStation::operator==(const QStation& t) const { return std::fabs(m_value - t.m_value) < Process().stationTolerance; }
-bool QStation::operator!=(const QStation& t) const { return std::fabs(m_value - t.m_value) >= Process().stationTolerance; }
-bool QStation::operator>(const QStation& t) const { return m_value >= t.m_value + Process().stationTolerance; }
-bool QStation::operator>=(const QStation& t) const { return m_value > t.m_value - Process().stationTolerance; }
-bool QStation::operator<(const QStation& t) const { return m_value <= t.m_value - Process().stationTolerance; }
-bool QStation::operator<=(const QStation& t) const { return m_value < t.m_value + Process().stationTolerance; }
-bool QStation::operator==(double y) const { return std::fabs(m_value - y) < Process().stationTolerance; }
-bool QStation::operator!=(double y) const { return std::fabs(m_value - y) >= Process().stationTolerance; }
-bool QStation::operator>(double y) const { return m_value >= y + Process().stationTolerance; }
-bool QStation::operator>=(double y) const { return m_value > y - Process().stationTolerance; }
+bool QStation::operator==(const QStation& t) const {
+    return std::fabs(m_value - t.m_value) < Process().stationTolerance;
+}
+bool QStation::operator!=(const QStation& t) const {
+    return std::fabs(m_value - t.m_value) >= Process().stationTolerance;
+}
+bool QStation::operator>(const QStation& t) const {
+    return m_value >= t.m_value + Process().stationTolerance;
+}
+bool QStation::operator>=(const QStation& t) const {
+    return m_value > t.m_value - Process().stationTolerance;
+}
+bool QStation::operator<(const QStation& t) const {
+    return m_value <= t.m_value - Process().stationTolerance;
+}
+bool QStation::operator<=(const QStation& t) const {
+    return m_value < t.m_value + Process().stationTolerance;
+}
+bool QStation::operator==(double y) const {
+    return std::fabs(m_value - y) < Process().stationTolerance;
+}
+bool QStation::operator!=(double y) const {
+    return std::fabs(m_value - y) >= Process().stationTolerance;
+}
+bool QStation::operator>(double y) const {
+    return m_value >= y + Process().stationTolerance;
+}
+bool QStation::operator>=(double y) const {
+    return m_value > y - Process().stationTolerance;
+}
 // Strictly below: a station exactly one tolerance below a double is not less.
-bool QStation::operator<(double y) const { return m_value < y - Process().stationTolerance; }
-bool QStation::operator<=(double y) const { return m_value < y + Process().stationTolerance; }
+bool QStation::operator<(double y) const {
+    return m_value < y - Process().stationTolerance;
+}
+bool QStation::operator<=(double y) const {
+    return m_value < y + Process().stationTolerance;
+}
 
-bool operator==(double x, const QStation& t) { return std::fabs(x - t.GetValue()) < kDoubleEqualTolerance; }
-bool operator!=(double x, const QStation& t) { return !(x == t); }
-bool operator<(double x, const QStation& t) { return x < t.GetValue(); }
-bool operator<=(double x, const QStation& t) { return x <= t.GetValue(); }
-bool operator>(double x, const QStation& t) { return x > t.GetValue(); }
-bool operator>=(double x, const QStation& t) { return x >= t.GetValue(); }
-QStation operator+(double x, const QStation& t) { return x + t.GetValue(); }
-QStation operator-(double x, const QStation& t) { return x - t.GetValue(); }
-QStation operator*(double x, const QStation& t) { return x * t.GetValue(); }
-QStation operator/(double x, const QStation& t) { return x / t.GetValue(); }
+bool operator==(double x, const QStation& t) {
+    return std::fabs(x - t.GetValue()) < kDoubleEqualTolerance;
+}
+bool operator!=(double x, const QStation& t) {
+    return !(x == t);
+}
+bool operator<(double x, const QStation& t) {
+    return x < t.GetValue();
+}
+bool operator<=(double x, const QStation& t) {
+    return x <= t.GetValue();
+}
+bool operator>(double x, const QStation& t) {
+    return x > t.GetValue();
+}
+bool operator>=(double x, const QStation& t) {
+    return x >= t.GetValue();
+}
+QStation operator+(double x, const QStation& t) {
+    return x + t.GetValue();
+}
+QStation operator-(double x, const QStation& t) {
+    return x - t.GetValue();
+}
+QStation operator*(double x, const QStation& t) {
+    return x * t.GetValue();
+}
+QStation operator/(double x, const QStation& t) {
+    return x / t.GetValue();
+}
 
-std::string QStation::GetText() const { return GetCurrentChainTable().FormatStakeLettered(m_value); }
-std::string QStation::GetKmText() const { return GetCurrentChainTable().FormatStake(m_value); }
-std::string QStation::GetPlusText() const { return GetCurrentChainTable().FormatStakePlus(m_value); }
-std::string QStation::GetRawKmText() const { return GetCurrentChainTable().FormatKilometre(m_value); }
+std::string QStation::GetText() const {
+    return GetCurrentChainTable().FormatStakeLettered(m_value);
+}
+std::string QStation::GetKmText() const {
+    return GetCurrentChainTable().FormatStake(m_value);
+}
+std::string QStation::GetPlusText() const {
+    return GetCurrentChainTable().FormatStakePlus(m_value);
+}
+std::string QStation::GetRawKmText() const {
+    return GetCurrentChainTable().FormatKilometre(m_value);
+}
 
 std::string QStation::GetMetresText() const {
     const std::string km = GetKmText();
@@ -188,9 +244,13 @@ ChainTable& GetCurrentChainTable() {
     return *process.chainTable;
 }
 
-bool HasChainBreaks() { return GetCurrentChainTable().GetBreakCount() > 0; }
+bool HasChainBreaks() {
+    return GetCurrentChainTable().GetBreakCount() > 0;
+}
 
-void ClearChainBreaks() { GetCurrentChainTable().RemoveAllBreaks(); }
+void ClearChainBreaks() {
+    GetCurrentChainTable().RemoveAllBreaks();
+}
 
 double ToStakeStation(double station) {
     double stake = station;

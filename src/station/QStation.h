@@ -31,21 +31,48 @@ public:
     QStation(double value) : m_value(value) {}  // NOLINT: stations convert from metres
     QStation(const QStation&) = default;
     QStation& operator=(const QStation&) = default;
-    QStation& operator=(double value) { m_value = value; return *this; }
+    QStation& operator=(double value) {
+        m_value = value;
+        return *this;
+    }
     // The current chain table's ParseStakeOrThrow of text.
     QStation& operator=(const std::string& text);
 
     double GetValue() const { return m_value; }
     void SetValue(double value) { m_value = value; }
 
-    QStation& operator+=(double x) { m_value += x; return *this; }
-    QStation& operator-=(double x) { m_value -= x; return *this; }
-    QStation& operator*=(double x) { m_value *= x; return *this; }
-    QStation& operator/=(double x) { m_value /= x; return *this; }
-    QStation& operator+=(const QStation& t) { m_value += t.m_value; return *this; }
-    QStation& operator-=(const QStation& t) { m_value -= t.m_value; return *this; }
-    QStation& operator*=(const QStation& t) { m_value *= t.m_value; return *this; }
-    QStation& operator/=(const QStation& t) { m_value /= t.m_value; return *this; }
+    QStation& operator+=(double x) {
+        m_value += x;
+        return *this;
+    }
+    QStation& operator-=(double x) {
+        m_value -= x;
+        return *this;
+    }
+    QStation& operator*=(double x) {
+        m_value *= x;
+        return *this;
+    }
+    QStation& operator/=(double x) {
+        m_value /= x;
+        return *this;
+    }
+    QStation& operator+=(const QStation& t) {
+        m_value += t.m_value;
+        return *this;
+    }
+    QStation& operator-=(const QStation& t) {
+        m_value -= t.m_value;
+        return *this;
+    }
+    QStation& operator*=(const QStation& t) {
+        m_value *= t.m_value;
+        return *this;
+    }
+    QStation& operator/=(const QStation& t) {
+        m_value /= t.m_value;
+        return *this;
+    }
     QStation operator+(double x) const { return m_value + x; }
     QStation operator-(double x) const { return m_value - x; }
     QStation operator*(double x) const { return m_value * x; }
@@ -74,11 +101,11 @@ public:
     bool operator<=(double y) const;
 
     // Station text through the current chain table.
-    std::string GetText() const;       // lettered form, the form of files
-    std::string GetKmText() const;     // kilometre form
-    std::string GetPlusText() const;   // kilometre form with "%ld+"
-    std::string GetRawKmText() const;  // kilometre form without chain conversion
-    std::string GetMetresText() const; // GetKmText from its first "+"
+    std::string GetText() const;        // lettered form, the form of files
+    std::string GetKmText() const;      // kilometre form
+    std::string GetPlusText() const;    // kilometre form with "%ld+"
+    std::string GetRawKmText() const;   // kilometre form without chain conversion
+    std::string GetMetresText() const;  // GetKmText from its first "+"
     // Parses text; on failure the user is shown the error and the value stays.
     bool ParseText(const std::string& text);
     // Next whole-interval stake station; step becomes 0 at a chain break.
@@ -113,9 +140,15 @@ DataArchive& operator<<(DataArchive& ar, const QStation& s);
 DataArchive& operator>>(DataArchive& ar, QStation& s);
 
 // Stations as columns of a kind's content (docbase/DocumentKind.h).
-constexpr ColumnDescription::Kind ColumnKindFor(const QStation*) { return ColumnDescription::Kind::Station; }
-inline double ColumnValue(const QStation& s) { return s.GetValue(); }
-inline void SetColumnValue(QStation& s, double v) { s = v; }
+constexpr ColumnDescription::Kind ColumnKindFor(const QStation*) {
+    return ColumnDescription::Kind::Station;
+}
+inline double ColumnValue(const QStation& s) {
+    return s.GetValue();
+}
+inline void SetColumnValue(QStation& s, double v) {
+    s = v;
+}
 
 // Process-wide chain helpers.
 ChainTable& GetCurrentChainTable();

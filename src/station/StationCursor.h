@@ -38,10 +38,22 @@ public:
     void SetCursor(int index) { m_nCursor = index; }
     Row* GetCurrent() { return GetAt(m_nCursor); }
 
-    bool MoveFirst() { m_nCursor = 0; return m_nCursor < GetCount(); }
-    bool MoveNext() { ++m_nCursor; return m_nCursor < GetCount(); }
-    bool MovePrev() { --m_nCursor; return m_nCursor >= 0; }
-    bool MoveLast() { m_nCursor = GetCount() - 1; return m_nCursor >= 0; }
+    bool MoveFirst() {
+        m_nCursor = 0;
+        return m_nCursor < GetCount();
+    }
+    bool MoveNext() {
+        ++m_nCursor;
+        return m_nCursor < GetCount();
+    }
+    bool MovePrev() {
+        --m_nCursor;
+        return m_nCursor >= 0;
+    }
+    bool MoveLast() {
+        m_nCursor = GetCount() - 1;
+        return m_nCursor >= 0;
+    }
     bool IsBeforeFirst() const { return m_nCursor < 0; }
     bool IsAfterLast() const { return m_nCursor >= GetCount(); }
     bool IsCursorValid() const { return !IsBeforeFirst() && !IsAfterLast(); }

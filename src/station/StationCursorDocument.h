@@ -51,7 +51,8 @@ public:
 
 protected:
     // A kind whose data block holds more than the rows hands in its own block.
-    explicit StationCursorDocument(const DocumentKind& kind, std::unique_ptr<StationCursorData<Row>> data = nullptr)
+    explicit StationCursorDocument(const DocumentKind& kind,
+                                   std::unique_ptr<StationCursorData<Row>> data = nullptr)
         : QDocument(kind, data ? std::move(data) : std::make_unique<StationCursorData<Row>>()) {}
 
     // Edits through the document's own members mark it modified.
@@ -74,7 +75,9 @@ constexpr ContentBlock StationRowsBlock(const char* key, std::span<const ColumnD
     ContentBlock block{key, columns};
     block.count = [](QDocument& doc) { return static_cast<Doc&>(doc).Rows().GetCount(); };
     block.row = [](QDocument& doc, int index) -> void* { return static_cast<Doc&>(doc).Rows().GetAt(index); };
-    block.insertAt = [](QDocument& doc, int index) { return static_cast<Doc&>(doc).Rows().InsertDefaultAt(index); };
+    block.insertAt = [](QDocument& doc, int index) {
+        return static_cast<Doc&>(doc).Rows().InsertDefaultAt(index);
+    };
     block.removeAt = [](QDocument& doc, int index) { return static_cast<Doc&>(doc).Rows().RemoveAt(index); };
     return block;
 }

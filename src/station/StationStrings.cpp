@@ -1,6 +1,7 @@
 // Built-in English texts of the stationing module.
-#include "host/Resources.h"
 #include "station/detail/StationStrings.h"
+
+#include "host/Resources.h"
 
 namespace qdat {
 
@@ -53,7 +54,8 @@ const ResourceTable kStationStrings{
     {kNumberScanFormat, "%lf"},
 
     {kReasonUnchainedChars, "only digits, a decimal point and a leading minus sign are allowed"},
-    {kReasonChainedChars, "a chain letter may be followed only by a number made of digits and a decimal point"},
+    {kReasonChainedChars,
+     "a chain letter may be followed only by a number made of digits and a decimal point"},
     {kReasonNoSuchChain, "there is no chain %s; the chains run from A to %s"},
     {kReasonSkippedRange, "it lies in the range skipped by the chain break %s"},
     {kReasonBeforeChainStart, "chain %s begins at the chain break %s"},

@@ -1,9 +1,9 @@
 // The ditch-bottom elevation file: signatures, its writing rule (no zero
 // point dropped, four decimals), every form, damage, and the interpolation.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "auxdocs/QBgDoc.h"
 #include "profile/DmxTestHelpers.h"
@@ -82,8 +82,8 @@ TEST_F(QBgDocTest, EveryFormRoundTrips) {
     doc.InsertPoint(40.0, 4.0);
     const PointList written{{0, 0}, {10, -1.0 / 3.0}, {20, kNone}, {40, 4}};
     const std::string plain = WriteToBytes(doc, 0x0);
-    EXPECT_EQ(plain, std::string("QB  RADUDAR5.83_BGGDBG_SHUJU\n") + Le64(0) + Le64(0) + Le64(10) + Le64(-1.0 / 3.0) +
-                         Le64(20) + Le64(kNone) + Le64(40) + Le64(4));
+    EXPECT_EQ(plain, std::string("QB  RADUDAR5.83_BGGDBG_SHUJU\n") + Le64(0) + Le64(0) + Le64(10) +
+                         Le64(-1.0 / 3.0) + Le64(20) + Le64(kNone) + Le64(40) + Le64(4));
     for (const auto& form : test::kBinaryForms) {
         const std::string bytes = WriteToBytes(doc, form.flags);
         QBgDoc back;
@@ -105,7 +105,8 @@ TEST_F(QBgDocTest, OutOfOrderFileIsRepairedOnYes) {
     ui.answers.push_back(MessageAnswer::Yes);
     QBgDoc doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));
-    EXPECT_EQ(test::ReadFileBytes(path), "RADUDAR5.83_BGGDBG_SHUJU\n    10.000     1.0000\n    20.000     2.0000\n");
+    EXPECT_EQ(test::ReadFileBytes(path),
+              "RADUDAR5.83_BGGDBG_SHUJU\n    10.000     1.0000\n    20.000     2.0000\n");
 }
 
 TEST_F(QBgDocTest, ElevationAtStationInterpolates) {
@@ -146,7 +147,7 @@ TEST_F(QBgDocTest, PointWithoutElevationBlocksItsNeighbourhood) {
     EXPECT_FALSE(doc.ElevationAtStation(150.0, z));  // right neighbour has none
     EXPECT_FALSE(doc.ElevationAtStation(250.0, z));  // left neighbour has none
     EXPECT_FALSE(doc.ElevationAtStation(200.0, z));
-    EXPECT_TRUE(doc.ElevationAtStation(300.0, z));   // at a point, only that point counts
+    EXPECT_TRUE(doc.ElevationAtStation(300.0, z));  // at a point, only that point counts
     EXPECT_EQ(z, 14.0);
 }
 

@@ -2,10 +2,10 @@
 // (also the length-prefixed one of old text files), how a loading archive with
 // a document decides the form, error positions counted from the file's start,
 // and the truncation loop over every form.
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ArchiveTestKit.h"
 #include "docbase/ArchiveEnvelope.h"
@@ -63,9 +63,8 @@ class ArchiveEnvelopeForms : public ::testing::TestWithParam<Form> {};
 TEST_P(ArchiveEnvelopeForms, LoadingDetectsTheFormWrittenByTheDocument) {
     SignatureDoc writer;
     writer.SetFormatFlags(FlagsOf(GetParam()));
-    const std::string bytes = StoreWithDoc(writer, [](DataArchive& ar) {
-        ar << 42 << "two words" << 2.5 << EndRecord << -1 << EndRecord;
-    });
+    const std::string bytes = StoreWithDoc(
+        writer, [](DataArchive& ar) { ar << 42 << "two words" << 2.5 << EndRecord << -1 << EndRecord; });
 
     SignatureDoc reader;  // starts with every form bit set
     reader.SetFormatFlags(FormatFlag::NotLoading | FormatFlag::TextForm | FormatFlag::TaggedForm |
@@ -73,7 +72,8 @@ TEST_P(ArchiveEnvelopeForms, LoadingDetectsTheFormWrittenByTheDocument) {
     LoadWithDoc(reader, bytes, [&](DataArchive& ar) {
         EXPECT_EQ(reader.seen, kSig);
         EXPECT_EQ(ar.GetDocumentVersion(), 600u);
-        const std::uint32_t formBits = FormatFlag::TextForm | FormatFlag::TaggedForm | FormatFlag::ScrambledForm;
+        const std::uint32_t formBits =
+            FormatFlag::TextForm | FormatFlag::TaggedForm | FormatFlag::ScrambledForm;
         // A binary header sets all three bits; a text file only sets TextForm.
         if (GetParam() == Form::Text) {
             EXPECT_TRUE(reader.IsTextForm());
@@ -346,8 +346,8 @@ void ReadMixed(DataArchive& ar) {
     char i = 0;
     unsigned short k = 0;
     ar >> a >> b >> c >> d >> e >> f >> EndRecord >> g >> h >> i >> j >> k >> EndRecord;
-    if (!(a == 42 && b == 2.5 && c == "two words" && d == -3 && e.empty() && f == 7u && g == 9 && h == 1.25f &&
-          i == 'q' && j == std::string(300, 's') && k == 65535))
+    if (!(a == 42 && b == 2.5 && c == "two words" && d == -3 && e.empty() && f == 7u && g == 9 &&
+          h == 1.25f && i == 'q' && j == std::string(300, 's') && k == 65535))
         throw QArchiveException(QArchiveException::GenericError, "values differ");
 }
 
@@ -365,11 +365,14 @@ TEST_P(ArchiveTruncation, EveryPrefixFailsCleanly) {
         bool accepted = false;
         try {
             SignatureDoc reader;
-            LoadWithDoc(reader, bytes, [&](DataArchive& ar) {
-                accepted = reader.GetFileVersion() == 600;
-                ReadMixed(ar);
-                completed = ar.AtEnd();
-            }, 128);
+            LoadWithDoc(
+                reader, bytes,
+                [&](DataArchive& ar) {
+                    accepted = reader.GetFileVersion() == 600;
+                    ReadMixed(ar);
+                    completed = ar.AtEnd();
+                },
+                128);
         } catch (const QArchiveException&) {
             // the expected answer to a cut file
         }
@@ -377,19 +380,23 @@ TEST_P(ArchiveTruncation, EveryPrefixFailsCleanly) {
             EXPECT_TRUE(completed) << "the whole file must read";
         } else if (GetParam() != Form::Text && cut >= envelope) {
             EXPECT_TRUE(accepted) << cut;
-            EXPECT_FALSE(completed) << "binary cut at " << cut << " of " << full.size() << " read as complete";
+            EXPECT_FALSE(completed) << "binary cut at " << cut << " of " << full.size()
+                                    << " read as complete";
         }
 
         // A content loop over the same prefix ends, by AtEnd or by an error.
         try {
             SignatureDoc reader;
-            LoadWithDoc(reader, bytes, [&](DataArchive& ar) {
-                for (int guard = 0; !ar.AtEnd(); ++guard) {
-                    ASSERT_LT(guard, 1000) << "no progress at cut " << cut;
-                    std::string s;
-                    ar >> s >> EndRecord;
-                }
-            }, 128);
+            LoadWithDoc(
+                reader, bytes,
+                [&](DataArchive& ar) {
+                    for (int guard = 0; !ar.AtEnd(); ++guard) {
+                        ASSERT_LT(guard, 1000) << "no progress at cut " << cut;
+                        std::string s;
+                        ar >> s >> EndRecord;
+                    }
+                },
+                128);
         } catch (const QArchiveException&) {
         }
     }

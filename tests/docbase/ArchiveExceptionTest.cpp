@@ -1,8 +1,8 @@
 // The archive's exception and the numbered-message exception.
+#include <gtest/gtest.h>
+
 #include <stdexcept>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "docbase/DataArchive.h"
 #include "docbase/QArchiveException.h"
@@ -30,8 +30,9 @@ TEST(ArchiveException, EveryCauseNamesTheFile) {
     MemoryFile file(std::string("1\n2\n"), "/roads/r1.wid");
     DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete);
     ar >> EndRecord >> EndRecord;  // line 2
-    for (auto cause : {QArchiveException::GenericError, QArchiveException::BadFormat, QArchiveException::EndOfFile,
-                       QArchiveException::ReadFailed, QArchiveException::WriteFailed}) {
+    for (auto cause :
+         {QArchiveException::GenericError, QArchiveException::BadFormat, QArchiveException::EndOfFile,
+          QArchiveException::ReadFailed, QArchiveException::WriteFailed}) {
         try {
             ar.ThrowError(cause);
         } catch (const std::runtime_error& e) {  // part of the standard hierarchy

@@ -2,6 +2,7 @@
 // values, the exact bytes of the binary forms (computed by hand from the
 // little-endian, tag and rolling-key rules), string length prefixes, wide
 // strings, and the errors of short or hostile input.
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
 #include <cfloat>
@@ -13,8 +14,6 @@
 #include <functional>
 #include <limits>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "ArchiveTestKit.h"
 #include "docbase/DataArchive.h"
@@ -32,13 +31,16 @@ void WriteSample(DataArchive& ar) {
     ar << UINT_MAX << 0x80000000u << EndRecord;
     ar << static_cast<short>(SHRT_MIN) << static_cast<short>(SHRT_MAX) << static_cast<unsigned short>(0)
        << static_cast<unsigned short>(65535) << EndRecord;
-    ar << static_cast<long>(INT32_MIN) << static_cast<long>(INT32_MAX) << static_cast<unsigned long>(UINT32_MAX)
-       << EndRecord;
+    ar << static_cast<long>(INT32_MIN) << static_cast<long>(INT32_MAX)
+       << static_cast<unsigned long>(UINT32_MAX) << EndRecord;
     ar << 3.25f << -1024.5f << FLT_MAX << EndRecord;
     // 19 decimals give at least 17 significant digits for these, so the text
     // form restores them exactly too.
     ar << Precision(19) << 1.0 / 3.0 << -12345.678901234567 << 1e15 + 0.5 << DBL_MAX << 0.1 << EndRecord;
-    ar << std::string() << "plain" << "two words" << "comma,inside" << "tab\tinside" << EndRecord;
+    ar << std::string() << "plain"
+       << "two words"
+       << "comma,inside"
+       << "tab\tinside" << EndRecord;
     ar << std::string(254, 'a') << std::string(255, 'b') << EndRecord;
     ar << std::string(65533, 'c') << std::string(65534, 'd') << std::string(70000, 'e') << EndRecord;
     ar << 7 << EndRecord;
@@ -140,23 +142,26 @@ TEST_P(ArchiveRoundTrip, SmallBufferGivesTheSameBytesAndValues) {
         for (int i = 0; i < 100; ++i) ar << i * 1000003;
         ar << std::string(1000, 'z') << 2.5 << EndRecord;
     });
-    LoadBare(odd, GetParam(), [](DataArchive& ar) {
-        char c = 0;
-        ar >> c;
-        EXPECT_EQ(c, 'q');
-        for (int i = 0; i < 100; ++i) {
-            int v = 0;
-            ar >> v;
-            ASSERT_EQ(v, i * 1000003) << "value " << i;
-        }
-        std::string s;
-        double d = 0;
-        ar >> s >> d;
-        EXPECT_EQ(s, std::string(1000, 'z'));
-        EXPECT_EQ(d, 2.5);
-        ar >> EndRecord;
-        EXPECT_TRUE(ar.AtEnd());
-    }, "load.dat", 128);
+    LoadBare(
+        odd, GetParam(),
+        [](DataArchive& ar) {
+            char c = 0;
+            ar >> c;
+            EXPECT_EQ(c, 'q');
+            for (int i = 0; i < 100; ++i) {
+                int v = 0;
+                ar >> v;
+                ASSERT_EQ(v, i * 1000003) << "value " << i;
+            }
+            std::string s;
+            double d = 0;
+            ar >> s >> d;
+            EXPECT_EQ(s, std::string(1000, 'z'));
+            EXPECT_EQ(d, 2.5);
+            ar >> EndRecord;
+            EXPECT_TRUE(ar.AtEnd());
+        },
+        "load.dat", 128);
 }
 
 INSTANTIATE_TEST_SUITE_P(AllForms, ArchiveRoundTrip,
@@ -165,8 +170,8 @@ INSTANTIATE_TEST_SUITE_P(AllForms, ArchiveRoundTrip,
                          [](const auto& info) { return std::string(FormName(info.param)); });
 
 TEST(ArchiveBinaryValues, SpecialDoublesKeepTheirBits) {
-    const double values[] = {DBL_MIN, -DBL_MIN, 4.9406564584124654e-324, -0.0, DBL_MAX,
-                             std::numeric_limits<double>::quiet_NaN()};
+    const double values[] = {DBL_MIN, -DBL_MIN, 4.9406564584124654e-324,
+                             -0.0,    DBL_MAX,  std::numeric_limits<double>::quiet_NaN()};
     for (Form form : {Form::Binary, Form::Tagged, Form::Scrambled, Form::TaggedScrambled}) {
         const std::string bytes = StoreBare(form, [&](DataArchive& ar) {
             for (double v : values) ar << v;
@@ -195,7 +200,7 @@ TEST(ArchiveBinaryBytes, PlainValuesAreLittleEndianWithoutTags) {
                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,              //
                                        0x00, 0x00, 0xC0, 0x3F, 0x07, 0x00, 0x00, 0x00,              //
                                        0x05, 0x00, 0x00, 0x00, 0x06, 0x00, 0x00, 0x00,              //
-                                       0x02, 'h', 'i',                                               //
+                                       0x02, 'h',  'i',                                             //
                                        0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40})));
 }
 
@@ -206,11 +211,11 @@ TEST(ArchiveBinaryBytes, TaggedFormPutsTheTypeTagBeforeEveryValue) {
         ar.WriteStationValue(2.0);
     });
     EXPECT_EQ(ToHex(bytes), ToHex(Hex({0x00, 0x41, 0x01, 0xFF, 0x02, 0x04, 0x03, 0x02, 0x01,  //
-                                       0x03, 0x07, 0x00, 0x00, 0x00, 0x04, 0xFE, 0xFF,          //
-                                       0x05, 0xEF, 0xBE, 0x06, 0x05, 0x00, 0x00, 0x00,          //
+                                       0x03, 0x07, 0x00, 0x00, 0x00, 0x04, 0xFE, 0xFF,        //
+                                       0x05, 0xEF, 0xBE, 0x06, 0x05, 0x00, 0x00, 0x00,        //
                                        0x07, 0x06, 0x00, 0x00, 0x00, 0x08, 0x00, 0x00, 0xC0, 0x3F,
                                        0x09, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xF0, 0x3F,  //
-                                       0x0A, 0x02, 'h', 'i',                                   //
+                                       0x0A, 0x02, 'h',  'i',                                 //
                                        0x0B, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x40})));
     // And the loader checks each tag.
     LoadBare(bytes, Form::Tagged, [](DataArchive& ar) {
@@ -239,9 +244,8 @@ TEST(ArchiveBinaryBytes, TaggedFormPutsTheTypeTagBeforeEveryValue) {
 // 70 5E 9A 3C and leaves the key at 0x3C9A5E70; a short is a 2-byte tail XORed
 // with the low byte 0x70.
 TEST(ArchiveScrambling, WordsAndTailsFollowTheRollingKey) {
-    const std::string bytes = StoreBare(Form::Scrambled, [](DataArchive& ar) {
-        ar << 0 << 0 << static_cast<short>(0);
-    });
+    const std::string bytes =
+        StoreBare(Form::Scrambled, [](DataArchive& ar) { ar << 0 << 0 << static_cast<short>(0); });
     EXPECT_EQ(ToHex(bytes), ToHex(Hex({0x71, 0x5E, 0x9A, 0x3C, 0x70, 0x5E, 0x9A, 0x3C, 0x70, 0x70})));
 
     // 'A' (0x41) as a one-byte tail: 0x41 ^ 0x71.
@@ -252,7 +256,8 @@ TEST(ArchiveScrambling, WordsAndTailsFollowTheRollingKey) {
     //   0x3FF00000 ^ 0x3C9A5E70 = 0x036A5E70, key 0x01B52F38 + 0x1E4D2F38 = 0x20025E70;
     // then int 7: 7 ^ 0x20025E70 = 0x20025E77.
     const std::string dbl = StoreBare(Form::Scrambled, [](DataArchive& ar) { ar << 1.0 << 7; });
-    EXPECT_EQ(ToHex(dbl), ToHex(Hex({0x71, 0x5E, 0x9A, 0x3C, 0x70, 0x5E, 0x6A, 0x03, 0x77, 0x5E, 0x02, 0x20})));
+    EXPECT_EQ(ToHex(dbl),
+              ToHex(Hex({0x71, 0x5E, 0x9A, 0x3C, 0x70, 0x5E, 0x6A, 0x03, 0x77, 0x5E, 0x02, 0x20})));
 }
 
 // Tag bytes are tails of their own (key unchanged); the header and signature of
@@ -262,8 +267,9 @@ TEST(ArchiveScrambling, TaggedAndScrambledBytes) {
     // tag 2 ^ 0x71 = 73; 1234 = 0x4D2 ^ 0x3C9A5E71 = 0x3C9A5AA3, key 0x3C9A5C89;
     // tag 9 ^ 0x89 = 80; -2.5 = words 0, 0xC0040000: 0x3C9A5C89 (key 0x3C9A5C88),
     // 0xC0040000 ^ 0x3C9A5C88 = 0xFC9E5C88.
-    EXPECT_EQ(ToHex(bytes), ToHex(Hex({0x73, 0xA3, 0x5A, 0x9A, 0x3C, 0x80, 0x89, 0x5C, 0x9A, 0x3C, 0x88, 0x5C,
-                                       0x9E, 0xFC})));
+    EXPECT_EQ(
+        ToHex(bytes),
+        ToHex(Hex({0x73, 0xA3, 0x5A, 0x9A, 0x3C, 0x80, 0x89, 0x5C, 0x9A, 0x3C, 0x88, 0x5C, 0x9E, 0xFC})));
     LoadBare(bytes, Form::TaggedScrambled, [](DataArchive& ar) {
         int i = 0;
         double d = 0;
@@ -284,7 +290,8 @@ TEST(ArchiveScrambling, StringPrefixAndBodyAreSeparateRuns) {
     EXPECT_EQ(ToHex(s255.substr(0, 3)), "8E 8E 71");
     // Length 65534: FF, FFFF as tails, then the 32-bit 0x0000FFFE as a word:
     // 0x0000FFFE ^ 0x3C9A5E71 = 0x3C9AA18F.
-    const std::string s65534 = StoreBare(Form::Scrambled, [](DataArchive& ar) { ar << std::string(65534, 'x'); });
+    const std::string s65534 =
+        StoreBare(Form::Scrambled, [](DataArchive& ar) { ar << std::string(65534, 'x'); });
     EXPECT_EQ(ToHex(s65534.substr(0, 7)), "8E 8E 8E 8F A1 9A 3C");
 }
 
@@ -292,9 +299,7 @@ TEST(ArchiveScrambling, StringPrefixAndBodyAreSeparateRuns) {
 // same bits; tags break the run differently.
 TEST(ArchiveScrambling, SameWordsGiveSameBytesWhateverTheirType) {
     const auto asDoubles = [](DataArchive& ar) { ar << 1.0 << -2.5; };
-    const auto asInts = [](DataArchive& ar) {
-        ar << 0 << 0x3FF00000 << 0 << static_cast<int>(0xC0040000u);
-    };
+    const auto asInts = [](DataArchive& ar) { ar << 0 << 0x3FF00000 << 0 << static_cast<int>(0xC0040000u); };
     EXPECT_EQ(StoreBare(Form::Scrambled, asDoubles), StoreBare(Form::Scrambled, asInts));
     EXPECT_NE(StoreBare(Form::TaggedScrambled, asDoubles), StoreBare(Form::TaggedScrambled, asInts));
     EXPECT_NE(StoreBare(Form::Scrambled, asDoubles), StoreBare(Form::Binary, asDoubles));
@@ -376,24 +381,27 @@ QArchiveException::Cause CauseOfLoading(const std::string& bytes, Form form,
 TEST(ArchiveErrors, WrongTypeTagIsBadFormat) {
     for (Form form : {Form::Tagged, Form::TaggedScrambled}) {
         const std::string bytes = StoreBare(form, [](DataArchive& ar) { ar << 2.5 << "s"; });
-        EXPECT_EQ(CauseOfLoading(bytes, form, [](DataArchive& ar) {
-                      int i;
-                      ar >> i;
-                  }),
+        EXPECT_EQ(CauseOfLoading(bytes, form,
+                                 [](DataArchive& ar) {
+                                     int i;
+                                     ar >> i;
+                                 }),
                   QArchiveException::BadFormat)
             << FormName(form);
         // A string where a double is expected, after a good double.
-        EXPECT_EQ(CauseOfLoading(bytes, form, [](DataArchive& ar) {
-                      double d;
-                      ar >> d >> d;
-                  }),
+        EXPECT_EQ(CauseOfLoading(bytes, form,
+                                 [](DataArchive& ar) {
+                                     double d;
+                                     ar >> d >> d;
+                                 }),
                   QArchiveException::BadFormat);
         // A signed and an unsigned type differ by tag too.
         const std::string u = StoreBare(form, [](DataArchive& ar) { ar << 5u; });
-        EXPECT_EQ(CauseOfLoading(u, form, [](DataArchive& ar) {
-                      int i;
-                      ar >> i;
-                  }),
+        EXPECT_EQ(CauseOfLoading(u, form,
+                                 [](DataArchive& ar) {
+                                     int i;
+                                     ar >> i;
+                                 }),
                   QArchiveException::BadFormat);
     }
 }
@@ -549,10 +557,13 @@ TEST(ArchiveBinaryState, PositionIsTheByteOffset) {
 
 TEST(ArchiveBinaryState, ErrorNamesTheByteOffset) {
     try {
-        LoadBare(Hex({2, 1, 0, 0, 0, 9}), Form::Tagged, [](DataArchive& ar) {
-            int a, b;
-            ar >> a >> b;
-        }, "values.bin");
+        LoadBare(
+            Hex({2, 1, 0, 0, 0, 9}), Form::Tagged,
+            [](DataArchive& ar) {
+                int a, b;
+                ar >> a >> b;
+            },
+            "values.bin");
         FAIL() << "no error";
     } catch (const QArchiveException& e) {
         EXPECT_EQ(e.m_cause, QArchiveException::BadFormat);
@@ -592,9 +603,8 @@ TEST(ArchiveBinaryState, CommentModeReadsAndWritesNothing) {
 // dropped as well, or the loader finds them where its data should be.
 TEST(ArchiveBinaryState, CommentValuesAreNotStoredInBinaryForms) {
     for (Form form : {Form::Binary, Form::Tagged, Form::Scrambled}) {
-        const std::string bytes = StoreBare(form, [](DataArchive& ar) {
-            ar << 1 << BeginComment << "station" << 2 << EndComment << 3;
-        });
+        const std::string bytes = StoreBare(
+            form, [](DataArchive& ar) { ar << 1 << BeginComment << "station" << 2 << EndComment << 3; });
         LoadBare(bytes, form, [&](DataArchive& ar) {
             int a = 0, b = 0;
             ar >> a >> b;

@@ -19,11 +19,16 @@ enum class Form { Text, Binary, Tagged, Scrambled, TaggedScrambled };
 
 inline const char* FormName(Form f) {
     switch (f) {
-        case Form::Text: return "Text";
-        case Form::Binary: return "Binary";
-        case Form::Tagged: return "Tagged";
-        case Form::Scrambled: return "Scrambled";
-        case Form::TaggedScrambled: return "TaggedScrambled";
+        case Form::Text:
+            return "Text";
+        case Form::Binary:
+            return "Binary";
+        case Form::Tagged:
+            return "Tagged";
+        case Form::Scrambled:
+            return "Scrambled";
+        case Form::TaggedScrambled:
+            return "TaggedScrambled";
     }
     return "?";
 }
@@ -36,11 +41,16 @@ inline void ApplyForm(DataArchive& ar, Form f) {
 
 inline std::uint32_t FlagsOf(Form f) {
     switch (f) {
-        case Form::Text: return FormatFlag::TextForm;
-        case Form::Binary: return 0;
-        case Form::Tagged: return FormatFlag::TaggedForm;
-        case Form::Scrambled: return FormatFlag::ScrambledForm;
-        case Form::TaggedScrambled: return FormatFlag::TaggedForm | FormatFlag::ScrambledForm;
+        case Form::Text:
+            return FormatFlag::TextForm;
+        case Form::Binary:
+            return 0;
+        case Form::Tagged:
+            return FormatFlag::TaggedForm;
+        case Form::Scrambled:
+            return FormatFlag::ScrambledForm;
+        case Form::TaggedScrambled:
+            return FormatFlag::TaggedForm | FormatFlag::ScrambledForm;
     }
     return 0;
 }

@@ -1,16 +1,16 @@
 // The text form of the archive: columns, quoting, decimal places, comment
 // lines, record reading, the end-of-data test, and key-value records.
+#include <gtest/gtest.h>
+
 #include <cfloat>
 #include <climits>
-#include <cstdio>
 #include <cmath>
 #include <cstdint>
-#include <string_view>
+#include <cstdio>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "ArchiveTestKit.h"
 #include "docbase/DataArchive.h"
@@ -30,7 +30,8 @@ void LoadText(const std::string& text, Body&& body, const std::string& path = "l
     LoadBare(text, Form::Text, std::forward<Body>(body), path);
 }
 
-QArchiveException::Cause TextErrorCause(const std::string& text, const std::function<void(DataArchive&)>& body) {
+QArchiveException::Cause TextErrorCause(const std::string& text,
+                                        const std::function<void(DataArchive&)>& body) {
     try {
         LoadText(text, body);
     } catch (const QArchiveException& e) {
@@ -92,8 +93,9 @@ TEST(ArchiveTextWrite, PrecisionManipulatorSetsTheDecimalPlaces) {
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(6) << 1.0 << EndRecord; }), "  1.000000\n");
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << 1.0 << 0.1f << -2.25 << EndRecord; }),
               "    1.0000     0.1000    -2.2500\n");
-    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(0) << 2.6 << Precision(2) << 2.675f << EndRecord; }),
-              "         3       2.67\n");  // 2.675f is 2.6749999523...
+    EXPECT_EQ(
+        StoreText([](DataArchive& ar) { ar << Precision(0) << 2.6 << Precision(2) << 2.675f << EndRecord; }),
+        "         3       2.67\n");  // 2.675f is 2.6749999523...
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(19) << 0.5 << EndRecord; }),
               "0.5000000000000000000\n");
 
@@ -144,13 +146,16 @@ TEST(ArchiveTextWrite, DecimalPlacesAreHeldToNineteen) {
 
     // A manipulator made from a number out of range is held to the range too,
     // instead of turning into another manipulator (100 would end the record).
-    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Precision(100) << 1.5 << Width(-100) << 5 << EndRecord; }),
-              "1.5000000000000000000 5\n");
-    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(500) << 5 << EndRecord; }), std::string(28, ' ') + "5\n");
+    EXPECT_EQ(
+        StoreText([](DataArchive& ar) { ar << Precision(100) << 1.5 << Width(-100) << 5 << EndRecord; }),
+        "1.5000000000000000000 5\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(500) << 5 << EndRecord; }),
+              std::string(28, ' ') + "5\n");
 }
 
 TEST(ArchiveTextWrite, WidthManipulator) {
-    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(0) << 7 << 8 << "a b" << EndRecord; }), "7 8 \"a b\"\n");
+    EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(0) << 7 << 8 << "a b" << EndRecord; }),
+              "7 8 \"a b\"\n");
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(3) << 7 << 12345 << EndRecord; }), "  7 12345\n");
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(29) << 7 << EndRecord; }),
               std::string(28, ' ') + "7\n");
@@ -219,9 +224,8 @@ TEST(ArchiveTextWrite, WriteFormattedWritesStraightThrough) {
 // whole record.
 TEST(ArchiveTextWrite, TokenThatLooksLikeACommentSurvives) {
     for (const char* lead : {";note", "*", "//x", "/"}) {
-        const std::string text = StoreText([&](DataArchive& ar) {
-            ar << Width(0) << lead << 5 << EndRecord << 6 << EndRecord;
-        });
+        const std::string text =
+            StoreText([&](DataArchive& ar) { ar << Width(0) << lead << 5 << EndRecord << 6 << EndRecord; });
         LoadText(text, [&](DataArchive& ar) {
             std::string s;
             int a = 0, b = 0;
@@ -239,11 +243,11 @@ TEST(ArchiveTextWrite, TokenThatLooksLikeACommentSurvives) {
 // stays as it was.
 TEST(ArchiveTextWrite, StringsTheReaderCannotGiveBackAreRefused) {
     const std::string refused[] = {
-        "say \"hi\" twice",       // quoted for its blanks, but a quote ends it early
-        "a,\"b",                   // quoted for its comma
-        "\"open",                  // read as a quoted token
-        "\"",                      // read as an empty one
-        std::string("a\0b", 3),    // the zero byte ends the line
+        "say \"hi\" twice",      // quoted for its blanks, but a quote ends it early
+        "a,\"b",                 // quoted for its comma
+        "\"open",                // read as a quoted token
+        "\"",                    // read as an empty one
+        std::string("a\0b", 3),  // the zero byte ends the line
     };
     for (const std::string& text : refused) {
         try {
@@ -405,12 +409,15 @@ TEST(ArchiveTextRead, LineEnds) {
         EXPECT_TRUE(ar.AtEnd());
     });
     // A zero byte ends a line too.
-    LoadText(std::string("1\0" "2\n", 4), [](DataArchive& ar) {
-        int a = 0, b = 0;
-        ar >> a >> EndRecord >> b;
-        EXPECT_EQ(a, 1);
-        EXPECT_EQ(b, 2);
-    });
+    LoadText(std::string("1\0"
+                         "2\n",
+                         4),
+             [](DataArchive& ar) {
+                 int a = 0, b = 0;
+                 ar >> a >> EndRecord >> b;
+                 EXPECT_EQ(a, 1);
+                 EXPECT_EQ(b, 2);
+             });
 }
 
 TEST(ArchiveTextRead, NumbersScanLikeScanf) {
@@ -453,18 +460,20 @@ TEST(ArchiveTextRead, NumbersScanLikeScanf) {
     EXPECT_EQ(TextErrorCause("abc", readInt), QArchiveException::BadFormat);
     EXPECT_EQ(TextErrorCause("-", readInt), QArchiveException::BadFormat);
     EXPECT_EQ(TextErrorCause("", readInt), QArchiveException::BadFormat);
-    EXPECT_EQ(TextErrorCause("1", [](DataArchive& ar) {
-                  int i;
-                  ar >> i >> i;  // the record has one token only
-              }),
+    EXPECT_EQ(TextErrorCause("1",
+                             [](DataArchive& ar) {
+                                 int i;
+                                 ar >> i >> i;  // the record has one token only
+                             }),
               QArchiveException::BadFormat);
     EXPECT_EQ(TextErrorCause("x1.5", readDouble), QArchiveException::BadFormat);
     EXPECT_EQ(TextErrorCause("\"\"", readDouble), QArchiveException::BadFormat);
-    EXPECT_EQ(TextErrorCause("1", [](DataArchive& ar) {
-                  int i;
-                  char c;
-                  ar >> i >> c;
-              }),
+    EXPECT_EQ(TextErrorCause("1",
+                             [](DataArchive& ar) {
+                                 int i;
+                                 char c;
+                                 ar >> i >> c;
+                             }),
               QArchiveException::BadFormat);
     // A missing string is an empty string.
     LoadText("1", [](DataArchive& ar) {
@@ -530,9 +539,9 @@ TEST(ArchiveTextRead, ScanDoubleTellsTheBytesUsed) {
         double value;
         std::size_t used;
     } cases[] = {
-        {"12.5", true, 12.5, 4},   {"12.5NULL", true, 12.5, 4}, {"  -3", true, -3.0, 4},
-        {"+.5e1x", true, 5.0, 5},  {"0x10", true, 16.0, 4},    {"1e999", true, HUGE_VAL, 5},
-        {"9", true, 9.0, 1},       {"NULL", false, 0.0, 0},     {"-", false, 0.0, 0},
+        {"12.5", true, 12.5, 4},  {"12.5NULL", true, 12.5, 4}, {"  -3", true, -3.0, 4},
+        {"+.5e1x", true, 5.0, 5}, {"0x10", true, 16.0, 4},     {"1e999", true, HUGE_VAL, 5},
+        {"9", true, 9.0, 1},      {"NULL", false, 0.0, 0},     {"-", false, 0.0, 0},
         {"", false, 0.0, 0},
     };
     for (const auto& c : cases) {
@@ -574,12 +583,15 @@ TEST(ArchiveTextRead, ReadRecordTrimsAndSkipsComments) {
 
 TEST(ArchiveTextRead, ErrorsNameTheFileAndTheLine) {
     try {
-        LoadText("1\n\nabc\n", [](DataArchive& ar) {
-            int i = 0;
-            ar >> i >> EndRecord;
-            EXPECT_EQ(ar.GetPosition(), 3);
-            ar >> i;
-        }, "/data/road.dmx");
+        LoadText(
+            "1\n\nabc\n",
+            [](DataArchive& ar) {
+                int i = 0;
+                ar >> i >> EndRecord;
+                EXPECT_EQ(ar.GetPosition(), 3);
+                ar >> i;
+            },
+            "/data/road.dmx");
         FAIL() << "no error";
     } catch (const QArchiveException& e) {
         EXPECT_EQ(e.m_cause, QArchiveException::BadFormat);
@@ -610,8 +622,8 @@ TEST(ArchiveTextRead, WarningsCarryTheLineNumber) {
 // End of data
 
 TEST(ArchiveTextAtEnd, FileEndingRightAfterTheLastValue) {
-    for (const char* text : {"1 2", "1 2\n", "1 2\r\n", "1 2\n\n   \n", "1 2\n// end\n; more\n\r\n , \n",
-                             "1 2\n\t\n"}) {
+    for (const char* text :
+         {"1 2", "1 2\n", "1 2\r\n", "1 2\n\n   \n", "1 2\n// end\n; more\n\r\n , \n", "1 2\n\t\n"}) {
         LoadText(text, [&](DataArchive& ar) {
             int a = 0, b = 0;
             ar >> a;

@@ -1,12 +1,12 @@
 // The shared containers: the growable array's growth rule and element
 // lifetime, and the lists with their node blocks of ten.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <climits>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "docbase/GrowArray.h"
 #include "docbase/PtrList.h"
@@ -14,7 +14,9 @@
 namespace qdat::test {
 namespace {
 
-std::vector<int> Values(const GrowArray<int>& a) { return std::vector<int>(a.begin(), a.end()); }
+std::vector<int> Values(const GrowArray<int>& a) {
+    return std::vector<int>(a.begin(), a.end());
+}
 
 // ---------------------------------------------------------------------------
 // GrowArray

@@ -1,12 +1,11 @@
 // The open, read, save, write and legacy-copy pipelines of QDocument, driven
 // through a small document kind defined here.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "docbase/QDocument.h"
 #include "host/HostFile.h"
@@ -29,9 +28,12 @@ public:
         return IsRailwayVariant() ? "RADUDAR5.83_TST_SHUJU_RAILWAY" : "RADUDAR5.83_TST_SHUJU";
     }
     bool ParseSignature(const std::string& sig) override {
-        if (sig == "RADUDAR5.83_TST_SHUJU") SetFileVersion(583);
-        else if (sig == "RADUDAR5.80_TST_SHUJU") SetFileVersion(580);
-        else return QDocument::ParseSignature(sig);
+        if (sig == "RADUDAR5.83_TST_SHUJU")
+            SetFileVersion(583);
+        else if (sig == "RADUDAR5.80_TST_SHUJU")
+            SetFileVersion(580);
+        else
+            return QDocument::ParseSignature(sig);
         return true;
     }
     std::string GetTypeString() override { return "\nTest\nTest list\nTest lists (*.tst)\n.tst\n"; }

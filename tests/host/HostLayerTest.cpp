@@ -1,12 +1,11 @@
 // The platform layer: mirror file, language resources, run-time class records,
 // the named-interface registry and the default user interface.
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-
-#include <gtest/gtest.h>
 
 #include "host/HostException.h"
 #include "host/HostFile.h"
@@ -272,8 +271,10 @@ TEST(NamedInterfaceRegistry, CollectorsReceiveEarlierAndLaterFactories) {
 TEST(DefaultUi, IsNonInteractiveAndSafe) {
     ConsoleUi ui;
     testing::internal::CaptureStderr();
-    EXPECT_EQ(ui.ShowMessage("Delete everything?", MessageKind::Question, MessageButtons::YesNo), MessageAnswer::No);
-    EXPECT_EQ(ui.ShowMessage("Go on?", MessageKind::Question, MessageButtons::OkCancel), MessageAnswer::Cancel);
+    EXPECT_EQ(ui.ShowMessage("Delete everything?", MessageKind::Question, MessageButtons::YesNo),
+              MessageAnswer::No);
+    EXPECT_EQ(ui.ShowMessage("Go on?", MessageKind::Question, MessageButtons::OkCancel),
+              MessageAnswer::Cancel);
     EXPECT_EQ(ui.ShowMessage("done", MessageKind::Information, MessageButtons::Ok), MessageAnswer::Ok);
     const std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("Delete everything?"), std::string::npos);

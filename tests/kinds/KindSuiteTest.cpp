@@ -4,13 +4,13 @@
 // round-trips through every form the kind writes, every sample cut short
 // fails cleanly, and every saved fuzz input reads, writes and reads back the
 // same. A kind adds tests of its own rules only.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "DocumentRoundTrip.h"
 #include "docbase/DocumentKind.h"
@@ -62,7 +62,8 @@ std::vector<Sample> CorpusOf(const DocumentKind& kind) {
 std::vector<Sample> SamplesOf(const DocumentKind& kind) {
     std::vector<Sample> candidates = CorpusOf(kind);
     for (const fs::path& p : FilesIn(fs::path(QDAT_SOURCE_DIR) / "examples"))
-        if (HasExtension(p, kind.GetExtensions())) candidates.push_back({p.filename().string(), ReadFileBytes(p.string())});
+        if (HasExtension(p, kind.GetExtensions()))
+            candidates.push_back({p.filename().string(), ReadFileBytes(p.string())});
     std::vector<Sample> samples;
     for (Sample& s : candidates) {
         GetCurrentChainTable() = ChainTable();
@@ -133,8 +134,10 @@ TEST_P(KindSuite, DescriptionIsSound) {
         std::set<std::string> keys;
         for (const ColumnDescription& column : block.columns) {
             EXPECT_TRUE(keys.insert(column.key).second) << column.key;
-            if (column.kind == ColumnDescription::Kind::Text) EXPECT_TRUE(column.getText && column.setText);
-            else EXPECT_TRUE(column.get && column.set) << column.key;
+            if (column.kind == ColumnDescription::Kind::Text)
+                EXPECT_TRUE(column.getText && column.setText);
+            else
+                EXPECT_TRUE(column.get && column.set) << column.key;
         }
     }
 
@@ -149,7 +152,8 @@ TEST_P(KindSuite, DescriptionIsSound) {
 
 TEST_P(KindSuite, SignatureTableIsWhatTheDocumentDoes) {
     const DocumentKind& kind = Kind();
-    constexpr std::uint32_t kBefore = FormatFlag::TaggedForm | FormatFlag::NzsVariant | FormatFlag::NotLoading;
+    constexpr std::uint32_t kBefore =
+        FormatFlag::TaggedForm | FormatFlag::NzsVariant | FormatFlag::NotLoading;
     auto check = [&](const std::string& signature, const SignatureRule& rule) {
         auto doc = kind.CreateDocument();
         doc->SetFormatFlags(kBefore);

@@ -1,12 +1,12 @@
 // Alignments: chaining with start modes and offsets, continuity at the joints,
 // clamping, and lookups that pick exactly the element the linear rule picks.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <random>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "plan/PlanAlignment.h"
 
@@ -65,7 +65,9 @@ double SignedCurvature(double radius, std::int32_t turn) {
     return (turn == 1 ? 1.0 : -1.0) / radius;
 }
 
-double AngleDifference(double a, double b) { return std::remainder(a - b, 2 * kPi); }
+double AngleDifference(double a, double b) {
+    return std::remainder(a - b, 2 * kPi);
+}
 
 TEST(PlanAlignmentTest, ChainedAlignmentIsContinuousAtEveryJoint) {
     PlanAlignment a = RoadAlignment();
@@ -92,7 +94,7 @@ TEST(PlanAlignmentTest, ChainedAlignmentIsContinuousAtEveryJoint) {
             const PlanElement& used = a.GetElement(GetLastElementIndex());
             ASSERT_TRUE(GetLastElementIndex() == i || GetLastElementIndex() == i + 1);
             const double k = GetLastElementIndex() == i ? SignedCurvature(used.EndRadius, used.Turn)
-                                                   : SignedCurvature(used.StartRadius, used.Turn);
+                                                        : SignedCurvature(used.StartRadius, used.Turn);
             const double dk = std::fabs(d) > 0.01 ? 1.0 / (250.0 * 60.0) : 0.0;  // spiral change of curvature
             const double ahead = d;
             const double aside = 0.5 * k * d * d;
@@ -101,7 +103,8 @@ TEST(PlanAlignmentTest, ChainedAlignmentIsContinuousAtEveryJoint) {
             const double positionSlack = 1e-7 + dk * std::fabs(d * d * d);
             EXPECT_NEAR(p.X, ex, positionSlack) << "joint " << i << " d " << d;
             EXPECT_NEAR(p.Y, ey, positionSlack) << "joint " << i << " d " << d;
-            EXPECT_NEAR(AngleDifference(p.Azimuth, jaz + k * d), 0.0, 1e-9 + dk * d * d) << "joint " << i << " d " << d;
+            EXPECT_NEAR(AngleDifference(p.Azimuth, jaz + k * d), 0.0, 1e-9 + dk * d * d)
+                << "joint " << i << " d " << d;
         }
     }
 }
@@ -121,7 +124,8 @@ TEST(PlanAlignmentTest, WalkingTheAlignmentNeverJumps) {
         // A chord of a curve of radius >= 250 falls short of its arc by at
         // most step^3 / (24 R^2).
         EXPECT_NEAR(moved, step, 1e-7) << "at " << s;
-        EXPECT_LE(std::fabs(AngleDifference(p.Azimuth, previous.Azimuth)), step / 250.0 + 1e-12) << "at " << s;
+        EXPECT_LE(std::fabs(AngleDifference(p.Azimuth, previous.Azimuth)), step / 250.0 + 1e-12)
+            << "at " << s;
         previous = p;
     }
 }
@@ -143,7 +147,8 @@ TEST(PlanAlignmentTest, StationsOutsideTheAlignmentAreClamped) {
     EXPECT_EQ(p.Y, last.EndY);
     EXPECT_EQ(p.Azimuth, last.EndAzimuth);
     EXPECT_EQ(a.GetEndStation().GetValue(), last.EndStation.GetValue());
-    EXPECT_NEAR(a.GetEndStation().GetValue(), 1000.0 + 120 + 80 + 150 + 80 + 60 + 70 + 90 + 40 + 60 + 50, 1e-9);
+    EXPECT_NEAR(a.GetEndStation().GetValue(), 1000.0 + 120 + 80 + 150 + 80 + 60 + 70 + 90 + 40 + 60 + 50,
+                1e-9);
 
     EXPECT_EQ(a.RadiusAtStation(1000.0 + 120 + 80 + 10), 300.0);
     EXPECT_EQ(a.RadiusAtStation(1000.0 + 50), InfiniteRadius);

@@ -1,11 +1,11 @@
 // Element geometry: the clothoid against an independent quadrature, the chord
 // search, the evaluation of every element type, and points and radii at
 // stations.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <numbers>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "plan/Clothoid.h"
 #include "plan/PlanElement.h"
@@ -50,7 +50,9 @@ PlanElement Spiral(double startRadius, double endRadius, double A, double length
     return e;
 }
 
-double Curvature(double radius) { return radius == InfiniteRadius ? 0.0 : 1.0 / radius; }
+double Curvature(double radius) {
+    return radius == InfiniteRadius ? 0.0 : 1.0 / radius;
+}
 
 // The expected end of a spiral element between two radii with the length.
 Point2 ReferenceEnd(double startRadius, double endRadius, double length) {
@@ -114,7 +116,7 @@ TEST(ClothoidTest, SpiralsBetweenFiniteRadiiAgreeWithQuadrature) {
     // radii far from the clothoid's origin (spiral angles there are 5 and 50,
     // beyond the reach of the series).
     const Case cases[] = {
-        {500, 300, 80}, {300, 500, 80}, {2000, 150, 200}, {150, 2000, 200},
+        {500, 300, 80}, {300, 500, 80},   {2000, 150, 200}, {150, 2000, 200},
         {60, 50, 30},   {1000, 990, 100}, {990, 1000, 100}, {1000, 999, 100},
     };
     for (const Case& c : cases) {
@@ -145,7 +147,7 @@ TEST(ClothoidTest, ChordSearchRecoversTheParameter) {
     };
     const Case cases[] = {
         {InfiniteRadius, 300, 150}, {InfiniteRadius, 800, 420}, {600, InfiniteRadius, 250},
-        {500, 300, 273.86}, {300, 500, 273.86},
+        {500, 300, 273.86},         {300, 500, 273.86},
     };
     for (const Case& c : cases) {
         const double k1 = Curvature(c.r1);
@@ -390,10 +392,12 @@ TEST(PlanElementTest, RadiusAtStationFollowsTheCurvature) {
     // 500 -> 300 over 80 m: the curvature grows linearly.
     PlanElement tight = Spiral(500, 300, 0.0, -80);
     ASSERT_EQ(tight.Evaluate(), 1);
-    EXPECT_NEAR(1 / tight.RadiusAtStation(tight.StartStation + 20), 1 / 500.0 + 0.25 * (1 / 300.0 - 1 / 500.0), 1e-12);
+    EXPECT_NEAR(1 / tight.RadiusAtStation(tight.StartStation + 20),
+                1 / 500.0 + 0.25 * (1 / 300.0 - 1 / 500.0), 1e-12);
     PlanElement loose = Spiral(300, 500, 0.0, -80);
     ASSERT_EQ(loose.Evaluate(), 1);
-    EXPECT_NEAR(1 / loose.RadiusAtStation(loose.StartStation + 20), 1 / 300.0 - 0.25 * (1 / 300.0 - 1 / 500.0), 1e-12);
+    EXPECT_NEAR(1 / loose.RadiusAtStation(loose.StartStation + 20),
+                1 / 300.0 - 0.25 * (1 / 300.0 - 1 / 500.0), 1e-12);
 
     PlanElement straight;
     straight.LengthItem = 10;

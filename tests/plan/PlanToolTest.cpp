@@ -1,11 +1,10 @@
 // qdat plan and qdat dump on plan element files, from the user's side.
-#include <cmath>
-#include <numbers>
-#include <string>
-
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <nlohmann/json.hpp>
+#include <numbers>
+#include <string>
 
 #include "support/TestSupport.h"
 
@@ -39,7 +38,8 @@ protected:
 
 TEST_F(PlanTool, JsonRowsAtStations) {
     const double middle = 100 + 25 * kPi;  // half-way round the quarter circle
-    ASSERT_EQ(RunTool("plan " + path + " --at 50 " + std::to_string(middle) + " 400 --json", &out, &err), 0) << err;
+    ASSERT_EQ(RunTool("plan " + path + " --at 50 " + std::to_string(middle) + " 400 --json", &out, &err), 0)
+        << err;
     const nlohmann::json rows = nlohmann::json::parse(out);
     ASSERT_EQ(rows.size(), 3u);
     EXPECT_EQ(rows[0]["station"].get<double>(), 50.0);

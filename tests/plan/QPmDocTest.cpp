@@ -1,10 +1,10 @@
 // The plan element file: signatures, every file form, the legacy layout with
 // its schema numbers, hand-written files, and bad or truncated input.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "docbase/DataArchive.h"
 #include "host/HostFile.h"
@@ -147,16 +147,19 @@ std::string F64(double v) {
     std::memcpy(b.data(), &v, 8);
     return b;
 }
-std::string Str(const std::string& s) { return std::string(1, static_cast<char>(s.size())) + s; }
+std::string Str(const std::string& s) {
+    return std::string(1, static_cast<char>(s.size())) + s;
+}
 
 // A binary element record (main layout); with schema, the legacy one.
 std::string ElementBytes(const PlanElement& e, bool schema) {
     std::string b = schema ? I32(2) : std::string();
     b += I32(e.Turn) + F64(e.Offset) + F64(e.LengthItem) + F64(e.SpiralParam) + F64(e.StartRadius) +
          F64(e.EndRadius) + I32(e.Type);
-    b += F64(e.StartX) + F64(e.StartY) + F64(e.TangentPointX) + F64(e.TangentPointY) + F64(e.EndX) + F64(e.EndY) +
-         F64(e.CentreX) + F64(e.CentreY);
-    b += F64(e.StartStation.GetValue()) + F64(e.EndStation.GetValue()) + F64(e.StartAzimuth) + F64(e.EndAzimuth);
+    b += F64(e.StartX) + F64(e.StartY) + F64(e.TangentPointX) + F64(e.TangentPointY) + F64(e.EndX) +
+         F64(e.EndY) + F64(e.CentreX) + F64(e.CentreY);
+    b += F64(e.StartStation.GetValue()) + F64(e.EndStation.GetValue()) + F64(e.StartAzimuth) +
+         F64(e.EndAzimuth);
     return b;
 }
 
@@ -264,7 +267,7 @@ TEST_F(QPmDocTest, LegacyLayoutByteForByte) {
     ASSERT_EQ(a.ComputeElements(), 1);
 
     std::string expected = I32(4) + I32(1) + I32(3) + F64(1520.0) + F64(1500.0);  // chain table
-    expected += I32(1) + I32(1) + Str("L") + Str("") + F64(0.0);                   // alignment header
+    expected += I32(1) + I32(1) + Str("L") + Str("") + F64(0.0);                  // alignment header
     expected += I32(1) + F64(0.0) + F64(1.0) + F64(0.0) + F64(0.0) + F64(0.0);
     expected += ElementBytes(a.GetElement(0), true);
     expected += I32(5) + F64(0.0) + F64(0.0) + F64(0.0) + F64(0.0) + I32(1);
@@ -291,7 +294,8 @@ TEST_F(QPmDocTest, LegacyLayoutByteForByte) {
         EXPECT_FALSE(Read(broken, bad, "broken.pm"));
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_NE(ui.messages[0].text.find("broken.pm"), std::string::npos) << ui.messages[0].text;
-        EXPECT_NE(ui.messages[0].text.find(std::to_string(offset + 4)), std::string::npos) << ui.messages[0].text;
+        EXPECT_NE(ui.messages[0].text.find(std::to_string(offset + 4)), std::string::npos)
+            << ui.messages[0].text;
         EXPECT_EQ(broken.GetAlignment().ElementCount, 0);
         EXPECT_EQ(broken.GetAlignment().GetElements().GetSize(), 0);
     }
@@ -335,7 +339,8 @@ TEST_F(QPmDocTest, HandWrittenPpcFilesHaveNoSchemaNumbers) {
     EXPECT_EQ(bin.GetAlignment().Note, "n");
     EXPECT_EQ(bin.GetAlignment().HeaderValue, 1.5);
     EXPECT_EQ(bin.GetAlignment().Chained, 0);
-    EXPECT_EQ(bin.GetAlignment().GetTotalElementCount(), 4);  // EndType 2 with EndValue2 0.5: three end elements
+    EXPECT_EQ(bin.GetAlignment().GetTotalElementCount(),
+              4);  // EndType 2 with EndValue2 0.5: three end elements
     EXPECT_EQ(bin.GetAlignment().GetElement(0).StartRadius, 300.0);
     EXPECT_EQ(bin.GetAlignment().GetElement(3).LengthItem, -10.0);
 }

@@ -1,13 +1,13 @@
 // The profile ground-line file: signatures, the text layout as written and
 // read, the writing rules, the cursor and station search, and the table-editor
 // descriptors.
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <climits>
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "docbase/DocDataType.h"
 #include "host/NamedInterfaces.h"
@@ -86,8 +86,9 @@ TEST_F(DmxFileTest, ReadsRecordsOfEveryShape) {
                               "\n"
                               "  300  ,  14.125  \r\n"
                               "350 -9999\n"));
-    EXPECT_EQ(Points(doc), (PointList{{100, 12.5}, {150.25, kNone}, {200, kNone}, {250, kNone}, {300, 14.125},
-                                      {350, kNone}}));
+    EXPECT_EQ(
+        Points(doc),
+        (PointList{{100, 12.5}, {150.25, kNone}, {200, kNone}, {250, kNone}, {300, 14.125}, {350, kNone}}));
     EXPECT_EQ(doc.GetFileVersion(), 583u);
     EXPECT_EQ(doc.GetFormatFlags(), 0x10000001u);
 }
@@ -120,7 +121,8 @@ TEST_F(DmxFileTest, ReadingRoomFollowsTheFile) {
     };
     const auto line = [](int i, int width) {
         std::string station = std::to_string(i * 10);
-        return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(station.size()))), ' ') +
+        return std::string(static_cast<std::size_t>(std::max(0, width - static_cast<int>(station.size()))),
+                           ' ') +
                station + " " + std::to_string(i % 7) + "\n";
     };
     std::string even, shrinking, comment;
@@ -140,16 +142,16 @@ TEST_F(DmxFileTest, ReadingRoomFollowsTheFile) {
 TEST_F(DmxFileTest, WritesThePointRules) {
     DmxFile doc;
     auto& points = doc.GetPointArray();
-    points.Add(GroundPoint(0.0, 0.0));       // dropped: station 0, elevation exactly 0
-    points.Add(GroundPoint(0.0004, 0.0));    // dropped too: station 0 within the tolerance
+    points.Add(GroundPoint(0.0, 0.0));     // dropped: station 0, elevation exactly 0
+    points.Add(GroundPoint(0.0004, 0.0));  // dropped too: station 0 within the tolerance
     points.Add(GroundPoint(100.0, 12.3));
-    points.Add(GroundPoint(150.0, kNone));   // a run of three without elevation: one record
+    points.Add(GroundPoint(150.0, kNone));  // a run of three without elevation: one record
     points.Add(GroundPoint(160.0, kNone));
     points.Add(GroundPoint(170.0, kNone));
-    points.Add(GroundPoint(180.0, 0.0));     // elevation 0 away from station 0 stays
+    points.Add(GroundPoint(180.0, 0.0));  // elevation 0 away from station 0 stays
     points.Add(GroundPoint(190.0, kNone));
-    points.Add(GroundPoint(0.0, 1e-9));      // dropped: written, it would read back as exactly 0
-    points.Add(GroundPoint(0.0, 1e-6));      // not 0 at six decimals
+    points.Add(GroundPoint(0.0, 1e-9));  // dropped: written, it would read back as exactly 0
+    points.Add(GroundPoint(0.0, 1e-6));  // not 0 at six decimals
     points.Add(GroundPoint(12345.5, -3.25));
     const std::string text = WriteToBytes(doc);
     EXPECT_EQ(text,
@@ -302,10 +304,10 @@ TEST_F(DmxFileTest, FindStationUsesTheTolerance) {
 TEST_F(DmxFileTest, InsertPointReplacesInsertsOrAppends) {
     DmxFile doc;
     doc.InsertPoint(200.0, 2.0);
-    doc.InsertPoint(100.0, 1.0);          // before the first
-    doc.InsertPoint(300.0, 3.0);          // appended
-    doc.InsertPoint(150.0, 1.5);          // between
-    doc.InsertPoint(200.0005, 9.0);       // within the tolerance: replaces
+    doc.InsertPoint(100.0, 1.0);     // before the first
+    doc.InsertPoint(300.0, 3.0);     // appended
+    doc.InsertPoint(150.0, 1.5);     // between
+    doc.InsertPoint(200.0005, 9.0);  // within the tolerance: replaces
     EXPECT_EQ(Points(doc), (PointList{{100, 1}, {150, 1.5}, {200.0005, 9}, {300, 3}}));
     doc.InsertPoint(GroundPoint(300.001, 4.0));  // one tolerance away: a new point
     EXPECT_EQ(doc.GetPointCount(), 5);
@@ -322,7 +324,8 @@ TEST_F(DmxFileTest, RepairSortsAndKeepsPointsWithinTheToleranceInOrder) {
     EXPECT_TRUE(doc.NeedsRepair());
     EXPECT_TRUE(doc.Repair());
     EXPECT_FALSE(doc.NeedsRepair());
-    EXPECT_EQ(Points(doc), (PointList{{50, 50}, {100.0004, 100.0004}, {100.0001, 100.0001}, {200, 200}, {300, 300}}));
+    EXPECT_EQ(Points(doc),
+              (PointList{{50, 50}, {100.0004, 100.0004}, {100.0001, 100.0001}, {200, 200}, {300, 300}}));
 
     DmxFile none;
     EXPECT_FALSE(none.NeedsRepair());
@@ -347,14 +350,17 @@ TEST_F(DmxFileTest, ThreeDescriptorsServeTheTableEditor) {
     InterfaceCollector collector(kDocDataTypeInterface);
     std::vector<const DocDataType*> mine;
     for (const auto& item : collector.Items())
-        if (auto* d = dynamic_cast<const DocDataType*>(item.get()); d && &d->GetDocumentClass() == &DmxFile::classRecord)
+        if (auto* d = dynamic_cast<const DocDataType*>(item.get());
+            d && &d->GetDocumentClass() == &DmxFile::classRecord)
             mine.push_back(d);
     ASSERT_EQ(mine.size(), 3u);
     std::vector<std::vector<int>> numbers;
     for (const DocDataType* d : mine)
-        numbers.push_back({d->GetNameMessage(), d->GetGroup(), d->GetFirstDisplayNumber(), d->GetSecondDisplayNumber()});
+        numbers.push_back(
+            {d->GetNameMessage(), d->GetGroup(), d->GetFirstDisplayNumber(), d->GetSecondDisplayNumber()});
     std::sort(numbers.begin(), numbers.end());
-    EXPECT_EQ(numbers, (std::vector<std::vector<int>>{{103, 3003, 9012, 9012}, {116, 3003, 4, 9012}, {117, 3003, 14, 9012}}));
+    EXPECT_EQ(numbers, (std::vector<std::vector<int>>{
+                           {103, 3003, 9012, 9012}, {116, 3003, 4, 9012}, {117, 3003, 14, 9012}}));
 
     const DocDataType& type = *mine[0];
     EXPECT_TRUE(type.IsEditable());
@@ -385,7 +391,8 @@ TEST_F(DmxFileTest, ThreeDescriptorsServeTheTableEditor) {
     EXPECT_EQ(type.GetRowAt(doc, 99), nullptr);
 
     // Another kind of document has no rows here.
-    class Other : public QDocument {} other;
+    class Other : public QDocument {
+    } other;
     EXPECT_EQ(type.GetRowCount(other), 0);
     EXPECT_FALSE(type.InsertRowAt(other, 0));
 }

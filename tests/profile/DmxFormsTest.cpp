@@ -1,9 +1,9 @@
 // The ground-line file in its binary forms and its legacy layouts, hand-written
 // files of each, damaged files, and the open pipeline's upgrade and repair.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "profile/DmxFile.h"
 #include "profile/DmxTestHelpers.h"
@@ -47,8 +47,9 @@ const PointList kSampleAsWritten{{12.5, 101.25}, {20.0, kNone}, {40.0, 0.1}, {12
 TEST_F(DmxFormsTest, PlainBinaryIsStationAndElevationPairs) {
     DmxFile doc;
     FillSample(doc);
-    const std::string expected = std::string("QB  RADUDAR5.83_DMX_SHUJU\n") + Le64(12.5) + Le64(101.25) + Le64(20.0) +
-                                 Le64(kNone) + Le64(40.0) + Le64(0.1) + Le64(1234567.125) + Le64(-7.0 / 3.0);
+    const std::string expected = std::string("QB  RADUDAR5.83_DMX_SHUJU\n") + Le64(12.5) + Le64(101.25) +
+                                 Le64(20.0) + Le64(kNone) + Le64(40.0) + Le64(0.1) + Le64(1234567.125) +
+                                 Le64(-7.0 / 3.0);
     EXPECT_EQ(WriteToBytes(doc, 0x0), expected);
 
     DmxFile back;
@@ -146,7 +147,8 @@ TEST_F(DmxFormsTest, LegacyCopyIsWrittenAsTheOldProgramDid) {
     doc.InsertPoint(1050.0, kNone);
     TempDir dir;
     ASSERT_TRUE(doc.SaveLegacyCopy(dir.Path("copy.dmx")));
-    EXPECT_EQ(ReadFileBytes(dir.Path("copy.dmx")), Legacy50(4, Le64(100.0) + Le64(12.5) + Le64(1050.0) + Le64(kNone), 3));
+    EXPECT_EQ(ReadFileBytes(dir.Path("copy.dmx")),
+              Legacy50(4, Le64(100.0) + Le64(12.5) + Le64(1050.0) + Le64(kNone), 3));
     // The document itself keeps its form and path.
     EXPECT_EQ(doc.GetFormatFlags() & 0xF, 0x1u);
     EXPECT_EQ(doc.GetPathName(), "");
@@ -171,8 +173,8 @@ TEST_F(DmxFormsTest, UserOpenOfLegacyFileKeepsTheProjectChainTable) {
 }
 
 TEST_F(DmxFormsTest, PpcFileHasTableWithoutSchemaWordsAndNoCount) {
-    const std::string bytes = std::string("QB  RADUDAR5.8_DMX_SHUJU_PPC\n") + Le32(1) + Le64(1100.0) + Le64(1000.0) +
-                              Le64(100.0) + Le64(12.5) + Le64(200.0) + Le64(13.5);
+    const std::string bytes = std::string("QB  RADUDAR5.8_DMX_SHUJU_PPC\n") + Le32(1) + Le64(1100.0) +
+                              Le64(1000.0) + Le64(100.0) + Le64(12.5) + Le64(200.0) + Le64(13.5);
     DmxFile doc;
     ASSERT_TRUE(ReadFromBytes(doc, bytes));
     EXPECT_EQ(doc.GetFileVersion(), 580u);
@@ -237,8 +239,9 @@ TEST_F(DmxFormsTest, OutOfOrderFileIsOfferedForRepair) {
         DmxFile doc;
         ASSERT_TRUE(doc.OnOpenDocument(path));
         EXPECT_FALSE(doc.NeedsRepair());
-        EXPECT_EQ(ReadFileBytes(path),
-                  "RADUDAR5.83_DMX_SHUJU\n   100.000   1.000000\n   200.000   2.000000\n   300.000   3.000000\n");
+        EXPECT_EQ(
+            ReadFileBytes(path),
+            "RADUDAR5.83_DMX_SHUJU\n   100.000   1.000000\n   200.000   2.000000\n   300.000   3.000000\n");
     }
 }
 

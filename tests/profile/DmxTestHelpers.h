@@ -4,11 +4,11 @@
 // hand-written binary files, and reading and writing through memory files.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "docbase/QDocument.h"
 #include "host/HostFile.h"
@@ -43,7 +43,9 @@ inline std::string Le64(double d) {
 }
 
 // A string in the archive's binary encoding (short form, length below 255).
-inline std::string ShortString(const std::string& s) { return std::string(1, static_cast<char>(s.size())) + s; }
+inline std::string ShortString(const std::string& s) {
+    return std::string(1, static_cast<char>(s.size())) + s;
+}
 
 inline std::string Tagged(std::uint8_t tag, const std::string& value) {
     return std::string(1, static_cast<char>(tag)) + value;

@@ -1,10 +1,10 @@
 // qdat dump, convert, upgrade and bg, run from the user's side on the
 // documents by station.
-#include <filesystem>
-#include <string>
-
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "support/TestSupport.h"
 
@@ -71,7 +71,8 @@ TEST(DmxToolTest, ConvertRoundTripsThroughEveryForm) {
 
     for (const char* form : {"binary", "tagged", "scrambled", "legacy", "text"}) {
         const std::string out = dir.Path(std::string("road-") + form + ".dmx");
-        ASSERT_EQ(RunTool(std::string("convert ") + text + " -o " + out + " --form " + form, nullptr, &err), 0)
+        ASSERT_EQ(RunTool(std::string("convert ") + text + " -o " + out + " --form " + form, nullptr, &err),
+                  0)
             << form << ": " << err;
         std::string dumped;
         ASSERT_EQ(RunTool("dump --json " + out, &dumped, &err), 0) << form << ": " << err;
@@ -126,7 +127,8 @@ TEST(DmxToolTest, UpgradeRewritesOldFilesAndSortsOnlyWithYes) {
     EXPECT_NE(out.find("upgraded from version 580 to 583"), std::string::npos) << out;
 
     EXPECT_EQ(RunTool("upgrade --yes " + unsorted, &out, &err), 0) << err;
-    EXPECT_EQ(ReadFileBytes(unsorted), "RADUDAR5.83_BGGDBG_SHUJU\n    10.000     1.0000\n    20.000     2.0000\n");
+    EXPECT_EQ(ReadFileBytes(unsorted),
+              "RADUDAR5.83_BGGDBG_SHUJU\n    10.000     1.0000\n    20.000     2.0000\n");
 }
 
 TEST(DmxToolTest, BgInterpolatesAtStations) {

@@ -38,10 +38,14 @@ std::int32_t Build(QZdmFile& doc, const std::vector<PointSpec>& specs) {
     return doc.Recalculate();
 }
 
-const GradePoint& Point(QZdmFile& doc, int i) { return doc.GetGradePointArray()[i]; }
+const GradePoint& Point(QZdmFile& doc, int i) {
+    return doc.GetGradePointArray()[i];
+}
 
 // Grades +0.02 in and -0.01 out at 1000.
-std::vector<PointSpec> CrestProfile(double radius) { return {{0, 100}, {1000, 120, radius}, {2000, 110}}; }
+std::vector<PointSpec> CrestProfile(double radius) {
+    return {{0, 100}, {1000, 120, radius}, {2000, 110}};
+}
 
 TEST(ZdmRecalculate, RadiusGivesTangentAndExternal) {
     QZdmFile doc;
@@ -265,7 +269,8 @@ struct Textbook {
                 const double x0 = pts[j].station - len / 2;
                 const double z0 = lowered[j] - g1 * len / 2;
                 const double u = x - x0;
-                return {z0 + g1 * u + (g2 - g1) * u * u / (2 * len) + StepsBefore(x), g1 + (g2 - g1) * u / len};
+                return {z0 + g1 * u + (g2 - g1) * u * u / (2 * len) + StepsBefore(x),
+                        g1 + (g2 - g1) * u / len};
             }
         }
         for (std::size_t i = 0; i + 1 < pts.size(); ++i) {
@@ -297,8 +302,8 @@ TEST(ZdmLookup, MatchesTextbookParabola) {
     // inside the start half of the first curve, one inside the end half of
     // the sag curve and one on a tangent.
     const std::vector<PointSpec> spec = {
-        {0, 100, 0, 280, -0.2}, {300, 106, 3000},  {700, 100, 2500, 720, 0.3},
-        {1000, 106, 4000, 1200, 0.15}, {1300, 103.15}, {1500, 103.15},
+        {0, 100, 0, 280, -0.2},        {300, 106, 3000}, {700, 100, 2500, 720, 0.3},
+        {1000, 106, 4000, 1200, 0.15}, {1300, 103.15},   {1500, 103.15},
     };
     QZdmFile doc;
     ASSERT_EQ(Build(doc, spec), 0);
@@ -319,8 +324,8 @@ TEST(ZdmLookup, MatchesTextbookParabola) {
             continue;
         }
         // A station within the tolerance of a point is answered at the point.
-        const bool nearBreak = std::any_of(breaks.begin(), breaks.end(),
-                                           [x](double b) { return std::fabs(x - b) < 0.002; });
+        const bool nearBreak =
+            std::any_of(breaks.begin(), breaks.end(), [x](double b) { return std::fabs(x - b) < 0.002; });
         if (nearBreak) continue;
         const auto [tz, tg] = book.At(x);
         EXPECT_NEAR(z, tz, 1e-9) << "elevation at " << x;
@@ -332,10 +337,10 @@ TEST(ZdmLookup, MatchesTextbookParabola) {
     // At the grade change points: the middle of the curve, E off the point.
     const double g01 = (106 - 100 + 0.2) / 300.0, g12 = (100 - 106) / 400.0;
     const double e1 = 3000 * (g01 - g12) * (g01 - g12) / 8;
-    EXPECT_NEAR(doc.GetDesignElevation(300.0), 106 - e1, 1e-9);   // crest: below
+    EXPECT_NEAR(doc.GetDesignElevation(300.0), 106 - e1, 1e-9);  // crest: below
     const double g23 = (106 - 100 - 0.3) / 300.0;
     const double e2 = 2500 * (g23 - g12) * (g23 - g12) / 8;
-    EXPECT_NEAR(doc.GetDesignElevation(700.0), 100 + e2, 1e-9);   // sag: above
+    EXPECT_NEAR(doc.GetDesignElevation(700.0), 100 + e2, 1e-9);  // sag: above
     EXPECT_NEAR(doc.GetDesignGrade(700.0), (g12 + g23) / 2, 1e-12);
     EXPECT_NEAR(doc.GetDesignElevation(1300.0), 103.15, 1e-12);  // kink without curve
     EXPECT_NEAR(doc.GetDesignGrade(1300.0), ((103.15 - 106 - 0.15) / 300.0 + 0) / 2, 1e-12);
@@ -436,9 +441,13 @@ void ExpectCacheIndependent(bool shuffled) {
     }
 }
 
-TEST(ZdmLookup, CacheNeverChangesAnAnswer) { ExpectCacheIndependent(false); }
+TEST(ZdmLookup, CacheNeverChangesAnAnswer) {
+    ExpectCacheIndependent(false);
+}
 
-TEST(ZdmLookup, CacheNeverChangesAnAnswerOutOfOrder) { ExpectCacheIndependent(true); }
+TEST(ZdmLookup, CacheNeverChangesAnAnswerOutOfOrder) {
+    ExpectCacheIndependent(true);
+}
 
 TEST(ZdmRepair, SortsStablyAndRecalculates) {
     QZdmFile doc;

@@ -145,9 +145,10 @@ TEST(ZdmFile, EveryFormRoundTrips) {
         bool text, tagged, scrambled;
         const char* head;
     };
-    for (const Form& f : {Form{"text", true, false, false, "RADUDAR"}, Form{"binary", false, false, false, "QB  "},
-                          Form{"tagged", false, true, false, "QBT "}, Form{"scrambled", false, false, true, "QB C"},
-                          Form{"tagged scrambled", false, true, true, "QBTC"}}) {
+    for (const Form& f :
+         {Form{"text", true, false, false, "RADUDAR"}, Form{"binary", false, false, false, "QB  "},
+          Form{"tagged", false, true, false, "QBT "}, Form{"scrambled", false, false, true, "QB C"},
+          Form{"tagged scrambled", false, true, true, "QBTC"}}) {
         SCOPED_TRACE(f.name);
         doc.SetTextForm(f.text);
         doc.SetTaggedForm(f.tagged);
@@ -207,8 +208,9 @@ TEST(ZdmFile, BadInputFailsCleanly) {
         {"missing token", "RADUDAR5.83_ZDM_SHUJU\n2\n0 1 0 0 0\n100 2 0\n", "line 4"},
         {"not a number", "RADUDAR5.83_ZDM_SHUJU\n1\n0 nan 0 0 0\n", "line 3"},
         {"infinite radius", "RADUDAR5.83_ZDM_SHUJU\n1\n0 1 inf 0 0\n", "line 3"},
-        {"binary nan", "QB  RADUDAR5.83_ZDM_SHUJU\n" + Bytes<std::int32_t>(1) + Bytes(0.0) +
-                           Bytes(std::numeric_limits<double>::quiet_NaN()) + Bytes(0.0) + Bytes(0.0) + Bytes(0.0),
+        {"binary nan",
+         "QB  RADUDAR5.83_ZDM_SHUJU\n" + Bytes<std::int32_t>(1) + Bytes(0.0) +
+             Bytes(std::numeric_limits<double>::quiet_NaN()) + Bytes(0.0) + Bytes(0.0) + Bytes(0.0),
          "byte offset"},
     };
     for (const Case& c : cases) {

@@ -133,7 +133,8 @@ TEST(ZkzDoc, OnlyEndControls) {
     QZKZDoc doc;
     const std::string text = Write(doc);
     EXPECT_EQ(text,
-              "RADUDAR5.84_ZDM_CTRL\n   OD_CTRL\n     0.000  9999.0000  9999.0000\n     0.000  9999.0000  9999.0000\n");
+              "RADUDAR5.84_ZDM_CTRL\n   OD_CTRL\n     0.000  9999.0000  9999.0000\n     0.000  9999.0000  "
+              "9999.0000\n");
     Fill(doc);
     ASSERT_TRUE(Read(doc, text));
     EXPECT_EQ(doc.GetControls()->StartValue1, 9999.0);
@@ -176,7 +177,8 @@ TEST(ZkzDoc, ForeignFirstLineAndStrayLines) {
     EXPECT_EQ(doc.GetGradePointControlCount(), 0);
 
     // A line that is no keyword where one is expected ends the reading.
-    ASSERT_TRUE(Read(doc, "RADUDAR5.84_ZDM_CTRL\nOD_CTRL\n100 1 2\n200 3 4\nSTRAY LINE\nBPD_CTRL\n500 1 2\n"));
+    ASSERT_TRUE(
+        Read(doc, "RADUDAR5.84_ZDM_CTRL\nOD_CTRL\n100 1 2\n200 3 4\nSTRAY LINE\nBPD_CTRL\n500 1 2\n"));
     EXPECT_EQ(doc.GetControls()->EndValue2, 4.0);
     EXPECT_EQ(doc.GetGradePointControlCount(), 0);
 
@@ -200,7 +202,9 @@ TEST(ZkzDoc, BadInputFailsCleanly) {
         Fill(doc);
         ui.messages.clear();
         EXPECT_FALSE(Read(doc, text, "bad.zkz"));
-        EXPECT_EQ(doc.GetGradePointControlCount() + doc.GetMinFillControlCount() + doc.GetStructureControlCount(), 0);
+        EXPECT_EQ(
+            doc.GetGradePointControlCount() + doc.GetMinFillControlCount() + doc.GetStructureControlCount(),
+            0);
         EXPECT_EQ(doc.GetControls()->StartValue1, 9999.0);
         ASSERT_EQ(ui.messages.size(), 1u);
         EXPECT_NE(ui.messages[0].text.find("bad.zkz"), std::string::npos) << ui.messages[0].text;

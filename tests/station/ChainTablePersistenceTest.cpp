@@ -1,10 +1,10 @@
 // The chain table's two persistence forms: the whole-object form and the
 // document-archive form in every archive form, legacy layout included.
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "StationFixture.h"
 #include "docbase/DataArchive.h"
@@ -99,7 +99,8 @@ TEST_F(ChainTablePersistenceTest, WholeObjectFormRefusesWrongSchemasAndShortStre
               ObjectArchiveException::BadClass);
     EXPECT_EQ(ObjectError(Int32Bytes(4) + Int32Bytes(-1)), ObjectArchiveException::BadClass);
     // A huge count runs into the end of the stream, not into a huge allocation.
-    EXPECT_EQ(ObjectError(Int32Bytes(4) + Int32Bytes(0x7FFFFFFF) + Int32Bytes(3)), ObjectArchiveException::EndOfFile);
+    EXPECT_EQ(ObjectError(Int32Bytes(4) + Int32Bytes(0x7FFFFFFF) + Int32Bytes(3)),
+              ObjectArchiveException::EndOfFile);
 
     const std::string whole = SerializeObject(TableOf(3));
     for (std::size_t cut = 0; cut < whole.size(); ++cut)
@@ -113,9 +114,12 @@ struct Form {
     bool text, tagged, scrambled, legacy;
 };
 const Form kForms[] = {
-    {"text", true, false, false, false},          {"text legacy", true, false, false, true},
-    {"binary", false, false, false, false},       {"binary legacy", false, false, false, true},
-    {"tagged", false, true, false, false},        {"scrambled", false, false, true, false},
+    {"text", true, false, false, false},
+    {"text legacy", true, false, false, true},
+    {"binary", false, false, false, false},
+    {"binary legacy", false, false, false, true},
+    {"tagged", false, true, false, false},
+    {"scrambled", false, false, true, false},
     {"tagged scrambled legacy", false, true, true, true},
 };
 
@@ -188,8 +192,10 @@ TEST_F(ChainTablePersistenceTest, DocumentFormRoundTripsTwentyFiveBreaksInEveryF
 TEST_F(ChainTablePersistenceTest, WrongSchemaWordsThrowBadFormat) {
     const Form& binaryLegacy = kForms[3];
     const Form& textLegacy = kForms[1];
-    EXPECT_EQ(LoadError(Int32Bytes(5) + Int32Bytes(0) + Int32Bytes(77), binaryLegacy), QArchiveException::BadFormat);
-    EXPECT_EQ(LoadError(Int32Bytes(4) + Int32Bytes(1) + Int32Bytes(2) + k1050 + k1000 + Int32Bytes(77), binaryLegacy),
+    EXPECT_EQ(LoadError(Int32Bytes(5) + Int32Bytes(0) + Int32Bytes(77), binaryLegacy),
+              QArchiveException::BadFormat);
+    EXPECT_EQ(LoadError(Int32Bytes(4) + Int32Bytes(1) + Int32Bytes(2) + k1050 + k1000 + Int32Bytes(77),
+                        binaryLegacy),
               QArchiveException::BadFormat);
     EXPECT_EQ(LoadError("3 1 3 1050 1000\n77\n", textLegacy), QArchiveException::BadFormat);
     EXPECT_EQ(LoadError("4 1 4 1050 1000\n77\n", textLegacy), QArchiveException::BadFormat);

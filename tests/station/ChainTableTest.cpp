@@ -1,11 +1,11 @@
 // The chain-break table: stake stations, station text, errors and stepping.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "StationFixture.h"
 #include "host/Resources.h"
@@ -47,7 +47,7 @@ TEST_F(ChainTableTest, KilometreFormRoundsAndDropsWholeDecimals) {
     EXPECT_EQ(table.FormatKilometre(100.0), "K0+100");
     EXPECT_EQ(table.FormatKilometre(-45.5), "K-0+045.500");
     EXPECT_EQ(table.FormatKilometre(0.0), "K0+000");
-    EXPECT_EQ(table.FormatKilometre(999.9996), "K1+000");    // rounds into the next kilometre
+    EXPECT_EQ(table.FormatKilometre(999.9996), "K1+000");  // rounds into the next kilometre
     EXPECT_EQ(table.FormatKilometre(2000.0004), "K2+000");
     EXPECT_EQ(table.FormatKilometre(7.05), "K0+007.050");
     EXPECT_EQ(table.FormatStake(12345.6789), "K12+345.679");  // empty table: no conversion
@@ -187,10 +187,37 @@ TEST_F(ChainTableTest, LanguageTextsApplyToTheNextParse) {
 // the text; a scan format of a language (the same "%lg" in other words) goes
 // the long way. Both accept and refuse the same texts with the same values.
 TEST_F(ChainTableTest, OnePassScanAgreesWithTheFormatScan) {
-    const std::vector<std::string> texts = {
-        "0", "12.5", "-12.5", " 7 ", "\t8\r", "5.", ".5", "-.5", "-0", "000123.4500", "1e2", "1E2", "+5",
-        "--5", "5-", "-", ".", "", "inf", "-inf", "nan", "infinity", "0x10", "1.2.3", "1+200", "12a", "a12",
-        "1 2", "123456789012345678901234567890", "1" + std::string(400, '0'), "0." + std::string(400, '0') + "1"};
+    const std::vector<std::string> texts = {"0",
+                                            "12.5",
+                                            "-12.5",
+                                            " 7 ",
+                                            "\t8\r",
+                                            "5.",
+                                            ".5",
+                                            "-.5",
+                                            "-0",
+                                            "000123.4500",
+                                            "1e2",
+                                            "1E2",
+                                            "+5",
+                                            "--5",
+                                            "5-",
+                                            "-",
+                                            ".",
+                                            "",
+                                            "inf",
+                                            "-inf",
+                                            "nan",
+                                            "infinity",
+                                            "0x10",
+                                            "1.2.3",
+                                            "1+200",
+                                            "12a",
+                                            "a12",
+                                            "1 2",
+                                            "123456789012345678901234567890",
+                                            "1" + std::string(400, '0'),
+                                            "0." + std::string(400, '0') + "1"};
     ChainTable empty;
     std::vector<std::pair<bool, double>> onePass;
     for (const std::string& text : texts) {
@@ -257,7 +284,8 @@ TEST_F(ChainTableTest, NonThrowingParseKeepsTheLastError) {
 
 TEST_F(ChainTableTest, TwentySixthBreakIsRefusedButInsertedOnesAreNot) {
     ChainTable table;
-    for (int i = 0; i < 25; ++i) table.AddBreak(std::to_string(1000 * (i + 1)) + "=" + std::to_string(1000 * (i + 1) + 10));
+    for (int i = 0; i < 25; ++i)
+        table.AddBreak(std::to_string(1000 * (i + 1)) + "=" + std::to_string(1000 * (i + 1) + 10));
     EXPECT_EQ(table.GetBreakCount(), 25);
     EXPECT_DOUBLE_EQ(table.GetBreak(24).Before, 25000.0);
     EXPECT_DOUBLE_EQ(table.GetBreakLength(24), 10.0);
@@ -350,10 +378,10 @@ TEST_F(ChainTableTest, WholeIntervalStationsStopAtEveryBreak) {
         bool atBreak;
     };
     const Step steps[] = {
-        {850.0, 900.0, false},     // stake 900
-        {900.0, 1000.0, true},     // break 0
+        {850.0, 900.0, false},       // stake 900
+        {900.0, 1000.0, true},       // break 0
         {1000.0001, 1050.0, false},  // stake 1100 on chain B
-        {1850.0, 1950.0, true},    // break 1 at stake 2000
+        {1850.0, 1950.0, true},      // break 1 at stake 2000
         {1950.0001, 1970.0, false},  // stake 2000 on chain C
         {-130.0, -100.0, false},
     };
@@ -411,7 +439,8 @@ TEST_F(ChainTableTest, LetteredTextReadsBackToTheSameStation) {
         for (int i = 0; i < table.GetBreakCount(); ++i) {
             const double start = table.BreakStartStation(i).GetValue();
             end = start + 1000.0;
-            for (double offset : {-0.6, -0.5, -0.0004, -0.000001, 0.0, 0.000005, 0.00001, 0.00002, 0.0004, 0.5, 0.6})
+            for (double offset :
+                 {-0.6, -0.5, -0.0004, -0.000001, 0.0, 0.000005, 0.00001, 0.00002, 0.0004, 0.5, 0.6})
                 stations.push_back(start + offset);
         }
         std::uniform_real_distribution<double> anywhere(-2000.0, end);

@@ -1,10 +1,10 @@
 // The station value: tolerant comparisons, precision, text and streaming.
+#include <gtest/gtest.h>
+
 #include <cmath>
 #include <cstring>
 #include <limits>
 #include <string>
-
-#include <gtest/gtest.h>
 
 #include "StationFixture.h"
 #include "docbase/DataArchive.h"
@@ -61,7 +61,7 @@ TEST_F(QStationTest, DoubleOnTheLeftComparesExactlyButEqualsWithinAMicrometre) {
     EXPECT_TRUE(10.0000005 == s);
     EXPECT_FALSE(10.000002 == s);
     EXPECT_TRUE(10.000002 != s);
-    EXPECT_TRUE(10.0000005 > s);     // exact, although equal by tolerance
+    EXPECT_TRUE(10.0000005 > s);  // exact, although equal by tolerance
     EXPECT_FALSE(s < 10.0000005);
     EXPECT_TRUE(9.9999 < s);
     EXPECT_TRUE(10.0 <= s);
@@ -181,7 +181,7 @@ TEST_F(QStationTest, NextRoundStationReportsTheBreak) {
     EXPECT_EQ(step, 0);
     double realStep = 20.0;
     next = QStation(1000.5).NextRoundStation(realStep);  // stake 1050.5
-    EXPECT_DOUBLE_EQ(next.GetValue(), 1010.0);          // stake 1060
+    EXPECT_DOUBLE_EQ(next.GetValue(), 1010.0);           // stake 1060
     EXPECT_EQ(realStep, 20.0);
 }
 

@@ -1,9 +1,9 @@
 // The station list file: signatures, numbering of old lists, every form,
 // sorted insertion and filling with round stations across chain breaks.
+#include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "docbase/DocDataType.h"
 #include "host/NamedInterfaces.h"
@@ -75,8 +75,9 @@ TEST_F(StaDocTest, EveryFormRoundTrips) {
     doc.AddEntry(10.25, 1);
     doc.AddEntry(20.0, 4000000000u);
     // Hand-computed tagged bytes: station tag 11, number as DWORD tag 7.
-    EXPECT_EQ(WriteToBytes(doc, 0x2), std::string("QBT RADUDAR5.84_STA_SHUJU\n") + test::Tagged(11, Le64(10.25)) +
-                                          test::Tagged(7, Le32(1)) + test::Tagged(11, Le64(20.0)) +
+    EXPECT_EQ(WriteToBytes(doc, 0x2), std::string("QBT RADUDAR5.84_STA_SHUJU\n") +
+                                          test::Tagged(11, Le64(10.25)) + test::Tagged(7, Le32(1)) +
+                                          test::Tagged(11, Le64(20.0)) +
                                           test::Tagged(7, Le32(static_cast<std::int32_t>(4000000000u))));
     for (std::uint32_t flags : {0x1u, 0x0u, 0x2u, 0x4u, 0x6u}) {
         const std::string bytes = WriteToBytes(doc, flags);
@@ -173,7 +174,8 @@ TEST_F(StaDocTest, DescriptorServesTheTableEditor) {
     InterfaceCollector collector(kDocDataTypeInterface);
     const DocDataType* type = nullptr;
     for (const auto& item : collector.Items())
-        if (auto* d = dynamic_cast<const DocDataType*>(item.get()); d && &d->GetDocumentClass() == &QStaDoc::classRecord)
+        if (auto* d = dynamic_cast<const DocDataType*>(item.get());
+            d && &d->GetDocumentClass() == &QStaDoc::classRecord)
             type = d;
     ASSERT_NE(type, nullptr);
     EXPECT_EQ(type->GetNameMessage(), 109);

@@ -1,8 +1,8 @@
 // qdat station, run as a user runs it.
-#include <string>
-
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
+#include <string>
 
 #include "support/TestSupport.h"
 
@@ -55,8 +55,8 @@ TEST(StationToolTest, FillStopsAtEveryBreak) {
     ASSERT_EQ(RunTool("station fill 850 2100 100 --break 1000:1050 --break 2000:1980 --json", &out), 0);
     const nlohmann::json json = nlohmann::json::parse(out);
     // 850, 900, break 0, chain B every 100 of stake up to break 1, chain C, 2100.
-    const double expected[] = {850, 900, 1000, 1050, 1150, 1250, 1350, 1450, 1550,
-                               1650, 1750, 1850, 1950, 1970, 2070, 2100};
+    const double expected[] = {850,  900,  1000, 1050, 1150, 1250, 1350, 1450,
+                               1550, 1650, 1750, 1850, 1950, 1970, 2070, 2100};
     ASSERT_EQ(json.size(), std::size(expected)) << out;
     for (std::size_t i = 0; i < json.size(); ++i) {
         EXPECT_NEAR(json[i]["station"].get<double>(), expected[i], 1e-6) << i;
@@ -74,7 +74,8 @@ TEST(StationToolTest, BadArgumentsFailCleanly) {
     EXPECT_NE(RunTool("station format 1 --break 1000", &out, &err), 0);
     EXPECT_NE(err.find("BEFORE:AFTER"), std::string::npos) << err;
     std::string breaks;
-    for (int i = 1; i <= 26; ++i) breaks += " --break " + std::to_string(i * 1000) + ":" + std::to_string(i * 1000 + 5);
+    for (int i = 1; i <= 26; ++i)
+        breaks += " --break " + std::to_string(i * 1000) + ":" + std::to_string(i * 1000 + 5);
     EXPECT_NE(RunTool("station format 1" + breaks, &out, &err), 0);
     EXPECT_NE(err.find("25"), std::string::npos) << err;
 }

@@ -12,8 +12,7 @@
 
 namespace qdat::test {
 
-MessageAnswer RecordingUi::ShowMessage(const std::string& text, MessageKind kind,
-                                       MessageButtons buttons) {
+MessageAnswer RecordingUi::ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) {
     messages.push_back({text, kind, buttons});
     if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
     MessageAnswer answer = MessageAnswer::No;
@@ -83,13 +82,16 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-std::string TestDataPath(const std::string& name) { return std::string(QDAT_TEST_DATA) + "/" + name; }
+std::string TestDataPath(const std::string& name) {
+    return std::string(QDAT_TEST_DATA) + "/" + name;
+}
 
 #ifdef QDAT_TOOL
 int RunTool(const std::string& args, std::string* out, std::string* err) {
     TempDir dir;
     const std::string outPath = dir.Path("out.txt"), errPath = dir.Path("err.txt");
-    const std::string cmd = std::string(QDAT_TOOL) + " " + args + " >" + outPath + " 2>" + errPath + " </dev/null";
+    const std::string cmd =
+        std::string(QDAT_TOOL) + " " + args + " >" + outPath + " 2>" + errPath + " </dev/null";
     int status = std::system(cmd.c_str());
     if (out) *out = ReadFileBytes(outPath);
     if (err) *err = ReadFileBytes(errPath);

@@ -21,8 +21,7 @@ public:
         MessageButtons buttons;
     };
 
-    MessageAnswer ShowMessage(const std::string& text, MessageKind kind,
-                              MessageButtons buttons) override;
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
     std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
     std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override;
     void AddRecentFile(const std::string& path) override { recentFiles.push_back(path); }

@@ -2,6 +2,7 @@
 // table of --break and --project, one file's breaks never reaching the next,
 // the chain table an old file carries, the exit codes, and `qdat kinds`.
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "support/TestSupport.h"
@@ -19,11 +20,13 @@ constexpr const char* kBreak = " --break 1000:1050";
 
 TEST(FileOptionsTool, ChainTableComesFromTheOptionsOrTheFileAndNeverFromTheFileBefore) {
     TempDir dir;
-    const std::string plain = dir.Path("plain.dmx"), legacy = dir.Path("legacy.dmx"), later = dir.Path("later.dmx");
+    const std::string plain = dir.Path("plain.dmx"), legacy = dir.Path("legacy.dmx"),
+                      later = dir.Path("later.dmx");
     WriteFileBytes(plain, "RADUDAR5.83_DMX_SHUJU\n900 1\n1100 2\n");
     WriteFileBytes(later, "RADUDAR5.83_DMX_SHUJU\n1020 3\n");
     std::string out, err, alone;
-    ASSERT_EQ(RunTool("convert " + plain + " -o " + legacy + " --form legacy" + kBreak, &out, &err), 0) << err;
+    ASSERT_EQ(RunTool("convert " + plain + " -o " + legacy + " --form legacy" + kBreak, &out, &err), 0)
+        << err;
 
     // The old file carries the break and shows it.
     ASSERT_EQ(RunTool("dump --json " + legacy, &out, &err), 0) << err;
@@ -60,7 +63,8 @@ TEST(FileOptionsTool, LetteredStationsReadWithBreakOrProject) {
         // Written again as lettered text under the same table.
         const std::string copy = dir.Path("copy.dmx");
         ASSERT_EQ(RunTool("convert " + lettered + " -o " + copy + options, &out, &err), 0) << options << err;
-        EXPECT_EQ(test::ReadFileBytes(copy), "RADUDAR5.83_DMX_SHUJU\n  A900.000   1.000000\n B1100.000   2.000000\n");
+        EXPECT_EQ(test::ReadFileBytes(copy),
+                  "RADUDAR5.83_DMX_SHUJU\n  A900.000   1.000000\n B1100.000   2.000000\n");
     }
 }
 

@@ -1,5 +1,6 @@
 // qdat info and the tool's common behaviour, run from the user's side.
 #include <gtest/gtest.h>
+
 #include <nlohmann/json.hpp>
 
 #include "support/TestSupport.h"
@@ -33,7 +34,9 @@ TEST(QdatInfo, FormsAndSignatures) {
     const std::string before = ReadFileBytes(text);
 
     std::string out, err;
-    ASSERT_EQ(RunTool("info --json " + text + " " + bin + " " + tagged + " " + scrambled + " " + old, &out, &err), 0)
+    ASSERT_EQ(
+        RunTool("info --json " + text + " " + bin + " " + tagged + " " + scrambled + " " + old, &out, &err),
+        0)
         << err;
     std::vector<nlohmann::json> rows;
     std::size_t start = 0;

@@ -31,8 +31,9 @@ std::function<int()> SetupConvert(CLI::App& app) {
     cmd->add_option("-o,--output", opt->out, "File to write (never the input)")->required();
     cmd->add_option("--form", opt->form, "Form to write")->check(CLI::IsMember(FormNames()));
     opt->fileOptions.AddTo(cmd);
-    cmd->footer("Station text is written with the chain table of --project or --break, else with the one the file "
-                "carries, so that it reads back to the same stations.");
+    cmd->footer(
+        "Station text is written with the chain table of --project or --break, else with the one the file "
+        "carries, so that it reads back to the same stations.");
     return [opt] { return RunConvert(*opt); };
 }
 

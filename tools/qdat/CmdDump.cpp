@@ -65,7 +65,8 @@ std::function<int()> SetupDump(CLI::App& app) {
     auto opt = std::make_shared<DumpOptions>();
     CLI::App* cmd = app.add_subcommand("dump", "Show the whole content of a data file");
     cmd->add_option("FILE", opt->file, "Data file")->required();
-    cmd->add_flag("--json", opt->json, "Write JSON: kind, signature, versions, the file's chain table and content");
+    cmd->add_flag("--json", opt->json,
+                  "Write JSON: kind, signature, versions, the file's chain table and content");
     opt->fileOptions.AddTo(cmd);
     cmd->footer(
         "Stations, lengths and coordinates are in metres, angles in radians, grades as rise over run; the "

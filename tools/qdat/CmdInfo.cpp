@@ -71,7 +71,8 @@ void PrintInfo(const Json& j) {
         std::cout << '\n';
     }
     if (j.contains("count")) std::cout << "  count:     " << j["count"] << '\n';
-    if (j.contains("fileChainBreaks")) std::cout << "  chain breaks in the file: " << j["fileChainBreaks"] << '\n';
+    if (j.contains("fileChainBreaks"))
+        std::cout << "  chain breaks in the file: " << j["fileChainBreaks"] << '\n';
 }
 
 int RunInfo(const InfoOptions& opt) {
@@ -79,8 +80,10 @@ int RunInfo(const InfoOptions& opt) {
     for (const std::string& path : opt.files) {
         try {
             const Json j = InfoOf(path, opt);
-            if (opt.json) std::cout << j.dump() << '\n';
-            else PrintInfo(j);
+            if (opt.json)
+                std::cout << j.dump() << '\n';
+            else
+                PrintInfo(j);
         } catch (const ToolError& e) {
             // One file's fault does not stop the others.
             std::cerr << "qdat info: " << e.what() << '\n';
@@ -91,7 +94,8 @@ int RunInfo(const InfoOptions& opt) {
 }
 
 CommandRegistration reg{{"info", [](CLI::App& app) -> std::function<int()> {
-                             auto* sub = app.add_subcommand("info", "Show the form, signature and kind of data files");
+                             auto* sub = app.add_subcommand(
+                                 "info", "Show the form, signature and kind of data files");
                              auto opt = std::make_shared<InfoOptions>();
                              sub->add_option("FILE", opt->files, "Data files")->required();
                              sub->add_flag("--json", opt->json, "One JSON object per file");

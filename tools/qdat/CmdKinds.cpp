@@ -15,19 +15,23 @@ struct KindsOptions {
 
 const char* UseName(SignatureUse use) {
     switch (use) {
-        case SignatureUse::Accepted: return "read";
-        case SignatureUse::Written: return "read and written";
-        case SignatureUse::Refused: return "recognised, read as without signature";
-        case SignatureUse::WrittenOnly: return "written";
+        case SignatureUse::Accepted:
+            return "read";
+        case SignatureUse::Written:
+            return "read and written";
+        case SignatureUse::Refused:
+            return "recognised, read as without signature";
+        case SignatureUse::WrittenOnly:
+            return "written";
     }
     return "";
 }
 
 Json FlagNames(std::uint32_t flags) {
     static const std::pair<std::uint32_t, const char*> kNames[] = {
-        {FormatFlag::TextForm, "text"},         {FormatFlag::TaggedForm, "tagged"},
+        {FormatFlag::TextForm, "text"},           {FormatFlag::TaggedForm, "tagged"},
         {FormatFlag::ScrambledForm, "scrambled"}, {FormatFlag::LegacyLayout, "legacyLayout"},
-        {FormatFlag::NzsVariant, "nzsVariant"}, {FormatFlag::RailwayVariant, "railwayVariant"},
+        {FormatFlag::NzsVariant, "nzsVariant"},   {FormatFlag::RailwayVariant, "railwayVariant"},
     };
     Json out = Json::array();
     for (const auto& [bit, name] : kNames)
@@ -63,7 +67,8 @@ Json KindJson(const DocumentKind& kind) {
     const KindDescription& d = kind.Description();
     Json types = Json::array();
     for (const TypeString& t : d.typeStrings)
-        types.push_back({{"id", t.id}, {"name", std::string(t.Field(0).substr(0, t.Field(0).find('|')))},
+        types.push_back({{"id", t.id},
+                         {"name", std::string(t.Field(0).substr(0, t.Field(0).find('|')))},
                          {"extension", std::string(t.Extension())}});
     Json signatures = Json::array();
     for (const SignatureRule& rule : d.signatures) signatures.push_back(RuleJson(rule));
@@ -102,10 +107,12 @@ int RunKinds(const KindsOptions& opt) {
         for (const auto& ext : j["extensions"]) std::cout << ext.get<std::string>() << " ";
         const SignatureRule* written = kind->WrittenRule(0);
         std::cout << "writes version " << (written ? written->fileVersion : 0)
-                  << (kind->GetCurrentVersion() ? "" : ", files never old") << (kind->IsTextOnly() ? ", text only" : "")
-                  << ")\n";
+                  << (kind->GetCurrentVersion() ? "" : ", files never old")
+                  << (kind->IsTextOnly() ? ", text only" : "") << ")\n";
         for (const SignatureRule& rule : kind->Description().signatures) {
-            std::cout << "  " << (rule.text.empty() ? std::string("(no signature)") : "\"" + Printable(rule.text) + "\"")
+            std::cout << "  "
+                      << (rule.text.empty() ? std::string("(no signature)")
+                                            : "\"" + Printable(rule.text) + "\"")
                       << "  version " << rule.fileVersion << ", " << UseName(rule.use);
             const Json sets = FlagNames(rule.set);
             if (!sets.empty()) std::cout << ", sets " << sets.dump();
@@ -117,7 +124,8 @@ int RunKinds(const KindsOptions& opt) {
 
 std::function<int()> SetupKinds(CLI::App& app) {
     auto opt = std::make_shared<KindsOptions>();
-    CLI::App* cmd = app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
+    CLI::App* cmd =
+        app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
     CLI::Option* json = cmd->add_flag("--json", opt->json, "Write JSON");
     cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
     return [opt] { return RunKinds(*opt); };

@@ -40,9 +40,13 @@ struct Row {
     double radius = 0.0;
 };
 
-std::string Fixed(double value, int places) { return FormatFixed(value, places); }
+std::string Fixed(double value, int places) {
+    return FormatFixed(value, places);
+}
 
-double Degrees(double radians) { return radians * 180.0 / std::numbers::pi; }
+double Degrees(double radians) {
+    return radians * 180.0 / std::numbers::pi;
+}
 
 void PrintTable(const std::vector<Row>& rows) {
     std::printf("%14s %16s %16s %14s %12s\n", "station", "x", "y", "azimuth", "radius");
@@ -61,22 +65,25 @@ void PrintCsv(const std::vector<Row>& rows) {
 void PrintJson(const std::vector<Row>& rows) {
     Json out = Json::array();
     for (const Row& r : rows)
-        out.push_back({{"station", r.station}, {"x", r.x}, {"y", r.y}, {"azimuth", r.azimuth}, {"radius", r.radius}});
+        out.push_back(
+            {{"station", r.station}, {"x", r.x}, {"y", r.y}, {"azimuth", r.azimuth}, {"radius", r.radius}});
     std::cout << out.dump(2) << "\n";
 }
 
 int RunPlan(const PlanOptions& opt) {
     if (opt.compute != !opt.out.empty()) UsageError("--compute and -o go together");
-    if (opt.stations.Empty() && !opt.compute) UsageError("nothing to do; give --at, a range, or --compute -o OUT");
-    if (opt.compute && SameFile(opt.file, opt.out)) Fail(opt.out + " is the input file; choose another output");
+    if (opt.stations.Empty() && !opt.compute)
+        UsageError("nothing to do; give --at, a range, or --compute -o OUT");
+    if (opt.compute && SameFile(opt.file, opt.out))
+        Fail(opt.out + " is the input file; choose another output");
 
     auto pm = LoadDocumentOfKind<QPmDoc>(opt.file, opt.fileOptions, "a plan element file");
     const std::vector<QStation> stations = opt.stations.Collect();
     PlanAlignment& alignment = pm->GetAlignment();
     if (!alignment.ComputeElements()) {
-        Fail(opt.file + ": the elements cannot be computed (start mode " + std::to_string(alignment.StartMode) +
-             ", " + std::to_string(alignment.ElementCount) + " main elements, end type " +
-             std::to_string(alignment.EndType) + ")");
+        Fail(opt.file + ": the elements cannot be computed (start mode " +
+             std::to_string(alignment.StartMode) + ", " + std::to_string(alignment.ElementCount) +
+             " main elements, end type " + std::to_string(alignment.EndType) + ")");
     }
     if (opt.compute) WriteDocument(*pm, opt.out, Form::Text, opt.file);
 
@@ -91,7 +98,8 @@ int RunPlan(const PlanOptions& opt) {
             status = kExitFailure;
             continue;
         }
-        rows.push_back({station.GetValue(), point.X, point.Y, point.Azimuth, alignment.RadiusAtStation(station)});
+        rows.push_back(
+            {station.GetValue(), point.X, point.Y, point.Azimuth, alignment.RadiusAtStation(station)});
     }
     if (!stations.empty()) {
         opt.output.Print([&] { PrintTable(rows); }, [&] { PrintCsv(rows); }, [&] { PrintJson(rows); });

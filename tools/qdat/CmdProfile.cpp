@@ -34,7 +34,9 @@ std::string Fixed(double value, const char* format) {
     return buf;
 }
 
-bool HasValue(double v) { return v != QZdmFile::kNoValue; }
+bool HasValue(double v) {
+    return v != QZdmFile::kNoValue;
+}
 
 void PrintTable(const std::vector<Row>& rows) {
     std::printf("%12s %12s %9s\n", "station", "elevation", "grade %");
@@ -48,8 +50,8 @@ void PrintTable(const std::vector<Row>& rows) {
 void PrintCsv(const std::vector<Row>& rows) {
     std::cout << "station,elevation,grade_percent\n";
     for (const Row& r : rows) {
-        std::cout << ShortNumber(r.station) << "," << (HasValue(r.elevation) ? ShortNumber(r.elevation) : "") << ","
-                  << (HasValue(r.grade) ? ShortNumber(r.grade * 100.0) : "") << "\n";
+        std::cout << ShortNumber(r.station) << "," << (HasValue(r.elevation) ? ShortNumber(r.elevation) : "")
+                  << "," << (HasValue(r.grade) ? ShortNumber(r.grade * 100.0) : "") << "\n";
     }
 }
 
@@ -69,7 +71,8 @@ int RunProfile(const ProfileOptions& opt) {
     const std::vector<QStation> stations = opt.stations.Collect();
     if (zdm->NeedsRepair()) {
         // Only in memory: the tool never rewrites the file.
-        std::cerr << "qdat profile: " << opt.file << ": the points are not in station order; sorted for this run\n";
+        std::cerr << "qdat profile: " << opt.file
+                  << ": the points are not in station order; sorted for this run\n";
         zdm->Repair();
     }
     std::vector<Row> rows;
@@ -82,7 +85,8 @@ int RunProfile(const ProfileOptions& opt) {
 
 std::function<int()> SetupProfile(CLI::App& app) {
     auto opt = std::make_shared<ProfileOptions>();
-    CLI::App* cmd = app.add_subcommand("profile", "Design elevation and grade of a vertical profile at stations");
+    CLI::App* cmd =
+        app.add_subcommand("profile", "Design elevation and grade of a vertical profile at stations");
     cmd->add_option("FILE", opt->file, "Vertical profile file")->required();
     opt->stations.AddTo(cmd);
     opt->output.AddTo(cmd, "Comma-separated values, grade in per cent", "JSON rows, grade as rise over run");

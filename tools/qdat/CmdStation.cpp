@@ -53,12 +53,16 @@ void ApplyOptions(const StationCommandOptions& options) {
 
 Json StationJson(double station) {
     const QStation s(station);
-    return {{"station", station}, {"text", s.GetText()}, {"kmText", s.GetKmText()}, {"plusText", s.GetPlusText()}};
+    return {{"station", station},
+            {"text", s.GetText()},
+            {"kmText", s.GetKmText()},
+            {"plusText", s.GetPlusText()}};
 }
 
 void PrintStation(double station, const char* note = nullptr) {
     const QStation s(station);
-    std::cout << ShortNumber(station) << '\t' << s.GetText() << '\t' << s.GetKmText() << '\t' << s.GetPlusText();
+    std::cout << ShortNumber(station) << '\t' << s.GetText() << '\t' << s.GetKmText() << '\t'
+              << s.GetPlusText();
     if (note) std::cout << '\t' << note;
     std::cout << '\n';
 }
@@ -100,7 +104,8 @@ int RunParse(StationCommandOptions options) {
         } catch (const QDLException& e) {
             allParsed = false;
             if (options.json)
-                out.push_back({{"text", text}, {"error", {{"code", e.m_nMessageId}, {"message", e.GetErrorMessage()}}}});
+                out.push_back({{"text", text},
+                               {"error", {{"code", e.m_nMessageId}, {"message", e.GetErrorMessage()}}}});
             else
                 std::cout << text << "\terror " << e.m_nMessageId << ": " << e.GetErrorMessage() << '\n';
         }
@@ -128,7 +133,8 @@ int RunFill(const StationCommandOptions& options) {
     QStation q = QStation(options.from).NextRoundStation(step);
     while (q < to) {
         if (entries.size() >= kMaxFillStations) {
-            UsageError("fill: more than " + std::to_string(kMaxFillStations) + " stations; use a larger STEP");
+            UsageError("fill: more than " + std::to_string(kMaxFillStations) +
+                       " stations; use a larger STEP");
         }
         const bool atBreak = step == 0.0;
         entries.push_back({q.GetValue(), atBreak});
@@ -164,7 +170,8 @@ void AddCommonOptions(CLI::App* cmd, StationCommandOptions& options) {
 
 std::function<int()> Setup(CLI::App& app) {
     auto options = std::make_shared<StationCommandOptions>();
-    CLI::App* station = app.add_subcommand("station", "Format, parse and step stations through a chain table");
+    CLI::App* station =
+        app.add_subcommand("station", "Format, parse and step stations through a chain table");
     station->require_subcommand(1);
 
     CLI::App* format = station->add_subcommand("format", "Print the station texts of continuous stations");
@@ -177,7 +184,8 @@ std::function<int()> Setup(CLI::App& app) {
     parse->add_option("--text", options->texts, "A station text, after the TEXT arguments");
     AddCommonOptions(parse, *options);
 
-    CLI::App* fill = station->add_subcommand("fill", "Print the whole-interval stake stations from FROM to TO");
+    CLI::App* fill =
+        station->add_subcommand("fill", "Print the whole-interval stake stations from FROM to TO");
     fill->add_option("FROM", options->from, "First continuous station")->required();
     fill->add_option("TO", options->to, "Last continuous station")->required();
     fill->add_option("STEP", options->step, "Interval of the stake stations in metres")->required();

@@ -50,8 +50,10 @@ private:
 // first.
 int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& watch) {
     const DocumentKind& kind = DetectKind(path, opt.fileOptions.kind);
-    if (opt.fileOptions.GivesChainTable()) UseChainTableBefore(opt.fileOptions);
-    else LoadDocument(path, opt.fileOptions);
+    if (opt.fileOptions.GivesChainTable())
+        UseChainTableBefore(opt.fileOptions);
+    else
+        LoadDocument(path, opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
     if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
@@ -90,7 +92,8 @@ int RunUpgrade(const UpgradeOptions& opt) {
 
 std::function<int()> SetupUpgrade(CLI::App& app) {
     auto opt = std::make_shared<UpgradeOptions>();
-    CLI::App* cmd = app.add_subcommand("upgrade", "Open data files and write old ones back in the current version");
+    CLI::App* cmd =
+        app.add_subcommand("upgrade", "Open data files and write old ones back in the current version");
     cmd->add_option("FILE", opt->files, "Data files")->required();
     cmd->add_flag("--yes", opt->yes, "Answer yes to sorting a file that is out of station order");
     opt->fileOptions.AddTo(cmd);

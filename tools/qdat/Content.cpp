@@ -14,9 +14,12 @@ Json CellJson(const ColumnDescription& column, const void* row) {
     const double value = column.get(row);
     if (column.IsNoValue(value) || !std::isfinite(value)) return nullptr;
     switch (column.kind) {
-        case ColumnDescription::Kind::Integer: return static_cast<std::int64_t>(value);
-        case ColumnDescription::Kind::Unsigned: return static_cast<std::uint64_t>(value);
-        default: return value;
+        case ColumnDescription::Kind::Integer:
+            return static_cast<std::int64_t>(value);
+        case ColumnDescription::Kind::Unsigned:
+            return static_cast<std::uint64_t>(value);
+        default:
+            return value;
     }
 }
 

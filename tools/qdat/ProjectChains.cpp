@@ -48,7 +48,8 @@ ChainTable ReadProjectChainTable(const std::string& path) {
         line = Trimmed(line);
         if (line.find('[') != std::string::npos) {
             const auto close = line.find(']');
-            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line.back())) && close != std::string::npos)
+            if (!line.empty() && std::isdigit(static_cast<unsigned char>(line.back())) &&
+                close != std::string::npos)
                 section = std::strtol(line.c_str() + close + 1, nullptr, 10);
             continue;
         }

@@ -4,16 +4,15 @@
 // a document's content from its kind's description.
 #pragma once
 
+#include <CLI/CLI.hpp>
 #include <functional>
 #include <iosfwd>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <CLI/CLI.hpp>
-#include <nlohmann/json.hpp>
 
 #include "docbase/ArchiveEnvelope.h"
 #include "docbase/QDocument.h"

@@ -41,7 +41,9 @@ public:
                 lastError = text;
                 if (holdErrors) return MessageAnswer::Ok;
             }
-            std::cerr << (kind == MessageKind::Error ? "error: " : kind == MessageKind::Warning ? "warning: " : "")
+            std::cerr << (kind == MessageKind::Error     ? "error: "
+                          : kind == MessageKind::Warning ? "warning: "
+                                                         : "")
                       << text << '\n';
             return MessageAnswer::Ok;
         }
@@ -53,7 +55,8 @@ public:
             std::cerr << text << " [y/N] " << std::flush;
             std::string line;
             std::getline(std::cin, line);
-            return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? MessageAnswer::Yes : MessageAnswer::No;
+            return (!line.empty() && (line[0] == 'y' || line[0] == 'Y')) ? MessageAnswer::Yes
+                                                                         : MessageAnswer::No;
         }
         std::cerr << text << " [no]\n";
         return buttons == MessageButtons::OkCancel ? MessageAnswer::Cancel : MessageAnswer::No;
@@ -77,11 +80,19 @@ constexpr double kMaxRangeStations = 10'000'000;
 
 }  // namespace
 
-void Fail(const std::string& message) { throw ToolError(kExitFailure, message); }
-void UsageError(const std::string& message) { throw ToolError(kExitUsage, message); }
+void Fail(const std::string& message) {
+    throw ToolError(kExitFailure, message);
+}
+void UsageError(const std::string& message) {
+    throw ToolError(kExitUsage, message);
+}
 
-CommandRegistration::CommandRegistration(Command command) { CommandTable().push_back(std::move(command)); }
-const std::vector<Command>& Commands() { return CommandTable(); }
+CommandRegistration::CommandRegistration(Command command) {
+    CommandTable().push_back(std::move(command));
+}
+const std::vector<Command>& Commands() {
+    return CommandTable();
+}
 
 void InstallToolUi(bool answerYes) {
     TheToolUi().answerYes = answerYes;
@@ -97,9 +108,11 @@ void FileOptions::AddTo(CLI::App* cmd) {
 }
 
 void FileOptions::AddChainTo(CLI::App* cmd) {
-    cmd->add_option("--break", breaks, "A chain break: the stake station BEFORE continues as AFTER (repeatable)")
+    cmd->add_option("--break", breaks,
+                    "A chain break: the stake station BEFORE continues as AFTER (repeatable)")
         ->type_name("BEFORE:AFTER");
-    cmd->add_option("--project", project, "Project file whose chain table the stations follow")->type_name("PRJ");
+    cmd->add_option("--project", project, "Project file whose chain table the stations follow")
+        ->type_name("PRJ");
 }
 
 ChainTable FileOptions::GetChainTable() const {
@@ -134,7 +147,9 @@ ChainTable FileOptions::GetChainTable() const {
     return table;
 }
 
-void UseChainTableBefore(const FileOptions& options) { GetCurrentChainTable() = options.GetChainTable(); }
+void UseChainTableBefore(const FileOptions& options) {
+    GetCurrentChainTable() = options.GetChainTable();
+}
 
 const ChainTable* FileChainTableOf(const QDocument& doc) {
     const auto* carrier = dynamic_cast<const ChainTableCarrier*>(&doc);
@@ -254,10 +269,12 @@ QStation ParseStation(const std::string& text, const std::string& what) {
 }
 
 void StationOptions::AddTo(CLI::App* cmd) {
-    CLI::Option* atOption = cmd->add_option("--at", at, "Stations (station text, or metres without chain breaks)");
+    CLI::Option* atOption =
+        cmd->add_option("--at", at, "Stations (station text, or metres without chain breaks)");
     CLI::Option* fromOption = cmd->add_option("--from", from, "First station of a range");
     CLI::Option* toOption = cmd->add_option("--to", to, "Last station of a range (always included)");
-    CLI::Option* stepOption = cmd->add_option("--step", step, "Distance between the stations of a range, metres");
+    CLI::Option* stepOption =
+        cmd->add_option("--step", step, "Distance between the stations of a range, metres");
     atOption->excludes(fromOption)->excludes(toOption)->excludes(stepOption);
 }
 
@@ -275,9 +292,12 @@ std::vector<QStation> StationOptions::Collect() const {
     const double steps = std::floor((b - a) / *step * (1.0 + 1e-12));
     if (!(steps + 2 <= kMaxRangeStations))
         UsageError(ShortNumber(steps + 1) + " stations are too many; use a larger --step");
-    for (long i = 0; i <= static_cast<long>(steps); ++i) stations.emplace_back(a + static_cast<double>(i) * *step);
-    if (std::fabs(stations.back().GetValue() - b) > 1e-9 * std::max(1.0, std::fabs(b))) stations.emplace_back(b);
-    else stations.back() = QStation(b);
+    for (long i = 0; i <= static_cast<long>(steps); ++i)
+        stations.emplace_back(a + static_cast<double>(i) * *step);
+    if (std::fabs(stations.back().GetValue() - b) > 1e-9 * std::max(1.0, std::fabs(b)))
+        stations.emplace_back(b);
+    else
+        stations.back() = QStation(b);
     return stations;
 }
 
@@ -289,9 +309,12 @@ void OutputOptions::AddTo(CLI::App* cmd, const char* csvHelp, const char* jsonHe
 
 void OutputOptions::Print(const std::function<void()>& table, const std::function<void()>& csvPrinter,
                           const std::function<void()>& jsonPrinter) const {
-    if (json) jsonPrinter();
-    else if (csv) csvPrinter();
-    else table();
+    if (json)
+        jsonPrinter();
+    else if (csv)
+        csvPrinter();
+    else
+        table();
 }
 
 std::string ShortNumber(double value) {
