@@ -198,14 +198,16 @@ bool QDocument::OnOpenDocument(const std::string& path) {
     }
     m_data->FormatFlags |= FormatFlag::NotLoading;
     m_data->Opened(path);
-    // An old or repaired file is written back at once in the current version.
-    if (IsModified()) OnSaveDocument(path);
+    // An old or repaired file is written back at once in the current version;
+    // not one read only in part, whose rest would be lost.
+    if (IsModified() && !WasReadPartly()) OnSaveDocument(path);
     return true;
 }
 
 bool QDocument::ReadFromFile(File& file) {
     DeleteContents();
     m_pathName.clear();
+    m_partialRead.reset();
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
                        this);
@@ -221,9 +223,11 @@ bool QDocument::ReadFromFile(File& file) {
     } catch (const std::exception& e) {
         // The header, the signature or the content is unreadable: nothing of it stays.
         DeleteContents();
+        m_partialRead.reset();
         Report(e);
         return false;
     }
+    if (m_partialRead) CurrentUi().ShowMessage(GetPartialReadNote(), MessageKind::Warning, MessageButtons::Ok);
     m_data->FormatFlags = kFlagsAfterRead;
     return true;
 }
@@ -231,12 +235,28 @@ bool QDocument::ReadFromFile(File& file) {
 // ---------------------------------------------------------------------------
 // Save and write
 
+void QDocument::NoteReadStoppedEarly(const DataArchive& ar, const std::string& kept) {
+    const long long position = ar.GetPosition();
+    m_partialRead = PartialRead{MakeAbsolutePath(ar.GetFileName()), kept,
+                                ar.IsTextForm() ? FormatResource(2010, position) : FormatResource(2011, position)};
+}
+
+std::string QDocument::GetPartialReadNote() const {
+    if (!m_partialRead) return {};
+    return FormatResource(2020, m_partialRead->path.c_str(), m_partialRead->kept.c_str(),
+                          m_partialRead->where.c_str());
+}
+
 bool QDocument::OnSaveDocument(const std::string& path) {
+    if (m_partialRead && MakeAbsolutePath(path) == m_partialRead->path &&
+        !AskYesNo(FormatResource(2021, m_partialRead->path.c_str())))
+        return false;
     SetTextForm(true);
     SetTaggedForm(false);
     SetScrambledForm(false);
     SetLegacyLayout(false);
     if (!WriteThroughMirror(path, false)) return false;
+    m_partialRead.reset();  // the document is now the whole of the file it was saved to
     SetModifiedFlag(false);
     SetTitle(FileTitleOf(path));
     SetFilePath(path);

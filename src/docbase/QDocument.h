@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,13 @@ public:
     void SetRailwayVariant(bool b) { SetFlag(FormatFlag::RailwayVariant, b); }
     int IsOpenComplete() const { return TestFlag(FormatFlag::NotLoading) ? 1 : 0; }
 
+    // Whether the last read stopped early without failing (a damaged or cut
+    // file whose first part was kept). Such a document is not written back
+    // by the open, and a save over the file it came from asks first.
+    bool WasReadPartly() const { return m_partialRead.has_value(); }
+    // What was kept and where reading stopped; empty after a complete read.
+    std::string GetPartialReadNote() const;
+
     void AddListener(DocumentListener* listener);
     void RemoveListener(DocumentListener* listener);
     bool RepairIfNeeded() { return NeedsRepair() ? Repair() : false; }
@@ -190,6 +198,10 @@ public:
     }
 
 protected:
+    // Called by SerializeContent when it stops reading early on purpose and
+    // keeps what it read: `kept` says what that is ("12 of 40 sections").
+    void NoteReadStoppedEarly(const DataArchive& ar, const std::string& kept);
+
     template <class T>
     T& DataAs() {
         return static_cast<T&>(*m_data);
@@ -211,7 +223,14 @@ private:
     // Asks the listeners, writes through a mirror file and reports any failure.
     bool WriteThroughMirror(const std::string& path, bool legacy);
 
+    struct PartialRead {
+        std::string path;  // absolute
+        std::string kept;
+        std::string where;
+    };
+
     const DocumentKind* m_kind = nullptr;
+    std::optional<PartialRead> m_partialRead;
     std::unique_ptr<DocumentData> m_data;
 };
 

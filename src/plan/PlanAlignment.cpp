@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "docbase/DataArchive.h"
+#include "docbase/NumberText.h"
 #include "host/Resources.h"
 #include "plan/detail/PlanStrings.h"
 
@@ -20,6 +21,8 @@ constexpr double kNoValue = -9999.0;
 
 // Schema number of the alignment record in the legacy layout.
 constexpr std::int32_t kAlignmentSchema = 1;
+// Decimals of EndValue2 in text form.
+constexpr int kEndValue2Places = 12;
 constexpr std::uint32_t kLastSchemaVersion = 500;
 // Loading sizes the element array for the main elements and this many more,
 // room for the end elements.
@@ -258,6 +261,13 @@ void PlanAlignment::Serialize(DataArchive& ar) {
             ar.ThrowError(QArchiveException::GenericError, "the alignment counts " + std::to_string(total) +
                                                                " elements but holds " +
                                                                std::to_string(m_elements.GetSize()));
+        // EndValue2 decides whether a third end element follows. In text form
+        // the reader sees the value as written with twelve decimals: the file
+        // holds the end elements that value asks for, so that it reads back
+        // as it was written (a value that rounds to 0 asks for two).
+        double written = EndValue2;
+        if (ar.IsTextForm()) ScanDouble(FormatFixed(EndValue2, kEndValue2Places), written);
+        const int stored = ElementCount + EndElementCount(EndType, written);
         if (ar.IsLegacyLayout()) ar << kAlignmentSchema;
         const std::string name = Name.empty() ? LoadResourceString(plan_strings::kUnnamed) : Name;
         ar << ElementCount << name << Note << Precision(6) << HeaderValue << EndRecord;
@@ -265,9 +275,9 @@ void PlanAlignment::Serialize(DataArchive& ar) {
            << Precision(8) << StartX << StartY << EndRecord;
         for (int i = 0; i < ElementCount; ++i) m_elements[i].Serialize(ar);
         if (ElementCount > 0) ar << EndRecord;
-        ar << EndType << Precision(8) << EndValue1 << Precision(12) << EndValue2 << Precision(8) << EndValue3
-           << EndValue4 << Chained << EndRecord;
-        for (int i = ElementCount; i < total; ++i) m_elements[i].Serialize(ar);
+        ar << EndType << Precision(8) << EndValue1 << Precision(kEndValue2Places) << EndValue2 << Precision(8)
+           << EndValue3 << EndValue4 << Chained << EndRecord;
+        for (int i = ElementCount; i < stored; ++i) m_elements[i].Serialize(ar);
         return;
     }
 
@@ -298,7 +308,7 @@ void PlanAlignment::Serialize(DataArchive& ar) {
     }
     m_elements.SetSize(count + kSpareElements);
     ElementCount = count;
-    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(12) >> EndValue2 >> Precision(8) >> EndValue3 >>
+    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >> EndValue3 >>
         EndValue4 >> Chained >> EndRecord;
     const int ends = EndElementCount(EndType, EndValue2);
     if (ends < 0)

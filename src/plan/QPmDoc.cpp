@@ -118,6 +118,11 @@ void QPmDoc::DeleteContents() {
     DataAs<QPmData>().FileChainTable.reset();
 }
 
+bool QPmDoc::WriteToFile(File& file) {
+    FileChainTableScope scope(*this);
+    return QDocument::WriteToFile(file);
+}
+
 int QPmDoc::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring()) {
         if (ar.IsLegacyLayout()) GetCurrentChainTable().StoreTo(ar);

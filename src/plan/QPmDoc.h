@@ -29,6 +29,8 @@ public:
     QPmDoc();
 
     int SerializeContent(DataArchive& ar) override;
+    // Writes with the chain table the file carries when no other is current.
+    bool WriteToFile(File& file) override;
     // Destroys all elements of the alignment, empties the array and sets
     // ElementCount to 0.
     void DeleteContents() override;

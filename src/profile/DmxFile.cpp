@@ -66,6 +66,11 @@ void DmxFile::DeleteContents() {
     GroundPointDocument::DeleteContents();
 }
 
+bool DmxFile::WriteToFile(File& file) {
+    FileChainTableScope scope(*this);
+    return GroundPointDocument::WriteToFile(file);
+}
+
 int DmxFile::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring()) {
         ar << StationAsText;

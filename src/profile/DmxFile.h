@@ -22,6 +22,8 @@ public:
     DmxFile();
 
     int SerializeContent(DataArchive& ar) override;
+    // Writes with the chain table the file carries when no other is current.
+    bool WriteToFile(File& file) override;
     void DeleteContents() override;
 
     // The chain table a file in the legacy layout carries; none for other files.

@@ -244,7 +244,12 @@ void QZKZDoc::Load(DataArchive& ar) {
             section = Structures;
         else if (ar.NextTokenContains(kMinFillSection))
             section = MinFills;
-        if (section == None) return;
+        if (section == None) {
+            // A line that is no keyword ends the reading; what follows it is
+            // kept on disk, not read.
+            if (!ar.AtEnd()) NoteReadStoppedEarly(ar, "the sections before it");
+            return;
+        }
 
         ar >> EndRecord;
         while (!ar.AtEnd() && !ar.NextTokenContains(kKeywordTail)) {

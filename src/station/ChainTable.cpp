@@ -531,6 +531,18 @@ bool ChainTable::ParseStakeAndReport(std::string_view text, double& station) {
     return false;
 }
 
+FileChainTableScope::FileChainTableScope(const ChainTableCarrier& document) {
+    const std::optional<ChainTable>& carried = document.GetFileChainTable();
+    ChainTable& current = GetCurrentChainTable();
+    if (!carried || carried->IsEmpty() || !current.IsEmpty()) return;
+    m_saved = current;
+    current = *carried;
+}
+
+FileChainTableScope::~FileChainTableScope() {
+    if (m_saved) GetCurrentChainTable() = std::move(*m_saved);
+}
+
 const QDLException* GetLastStationTextError() {
     return Process().lastStationTextError.get();
 }

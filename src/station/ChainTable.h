@@ -161,6 +161,21 @@ public:
     virtual const std::optional<ChainTable>& GetFileChainTable() const = 0;
 };
 
+// While it lives, the current chain table is the one the document's file
+// carries, unless the current table has breaks of its own (a project's, or
+// one the host set). A document read from an old layout is then written with
+// station text that reads back to the same stations under its own table.
+class FileChainTableScope {
+public:
+    explicit FileChainTableScope(const ChainTableCarrier& document);
+    ~FileChainTableScope();
+    FileChainTableScope(const FileChainTableScope&) = delete;
+    FileChainTableScope& operator=(const FileChainTableScope&) = delete;
+
+private:
+    std::optional<ChainTable> m_saved;
+};
+
 // The last station-text error of a non-throwing parse: null when none.
 const QDLException* GetLastStationTextError();
 void ClearLastStationTextError();

@@ -19,6 +19,9 @@ using test::RecordingUi;
 using test::TempDir;
 using test::WriteFileBytes;
 
+// A number that marks damage in the test files: reading stops before it.
+constexpr int kDamage = -9999;
+
 // A list of whole numbers, one a record, kept in ascending order.
 class NumberListDoc : public QDocument {
 public:
@@ -45,7 +48,12 @@ public:
         }
         while (!ar.AtEnd()) {
             int v = 0;
-            ar >> v >> EndRecord;
+            ar >> v;
+            if (v == kDamage) {  // keep what came before
+                NoteReadStoppedEarly(ar, std::to_string(values.size()) + " numbers");
+                break;
+            }
+            ar >> EndRecord;
             values.push_back(v);
         }
         return failRead ? 0 : 1;
@@ -218,6 +226,38 @@ TEST_F(PipelineTest, ContentThatSaysItFailedFailsTheOpen) {
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_NE(ui.messages[0].text.find(path), std::string::npos) << ui.messages[0].text;
     EXPECT_EQ(ReadFileBytes(path), bytes);
+}
+
+// A file read only in part is not written back by the open, though it is
+// old; a save over it asks first; a save elsewhere does not.
+TEST_F(PipelineTest, FileReadInPartIsNeverRewrittenUnasked) {
+    const std::string path = dir.Path("part.tst");
+    const std::string bytes = "RADUDAR5.80_TST_SHUJU\n1\n2\n-9999\n3\n";
+    WriteFileBytes(path, bytes);
+    NumberListDoc doc;
+    ASSERT_TRUE(doc.OnOpenDocument(path));
+    EXPECT_EQ(doc.values, (std::vector<int>{1, 2}));
+    EXPECT_TRUE(doc.WasReadPartly());
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    EXPECT_TRUE(doc.IsModified());
+    ASSERT_FALSE(ui.messages.empty());
+    const std::string& note = ui.messages.back().text;
+    EXPECT_EQ(ui.messages.back().kind, MessageKind::Warning);
+    EXPECT_NE(note.find("2 numbers"), std::string::npos) << note;
+    EXPECT_NE(note.find("line 4"), std::string::npos) << note;
+
+    EXPECT_FALSE(doc.OnSaveDocument(path));  // asked, answered No
+    EXPECT_EQ(ReadFileBytes(path), bytes);
+    const std::string copy = dir.Path("copy.tst");
+    ASSERT_TRUE(doc.OnSaveDocument(copy));
+    EXPECT_EQ(ReadFileBytes(copy), "RADUDAR5.83_TST_SHUJU\n         1\n         2\n");
+    EXPECT_FALSE(doc.WasReadPartly());
+
+    NumberListDoc again;
+    ASSERT_TRUE(again.OnOpenDocument(path));
+    ui.answers.push_back(MessageAnswer::Yes);
+    EXPECT_TRUE(again.OnSaveDocument(path));
+    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_TST_SHUJU\n         1\n         2\n");
 }
 
 TEST_F(PipelineTest, FailedSaveLeavesOldFileByteIdenticalAndNoTemporaryFile) {

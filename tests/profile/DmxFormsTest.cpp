@@ -160,16 +160,27 @@ TEST_F(DmxFormsTest, LegacyCopyIsWrittenAsTheOldProgramDid) {
     EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 1);
 }
 
+// A user's open keeps the current (the project's) chain table. The file is
+// written back with station text for the table it is used with: the current
+// one when that has breaks, else the one the file carries (break 1000:1100,
+// so the continuous station 1500 is the stake station 1600 on chain B).
 TEST_F(DmxFormsTest, UserOpenOfLegacyFileKeepsTheProjectChainTable) {
     TempDir dir;
     const std::string path = dir.Path("old.dmx");
-    WriteFileBytes(path, Legacy50(4, Le64(100.0) + Le64(12.5), 1));
+    WriteFileBytes(path, Legacy50(4, Le64(1500.0) + Le64(12.5), 1));
     DmxFile doc;
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 0);
-    EXPECT_EQ(Points(doc), (PointList{{100, 12.5}}));
+    EXPECT_EQ(Points(doc), (PointList{{1500, 12.5}}));
     // Older than 5.83: written back at once, in text form.
-    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_DMX_SHUJU\n   100.000  12.500000\n");
+    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_DMX_SHUJU\n B1600.000  12.500000\n");
+
+    WriteFileBytes(path, Legacy50(4, Le64(1500.0) + Le64(12.5), 1));
+    GetCurrentChainTable().AddBreak(2000.0, 2100.0);
+    DmxFile underProject;
+    ASSERT_TRUE(underProject.OnOpenDocument(path));
+    EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 1);
+    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_DMX_SHUJU\n A1500.000  12.500000\n");
 }
 
 TEST_F(DmxFormsTest, PpcFileHasTableWithoutSchemaWordsAndNoCount) {

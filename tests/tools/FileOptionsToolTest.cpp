@@ -5,6 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
+#include "profile/DmxFile.h"
+#include "station/ChainTable.h"
 #include "support/TestSupport.h"
 
 namespace qdat {
@@ -66,6 +68,34 @@ TEST(FileOptionsTool, LetteredStationsReadWithBreakOrProject) {
         EXPECT_EQ(test::ReadFileBytes(copy),
                   "RADUDAR5.83_DMX_SHUJU\n  A900.000   1.000000\n B1100.000   2.000000\n");
     }
+}
+
+// An old ground line with break 1000:1050 and points at 900, 1100 and 1200:
+// upgraded or converted to text without a table given, its stations are
+// written for its own table, and read back under that table they are the
+// same continuous stations.
+TEST(FileOptionsTool, UpgradeAndConvertKeepTheStationsOfAnOldFile) {
+    TempDir dir;
+    const std::string old = dir.Path("old.dmx"), converted = dir.Path("converted.dmx");
+    {
+        test::StationDefaults defaults;
+        GetCurrentChainTable().AddBreak(1000.0, 1050.0);
+        DmxFile doc;
+        for (double station : {900.0, 1100.0, 1200.0}) doc.InsertPoint(station, station / 100);
+        ASSERT_TRUE(doc.SaveLegacyCopy(old));
+    }
+    std::string out, err;
+    ASSERT_EQ(RunTool("convert " + old + " -o " + converted, &out, &err), 0) << err;
+    ASSERT_EQ(RunTool("upgrade " + old, &out, &err), 0) << err;
+    for (const std::string& path : {old, converted}) {
+        ASSERT_EQ(RunTool("dump --json " + path + kBreak, &out, &err), 0) << path << err;
+        const auto points = nlohmann::json::parse(out)["content"]["points"];
+        ASSERT_EQ(points.size(), 3u) << path;
+        EXPECT_EQ(points[0]["station"], 900.0) << path;
+        EXPECT_EQ(points[1]["station"], 1100.0) << path;
+        EXPECT_EQ(points[2]["station"], 1200.0) << path;
+    }
+    EXPECT_NE(test::ReadFileBytes(old).find("B1150.000"), std::string::npos) << test::ReadFileBytes(old);
 }
 
 TEST(FileOptionsTool, BadBreaksAreUsageErrors) {

@@ -46,14 +46,11 @@ private:
 // Opens one file through the pipeline, which writes it back when it is old
 // (and sorts it when the question is answered yes). The station text it
 // writes follows the chain table the file is used with: the one --project or
-// --break gives, else the one the file itself carries, found by a plain read
-// first.
+// --break gives, else the one the file itself carries. A file read only in
+// part is not written.
 int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& watch) {
     const DocumentKind& kind = DetectKind(path, opt.fileOptions.kind);
-    if (opt.fileOptions.GivesChainTable())
-        UseChainTableBefore(opt.fileOptions);
-    else
-        LoadDocument(path, opt.fileOptions);
+    UseChainTableBefore(opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
     if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
@@ -68,7 +65,8 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
     else if (doc->NeedsRepair())
         std::cout << "; out of station order, left unsorted (answer yes or give --yes to sort)";
     const bool saved = !doc->IsModified();
-    if (!saved) std::cout << "; NOT SAVED";
+    if (doc->WasReadPartly()) std::cout << "; read only in part, NOT SAVED";
+    else if (!saved) std::cout << "; NOT SAVED";
     std::cout << "\n";
     return saved ? kExitOk : kExitFailure;
 }
