@@ -160,7 +160,8 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
         ++read;
     }
     m_points.SetSize(read);
-    if (read < count) NoteReadStoppedEarly(ar, std::to_string(read) + " of " + std::to_string(count) + " points");
+    if (read < count)
+        NoteReadStoppedEarly(ar, std::to_string(read) + " of " + std::to_string(count) + " points");
     m_lastSegment = -1;
     m_orderChecked = false;
     // Derive at once, so that a document read outside the open pipeline
@@ -346,8 +347,10 @@ int QZdmFile::Search(double s, double tol) const {
 
     int lo = 0;
     int hi = n;  // the answer lies in [lo, hi]; hi == n stands for "none"
-    const int hint = m_lastSegment;
-    if (hint >= 0 && hint < n) {
+    // After a walk past the end (LastSegment n) the last point is as good a
+    // start as any, and the right one for stations still past the end.
+    const int hint = std::min(m_lastSegment, n - 1);
+    if (hint >= 0) {
         if (atOrBefore(hint)) {
             if (hint == 0 || !atOrBefore(hint - 1)) return hint;
             hi = hint - 1;
@@ -375,7 +378,8 @@ int QZdmFile::FindSegment(const QStation& s) const {
         return -1;
     }
     const int k = Search(s.GetValue(), GetStationTolerance());
-    m_lastSegment = k < 0 ? n - 1 : k;
+    // A walk past the last point ends at n; the next search starts afresh.
+    m_lastSegment = k < 0 ? n : k;
     return k;
 }
 

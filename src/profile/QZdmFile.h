@@ -95,6 +95,7 @@ public:
     // Index of the first point at or after s (tolerant), or -1 when s is after
     // the last point. A station before the first point gives 0. The result
     // depends only on s and the points: LastSegment only shortens the search.
+    // After a station past the last point, LastSegment is the point count.
     int FindSegment(const QStation& s) const;
     // Design elevation at s in metres. Before the first point the profile is
     // extended flat at the first point's elevation, after the last point at

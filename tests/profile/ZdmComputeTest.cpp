@@ -217,6 +217,10 @@ TEST(ZdmLookup, BothEnds) {
     EXPECT_EQ(doc.FindSegment(-10.0), 0);
     EXPECT_EQ(doc.GetDesignElevation(-10.0), 100.0);
     EXPECT_EQ(doc.FindSegment(2500.0), -1);
+    // A walk past the end keeps n, which the next call starts afresh from.
+    EXPECT_EQ(doc.GetLastSegment(), 3);
+    EXPECT_EQ(doc.FindSegment(1500.0), 2);
+    EXPECT_EQ(doc.GetLastSegment(), 2);
 
     EXPECT_TRUE(doc.IsStationInRange(0.0));
     EXPECT_TRUE(doc.IsStationInRange(2000.0009));
