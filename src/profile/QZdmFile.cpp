@@ -288,6 +288,18 @@ std::int32_t QZdmFile::Recalculate() {
                 !std::isfinite(p.ExternalDistance) || (p.Radius == 0.0 && p.TangentLength != 0.0)) {
                 p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
             }
+            // A negative quantity would make a curve that ends before it
+            // starts. The entered one stays for the host to correct; the
+            // derived ones are cleared, and the point has no curve.
+            if (p.Radius < 0.0 || p.TangentLength < 0.0 || p.ExternalDistance < 0.0) {
+                code = RecalcNegativeCurve;
+                if (p.CurveInput != GradePoint::RadiusInput) p.Radius = 0.0;
+                if (p.CurveInput != GradePoint::TangentInput) p.TangentLength = 0.0;
+                if (p.CurveInput != GradePoint::ExternalInput) p.ExternalDistance = 0.0;
+                known = false;
+            }
+        }
+        if (known) {
             p.CurveStart = p.Station - p.TangentLength;
             p.CurveEnd = p.Station + p.TangentLength;
         } else {
@@ -403,8 +415,10 @@ double QZdmFile::GetDesignElevation(const QStation& s) const {
 // tangents, a sag curve above them.
 double QZdmFile::ElevationAt(int k, double s, double tol) const {
     const GradePoint& pk = m_points[k];
-    if (std::fabs(s - pk.Station.GetValue()) < tol)
+    if (std::fabs(s - pk.Station.GetValue()) < tol) {
+        if (!pk.HasCurve()) return pk.Elevation;
         return pk.IsSag() ? pk.Elevation + pk.ExternalDistance : pk.Elevation - pk.ExternalDistance;
+    }
     if (k == 0) return pk.Elevation;  // before the first point: flat
 
     const GradePoint& pt = m_points[k - 1];
@@ -443,7 +457,7 @@ double QZdmFile::GradeAtPoint(int t) const {
     const GradePoint& p = m_points[t];
     if (t == 0) return p.GradeOut;
     if (t == n - 1) return p.GradeIn;
-    if (p.Radius == 0.0) return (p.GradeIn + p.GradeOut) / 2.0;
+    if (!p.HasCurve()) return (p.GradeIn + p.GradeOut) / 2.0;
     const double x = p.CurveEnd.GetValue() - p.Station.GetValue();
     return p.IsSag() ? p.GradeOut - x / p.Radius : p.GradeOut + x / p.Radius;
 }

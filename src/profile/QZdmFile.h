@@ -36,6 +36,10 @@ public:
     bool HasStep(double tolerance) const;
     // A crest curve has a grade change of zero or above, a sag curve below zero.
     bool IsSag() const { return GradeChange < 0.0; }
+    // Whether Recalculate built a vertical curve here: the curve input is
+    // known and the radius positive. A point without one is passed through
+    // on its tangents, whatever its other curve fields hold.
+    bool HasCurve() const { return CurveInput >= RadiusInput && CurveInput <= ExternalInput && Radius > 0.0; }
 
     QStation Station;
     double Elevation = 0.0;
@@ -61,6 +65,9 @@ public:
         RecalcEndRadiusCleared = 1,
         RecalcUnknownCurveInput = 2,
         RecalcCurvesOverlap = 3,
+        // A negative radius, tangent length or external distance: the point
+        // gets no curve (its entry stays for the host to correct).
+        RecalcNegativeCurve = 4,
     };
 
     QZdmFile();

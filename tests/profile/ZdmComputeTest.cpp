@@ -125,6 +125,44 @@ TEST(ZdmRecalculate, OverlapAndUnknownInputCodes) {
     EXPECT_TRUE(std::isfinite(doc.GetDesignElevation(990.0)));
 }
 
+// A point whose curve input is unknown, or whose curve quantity is negative,
+// has no curve anywhere: neither the stale external distance at the point nor
+// a curve whose end lies before its start.
+TEST(ZdmRecalculate, UnknownInputAndNegativeCurvesBuildNoCurve) {
+    // Grades +0.02 in and -0.01 out at 1000 (elevation 120): on the tangents
+    // 119.8 at 990 and 119.9 at 1010; the mean grade 0.005 at the point.
+    auto expectNoCurve = [](QZdmFile& doc) {
+        const GradePoint& p = Point(doc, 1);
+        EXPECT_EQ(p.CurveStart.GetValue(), 1000.0);
+        EXPECT_EQ(p.CurveEnd.GetValue(), 1000.0);
+        EXPECT_EQ(doc.GetDesignElevation(1000.0), 120.0);
+        EXPECT_NEAR(doc.GetDesignElevation(990.0), 119.8, 1e-12);
+        EXPECT_NEAR(doc.GetDesignElevation(1010.0), 119.9, 1e-12);
+        EXPECT_NEAR(doc.GetDesignGrade(1000.0), 0.005, 1e-15);
+        EXPECT_NEAR(doc.GetDesignGrade(990.0), 0.02, 1e-15);
+    };
+    QZdmFile doc;
+    Build(doc, CrestProfile(2000));
+    doc.GetGradePointArray()[1].CurveInput = 7;
+    EXPECT_EQ(doc.Recalculate(), QZdmFile::RecalcUnknownCurveInput);
+    EXPECT_EQ(Point(doc, 1).ExternalDistance, 0.225);  // stale, left for the host
+    expectNoCurve(doc);
+
+    EXPECT_EQ(Build(doc, CrestProfile(-2000)), QZdmFile::RecalcNegativeCurve);
+    EXPECT_EQ(Point(doc, 1).Radius, -2000.0);  // the entry stays for the host to correct
+    expectNoCurve(doc);
+    for (int input : {GradePoint::TangentInput, GradePoint::ExternalInput}) {
+        Build(doc, CrestProfile(0));
+        GradePoint& p = doc.GetGradePointArray()[1];
+        p.CurveInput = input;
+        p.TangentLength = -30.0;
+        p.ExternalDistance = -0.225;
+        EXPECT_EQ(doc.Recalculate(), QZdmFile::RecalcNegativeCurve) << input;
+        EXPECT_EQ(Point(doc, 1).Radius, 0.0);
+        expectNoCurve(doc);
+    }
+}
+
 TEST(ZdmRecalculate, NoCurveWhereGradesDoNotChange) {
     // Three points on one straight grade: an entered tangent length or
     // external distance cannot make a curve there.
