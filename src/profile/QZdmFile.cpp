@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "docbase/DataArchive.h"
+#include "station/StationOrder.h"
 
 namespace qdat {
 
@@ -175,36 +176,17 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
 bool QZdmFile::NeedsRepair() {
     const double tol = GetStationTolerance();
     for (int i = 1; i < m_points.GetSize(); ++i) {
-        if (m_points[i].Station.GetValue() <= m_points[i - 1].Station.GetValue() - tol) return true;
+        if (StationBelow(m_points[i].Station.GetValue(), m_points[i - 1].Station.GetValue(), tol))
+            return true;
     }
     return false;
 }
 
-// Sorts the points by station, keeping points whose stations are equal within
-// the tolerance in their order. A bottom-up merge sort that takes the later
-// point first only when its station is before the earlier one's (tolerant):
-// the order a repeated exchange of neighbours gives, without its quadratic
-// time on a long file in reverse order.
+// Sorts the points by station as a bubble sort with a shrinking bound does;
+// points closer than the tolerance keep their order (station/StationOrder.h).
 bool QZdmFile::Repair() {
-    const int n = m_points.GetSize();
-    const double tol = GetStationTolerance();
-    auto before = [tol](const GradePoint& a, const GradePoint& b) {
-        return a.Station.GetValue() <= b.Station.GetValue() - tol;
-    };
-    std::vector<GradePoint> from(m_points.begin(), m_points.end());
-    std::vector<GradePoint> to(from.size());
-    for (int width = 1; width < n; width *= 2) {
-        for (int lo = 0; lo < n; lo += 2 * width) {
-            const int mid = std::min(lo + width, n);
-            const int hi = std::min(lo + 2 * width, n);
-            int a = lo, b = mid, out = lo;
-            while (a < mid && b < hi) to[out++] = before(from[b], from[a]) ? from[b++] : from[a++];
-            while (a < mid) to[out++] = from[a++];
-            while (b < hi) to[out++] = from[b++];
-        }
-        from.swap(to);
-    }
-    for (int i = 0; i < n; ++i) m_points[i] = from[i];
+    SortRowsByStation(m_points.GetData(), m_points.GetSize(),
+                      [](const GradePoint& p) { return p.Station.GetValue(); });
     m_lastSegment = -1;
     // The grades belong to the old order; derive them again at once.
     Recalculate();

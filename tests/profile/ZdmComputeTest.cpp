@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "profile/QZdmFile.h"
+#include "support/TestSupport.h"
 
 namespace qdat {
 namespace {
@@ -512,6 +513,24 @@ TEST(ZdmRepair, SortsStablyAndRecalculates) {
     EXPECT_FALSE(doc.NeedsRepair());
     EXPECT_EQ(doc.GetGradePointArray()[0].Station.GetValue(), 1.0);
     EXPECT_NEAR(doc.GetDesignElevation(1234.5), 617.25, 1e-9);
+}
+
+TEST(ZdmRepair, GivesTheBubbleSortOrderAlsoInChainsWithinTheTolerance) {
+    for (unsigned round = 0; round < 400; ++round) {
+        const std::vector<double> stations = test::ClusteredStations(round);
+        QZdmFile doc;
+        auto& pts = doc.GetGradePointArray();
+        pts.SetSize(static_cast<int>(stations.size()));
+        for (int i = 0; i < pts.GetSize(); ++i) {
+            pts[i].Station = stations[static_cast<std::size_t>(i)];
+            pts[i].Elevation = i;
+        }
+        doc.Repair();
+        const std::vector<int> expected = test::BubbleSortOrder(stations);
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(Point(doc, static_cast<int>(i)).Elevation, expected[i])
+                << "round " << round << " point " << i;
+    }
 }
 
 TEST(ZdmLookup, ClearingResetsTheCache) {

@@ -170,6 +170,35 @@ TEST_F(StaDocTest, RepairSortsEntriesWithTheirNumbers) {
     EXPECT_EQ(Entries(doc), (EntryList{{10, 1}, {20, 2}, {30, 3}}));
 }
 
+// Where stations chain up closer than the tolerance, the order of the
+// repair is the bubble sort's, which no other sort reproduces in general.
+TEST_F(StaDocTest, RepairGivesTheBubbleSortOrderAlsoInChainsWithinTheTolerance) {
+    for (unsigned round = 0; round < 400; ++round) {
+        const std::vector<double> stations = test::ClusteredStations(round);
+        QStaDoc doc;
+        for (std::size_t i = 0; i < stations.size(); ++i)
+            doc.Rows().GetRows().Add(StationEntry(stations[i], static_cast<std::uint32_t>(i)));
+        doc.Repair();
+        const std::vector<int> expected = test::BubbleSortOrder(stations);
+        for (std::size_t i = 0; i < expected.size(); ++i)
+            ASSERT_EQ(doc.GetEntryAt(static_cast<int>(i))->m_nNumber, static_cast<std::uint32_t>(expected[i]))
+                << "round " << round << " row " << i;
+    }
+}
+
+// At 15 decimals the tolerance is lost in the rounding of 1e6: two equal
+// stations must still not count as below each other, or the sort never ends.
+TEST_F(StaDocTest, RepairEndsWhereTheToleranceIsBelowTheRounding) {
+    SetStationPrecisionValue(15);
+    QStaDoc doc;
+    for (auto [station, number] : EntryList{{1e6, 0}, {1e6, 1}, {5.0, 2}, {1e6, 3}})
+        doc.Rows().GetRows().Add(StationEntry(station, number));
+    EXPECT_TRUE(doc.NeedsRepair());
+    doc.Repair();
+    EXPECT_EQ(Entries(doc), (EntryList{{5, 2}, {1e6, 0}, {1e6, 1}, {1e6, 3}}));
+    EXPECT_FALSE(doc.NeedsRepair());
+}
+
 TEST_F(StaDocTest, DescriptorServesTheTableEditor) {
     InterfaceCollector collector(kDocDataTypeInterface);
     const DocDataType* type = nullptr;

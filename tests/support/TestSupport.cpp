@@ -82,6 +82,42 @@ void WriteFileBytes(const std::string& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
+std::vector<int> BubbleSortOrder(const std::vector<double>& stations) {
+    std::vector<int> order(stations.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = static_cast<int>(i);
+    const auto below = [&](int a, int b) {
+        return QStation(stations[static_cast<std::size_t>(a)]) <
+               QStation(stations[static_cast<std::size_t>(b)]);
+    };
+    int last = static_cast<int>(order.size()) - 1;
+    bool swapped = true;
+    while (swapped) {
+        swapped = false;
+        int lastSwap = 0;
+        for (int i = 1; i <= last; ++i) {
+            if (below(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(i - 1)])) {
+                std::swap(order[static_cast<std::size_t>(i)], order[static_cast<std::size_t>(i - 1)]);
+                lastSwap = i;
+                swapped = true;
+            }
+        }
+        last = lastSwap;
+    }
+    return order;
+}
+
+std::vector<double> ClusteredStations(unsigned round) {
+    std::mt19937 random(round);
+    const int count = 2 + static_cast<int>(random() % 40);
+    std::vector<double> stations;
+    for (int i = 0; i < count; ++i) {
+        // A few bases; steps of 0.4 tolerance chain up past the tolerance.
+        const double base = 100.0 * static_cast<double>(1 + random() % 3);
+        stations.push_back(base + 0.0004 * static_cast<double>(random() % 6));
+    }
+    return stations;
+}
+
 std::string TestDataPath(const std::string& name) {
     return std::string(QDAT_TEST_DATA) + "/" + name;
 }

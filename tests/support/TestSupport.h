@@ -66,6 +66,17 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string TestDataPath(const std::string& name);
 
+// The order in which the repair step of a document puts rows with these
+// stations, computed the slow way it is defined: a bubble sort with a
+// shrinking bound that exchanges neighbours when the later station is below
+// the earlier one (QStation's tolerant "<"). Returns the original indices.
+std::vector<int> BubbleSortOrder(const std::vector<double>& stations);
+
+// Rows in clusters whose stations lie a fraction of the tolerance apart, in
+// chains longer than the tolerance, shuffled: where the tolerant order is not
+// an ordering. Round r of a test gets its own set.
+std::vector<double> ClusteredStations(unsigned round);
+
 // Runs the qdat tool with arguments (a shell command line fragment); returns the
 // exit status and fills out with standard output (and err with standard error).
 int RunTool(const std::string& args, std::string* out = nullptr, std::string* err = nullptr);
