@@ -8,7 +8,8 @@
 //     bare baseline that evaluates the same stations on elements whose index
 //     is known beforehand (the cost of finding the element is the
 //     difference). A few thousand lookups by the linear rule show what the
-//     search saves.
+//     search saves. The shuffled lookups again with an element read through
+//     ElementAt between every two show what such an access costs them.
 //
 // Counters: ns_per_call is the time of one call.
 #include <benchmark/benchmark.h>
@@ -171,6 +172,22 @@ void RunBaseline(benchmark::State& state, bool shuffled) {
     CountCalls(state, kCalls);
 }
 
+void BM_AlignmentRandomWithAccess(benchmark::State& state) {
+    PlanAlignment a = MakeAlignment(static_cast<int>(state.range(0)));
+    const Queries q = MakeQueries(a, true);
+    const int count = static_cast<int>(state.range(0));
+    StationPoint p;
+    for (auto _ : state) {
+        int i = 0;
+        for (double s : q.stations) {
+            benchmark::DoNotOptimize(a.ElementAt(i++ % count).Turn);
+            p.Station = s;
+            benchmark::DoNotOptimize(a.PointAtStation(p));
+        }
+    }
+    CountCalls(state, kCalls);
+}
+
 void BM_AlignmentInOrder(benchmark::State& state) {
     RunLookups(state, false);
 }
@@ -187,6 +204,7 @@ BENCHMARK(BM_AlignmentInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMilliseco
 BENCHMARK(BM_BaselineInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlignmentRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AlignmentRandomWithAccess)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The linear rule itself, for scale: the first element whose end station is
 // not below the station, searched from the first element.

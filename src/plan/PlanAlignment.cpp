@@ -65,16 +65,6 @@ QStation PlanAlignment::GetEndStation() const {
     return m_elements[count - 1].EndStation;
 }
 
-GrowArray<PlanElement>& PlanAlignment::ElementsRef() {
-    m_lookup.valid = false;
-    return m_elements;
-}
-
-PlanElement& PlanAlignment::ElementAt(int index) {
-    m_lookup.valid = false;
-    return m_elements.ElementAt(index);
-}
-
 int PlanAlignment::AppendElement(const PlanElement& element) {
     m_lookup.valid = false;
     const int index = std::clamp(ElementCount, 0, m_elements.GetSize());
@@ -150,9 +140,11 @@ int PlanAlignment::LookupCount() const {
 void PlanAlignment::RebuildLookup(int count) const {
     std::vector<double>& runningMax = m_lookup.runningMax;
     runningMax.resize(static_cast<std::size_t>(count));
+    m_lookup.ends.resize(static_cast<std::size_t>(count));
     double highest = -std::numeric_limits<double>::infinity();
     for (int i = 0; i < count; ++i) {
         const double end = m_elements[i].EndStation.GetValue();
+        m_lookup.ends[static_cast<std::size_t>(i)] = end;
         // A NaN end station is "not below" every station, like +infinity.
         if (std::isnan(end))
             highest = std::numeric_limits<double>::infinity();
@@ -160,7 +152,25 @@ void PlanAlignment::RebuildLookup(int count) const {
             highest = end;
         runningMax[static_cast<std::size_t>(i)] = highest;
     }
+    m_lookup.stamp = m_elements.GetChangeStamp();
     m_lookup.valid = true;
+}
+
+bool PlanAlignment::LookupIsCurrent(int count) const {
+    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count)) return false;
+    const int changed = m_elements.ChangedSince(m_lookup.stamp);
+    if (changed == GrowArray<PlanElement>::kUnchanged) return true;
+    if (changed < 0) return false;
+    // One element handed out for writing: the index holds while its end
+    // station is the one it was built from (an element past the count is
+    // no part of it).
+    if (changed < count) {
+        const double before = m_lookup.ends[static_cast<std::size_t>(changed)];
+        const double now = m_elements[changed].EndStation.GetValue();
+        if (!(before == now || (std::isnan(before) && std::isnan(now)))) return false;
+    }
+    m_lookup.stamp = m_elements.GetChangeStamp();
+    return true;
 }
 
 QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
@@ -172,8 +182,7 @@ QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
 }
 
 int PlanAlignment::FindIndex(const QStation& station, int count) const {
-    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count))
-        RebuildLookup(count);
+    if (!LookupIsCurrent(count)) RebuildLookup(count);
     const double* runningMax = m_lookup.runningMax.data();
     // notBelow(i): some element up to i has an end station not below the
     // station. False up to the element sought, true from it on. "Below" is
@@ -308,8 +317,8 @@ void PlanAlignment::Serialize(DataArchive& ar) {
     }
     m_elements.SetSize(count + kSpareElements);
     ElementCount = count;
-    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >> EndValue3 >>
-        EndValue4 >> Chained >> EndRecord;
+    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >>
+        EndValue3 >> EndValue4 >> Chained >> EndRecord;
     const int ends = EndElementCount(EndType, EndValue2);
     if (ends < 0)
         ar.ThrowError(QArchiveException::GenericError,

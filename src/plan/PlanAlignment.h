@@ -64,13 +64,14 @@ public:
     int FindElement(const QStation& station) const;
 
     // The elements: ElementCount main elements, then the end elements, then
-    // possibly unused default elements. Non-const access marks the lookup
-    // index for rebuilding, so take a fresh reference after each lookup when
-    // changing elements in a loop of lookups.
+    // possibly unused default elements. The lookups notice what the array
+    // hands out for writing (GrowArray) and check it before they trust their
+    // index, so take a fresh reference after each lookup when changing
+    // elements in a loop of lookups.
     const GrowArray<PlanElement>& GetElements() const { return m_elements; }
-    GrowArray<PlanElement>& ElementsRef();
+    GrowArray<PlanElement>& ElementsRef() { return m_elements; }
     const PlanElement& GetElement(int index) const { return m_elements.GetAt(index); }
-    PlanElement& ElementAt(int index);
+    PlanElement& ElementAt(int index) { return m_elements.ElementAt(index); }
     // Inserts a main element after the last main one and counts it.
     int AppendElement(const PlanElement& element);
     // Destroys all elements, empties the array and sets ElementCount to 0.
@@ -106,7 +107,7 @@ private:
     // is not below it, and the running maxima are in order even where the
     // end stations are not, so a binary search finds exactly the element a
     // search from the first element finds. Rebuilt on first use after a
-    // change; a copy starts empty.
+    // change of an end station; a copy starts empty.
     struct LookupIndex {
         LookupIndex() = default;
         LookupIndex(const LookupIndex&) {}
@@ -115,6 +116,11 @@ private:
             return *this;
         }
         std::vector<double> runningMax;
+        // The end stations the index was built from, and the state of the
+        // array then: an element handed out for writing since is compared
+        // with its end station here.
+        std::vector<double> ends;
+        GrowArray<PlanElement>::ChangeStamp stamp;
         bool valid = false;
     };
 
@@ -122,6 +128,8 @@ private:
     // invalid or the array holds fewer elements.
     int LookupCount() const;
     void RebuildLookup(int count) const;
+    // Whether the index still describes the first count elements.
+    bool LookupIsCurrent(int count) const;
     int FindIndex(const QStation& station, int count) const;
     // The element for a station and the station clamped to the alignment;
     // -1 when there is none.

@@ -314,12 +314,24 @@ bool QZdmFile::IsStationInRange(const QStation& s) const {
 }
 
 bool QZdmFile::IsOrdered() const {
-    if (!m_orderChecked) {
+    const auto inOrder = [this](int i) {
+        return m_points[i - 1].Station.GetValue() <= m_points[i].Station.GetValue();
+    };
+    const int n = m_points.GetSize();
+    const int changed =
+        m_orderChecked ? m_points.ChangedSince(m_orderStamp) : GrowArray<GradePoint>::kAnyChange;
+    if (changed == GrowArray<GradePoint>::kUnchanged) return m_ordered;
+    if (changed >= 0 && m_ordered) {
+        // One point handed out for writing in an ordered profile: the order
+        // holds as long as that point still lies between its neighbours.
+        m_ordered =
+            (changed < 1 || changed >= n || inOrder(changed)) && (changed + 1 >= n || inOrder(changed + 1));
+    } else {
         m_ordered = true;
-        for (int i = 1; i < m_points.GetSize() && m_ordered; ++i)
-            m_ordered = m_points[i - 1].Station.GetValue() <= m_points[i].Station.GetValue();
-        m_orderChecked = true;
+        for (int i = 1; i < n && m_ordered; ++i) m_ordered = inOrder(i);
     }
+    m_orderChecked = true;
+    m_orderStamp = m_points.GetChangeStamp();
     return m_ordered;
 }
 

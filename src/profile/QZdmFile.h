@@ -86,10 +86,8 @@ public:
 
     int GetPointCount() const { return m_points.GetSize(); }
     // The points, for the host to edit; call Recalculate after a change.
-    GrowArray<GradePoint>& GetGradePointArray() {
-        m_orderChecked = false;  // the host may reorder the points through it
-        return m_points;
-    }
+    // The lookups notice what the array hands out for writing (GrowArray).
+    GrowArray<GradePoint>& GetGradePointArray() { return m_points; }
     const GrowArray<GradePoint>& GetGradePointArray() const { return m_points; }
     int GetLastSegment() const { return m_lastSegment; }
 
@@ -129,9 +127,12 @@ private:
     // Whether the stations are in non-decreasing order. Only then is the test
     // "s at or before Station[k]" monotone in k, so that a search that starts
     // at LastSegment or halves the range finds the same first point as a walk
-    // from the start. Checked again after every mutable access to the points.
+    // from the start. Checked again when the array has handed out more than
+    // one point for writing since (one point is checked against its
+    // neighbours alone), and after Recalculate.
     mutable bool m_orderChecked = false;
     mutable bool m_ordered = false;
+    mutable GrowArray<GradePoint>::ChangeStamp m_orderStamp;
 };
 
 }  // namespace qdat

@@ -187,6 +187,41 @@ TEST(GrowArray, ElementsAreCreatedAndDestroyedAsValues) {
 // ---------------------------------------------------------------------------
 // PtrList and StringList
 
+// What a cache built on the elements learns from the array: nothing for
+// reading, the one element handed out for writing, or that anything may have
+// changed.
+TEST(GrowArray, TellsCachesWhatWasHandedOutForWriting) {
+    using Array = GrowArray<int>;
+    Array a;
+    a.SetSize(10);
+    Array::ChangeStamp stamp = a.GetChangeStamp();
+    const Array& view = a;
+    EXPECT_EQ(view[3] + view.GetAt(4) + a.GetSize(), 10);
+    EXPECT_EQ(a.ChangedSince(stamp), Array::kUnchanged);
+    a[3] = 1;
+    a.ElementAt(3) = 2;
+    EXPECT_EQ(a.ChangedSince(stamp), 3);
+    stamp = a.GetChangeStamp();
+    a.SetAt(5, 1);
+    EXPECT_EQ(a.ChangedSince(stamp), 5);
+    a[6] = 1;
+    EXPECT_EQ(a.ChangedSince(stamp), Array::kAnyChange);
+
+    const auto anyChange = [&](auto change) {
+        const Array::ChangeStamp before = a.GetChangeStamp();
+        change();
+        return a.ChangedSince(before) == Array::kAnyChange;
+    };
+    EXPECT_TRUE(anyChange([&] { a.Add(1); }));
+    EXPECT_TRUE(anyChange([&] { a.InsertAt(0, 1); }));
+    EXPECT_TRUE(anyChange([&] { a.RemoveAt(0); }));
+    EXPECT_TRUE(anyChange([&] { a.SetAtGrow(40, 1); }));
+    EXPECT_TRUE(anyChange([&] { a.GetData()[0] = 1; }));
+    EXPECT_TRUE(anyChange([&] { *a.begin() = 2; }));
+    EXPECT_TRUE(anyChange([&] { a = Array(); }));
+    EXPECT_TRUE(anyChange([&] { a.RemoveAll(); }));
+}
+
 TEST(PtrList, NodesComeInBlocksOfTenAndGoWhenEmpty) {
     int items[25];
     PtrList list;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <random>
@@ -306,6 +307,51 @@ TEST(PlanAlignmentTest, LookupFollowsChangedElements) {
     EXPECT_EQ(a.FindElement(1000.0 + 130), 0);
     elements[0].EndStation = 1000.0 + 120;
     EXPECT_EQ(a.FindElement(1000.0 + 130), LinearRule(a, 1000.0 + 130));
+}
+
+// Elements handed out for writing between lookups: the lookups follow every
+// edit of an end station, and an access that changes none costs them nothing.
+TEST(PlanAlignmentTest, AccessBetweenLookupsKeepsAnswersAndSpeed) {
+    PlanAlignment a;
+    const int count = 3000;
+    a.ElementsRef().SetSize(count);
+    a.ElementCount = count;
+    for (int i = 0; i < count; ++i) {
+        a.ElementAt(i).StartStation = i * 10.0;
+        a.ElementAt(i).EndStation = (i + 1) * 10.0;
+    }
+    std::mt19937 random(5);
+    for (int round = 0; round < 3000; ++round) {
+        const int i = static_cast<int>(random() % count);
+        const double moves[] = {0.0, 700.0, -700.0};
+        PlanElement& e = a.ElementAt(i);
+        e.EndStation = e.EndStation.GetValue() + moves[random() % 3];
+        if (random() % 4 == 0) a.ElementsRef()[(i + 3) % count].Turn = 1;
+        for (int q = 0; q < 3; ++q) {
+            const double s = (random() % 310000) * 0.1;
+            ASSERT_EQ(a.FindElement(s), LinearRule(a, s)) << "round " << round << " station " << s;
+        }
+    }
+
+    for (int i = 0; i < count; ++i) a.ElementAt(i).EndStation = (i + 1) * 10.0;
+    const auto time = [&](bool access) {
+        const auto start = std::chrono::steady_clock::now();
+        int sum = 0;
+        for (int i = 0; i < 2000; ++i) {
+            if (access) sum += a.ElementAt(i).Turn + a.ElementsRef().GetSize();
+            sum += a.FindElement(i * 13.0);
+        }
+        EXPECT_GT(sum, 0);
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    a.ElementsRef().SetSize(200000);
+    a.ElementCount = 200000;
+    for (int i = count; i < 200000; ++i) {
+        a.ElementAt(i).StartStation = i * 10.0;
+        a.ElementAt(i).EndStation = (i + 1) * 10.0;
+    }
+    const double bare = time(false);
+    EXPECT_LT(time(true), 10.0 * bare + 0.005);
 }
 
 TEST(PlanAlignmentTest, CopiesAreIndependent) {

@@ -4,8 +4,10 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <chrono>
 #include <cmath>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "profile/QZdmFile.h"
@@ -490,6 +492,53 @@ TEST(ZdmLookup, CacheNeverChangesAnAnswer) {
 
 TEST(ZdmLookup, CacheNeverChangesAnAnswerOutOfOrder) {
     ExpectCacheIndependent(true);
+}
+
+// Points handed out for writing between lookups, one at a time or several:
+// the lookups follow every edit, and an access that changes nothing costs
+// them nothing.
+TEST(ZdmLookup, AccessBetweenLookupsKeepsAnswersAndSpeed) {
+    LongProfile lp(false);
+    QZdmFile& doc = lp.doc;
+    const int n = doc.GetPointCount();
+    const double tol = GetStationTolerance();
+    const auto walk = [&](double s) {
+        const auto& pts = std::as_const(doc).GetGradePointArray();
+        for (int k = 0; k < n; ++k)
+            if (s < pts[k].Station.GetValue() + tol) return k;
+        return -1;
+    };
+    std::mt19937 random(99);
+    for (int round = 0; round < 3000; ++round) {
+        const int i = static_cast<int>(random() % static_cast<unsigned>(n));
+        auto& pts = doc.GetGradePointArray();
+        // Moves a point out of order and back, or leaves it where it is.
+        const double moves[] = {0.0, 5000.0, -5000.0};
+        pts[i].Station = pts[i].Station.GetValue() + moves[random() % 3];
+        if (random() % 4 == 0) pts[(i + 7) % n].Station = pts[(i + 7) % n].Station.GetValue();
+        for (int q = 0; q < 3; ++q) {
+            const double s = lp.queries[random() % lp.queries.size()];
+            ASSERT_EQ(doc.FindSegment(s), walk(s)) << "round " << round << " station " << s;
+        }
+    }
+
+    // 200,000 points; each lookup after a non-const access to the array and
+    // a point read through it, against the same lookups without them.
+    std::vector<PointSpec> many;
+    for (int i = 0; i < 200000; ++i) many.push_back({i * 10.0, i * 0.1});
+    Build(doc, many);
+    const auto time = [&](bool access) {
+        const auto start = std::chrono::steady_clock::now();
+        double sum = 0.0;
+        for (int i = 0; i < 2000; ++i) {
+            if (access) sum += doc.GetGradePointArray()[i].Elevation;
+            sum += doc.GetDesignElevation(i * 997.0);
+        }
+        EXPECT_TRUE(std::isfinite(sum));
+        return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    };
+    const double bare = time(false);
+    EXPECT_LT(time(true), 10.0 * bare + 0.005);
 }
 
 TEST(ZdmRepair, SortsStablyAndRecalculates) {
