@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <climits>
+#include <cmath>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -436,6 +437,30 @@ DataArchive& DataArchive::operator>>(double& v) {
     const std::string_view token = NextTokenOrThrow("a number");
     if (!ScanDouble(token, v))
         ThrowError(QArchiveException::BadFormat, "a number expected, found " + Quoted(token));
+    return *this;
+}
+
+DataArchive& DataArchive::operator<<(const FiniteValue& v) {
+    if (!std::isfinite(v.value))
+        ThrowError(QArchiveException::GenericError,
+                   std::string(v.what) + " is " + FormatFixed(v.value, 0) + ", not a finite number");
+    return *this << v.value;
+}
+
+DataArchive& DataArchive::operator>>(const FiniteValue& v) {
+    double value = 0.0;
+    if (IsTextForm()) {
+        const std::string_view token = NextTokenOrThrow(std::string(v.what).c_str());
+        if (!ScanDouble(token, value) || !std::isfinite(value))
+            ThrowError(QArchiveException::BadFormat,
+                       "a finite " + std::string(v.what) + " expected, found " + Quoted(token));
+    } else {
+        value = LoadBinary<double>(ArchiveTag::Double);
+        if (!std::isfinite(value))
+            ThrowError(QArchiveException::BadFormat,
+                       "a finite " + std::string(v.what) + " expected, found " + FormatFixed(value, 0));
+    }
+    if (v.target) *v.target = value;
     return *this;
 }
 

@@ -51,6 +51,25 @@ constexpr ArchiveManipulator Width(int width) {
     return static_cast<ArchiveManipulator>(kWidthCodeBase + std::clamp(width, 0, kLastWidth));
 }
 
+// A double that a file must hold as a finite number, with the name of what
+// it is: ar >> Finite(elevation, "elevation"), ar << Finite(value, "radius").
+// NaN and the infinities are corrupt data wherever a file holds a measure:
+// reading one fails with BadFormat naming the value as the file holds it (in
+// text form the token itself, so that an overflowing "1e999" is named as
+// written) and where it stands; writing one fails with GenericError naming it,
+// so that no file ever holds one.
+struct FiniteValue {
+    double* target;  // loading: where the value goes; null for a value only written
+    double value;    // storing
+    std::string_view what;
+};
+inline FiniteValue Finite(double& value, std::string_view what) {
+    return {&value, value, what};
+}
+inline FiniteValue Finite(const double& value, std::string_view what) {
+    return {nullptr, value, what};
+}
+
 // Type tags of the tagged binary form.
 enum class ArchiveTag : std::uint8_t {
     Char = 0,
@@ -157,6 +176,7 @@ public:
     DataArchive& operator<<(const std::string& v) { return *this << std::string_view(v); }
     DataArchive& operator<<(const char* v) { return *this << std::string_view(v); }
     DataArchive& operator<<(ArchiveManipulator m);
+    DataArchive& operator<<(const FiniteValue& v);
 
     DataArchive& operator>>(char& v);
     DataArchive& operator>>(unsigned char& v);
@@ -170,6 +190,7 @@ public:
     DataArchive& operator>>(double& v);
     DataArchive& operator>>(std::string& v);
     DataArchive& operator>>(ArchiveManipulator m);
+    DataArchive& operator>>(const FiniteValue& v);
 
     // Station values (tag 11): used by QStation's operators. In text form the
     // caller supplies the token (station text or number).

@@ -28,10 +28,10 @@ constexpr double kGaussWeights[6] = {
     0.4679139345726910, 0.3607615730481386, 0.1713244923791704,
 };
 constexpr double kPanelTurn = 0.5;
-// Bounds the work: pieces turning up to 1000 radians (160 full turns, far
-// beyond any road element) keep full accuracy; beyond that the result of an
-// absurd input only loses accuracy, and never costs more than this.
-constexpr double kMaxPanels = 2000.0;
+// Bounds the work: pieces turning up to kMaxTurning keep full accuracy;
+// beyond that the result of an absurd input only loses accuracy, and never
+// costs more than this.
+constexpr double kMaxPanels = kMaxTurning / kPanelTurn;
 
 // The integral of (cos, sin) of theta(t) = k0 t + c t^2 / 2 for t in [0, h]:
 // the end point, in the frame of the start tangent, of a curve whose curvature

@@ -47,6 +47,12 @@ LocalPoint SeriesPoint(double A, double L);
 // t^2 / (2 A^2); exact to rounding at any spiral angle, slower.
 LocalPoint QuadraturePoint(double A, double L);
 
+// The most an element may turn, as its greatest curvature times its length
+// (radians; about 160 full turns, far beyond any road element). Pieces up to
+// it are integrated to full accuracy; an element beyond it is not computed,
+// as its result would carry no accuracy at all.
+inline constexpr double kMaxTurning = 1000.0;
+
 // Spiral angle (radians) up to which Piece takes its end points from the
 // series, whose error there stays below 1e-14 L (with the default tolerance).
 inline constexpr double kSeriesAngleLimit = 2.0;

@@ -279,13 +279,16 @@ void PlanAlignment::Serialize(DataArchive& ar) {
         const int stored = ElementCount + EndElementCount(EndType, written);
         if (ar.IsLegacyLayout()) ar << kAlignmentSchema;
         const std::string name = Name.empty() ? LoadResourceString(plan_strings::kUnnamed) : Name;
-        ar << ElementCount << name << Note << Precision(6) << HeaderValue << EndRecord;
-        ar << StartMode << Precision(4) << StartStation << Precision(12) << StartAzimuth << BackPointY
-           << Precision(8) << StartX << StartY << EndRecord;
+        ar << ElementCount << name << Note << Precision(6) << Finite(HeaderValue, "header value")
+           << EndRecord;
+        ar << StartMode << Precision(4) << StartStation << Precision(12)
+           << Finite(StartAzimuth, "start azimuth") << Finite(BackPointY, "back point Y") << Precision(8)
+           << Finite(StartX, "start X") << Finite(StartY, "start Y") << EndRecord;
         for (int i = 0; i < ElementCount; ++i) m_elements[i].Serialize(ar);
         if (ElementCount > 0) ar << EndRecord;
-        ar << EndType << Precision(8) << EndValue1 << Precision(kEndValue2Places) << EndValue2 << Precision(8)
-           << EndValue3 << EndValue4 << Chained << EndRecord;
+        ar << EndType << Precision(8) << Finite(EndValue1, "end value 1") << Precision(kEndValue2Places)
+           << Finite(EndValue2, "end value 2") << Precision(8) << Finite(EndValue3, "end value 3")
+           << Finite(EndValue4, "end value 4") << Chained << EndRecord;
         for (int i = ElementCount; i < stored; ++i) m_elements[i].Serialize(ar);
         return;
     }
@@ -300,14 +303,15 @@ void PlanAlignment::Serialize(DataArchive& ar) {
     m_elements.RemoveAll();
     ElementCount = 0;
     std::int32_t count = 0;
-    ar >> count >> Name >> Note >> Precision(6) >> HeaderValue >> EndRecord;
+    ar >> count >> Name >> Note >> Precision(6) >> Finite(HeaderValue, "header value") >> EndRecord;
     if (count < 0) ar.ThrowError(QArchiveException::BadFormat, "negative element count");
     const std::int64_t remaining = ar.RemainingBytes();
     if (remaining >= 0 && count > remaining / kMinElementBytes)
         ar.ThrowError(QArchiveException::BadFormat,
                       "element count " + std::to_string(count) + " is more than the rest of the file holds");
-    ar >> StartMode >> Precision(4) >> StartStation >> Precision(12) >> StartAzimuth >> BackPointY >>
-        Precision(8) >> StartX >> StartY >> EndRecord;
+    ar >> StartMode >> Precision(4) >> StartStation >> Precision(12) >>
+        Finite(StartAzimuth, "start azimuth") >> Finite(BackPointY, "back point Y") >> Precision(8) >>
+        Finite(StartX, "start X") >> Finite(StartY, "start Y") >> EndRecord;
     // Elements are added as they are read, so a count the file cannot back
     // costs no more memory than the elements actually present.
     for (int i = 0; i < count; ++i) {
@@ -317,8 +321,9 @@ void PlanAlignment::Serialize(DataArchive& ar) {
     }
     m_elements.SetSize(count + kSpareElements);
     ElementCount = count;
-    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >>
-        EndValue3 >> EndValue4 >> Chained >> EndRecord;
+    ar >> EndType >> Precision(8) >> Finite(EndValue1, "end value 1") >> Precision(kEndValue2Places) >>
+        Finite(EndValue2, "end value 2") >> Precision(8) >> Finite(EndValue3, "end value 3") >>
+        Finite(EndValue4, "end value 4") >> Chained >> EndRecord;
     const int ends = EndElementCount(EndType, EndValue2);
     if (ends < 0)
         ar.ThrowError(QArchiveException::GenericError,

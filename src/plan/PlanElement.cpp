@@ -89,8 +89,41 @@ int PlanElement::EvaluateAsTyped() {
         result = work.EvaluateSpiral();
     if (!result) return 0;
     work.EndStation = StartStation + work.Length;
+    // Input at the edge of the doubles (a length of 1e300, a radius of
+    // 1e-300) can overflow; such an element fails rather than hand on
+    // infinities or NaN to the elements after it and to every lookup.
+    if (!work.IsFinite()) return 0;
     *this = work;
     return 1;
+}
+
+bool PlanElement::IsFinite() const {
+    for (double v : {Offset,
+                     LengthItem,
+                     SpiralParam,
+                     StartAzimuth,
+                     StartStation.GetValue(),
+                     StartX,
+                     StartY,
+                     EndAzimuth,
+                     EndStation.GetValue(),
+                     EndX,
+                     EndY,
+                     TangentPointX,
+                     TangentPointY,
+                     CentreX,
+                     CentreY,
+                     Chord,
+                     Length,
+                     Tangent1,
+                     Tangent2,
+                     ChordAngle1,
+                     ChordAngle2,
+                     CentralAngle,
+                     StartSpiralAngle,
+                     EndSpiralAngle})
+        if (!std::isfinite(v)) return false;
+    return true;
 }
 
 void PlanElement::SetZeroSize() {
@@ -137,6 +170,7 @@ int PlanElement::EvaluateArc() {
     } else {
         Length = -LengthItem;
         theta = Length / R;
+        if (!(theta <= clothoid::kMaxTurning)) return 0;
         Chord = 2.0 * R * std::sin(0.5 * theta);
     }
     const double turn = TurnSign(TurnsRight());
@@ -203,6 +237,8 @@ int PlanElement::EvaluateSpiral() {
         Length = A * A / Rc;
     }
     if (!(A > 0.0) || !std::isfinite(Length)) return 0;
+    // The turning of the piece, its greatest curvature times its length.
+    if (!(std::max(k1, k2) * Length <= clothoid::kMaxTurning)) return 0;
     SpiralParam = A;
 
     double La = 0.0;
@@ -351,11 +387,15 @@ double PlanElement::RadiusAtStation(const QStation& station) const {
 void PlanElement::Serialize(DataArchive& ar) {
     if (ar.IsStoring()) {
         if (ar.IsLegacyLayout()) ar << kElementSchema;
-        ar << Turn << Precision(6) << Offset << Precision(8) << LengthItem << SpiralParam << StartRadius
-           << EndRadius << Type << EndRecord;
-        ar << StartX << StartY << TangentPointX << TangentPointY << EndX << EndY << CentreX << CentreY
-           << EndRecord;
-        ar << StartStation << EndStation << Precision(12) << StartAzimuth << EndAzimuth << EndRecord;
+        ar << Turn << Precision(6) << Finite(Offset, "offset") << Precision(8)
+           << Finite(LengthItem, "element size") << Finite(SpiralParam, "spiral parameter")
+           << Finite(StartRadius, "start radius") << Finite(EndRadius, "end radius") << Type << EndRecord;
+        ar << Finite(StartX, "start X") << Finite(StartY, "start Y")
+           << Finite(TangentPointX, "tangent point X") << Finite(TangentPointY, "tangent point Y")
+           << Finite(EndX, "end X") << Finite(EndY, "end Y") << Finite(CentreX, "centre X")
+           << Finite(CentreY, "centre Y") << EndRecord;
+        ar << StartStation << EndStation << Precision(12) << Finite(StartAzimuth, "start azimuth")
+           << Finite(EndAzimuth, "end azimuth") << EndRecord;
         return;
     }
     if (ar.IsLegacyLayout() && ar.GetDocumentVersion() <= kLastSchemaVersion) {
@@ -364,11 +404,15 @@ void PlanElement::Serialize(DataArchive& ar) {
         if (schema != kElementSchema)
             ar.ThrowError(QArchiveException::BadFormat, "plan element schema number 2 expected");
     }
-    ar >> Turn >> Precision(6) >> Offset >> Precision(8) >> LengthItem >> SpiralParam >> StartRadius >>
-        EndRadius >> Type >> EndRecord;
-    ar >> StartX >> StartY >> TangentPointX >> TangentPointY >> EndX >> EndY >> CentreX >> CentreY >>
-        EndRecord;
-    ar >> StartStation >> EndStation >> Precision(12) >> StartAzimuth >> EndAzimuth >> EndRecord;
+    ar >> Turn >> Precision(6) >> Finite(Offset, "offset") >> Precision(8) >>
+        Finite(LengthItem, "element size") >> Finite(SpiralParam, "spiral parameter") >>
+        Finite(StartRadius, "start radius") >> Finite(EndRadius, "end radius") >> Type >> EndRecord;
+    ar >> Finite(StartX, "start X") >> Finite(StartY, "start Y") >>
+        Finite(TangentPointX, "tangent point X") >> Finite(TangentPointY, "tangent point Y") >>
+        Finite(EndX, "end X") >> Finite(EndY, "end Y") >> Finite(CentreX, "centre X") >>
+        Finite(CentreY, "centre Y") >> EndRecord;
+    ar >> StartStation >> EndStation >> Precision(12) >> Finite(StartAzimuth, "start azimuth") >>
+        Finite(EndAzimuth, "end azimuth") >> EndRecord;
 }
 
 }  // namespace qdat

@@ -43,7 +43,9 @@ public:
     static bool IsSpiralType(std::int32_t type) { return type >= SpiralIn && type <= SpiralLoosens; }
 
     // Derives Type from the radii, then the end data. Returns 1, or 0 when the
-    // radii or the size fit no element (the element is then left unchanged).
+    // radii or the size fit no element, when the element would turn more than
+    // clothoid::kMaxTurning, or when a value would not be a finite number (the
+    // element is then left unchanged).
     int Evaluate();
     // Computes the end data for the stored Type; 0 for an unknown type or
     // geometry that cannot be built.
@@ -58,8 +60,11 @@ public:
     // Radius of curvature at a station; 9999 on a straight.
     double RadiusAtStation(const QStation& station) const;
 
-    // The stored record (text, binary and legacy layouts).
+    // The stored record (text, binary and legacy layouts). Every double of
+    // it is a finite number, both ways.
     void Serialize(DataArchive& ar);
+    // Whether every input and derived value is a finite number.
+    bool IsFinite() const;
 
     bool operator==(const PlanElement&) const = default;
 

@@ -39,15 +39,16 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
             std::size_t used = 0;
             if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
                 point.m_elevation = elevation;
-            else if (!token.empty() && !ContainsNull(token) && !ScanDouble(token, point.m_elevation))
+            else if (!token.empty() && !ContainsNull(token) &&
+                     (!ScanDouble(token, point.m_elevation) || !std::isfinite(point.m_elevation)))
                 ar.ThrowError(QArchiveException::BadFormat,
-                              "an elevation expected, found \"" + std::string(token) + "\"");
+                              "a finite elevation expected, found \"" + std::string(token) + "\"");
             ar >> EndRecord;
         } else {
             // Binary forms have no records to count; every point is a pair.
             if (ar.AtEnd())
                 ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
-            ar >> point.m_elevation;
+            ar >> Finite(point.m_elevation, "elevation");
         }
     }
     collected.MoveTo(rows.m_rows);
@@ -76,7 +77,7 @@ void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bo
                 ar << Precision(6);
                 sixDecimals = true;
             }
-            ar << point.m_elevation << EndRecord;
+            ar << Finite(point.m_elevation, "elevation") << EndRecord;
             lastWithout = false;
         } else if (!lastWithout) {
             ar << point.m_station;

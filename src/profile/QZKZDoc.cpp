@@ -23,29 +23,25 @@ T* ElementOrNull(GrowArray<T>& array, int index) {
     return index >= 0 && index < array.GetSize() ? &array[index] : nullptr;
 }
 
+// Values and stations are finite numbers: the archive refuses others both
+// ways (a station always, a value read or written as Finite).
 double ReadValue(DataArchive& ar) {
     double v = 0.0;
-    ar >> v;
-    if (!std::isfinite(v)) ar.ThrowError(QArchiveException::BadFormat, "a finite value expected");
+    ar >> Finite(v, "control value");
     return v;
 }
 
 QStation ReadStation(DataArchive& ar) {
     QStation s;
     ar >> s;
-    if (!std::isfinite(s.GetValue()))
-        ar.ThrowError(QArchiveException::BadFormat, "a finite station expected");
     return s;
 }
 
 void WriteValue(DataArchive& ar, double v) {
-    if (!std::isfinite(v)) ar.ThrowError(QArchiveException::GenericError, "a control value is not finite");
-    ar << v;
+    ar << Finite(v, "control value");
 }
 
 void WriteStation(DataArchive& ar, const QStation& s) {
-    if (!std::isfinite(s.GetValue()))
-        ar.ThrowError(QArchiveException::GenericError, "a control station is not finite");
     ar << s;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "docbase/DataArchive.h"
@@ -72,10 +73,6 @@ double FiniteOr(double value, double fallback) {
     return std::isfinite(value) ? value : fallback;
 }
 
-void RequireFinite(DataArchive& ar, double value, const char* what) {
-    if (!std::isfinite(value)) ar.ThrowError(QArchiveException::BadFormat, what);
-}
-
 }  // namespace
 
 const DocumentKind QZdmFile::classRecord{
@@ -114,17 +111,11 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
     if (ar.IsStoring()) {
         ar << StationAsText;
         ar << static_cast<std::int32_t>(m_points.GetSize()) << EndRecord;
-        for (const GradePoint& p : m_points) {
-            // A value that is not a number would not read back; refuse to
-            // write it rather than leave a file that cannot be opened.
-            for (double v :
-                 {p.Station.GetValue(), p.Elevation, p.Radius, p.StepStation.GetValue(), p.StepHeight}) {
-                if (!std::isfinite(v))
-                    ar.ThrowError(QArchiveException::GenericError,
-                                  "a grade point holds a value that is not finite");
-            }
-            ar << Precision(8) << p.Station << p.Elevation << p.Radius << p.StepStation << p.StepHeight
-               << EndRecord;
+        // A value that is not a number would not read back: the archive
+        // refuses to write it rather than leave a file that cannot be opened.
+        for (const GradePoint& p : std::as_const(m_points)) {
+            ar << Precision(8) << p.Station << Finite(p.Elevation, "elevation") << Finite(p.Radius, "radius")
+               << p.StepStation << Finite(p.StepHeight, "step height") << EndRecord;
         }
         return 1;
     }
@@ -147,13 +138,8 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
     int read = 0;
     while (read < count && !ar.AtEnd()) {
         GradePoint p;
-        ar >> Precision(8) >> p.Station >> p.Elevation >> p.Radius >> p.StepStation >> p.StepHeight;
-        RequireFinite(ar, p.Station.GetValue(), "a finite station expected");
-        RequireFinite(ar, p.Elevation, "a finite elevation expected");
-        RequireFinite(ar, p.Radius, "a finite radius expected");
-        RequireFinite(ar, p.StepStation.GetValue(), "a finite step station expected");
-        RequireFinite(ar, p.StepHeight, "a finite step height expected");
-        ar >> EndRecord;
+        ar >> Precision(8) >> p.Station >> Finite(p.Elevation, "elevation") >> Finite(p.Radius, "radius") >>
+            p.StepStation >> Finite(p.StepHeight, "step height") >> EndRecord;
         if (read < m_points.GetSize())
             m_points[read] = p;
         else

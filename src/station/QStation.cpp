@@ -195,6 +195,10 @@ void QStation::Serialize(ObjectArchive& ar) {
 }
 
 DataArchive& operator<<(DataArchive& ar, const QStation& s) {
+    // Every reader refuses such a station; no file is written with one.
+    if (!std::isfinite(s.GetValue()))
+        ar.ThrowError(QArchiveException::GenericError,
+                      "a station is " + FormatFixed(s.GetValue(), 0) + ", not a finite number");
     if (ar.IsTextForm()) {
         if (ar.IsStationAsNumber())
             ar.AppendToken(FormatFixed(s.GetValue(), ar.GetPrecision()));

@@ -2,6 +2,7 @@
 // point dropped, four decimals), every form, damage, and the interpolation.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,20 @@ TEST_F(QBgDocTest, ReadsShortAndNullRecords) {
     EXPECT_EQ(doc.GetPointCount(), 0);
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_NE(ui.messages.back().text.find("bad.bgg"), std::string::npos);
+}
+
+TEST_F(QBgDocTest, NonFiniteElevationsAreRefusedBothWays) {
+    QBgDoc doc;
+    EXPECT_FALSE(ReadFromBytes(doc, "RADUDAR5.83_BGGDBG_SHUJU\n5 1\n6 nan\n", "odd.bgg"));
+    EXPECT_EQ(doc.GetPointCount(), 0);
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_NE(ui.messages.back().text.find("\"nan\""), std::string::npos) << ui.messages.back().text;
+    EXPECT_NE(ui.messages.back().text.find("line 3"), std::string::npos) << ui.messages.back().text;
+    EXPECT_FALSE(ReadFromBytes(doc, "RADUDAR5.83_BGGDBG_SHUJU\n5 1e400\n"));
+
+    doc.InsertPoint(5.0, 1.0);
+    doc.InsertPoint(6.0, HUGE_VAL);
+    for (std::uint32_t form : {0x1u, 0x0u}) EXPECT_THROW(WriteToBytes(doc, form), QArchiveException);
 }
 
 TEST_F(QBgDocTest, EveryFormRoundTrips) {

@@ -290,6 +290,41 @@ TEST(PlanElementTest, ZeroSizeElementStaysAtItsStart) {
     EXPECT_EQ(e.EndStation.GetValue(), e.StartStation.GetValue());
 }
 
+// Input at the edge of the doubles: the element fails and stays as it was,
+// instead of handing on infinities, NaN or the meaningless end of a spiral
+// that winds up 1e200 times.
+TEST(PlanElementTest, ElementsBeyondTheDoublesOrAnyAccuracyFail) {
+    std::vector<PlanElement> cases;
+    cases.push_back(Spiral(InfiniteRadius, 800, 0.0, -1e160));
+    cases.push_back(Spiral(InfiniteRadius, 1e-200, 0.0, -100));
+    cases.push_back(Spiral(InfiniteRadius, 1e-200, 0.0, 100));  // by its chord
+    cases.push_back(Spiral(InfiniteRadius, 1e-200, 100.0));
+    cases.push_back(Spiral(300, 1e-200, 0.0, -100));
+    cases.push_back(Spiral(1e-200, InfiniteRadius, 0.0, -100));
+    PlanElement arc = Spiral(1e-200, 1e-200, 0.0, -100);
+    cases.push_back(arc);
+    PlanElement far = Spiral(InfiniteRadius, InfiniteRadius, 0.0, -1e308);
+    far.StartX = 1e308;
+    cases.push_back(far);
+    for (const PlanElement& c : cases) {
+        PlanElement e = c;
+        EXPECT_EQ(e.Evaluate(), 0) << c.StartRadius << " -> " << c.EndRadius << " size " << c.LengthItem;
+        EXPECT_TRUE(e == c);
+    }
+    // The most turning computed: 1000 radians of arc, and a spiral to
+    // radius 1 turning as much, which still agrees with the quadrature.
+    PlanElement loop = Spiral(1.0, 1.0, 0.0, -1000.0);
+    ASSERT_EQ(loop.Evaluate(), 1);
+    EXPECT_NEAR(loop.CentralAngle, 1000.0, 1e-12);
+    PlanElement wound = Spiral(InfiniteRadius, 1.0, 0.0, -1000.0);
+    ASSERT_EQ(wound.Evaluate(), 1);
+    const Point2 expected = Simpson(0.0, 1.0 / 1000.0, 1000.0, 2000000);
+    EXPECT_NEAR(wound.EndX, expected.x, 1e-6);
+    EXPECT_NEAR(wound.EndY, expected.y, 1e-6);
+    PlanElement beyond = Spiral(InfiniteRadius, 1.0, 0.0, -1000.5);
+    EXPECT_EQ(beyond.Evaluate(), 0);
+}
+
 TEST(PlanElementTest, EvaluateAsTypedKeepsTheStoredType) {
     PlanElement e = Spiral(InfiniteRadius, 300, 150);
     e.Type = PlanElement::Arc;  // not what the radii say

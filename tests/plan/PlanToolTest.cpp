@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <string>
@@ -90,6 +91,32 @@ TEST_F(PlanTool, ComputeSavesTheDerivedFieldsElsewhere) {
     EXPECT_NE(RunTool("plan " + path + " --compute -o " + path, &out, &err), 0);
     EXPECT_NE(err.find("input"), std::string::npos) << err;
     EXPECT_EQ(ReadFileBytes(path), kPlan);
+}
+
+// A value that is not a number never gets as far as the output: the file is
+// refused naming it, and an element that cannot be computed to a number
+// fails the computation, with nothing written.
+TEST_F(PlanTool, NonFiniteNumbersFailTheCommand) {
+    std::string withNan = kPlan;
+    withNan.replace(withNan.find("-157.07963267948966"), 19, "nan");
+    const std::string nanPlan = dir.Path("nan.pm");
+    WriteFileBytes(nanPlan, withNan);
+    EXPECT_NE(RunTool("plan " + nanPlan + " --at 50 --json", &out, &err), 0);
+    EXPECT_EQ(out.find("null"), std::string::npos) << out;
+    EXPECT_NE(err.find("\"nan\""), std::string::npos) << err;
+    EXPECT_NE(err.find("line 7"), std::string::npos) << err;
+
+    // The arc's radius at the edge of the doubles: it would wind up 1e202 times.
+    std::string tiny = kPlan;
+    tiny.replace(tiny.find(" 100 100 3"), 10, " 1e-200 1e-200 3");
+    const std::string tinyPlan = dir.Path("tiny.pm");
+    WriteFileBytes(tinyPlan, tiny);
+    EXPECT_NE(RunTool("plan " + tinyPlan + " --at 50 --json", &out, &err), 0);
+    EXPECT_EQ(out.find("null"), std::string::npos) << out;
+    EXPECT_NE(err.find("cannot be computed"), std::string::npos) << err;
+    const std::string computed = dir.Path("computed.pm");
+    EXPECT_NE(RunTool("plan " + tinyPlan + " --compute -o " + computed, &out, &err), 0);
+    EXPECT_FALSE(std::filesystem::exists(computed));
 }
 
 TEST_F(PlanTool, RefusesWhatItCannotAnswer) {

@@ -2,6 +2,7 @@
 // its schema numbers, hand-written files, and bad or truncated input.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -435,6 +436,57 @@ TEST_F(QPmDocTest, BadContentIsRefusedWithFileAndPosition) {
     doc.GetAlignment().EndType = 12;
     MemoryFile out(std::string(), "out.pm");
     EXPECT_THROW(doc.WriteToFile(out), QArchiveException);
+}
+
+// NaN and the infinities are corrupt data: refused on reading, naming the
+// value as the file holds it and its line or byte offset, and never written.
+TEST_F(QPmDocTest, NonFiniteNumbersAreRefusedBothWays) {
+    QPmDoc doc;
+    FillAlignment(doc.GetAlignment());
+    const std::string text = Write(doc, Form::Text);
+    // The end radius of the spiral, on line 7 (the signature, 2 header lines
+    // and the 3 lines of the straight before it).
+    const std::size_t at = text.find("400.00000000");
+    ASSERT_EQ(std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(at), '\n'), 6);
+    for (const char* value : {"nan", "1e999", "-inf"}) {
+        std::string bad = text;
+        bad.replace(at, 12, value);
+        QPmDoc broken;
+        ui.messages.clear();
+        EXPECT_FALSE(Read(broken, bad, "bad.pm")) << value;
+        ASSERT_EQ(ui.messages.size(), 1u);
+        const std::string& message = ui.messages[0].text;
+        EXPECT_NE(message.find("bad.pm"), std::string::npos) << message;
+        EXPECT_NE(message.find("line 7"), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("\"") + value + "\""), std::string::npos) << message;
+        EXPECT_EQ(broken.GetAlignment().ElementCount, 0);
+    }
+    // In binary, a NaN radius (the first 400.0 of the file) at its byte offset.
+    std::string binary = Write(doc, Form::Binary);
+    const std::size_t radiusAt = binary.find(F64(400.0));
+    ASSERT_NE(radiusAt, std::string::npos);
+    binary.replace(radiusAt, 8, F64(std::nan("")));
+    QPmDoc broken;
+    ui.messages.clear();
+    EXPECT_FALSE(Read(broken, binary, "bad.bin"));
+    ASSERT_EQ(ui.messages.size(), 1u);
+    EXPECT_NE(ui.messages[0].text.find("nan"), std::string::npos) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find("byte offset"), std::string::npos) << ui.messages[0].text;
+
+    // Not written: a NaN or infinite value anywhere, a station among them.
+    for (int which = 0; which < 3; ++which) {
+        QPmDoc unwritable;
+        FillAlignment(unwritable.GetAlignment());
+        PlanAlignment& a = unwritable.GetAlignment();
+        if (which == 0) a.ElementAt(3).Offset = std::nan("");
+        if (which == 1) a.EndValue3 = HUGE_VAL;
+        if (which == 2) a.ElementAt(6).EndStation = -HUGE_VAL;
+        for (Form form : {Form::Text, Form::Binary}) {
+            MemoryFile out(std::string(), "out.pm");
+            unwritable.SetTextForm(form == Form::Text);
+            EXPECT_THROW(unwritable.WriteToFile(out), QArchiveException) << which;
+        }
+    }
 }
 
 TEST_F(QPmDocTest, TruncatedFilesFailCleanly) {

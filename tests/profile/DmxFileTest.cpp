@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -212,6 +213,35 @@ TEST_F(DmxFileTest, BadTokenNamesFileAndLineAndLeavesDocumentEmpty) {
     // A bad station is just as fatal.
     EXPECT_FALSE(ReadFromBytes(doc, "RADUDAR5.83_DMX_SHUJU\nK1+x 12.5\n"));
     EXPECT_EQ(doc.GetPointCount(), 0);
+}
+
+// NaN and the infinities are no elevations: refused on reading, named as the
+// file holds them with their line or byte offset, and never written.
+TEST_F(DmxFileTest, NonFiniteElevationsAreRefusedBothWays) {
+    for (const char* value : {"nan", "inf", "-1e999"}) {
+        DmxFile doc;
+        ui.messages.clear();
+        EXPECT_FALSE(ReadFromBytes(doc, std::string("RADUDAR5.83_DMX_SHUJU\n100 12.5\n200 ") + value + "\n",
+                                   "odd.dmx"));
+        EXPECT_EQ(doc.GetPointCount(), 0);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        const std::string& message = ui.messages[0].text;
+        EXPECT_NE(message.find("odd.dmx"), std::string::npos) << message;
+        EXPECT_NE(message.find("line 3"), std::string::npos) << message;
+        EXPECT_NE(message.find(std::string("\"") + value + "\""), std::string::npos) << message;
+    }
+    DmxFile doc;
+    EXPECT_FALSE(ReadFromBytes(
+        doc, std::string("QB  RADUDAR5.83_DMX_SHUJU\n") + test::Le64(100.0) + test::Le64(std::nan(""))));
+    EXPECT_EQ(doc.GetPointCount(), 0);
+
+    for (double bad : {std::nan(""), HUGE_VAL, -HUGE_VAL}) {
+        DmxFile unwritable;
+        unwritable.InsertPoint(100.0, 1.0);
+        unwritable.InsertPoint(200.0, bad);
+        for (std::uint32_t form : {0x1u, 0x0u})
+            EXPECT_THROW(WriteToBytes(unwritable, form), QArchiveException);
+    }
 }
 
 TEST_F(DmxFileTest, UnknownSignatureIsReadAsContent) {

@@ -93,13 +93,18 @@ int RunPlan(const PlanOptions& opt) {
     for (const QStation& station : stations) {
         StationPoint point;
         point.Station = station;
-        if (!alignment.PointAtStation(point)) {
+        const bool found = alignment.PointAtStation(point) != 0;
+        const Row row{station.GetValue(), point.X, point.Y, point.Azimuth,
+                      alignment.RadiusAtStation(station)};
+        // A row is printed only with numbers throughout: JSON would show
+        // anything else as null.
+        if (!found || !std::isfinite(row.x) || !std::isfinite(row.y) || !std::isfinite(row.azimuth) ||
+            !std::isfinite(row.radius)) {
             std::cerr << "qdat plan: no point at station " << ShortNumber(station.GetValue()) << "\n";
             status = kExitFailure;
             continue;
         }
-        rows.push_back(
-            {station.GetValue(), point.X, point.Y, point.Azimuth, alignment.RadiusAtStation(station)});
+        rows.push_back(row);
     }
     if (!stations.empty()) {
         opt.output.Print([&] { PrintTable(rows); }, [&] { PrintCsv(rows); }, [&] { PrintJson(rows); });
