@@ -1,5 +1,9 @@
 #include "station/QStaDoc.h"
 
+#include <charconv>
+#include <string>
+#include <utility>
+
 #include "docbase/DataArchive.h"
 
 namespace qdat {
@@ -25,6 +29,32 @@ constexpr ContentBlock kContent[] = {StationRowsBlock<QStaDoc>("entries", kEntry
 
 constexpr EditorType kEditorTypes[] = {{109, 3002, 9017, 9017}};
 
+// Entry numbers are unsigned 32-bit. In text form each is its whole number,
+// digits only: a sign, a fraction or trailing text is no number of an entry,
+// and one out of range must not wrap to another.
+void StoreNumber(DataArchive& ar, std::uint32_t number) {
+    if (ar.IsTextForm())
+        ar.AppendToken(std::to_string(number));
+    else
+        ar << static_cast<unsigned long>(number);
+}
+
+std::uint32_t LoadNumber(DataArchive& ar) {
+    if (!ar.IsTextForm()) {
+        unsigned long number = 0;
+        ar >> number;
+        return static_cast<std::uint32_t>(number);
+    }
+    const std::string_view token = ar.NextTokenView();
+    std::uint32_t number = 0;
+    const char* last = token.data() + token.size();
+    const auto [end, error] = std::from_chars(token.data(), last, number);
+    if (token.empty() || error != std::errc() || end != last)
+        ar.ThrowError(QArchiveException::BadFormat,
+                      "an entry number from 0 to 4294967295 expected, found \"" + std::string(token) + "\"");
+    return number;
+}
+
 }  // namespace
 
 const DocumentKind QStaDoc::classRecord{"QStaDoc",
@@ -42,8 +72,11 @@ int QStaDoc::SerializeContent(DataArchive& ar) {
     StationCursor<StationEntry>& rows = Rows();
     if (ar.IsStoring()) {
         ar << StationAsText;
-        for (const StationEntry& entry : rows.GetRows())
-            ar << entry.m_station << static_cast<unsigned long>(entry.m_nNumber) << EndRecord;
+        for (const StationEntry& entry : std::as_const(rows).GetRows()) {
+            ar << entry.m_station;
+            StoreNumber(ar, entry.m_nNumber);
+            ar << EndRecord;
+        }
         return true;
     }
 
@@ -54,9 +87,7 @@ int QStaDoc::SerializeContent(DataArchive& ar) {
         StationEntry& entry = collected.Add();
         ar >> entry.m_station;
         if (numbered) {
-            unsigned long number = 0;
-            ar >> number;
-            entry.m_nNumber = static_cast<std::uint32_t>(number);
+            entry.m_nNumber = LoadNumber(ar);
         } else {
             // Lists before 5.84 hold stations only: number them in file order.
             entry.m_nNumber = static_cast<std::uint32_t>(collected.GetCount());

@@ -70,6 +70,31 @@ TEST_F(StaDocTest, CurrentListKeepsItsNumbers) {
     EXPECT_EQ(doc.GetEntryCount(), 0);
 }
 
+// An entry number is a whole number from 0 to 4294967295, written as such:
+// nothing wraps, nothing is cut off.
+TEST_F(StaDocTest, NumbersAreWholeNumbersInRange) {
+    QStaDoc doc;
+    ASSERT_TRUE(ReadFromBytes(doc, "RADUDAR5.84_STA_SHUJU\n10 0\n20 4294967295\n30 3000000000\n"));
+    EXPECT_EQ(Entries(doc), (EntryList{{10, 0}, {20, 4294967295u}, {30, 3000000000u}}));
+    EXPECT_EQ(WriteToBytes(doc),
+              "RADUDAR5.84_STA_SHUJU\n"
+              "    10.000          0\n"
+              "    20.000 4294967295\n"
+              "    30.000 3000000000\n");
+    for (const char* number : {"-1", "4294967296", "4294967297", "3.7", "1x", "+5", "0x10", "1e3"}) {
+        QStaDoc bad;
+        ui.messages.clear();
+        EXPECT_FALSE(
+            ReadFromBytes(bad, std::string("RADUDAR5.84_STA_SHUJU\n10 1\n20 ") + number + "\n", "n.sta"))
+            << number;
+        EXPECT_EQ(bad.GetEntryCount(), 0);
+        ASSERT_EQ(ui.messages.size(), 1u);
+        EXPECT_NE(ui.messages[0].text.find(std::string("\"") + number + "\""), std::string::npos)
+            << ui.messages[0].text;
+        EXPECT_NE(ui.messages[0].text.find("line 3"), std::string::npos) << ui.messages[0].text;
+    }
+}
+
 TEST_F(StaDocTest, EveryFormRoundTrips) {
     QStaDoc doc;
     doc.AddEntry(10.25, 1);
