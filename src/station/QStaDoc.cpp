@@ -101,13 +101,28 @@ int QStaDoc::SerializeContent(DataArchive& ar) {
 void QStaDoc::FillStations(const QStation& target, int step) {
     const StationEntry* last = GetLastEntry();
     if (!last || target <= last->m_station || step <= 0) return;
-
-    int s = step;
-    QStation q = last->m_station.NextRoundStation(s);
+    std::vector<FillStation> stations;
+    StationsToFill(last->m_station, target, step, stations);
     std::uint32_t number = last->m_nNumber;
+    for (const FillStation& s : stations) AddEntry(s.station, ++number);
+}
+
+bool QStaDoc::StationsToFill(const QStation& last, const QStation& target, double step,
+                             std::vector<FillStation>& out, std::size_t limit) {
+    out.clear();
+    double s = step;
+    QStation previous = last;
+    QStation q = last.NextRoundStation(s);
     while (q < target) {
-        AddEntry(q, ++number);
-        if (s == 0) {  // q is a chain break: go on in the stationing after it
+        const bool atBreak = s == 0.0;
+        // The next round station of a last entry that sits on a break is
+        // that break again.
+        if (q > previous) {
+            if (out.size() >= limit) return false;
+            out.push_back({q, atBreak});
+            previous = q;
+        }
+        if (atBreak) {  // go on in the stationing after the break
             s = step;
             q += 0.0001;
         }
@@ -117,7 +132,11 @@ void QStaDoc::FillStations(const QStation& target, int step) {
         if (!(next.GetValue() > q.GetValue())) break;
         q = next;
     }
-    AddEntry(target, ++number);
+    if (target > previous) {
+        if (out.size() >= limit) return false;
+        out.push_back({target, false});
+    }
+    return true;
 }
 
 }  // namespace qdat

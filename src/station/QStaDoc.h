@@ -7,8 +7,11 @@
 // only; their entries are numbered 1, 2, 3... in file order when read.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <vector>
 
 #include "station/QStation.h"
 #include "station/StationCursorDocument.h"
@@ -21,6 +24,13 @@ struct StationEntry {
 
     QStation m_station;
     std::uint32_t m_nNumber = 0;
+};
+
+// A station that a fill adds: a whole-interval stake station, a chain break
+// on the way, or the target.
+struct FillStation {
+    QStation station;
+    bool atBreak = false;
 };
 
 class QStaDoc : public StationCursorDocument<StationEntry> {
@@ -47,6 +57,15 @@ public:
     // break follow the new stationing. Nothing is added to an empty list, for
     // a step that is not positive, or for a target not beyond the last entry.
     void FillStations(const QStation& target, int step);
+
+    // The stations a fill adds after a list that ends at last: every
+    // whole-interval stake station of step metres after last and before
+    // target, each chain break between them, then target. A station at last
+    // itself (a last entry that lies on a break) is not added again. Returns
+    // false, with out holding the first limit stations, when there are more.
+    static bool StationsToFill(const QStation& last, const QStation& target, double step,
+                               std::vector<FillStation>& out,
+                               std::size_t limit = std::numeric_limits<std::size_t>::max());
 
     static const DocumentKind classRecord;
 };

@@ -187,6 +187,23 @@ TEST_F(StaDocTest, FillStationsAcrossAChainBreak) {
     EXPECT_EQ(o[5].second, 6u);
 }
 
+// A last entry that sits exactly on a break is not added again, and the
+// numbers run on without a gap.
+TEST_F(StaDocTest, FillStationsFromAnEntryOnABreak) {
+    GetCurrentChainTable().AddBreak(1000.0, 1100.0);
+    QStaDoc doc;
+    doc.AddEntry(980.0, 6);
+    doc.AddEntry(1000.0, 7);
+    doc.FillStations(1050.0, 20);
+    const EntryList got = Entries(doc);
+    const EntryList expected{{980, 6}, {1000, 7}, {1020, 8}, {1040, 9}, {1050, 10}};  // stakes 1120, 1140
+    ASSERT_EQ(got.size(), expected.size());
+    for (std::size_t i = 0; i < got.size(); ++i) {
+        EXPECT_NEAR(got[i].first, expected[i].first, 1e-6) << i;
+        EXPECT_EQ(got[i].second, expected[i].second) << i;
+    }
+}
+
 TEST_F(StaDocTest, RepairSortsEntriesWithTheirNumbers) {
     QStaDoc doc;
     ASSERT_TRUE(ReadFromBytes(doc, "RADUDAR5.84_STA_SHUJU\n30 3\n10 1\n20 2\n"));

@@ -65,6 +65,17 @@ TEST(StationToolTest, FillStopsAtEveryBreak) {
     EXPECT_EQ(json[13]["text"], "C2000.000");
 }
 
+TEST(StationToolTest, FillFromABreakListsItOnce) {
+    std::string out;
+    ASSERT_EQ(RunTool("station fill 1000 1050 20 --break 1000:1100 --json", &out), 0);
+    const nlohmann::json json = nlohmann::json::parse(out);
+    const double expected[] = {1000, 1020, 1040, 1050};
+    ASSERT_EQ(json.size(), std::size(expected)) << out;
+    for (std::size_t i = 0; i < json.size(); ++i)
+        EXPECT_NEAR(json[i]["station"].get<double>(), expected[i], 1e-6) << i;
+    EXPECT_EQ(json[1]["text"], "B1120.000");
+}
+
 TEST(StationToolTest, BadArgumentsFailCleanly) {
     std::string out, err;
     EXPECT_NE(RunTool("station fill 0 100 0", &out, &err), 0);

@@ -14,6 +14,7 @@
 #include "Tool.h"
 #include "docbase/QArchiveException.h"
 #include "station/ChainTable.h"
+#include "station/QStaDoc.h"
 #include "station/QStation.h"
 
 namespace qdat::tool {
@@ -123,40 +124,24 @@ int RunFill(const StationCommandOptions& options) {
     if (!std::isfinite(options.from) || !std::isfinite(options.to) || options.to < options.from) {
         UsageError("fill: FROM and TO must be numbers with FROM not after TO");
     }
-    struct Entry {
-        double station;
-        bool atBreak;
-    };
-    std::vector<Entry> entries{{options.from, false}};
-    const QStation to(options.to);
-    double step = options.step;
-    QStation q = QStation(options.from).NextRoundStation(step);
-    while (q < to) {
-        if (entries.size() >= kMaxFillStations) {
-            UsageError("fill: more than " + std::to_string(kMaxFillStations) +
-                       " stations; use a larger STEP");
-        }
-        const bool atBreak = step == 0.0;
-        entries.push_back({q.GetValue(), atBreak});
-        if (atBreak) {
-            // Step off the break onto the chain ahead of it.
-            step = options.step;
-            q += 0.0001;
-        }
-        q = q.NextRoundStation(step);
+    // The stake list of a station list that holds FROM, filled up to TO.
+    std::vector<FillStation> entries;
+    if (!QStaDoc::StationsToFill(options.from, options.to, options.step, entries, kMaxFillStations - 1)) {
+        UsageError("fill: more than " + std::to_string(kMaxFillStations) + " stations; use a larger STEP");
     }
-    if (!(QStation(entries.back().station) == to)) entries.push_back({options.to, false});
+    entries.insert(entries.begin(), {QStation(options.from), false});
 
     if (options.json) {
         Json out = Json::array();
-        for (const Entry& e : entries) {
-            Json item = StationJson(e.station);
+        for (const FillStation& e : entries) {
+            Json item = StationJson(e.station.GetValue());
             item["atBreak"] = e.atBreak;
             out.push_back(std::move(item));
         }
         std::cout << out.dump(2) << '\n';
     } else {
-        for (const Entry& e : entries) PrintStation(e.station, e.atBreak ? "break" : nullptr);
+        for (const FillStation& e : entries)
+            PrintStation(e.station.GetValue(), e.atBreak ? "break" : nullptr);
     }
     return kExitOk;
 }
