@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -52,12 +53,6 @@ std::string Quoted(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
 
-std::string ChainLetter(int chain) {
-    // Letters run from "A"; a table filled beyond 25 breaks by insertion has
-    // chains without a letter of their own, which keep counting in ASCII.
-    return std::string(1, static_cast<char>('A' + chain));
-}
-
 // What the parser takes from the resource texts: the two character sets as
 // tables of the bytes they admit, and whether the number scan format is the
 // built-in one. Station text is parsed once per point of a file, so this is
@@ -80,6 +75,32 @@ struct ScanRules {
 // Station text is compared upper-cased, ASCII letters only.
 constexpr char UpperAscii(char c) {
     return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Chains are lettered "A" to "Z"; a table filled beyond 25 breaks by
+// insertion goes on with "AA", "AB" ... "AZ", "BA" ... "ZZ", "AAA" ...: the
+// chain index plus one written in base 26 with the digits A to Z, as
+// spreadsheet columns are. Every chain has letters of its own, and letters
+// followed by a number read back as the chain they name.
+std::string ChainLetter(int chain) {
+    std::string letters;
+    for (long long n = static_cast<long long>(chain) + 1; n > 0; n = (n - 1) / 26)
+        letters.insert(letters.begin(), static_cast<char>('A' + (n - 1) % 26));
+    return letters;
+}
+
+// The number of leading letters of text and the chain they name; -1 for a
+// run of letters beyond any chain a table can have.
+std::size_t ChainLetters(std::string_view text, int& chain) {
+    constexpr long long kBeyondEveryChain = 1LL << 40;
+    std::size_t count = 0;
+    long long n = 0;
+    while (count < text.size() && UpperAscii(text[count]) >= 'A' && UpperAscii(text[count]) <= 'Z') {
+        n = std::min(kBeyondEveryChain, n * 26 + (UpperAscii(text[count]) - 'A' + 1));
+        ++count;
+    }
+    chain = n >= kBeyondEveryChain ? -1 : static_cast<int>(std::min<long long>(n - 1, INT_MAX));
+    return count;
 }
 
 void FillAdmitted(bool (&admitted)[256], const std::string& set) {
@@ -459,18 +480,20 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
         return false;
     }
 
-    const int chain = UpperAscii(text[0]) - 'A';
-    const std::string_view rest = text.substr(1);
+    int chain = 0;
+    const std::string_view letters = text.substr(0, ChainLetters(text, chain));
+    const std::string_view rest = text.substr(letters.size());
     double value = 0.0;
     if (rest.empty() || !OnlyCharsOf(rest, rules.chained) || !ScanNumber(rules, rest, value)) {
         error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
         return false;
     }
     value *= sign;
-    if (chain > count) {
-        error.emplace(
-            ids::kBadUnchainedText, shown(),
-            FormatResource(ids::kReasonNoSuchChain, ChainLetter(chain).c_str(), ChainLetter(count).c_str()));
+    if (chain < 0 || chain > count) {
+        std::string named(letters);
+        for (char& c : named) c = UpperAscii(c);
+        error.emplace(ids::kBadUnchainedText, shown(),
+                      FormatResource(ids::kReasonNoSuchChain, named.c_str(), ChainLetter(count).c_str()));
         return false;
     }
     // Lettered text is what files hold; the library writes it rounded to the

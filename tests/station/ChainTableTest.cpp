@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "StationFixture.h"
+#include "docbase/NumberText.h"
 #include "host/Resources.h"
 #include "support/TestSupport.h"
 
@@ -299,6 +300,39 @@ TEST_F(ChainTableTest, TwentySixthBreakIsRefusedButInsertedOnesAreNot) {
     EXPECT_DOUBLE_EQ(table.GetBreak(0).Before, 500.0);
     EXPECT_EQ(table.GetBreak(0).text, "500 = 505");
     EXPECT_DOUBLE_EQ(table.GetBreak(1).Before, 1000.0);
+}
+
+// Inserted breaks can make more chains than letters: after "Z" the chains
+// are lettered "AA", "AB" ... "AZ", "BA" ..., and every such text reads back
+// as the station it was made from.
+TEST_F(ChainTableTest, ChainsBeyondZHaveLettersThatReadBack) {
+    ChainTable table;
+    for (int i = 0; i < 60; ++i)
+        table.InsertBreak(i, std::to_string(1000 * (i + 1)) + "=" + std::to_string(1000 * (i + 1) + 10));
+    ASSERT_EQ(table.GetBreakCount(), 60);
+    for (int chain = 0; chain <= 60; ++chain) {
+        // Half-way into the chain, in its own stake stationing.
+        const double stake = chain == 0 ? 500.0 : 1000.0 * chain + 10 + 490.0;
+        const double station = table.ContinuousOf(chain, stake);
+        const std::string text = table.FormatStakeLettered(station);
+        double back = 0.0;
+        ASSERT_TRUE(table.ParseStake(text, back))
+            << text << ": " << GetLastStationTextError()->GetErrorMessage();
+        EXPECT_EQ(back, station) << text;
+        EXPECT_EQ(table.ChainIndexOf(back, back), chain) << text;
+    }
+    const std::pair<int, const char*> letters[] = {{0, "A"},   {25, "Z"},  {26, "AA"},
+                                                   {27, "AB"}, {51, "AZ"}, {52, "BA"}};
+    for (const auto& [chain, letter] : letters) {
+        const double stake = chain == 0 ? 500.0 : 1000.0 * chain + 10 + 490.0;
+        EXPECT_EQ(table.FormatStakeLettered(table.ContinuousOf(chain, stake)),
+                  letter + FormatFixed(stake, GetStationPrecision()));
+    }
+    // Letters are letters: no chain "[" or "a" after "Z", and none beyond the last.
+    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("[27000"); }), 10);
+    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("BJ61500"); }), 11);  // chain 61
+    EXPECT_EQ(table.ParseStakeOrThrow("bi60500"), table.ContinuousOf(60, 60500));
+    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("ZZZZZZZZZZZZZZZZZZZZ1"); }), 11);
 }
 
 TEST_F(ChainTableTest, BreakEditingAndIndexErrors) {
