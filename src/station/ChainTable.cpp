@@ -442,7 +442,7 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
     if (text.empty() || UpperAscii(text[0]) < 'A' || UpperAscii(text[0]) > 'Z') {
         double value = 0.0;
         if (!OnlyCharsOf(text, rules.chained) || !ScanNumber(rules, text, value)) {
-            error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonChainedChars));
+            error.emplace(ids::kBadStationText, shown(), LoadResourceString(ids::kReasonUnletteredChars));
             return false;
         }
         value *= sign;

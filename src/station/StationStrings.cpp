@@ -63,6 +63,9 @@ const ResourceTable kStationStrings{
     {kReasonNoSuchBreak, "there is no chain break with this index; the table holds %d breaks"},
     {kReasonBadBreakText, "a chain break is two stations: the one before the break and the one after it"},
     {kReasonNoChain, "no chain holds it"},
+    {kReasonUnletteredChars,
+     "a station without a chain letter is a number made of digits and a decimal point, with a leading minus "
+     "sign if it is negative"},
 };
 
 }  // namespace

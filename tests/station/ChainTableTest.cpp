@@ -148,8 +148,12 @@ TEST_F(ChainTableTest, ParseErrorsNameTheText) {
 
     ChainTable table = SkippedTable();
     EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("A"); }), 10);
-    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("A1x"); }), 10);
-    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("1+200"); }), 10);
+    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("A1x"); }, &message), 10);
+    EXPECT_NE(message.find("chain letter may be followed only by a number"), std::string::npos) << message;
+    // A text without a letter is told what such a text may hold.
+    EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("1+200"); }, &message), 10);
+    EXPECT_EQ(message.find("chain letter may be followed"), std::string::npos) << message;
+    EXPECT_NE(message.find("without a chain letter"), std::string::npos) << message;
     EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("-"); }), 10);
     EXPECT_EQ(ErrorCode([&] { table.ParseStakeOrThrow("C10"); }, &message), 11);
     EXPECT_NE(message.find("\"C10\""), std::string::npos) << message;

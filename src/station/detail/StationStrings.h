@@ -38,5 +38,6 @@ inline constexpr int kReasonAfterChainEnd = 825;     // %s letter, %s break text
 inline constexpr int kReasonNoSuchBreak = 826;       // %d break count
 inline constexpr int kReasonBadBreakText = 827;
 inline constexpr int kReasonNoChain = 828;
+inline constexpr int kReasonUnletteredChars = 830;
 
 }  // namespace qdat::station_strings
