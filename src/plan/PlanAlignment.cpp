@@ -102,29 +102,24 @@ int PlanAlignment::ComputeElements() {
     for (int i = 0; i < total; ++i) {
         PlanElement& element = m_elements[i];
         // The start is derived for the first element and for every chained
-        // one. Only a derived start takes the Offset: an unchained element's
-        // own start already is where it lies, and shifting it again on every
-        // computation would walk it sideways.
-        bool derivedStart = true;
+        // one; an unchained element keeps its own. The Offset moves either
+        // sideways; an own start is moved from the start it was given, so
+        // that computing again does not walk it further (PlanElement).
         if (i == 0) {
             element.StartStation = StartStation;
             element.StartX = StartX;
             element.StartY = StartY;
             element.StartAzimuth = azimuth;
+            element.ShiftStart();
         } else if (Chained == 1) {
             const PlanElement& previous = m_elements[i - 1];
             element.StartStation = previous.EndStation;
             element.StartX = previous.EndX;
             element.StartY = previous.EndY;
             element.StartAzimuth = previous.EndAzimuth;
+            element.ShiftStart();
         } else {
-            derivedStart = false;
-        }
-        if (derivedStart && element.Offset != 0.0) {
-            const double side = element.StartAzimuth + (element.Offset > 0.0 ? 0.5 : 1.5) * std::numbers::pi;
-            const double shift = std::fabs(element.Offset);
-            element.StartX += shift * std::cos(side);
-            element.StartY += shift * std::sin(side);
+            element.ShiftOwnStart();
         }
         if (!element.Evaluate()) return 0;
     }

@@ -42,8 +42,10 @@ public:
 
     // Chains and evaluates all elements: the first starts at the alignment's
     // start (StartMode 0: azimuth from the back point; 1: StartAzimuth), each
-    // later one where the previous ends when Chained is 1; an element's Offset
-    // shifts such a derived start sideways (+ right, - left). Returns 1, or 0
+    // later one where the previous ends when Chained is 1, and any other at
+    // its own start; an element's Offset shifts its start sideways (+ right,
+    // - left), an own start only once however often the elements are
+    // computed (see PlanElement::ShiftOwnStart). Returns 1, or 0
     // when there is no main element, the EndType is invalid, StartMode is
     // neither 0 nor 1 (nothing is touched then), or an element fails (earlier
     // elements keep their new values).

@@ -97,6 +97,28 @@ int PlanElement::EvaluateAsTyped() {
     return 1;
 }
 
+void PlanElement::ShiftStart() {
+    m_ownStart.known = false;
+    if (Offset == 0.0) return;
+    const double side = StartAzimuth + (Offset > 0.0 ? 0.5 : 1.5) * kPi;
+    const double shift = std::fabs(Offset);
+    StartX += shift * std::cos(side);
+    StartY += shift * std::sin(side);
+}
+
+void PlanElement::ShiftOwnStart() {
+    // Exact comparison: the start the last computation left is the one it
+    // moved, bit for bit, unless someone set another.
+    if (m_ownStart.known && StartX == m_ownStart.movedX && StartY == m_ownStart.movedY) {
+        StartX = m_ownStart.givenX;
+        StartY = m_ownStart.givenY;
+    }
+    const double givenX = StartX;
+    const double givenY = StartY;
+    ShiftStart();
+    m_ownStart = {givenX, givenY, StartX, StartY, true};
+}
+
 bool PlanElement::IsFinite() const {
     for (double v : {Offset,
                      LengthItem,

@@ -66,12 +66,22 @@ public:
     // Whether every input and derived value is a finite number.
     bool IsFinite() const;
 
+    // Moves the start sideways by Offset (+ right, - left of StartAzimuth).
+    // ShiftStart moves a start derived for this computation. ShiftOwnStart
+    // moves the start the element keeps of its own (unchained): the element
+    // remembers the start it was given and the one it moved it to, and while
+    // the start is still the one it moved it to, it moves the one given
+    // again, so that a repeated computation does not move it further. A start
+    // set anew (a file read, the host) is a start given.
+    void ShiftStart();
+    void ShiftOwnStart();
+
     bool operator==(const PlanElement&) const = default;
 
     // Stored input.
     std::int32_t Type = Straight;
     std::int32_t Turn = 0;     // +1 turns right; any other value turns left
-    double Offset = 0.0;       // sideways shift of the start when chained; + right
+    double Offset = 0.0;       // sideways shift of the start by ComputeElements; + right
     double LengthItem = 0.0;   // >= 0: chord; < 0: minus the length along the element
     double SpiralParam = 0.0;  // clothoid parameter A; when set it fixes a spiral's size
     double StartRadius = InfiniteRadius;
@@ -102,6 +112,18 @@ public:
     double EndSpiralAngle = 0.0;
 
 private:
+    // The start an unchained element was given and the one its Offset moved
+    // it to. Not stored, and no part of the element's value.
+    struct OwnStart {
+        double givenX = 0.0;
+        double givenY = 0.0;
+        double movedX = 0.0;
+        double movedY = 0.0;
+        bool known = false;
+        bool operator==(const OwnStart&) const { return true; }
+    };
+    OwnStart m_ownStart;
+
     bool TurnsRight() const { return Turn == 1; }
     int EvaluateStraight();
     int EvaluateArc();

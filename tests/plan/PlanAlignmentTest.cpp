@@ -244,15 +244,28 @@ TEST(PlanAlignmentTest, OffsetsShiftTheStartSideways) {
         ASSERT_EQ(a.ComputeElements(), 1);
         EXPECT_NEAR(a.GetElement(1).StartY, offset, 1e-12);
 
-        // Unchained, an element keeps its own start, and repeated
-        // computations leave it where it is.
+        // Unchained, an element keeps its own start, which its Offset moves
+        // too, once: repeated computations leave it where it is.
         a.Chained = 0;
         a.ElementAt(1).StartX = 70.0;
         a.ElementAt(1).StartY = 5.0;
         ASSERT_EQ(a.ComputeElements(), 1);
         ASSERT_EQ(a.ComputeElements(), 1);
         EXPECT_EQ(a.GetElement(1).StartX, 70.0);
-        EXPECT_EQ(a.GetElement(1).StartY, 5.0);
+        EXPECT_EQ(a.GetElement(1).StartY, 5.0 + offset);
+        EXPECT_NEAR(a.GetElement(1).EndX, 120.0, 1e-12);
+        PlanAlignment copy = a;
+        ASSERT_EQ(copy.ComputeElements(), 1);
+        EXPECT_EQ(copy.GetElement(1).StartY, 5.0 + offset);
+        // A new Offset moves the start given, not the one moved before.
+        a.ElementAt(1).Offset = 3.0;
+        ASSERT_EQ(a.ComputeElements(), 1);
+        EXPECT_EQ(a.GetElement(1).StartY, 8.0);
+        // A new start is a start given.
+        a.ElementAt(1).StartY = -1.0;
+        ASSERT_EQ(a.ComputeElements(), 1);
+        ASSERT_EQ(a.ComputeElements(), 1);
+        EXPECT_EQ(a.GetElement(1).StartY, 2.0);
     }
 }
 
