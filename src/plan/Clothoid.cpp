@@ -105,16 +105,18 @@ LocalPoint QuadraturePoint(double A, double L) {
     return L < 0.0 ? LocalPoint{-p.x, -p.y} : p;
 }
 
-PieceShape Piece(double A, double La, double Lb) {
+PieceShape Piece(double A, double La, double h, bool outwards) {
     PieceShape shape;
-    if (La == Lb || A == 0.0) return shape;
+    if (!(h > 0.0) || A == 0.0) return shape;
+    const double Lb = outwards ? La + h : std::max(La - h, 0.0);
     const double twoA2 = 2.0 * A * A;
     const double tauA = La * La / twoA2;
     const double tauB = Lb * Lb / twoA2;
-    shape.centralAngle = std::fabs(tauB - tauA);
-    const bool outwards = Lb > La;
+    // h times the mean curvature (La + Lb) / 2A^2: tauB - tauA without the
+    // cancellation of two large spiral angles.
+    shape.centralAngle = h * (La + Lb) / twoA2;
 
-    if (std::max(tauA, tauB) <= kSeriesAngleLimit) {
+    if (std::max(tauA, tauB) <= kSeriesAngleLimit && std::min(La, Lb) <= h) {
         const LocalPoint a = SeriesPoint(A, La);
         const LocalPoint b = SeriesPoint(A, Lb);
         // The chord taken in the outward direction of the clothoid, whose
@@ -131,7 +133,7 @@ PieceShape Piece(double A, double La, double Lb) {
     // starts at La / A^2 and grows (outwards) or shrinks (inwards) by 1 / A^2
     // per metre.
     const double c = (outwards ? 1.0 : -1.0) / (A * A);
-    const LocalPoint end = IntegrateCurve(La / (A * A), c, std::fabs(Lb - La));
+    const LocalPoint end = IntegrateCurve(La / (A * A), c, h);
     shape.chord = std::hypot(end.x, end.y);
     shape.chordAngle1 = std::atan2(end.y, end.x);
     return shape;
@@ -145,7 +147,7 @@ double ParameterFromChord(double chord, double k1, double k2) {
     for (int step = 0; step < kMaxSteps; ++step) {
         A = 0.381966 * low + 0.618034 * high;
         const double A2 = A * A;
-        const double tried = Piece(A, A2 * k1, A2 * k2).chord;
+        const double tried = Piece(A, A2 * k1, A2 * std::fabs(k2 - k1), k2 > k1).chord;
         if (chord > tried)
             low = A;
         else

@@ -57,10 +57,11 @@ inline constexpr double kMaxTurning = 1000.0;
 // series, whose error there stays below 1e-14 L (with the default tolerance).
 inline constexpr double kSeriesAngleLimit = 2.0;
 
-// The shape of the piece of a clothoid travelled from arc length La to arc
-// length Lb (both >= 0, from the origin). Travel outwards (La < Lb) tightens
-// the curve, travel inwards (La > Lb) loosens it; either way the piece turns
-// to one side only, and these are the magnitudes of its geometry.
+// The shape of the piece of a clothoid that starts at arc length La >= 0 from
+// the origin and runs the length h >= 0 outwards (away from the origin, the
+// curve tightening) or inwards (towards it, the curve loosening, h <= La).
+// Either way the piece turns to one side only, and these are the magnitudes
+// of its geometry.
 struct PieceShape {
     double chord = 0.0;         // distance start -> end
     double chordAngle1 = 0.0;   // from the start tangent to the chord
@@ -68,10 +69,16 @@ struct PieceShape {
     double ChordAngle2() const { return centralAngle - chordAngle1; }
 };
 
-// End points from the series while both spiral angles are at most
-// kSeriesAngleLimit; otherwise (tightly wound clothoids, or pieces between
-// two nearly equal radii far from the origin) the piece itself is integrated.
-PieceShape Piece(double A, double La, double Lb);
+// The length h is taken as given, never as the difference of two arc lengths
+// from the origin, and the central angle is h times the mean curvature, so
+// that a short piece far out on its clothoid (a spiral between two nearly
+// equal radii) keeps the accuracy of a piece near the origin. Its end points
+// come from the series when both spiral angles are at most kSeriesAngleLimit
+// and the piece lies within its own length of the origin, where the
+// difference of two series points loses at most a few units of rounding of
+// h; otherwise (tightly wound clothoids, pieces far out) the piece itself is
+// integrated. Points are then exact to a few units of rounding of h.
+PieceShape Piece(double A, double La, double h, bool outwards);
 
 // The clothoid parameter A for which the piece between the curvatures k1 and
 // k2 (1/R, 0 for an infinite radius) has the wanted chord: a section search on

@@ -215,10 +215,15 @@ int PlanElement::EvaluateArc() {
     return 1;
 }
 
-void PlanElement::SpiralEnds(double A, double& La, double& Lb) const {
-    const double A2 = A * A;
-    La = Type == SpiralIn ? 0.0 : A2 / StartRadius;
-    Lb = Type == SpiralOut ? 0.0 : A2 / EndRadius;
+double PlanElement::SpiralRc() const {
+    switch (Type) {
+        case SpiralIn:
+            return EndRadius;
+        case SpiralOut:
+            return StartRadius;
+        default:
+            return StartRadius * EndRadius / std::fabs(StartRadius - EndRadius);
+    }
 }
 
 int PlanElement::EvaluateSpiral() {
@@ -240,7 +245,7 @@ int PlanElement::EvaluateSpiral() {
             break;
         default:
             if (!IsFinitePositive(R1) || !IsFinitePositive(R2) || R1 == R2) return 0;
-            Rc = R1 * R2 / std::fabs(R1 - R2);
+            Rc = SpiralRc();
             k1 = 1.0 / R1;
             k2 = 1.0 / R2;
             break;
@@ -263,10 +268,11 @@ int PlanElement::EvaluateSpiral() {
     if (!(std::max(k1, k2) * Length <= clothoid::kMaxTurning)) return 0;
     SpiralParam = A;
 
-    double La = 0.0;
-    double Lb = 0.0;
-    SpiralEnds(A, La, Lb);
-    const clothoid::PieceShape shape = clothoid::Piece(A, La, Lb);
+    // From the start radius, the length Length towards the end radius: away
+    // from the clothoid's origin when the curve tightens.
+    const double La = Type == SpiralIn ? 0.0 : A * A / R1;
+    const bool outwards = Type == SpiralIn || Type == SpiralTightens;
+    const clothoid::PieceShape shape = clothoid::Piece(A, La, Length, outwards);
     Chord = shape.chord;
     StartSpiralAngle = Type == SpiralIn ? 0.0 : A * A / (2.0 * R1 * R1);
     EndSpiralAngle = Type == SpiralOut ? 0.0 : A * A / (2.0 * R2 * R2);
@@ -341,10 +347,9 @@ int PlanElement::PointAtStation(StationPoint& point) const {
     if ((Type != SpiralIn && !IsFinitePositive(StartRadius)) ||
         (Type != SpiralOut && !IsFinitePositive(EndRadius)))
         return 0;
-    double La = 0.0;
-    double LbEnd = 0.0;
-    SpiralEnds(A, La, LbEnd);
-    const double span = std::fabs(LbEnd - La);
+    const double La = Type == SpiralIn ? 0.0 : A * A / StartRadius;
+    const bool outwards = Type == SpiralIn || Type == SpiralTightens;
+    const double span = A * A / SpiralRc();
     // Before its start or past its end a spiral goes on as the circle (or
     // straight) of its end radius: the alignment asks a little past an
     // element's end when the station lies within the station tolerance of it.
@@ -358,8 +363,7 @@ int PlanElement::PointAtStation(StationPoint& point) const {
     }
     // The piece of the spiral from its start to s, built exactly as Evaluate
     // builds an element: the same clothoid, from the same start curvature.
-    const double Lb = LbEnd > La ? La + s : La - s;
-    const clothoid::PieceShape shape = clothoid::Piece(A, La, Lb);
+    const clothoid::PieceShape shape = clothoid::Piece(A, La, s, outwards);
     const double chordDirection = StartAzimuth + turn * shape.chordAngle1;
     point.X = StartX + shape.chord * std::cos(chordDirection);
     point.Y = StartY + shape.chord * std::sin(chordDirection);

@@ -129,9 +129,9 @@ private:
     int EvaluateArc();
     int EvaluateSpiral();
     void SetZeroSize();
-    // Arc lengths from the clothoid origin at the start and end of a spiral
-    // with parameter A (0 at an infinite radius).
-    void SpiralEnds(double A, double& La, double& Lb) const;
+    // The radius Rc of a spiral whose parameter A gives it the length
+    // A^2 / Rc: the finite radius, or R1 R2 / |R1 - R2| between two.
+    double SpiralRc() const;
     // The point at a signed distance along the circle of the radius (a
     // straight for 9999) through (x, y) with the azimuth, turning as the
     // element turns.

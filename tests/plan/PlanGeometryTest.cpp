@@ -141,6 +141,67 @@ TEST(ClothoidTest, SpiralsBetweenFiniteRadiiAgreeWithQuadrature) {
     }
 }
 
+// The end of a curve whose curvature runs linearly from k1 to k2 over the
+// length h, in the frame of its start tangent, by Simpson's rule in long
+// double, and the tangent lengths of that piece: independent of the library's
+// series and of its double-precision quadrature alike.
+struct LongPiece {
+    long double x, y, central, tangent1, tangent2;
+};
+LongPiece LongDoublePiece(long double k1, long double k2, long double h) {
+    const int panels = 20000;
+    const long double step = h / panels;
+    const long double c = (k2 - k1) / h;
+    long double sx = 0.0L;
+    long double sy = 0.0L;
+    for (int i = 0; i <= panels; ++i) {
+        const long double t = i * step;
+        const long double theta = k1 * t + 0.5L * c * t * t;
+        const long double w = (i == 0 || i == panels) ? 1.0L : (i % 2 ? 4.0L : 2.0L);
+        sx += w * std::cos(theta);
+        sy += w * std::sin(theta);
+    }
+    LongPiece p{sx * step / 3.0L, sy * step / 3.0L, 0.5L * (k1 + k2) * h, 0.0L, 0.0L};
+    const long double chord = std::hypot(p.x, p.y);
+    const long double angle1 = std::atan2(p.y, p.x);
+    p.tangent1 = chord * std::sin(p.central - angle1) / std::sin(p.central);
+    p.tangent2 = chord * std::sin(angle1) / std::sin(p.central);
+    return p;
+}
+
+// Spirals between nearly equal radii are pieces of a clothoid far out from
+// its origin; their ends, tangents and points still come to 1e-9 m.
+TEST(ClothoidTest, PiecesBetweenNearlyEqualRadiiKeepTheirAccuracy) {
+    struct Case {
+        double r1, r2, length;
+    };
+    const Case cases[] = {
+        {1e7, 0.9999999e7, 100}, {0.9999999e7, 1e7, 100}, {1e6, 999999, 200},  {999999, 1e6, 200},
+        {1e6, 999000, 300},      {1000, 999, 100},        {5000, 4999.9, 300}, {2000, 1999, 5},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.r1) + " -> " + std::to_string(c.r2));
+        PlanElement e = Spiral(c.r1, c.r2, 0.0, -c.length);
+        ASSERT_EQ(e.Evaluate(), 1);
+        const LongPiece ref = LongDoublePiece(1.0L / c.r1, 1.0L / c.r2, c.length);
+        EXPECT_NEAR(e.EndX, static_cast<double>(ref.x), 1e-9);
+        EXPECT_NEAR(e.EndY, static_cast<double>(ref.y), 1e-9);
+        EXPECT_NEAR(e.CentralAngle, static_cast<double>(ref.central), 1e-15 * e.CentralAngle);
+        EXPECT_NEAR(e.Tangent1, static_cast<double>(ref.tangent1), 1e-9 * e.Tangent1);
+        EXPECT_NEAR(e.Tangent2, static_cast<double>(ref.tangent2), 1e-9 * e.Tangent2);
+        for (double s : {0.3, c.length / 3, c.length * 0.77}) {
+            StationPoint p;
+            p.Station = e.StartStation + s;
+            ASSERT_EQ(e.PointAtStation(p), 1);
+            const LongPiece part =
+                LongDoublePiece(1.0L / c.r1, 1.0L / c.r1 + (1.0L / c.r2 - 1.0L / c.r1) * s / c.length, s);
+            EXPECT_NEAR(p.X, static_cast<double>(part.x), 1e-9) << "at " << s;
+            EXPECT_NEAR(p.Y, static_cast<double>(part.y), 1e-9) << "at " << s;
+            EXPECT_NEAR(p.Azimuth, static_cast<double>(part.central), 1e-15) << "at " << s;
+        }
+    }
+}
+
 TEST(ClothoidTest, ChordSearchRecoversTheParameter) {
     struct Case {
         double r1, r2, A;
