@@ -367,8 +367,14 @@ int PlanElement::PointAtStation(StationPoint& point) const {
     const double chordDirection = StartAzimuth + turn * shape.chordAngle1;
     point.X = StartX + shape.chord * std::cos(chordDirection);
     point.Y = StartY + shape.chord * std::sin(chordDirection);
-    point.Azimuth = ReduceAzimuth(TurnsRight() ? StartAzimuth + shape.centralAngle
-                                               : StartAzimuth + kTwoPi - shape.centralAngle);
+    // On a spiral from the straight the azimuth is the start azimuth plus or
+    // minus the spiral angle, as it is; on the others it is the end azimuth
+    // of the piece, reduced as Evaluate reduces it.
+    if (Type == SpiralIn)
+        point.Azimuth = StartAzimuth + turn * shape.centralAngle;
+    else
+        point.Azimuth = ReduceAzimuth(TurnsRight() ? StartAzimuth + shape.centralAngle
+                                                   : StartAzimuth + kTwoPi - shape.centralAngle);
     return 1;
 }
 
@@ -386,7 +392,9 @@ void PlanElement::ExtendAlong(double x, double y, double azimuth, double radius,
     const double chordDirection = azimuth + turn * 0.5 * phi;
     point.X = x + chord * std::cos(chordDirection);
     point.Y = y + chord * std::sin(chordDirection);
-    point.Azimuth = ReduceAzimuth(TurnsRight() ? azimuth + phi : azimuth + kTwoPi - phi);
+    // The azimuth of a point on an arc is not reduced (unlike the end
+    // azimuth of an element): a left turn adds 2 pi less the angle.
+    point.Azimuth = TurnsRight() ? azimuth + phi : azimuth + kTwoPi - phi;
 }
 
 double PlanElement::RadiusAtStation(const QStation& station) const {

@@ -54,8 +54,12 @@ public:
     // Position and azimuth at point.Station (X and Y are cleared first).
     // Stations within 0.0001 of either end give that end exactly. Past its
     // ends an element goes on as a straight or a circle (a spiral with its
-    // radius at that end). Returns 1, or 0 for an element that was never
-    // evaluated or has no valid type.
+    // radius at that end). The azimuth on an arc is StartAzimuth + phi
+    // turning right and StartAzimuth + 2 pi - phi turning left, and on a
+    // spiral from the straight StartAzimuth +- the spiral angle, neither
+    // reduced; on the other spirals it is reduced as the end azimuth is.
+    // Returns 1, or 0 for an element that was never evaluated or has no
+    // valid type.
     int PointAtStation(StationPoint& point) const;
     // Radius of curvature at a station; 9999 on a straight.
     double RadiusAtStation(const QStation& station) const;

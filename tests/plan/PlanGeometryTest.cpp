@@ -501,6 +501,32 @@ TEST(PlanElementTest, RadiusAtStationFollowsTheCurvature) {
     EXPECT_EQ(straight.RadiusAtStation(5.0), InfiniteRadius);
 }
 
+// Azimuths of points: an arc gives StartAzimuth + phi (right) or
+// StartAzimuth + 2 pi - phi (left), a spiral from the straight
+// StartAzimuth +- its spiral angle, neither reduced; the other spirals the
+// end azimuth of the piece, reduced.
+TEST(PlanElementTest, PointAzimuthsAreReducedOnlyWhereTheEndAzimuthIs) {
+    const auto azimuthAt = [](PlanElement e, double startAzimuth, std::int32_t turn, double s) {
+        e.StartAzimuth = startAzimuth;
+        e.Turn = turn;
+        EXPECT_EQ(e.Evaluate(), 1);
+        StationPoint p;
+        p.Station = e.StartStation + s;
+        EXPECT_EQ(e.PointAtStation(p), 1);
+        return p.Azimuth;
+    };
+    const PlanElement arc = Spiral(100, 100, 0.0, -50);  // phi = s / 100
+    EXPECT_NEAR(azimuthAt(arc, 1.0, 0, 10), 1.0 + 2 * kPi - 0.1, 1e-14);
+    EXPECT_NEAR(azimuthAt(arc, 6.2, 1, 20), 6.4, 1e-14);
+    const PlanElement in = Spiral(InfiniteRadius, 200, 100);  // tau = s^2 / 20000
+    EXPECT_NEAR(azimuthAt(in, 0.05, 0, 20), 0.03, 1e-14);
+    EXPECT_NEAR(azimuthAt(in, 0.01, 0, 20), -0.01, 1e-14);
+    EXPECT_NEAR(azimuthAt(in, 6.28, 1, 20), 6.3, 1e-14);
+    const PlanElement out = Spiral(200, InfiniteRadius, 100);  // 0.125 less (50 - s)^2 / 20000
+    EXPECT_NEAR(azimuthAt(out, 1.0, 0, 30), 1.0 - 0.125 + 0.02, 1e-14);
+    EXPECT_NEAR(azimuthAt(out, 6.2, 1, 30), 6.2 + 0.125 - 0.02 - 2 * kPi, 1e-14);
+}
+
 TEST(PlanElementTest, ReduceAzimuthOnlyReducesFromAbove) {
     EXPECT_DOUBLE_EQ(ReduceAzimuth(2 * kPi + 0.5), 0.5);
     EXPECT_DOUBLE_EQ(ReduceAzimuth(6 * kPi + 0.5), 0.5);

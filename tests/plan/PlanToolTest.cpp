@@ -58,6 +58,20 @@ TEST_F(PlanTool, JsonRowsAtStations) {
     EXPECT_NEAR(rows[2]["azimuth"].get<double>(), kPi / 2, 1e-12);
 }
 
+// The azimuth shown is one full turn, whatever the library leaves it as: a
+// left quarter circle from the azimuth 1 gives 1 + 2 pi - phi there.
+TEST_F(PlanTool, AzimuthsAreShownWithinOneTurn) {
+    const std::string left = dir.Path("left.pm");
+    WriteFileBytes(left,
+                   "RADUDAR5.83_PM_SHUJU_PM\n1 Left \"\" 0\n1 0 1 0 0 0\n"
+                   "0 0 -100 0 100 100 3\n0 0 0 0 0 0 0 0\n0 0 0 0\n0 0 0 0 0 1\n");
+    ASSERT_EQ(RunTool("plan " + left + " --at 50 --json", &out, &err), 0) << err;
+    const nlohmann::json rows = nlohmann::json::parse(out);
+    EXPECT_NEAR(rows[0]["azimuth"].get<double>(), 0.5, 1e-12);
+    ASSERT_EQ(RunTool("plan " + left + " --at 50 --csv", &out, &err), 0) << err;
+    EXPECT_NE(out.find(",28.6478897565"), std::string::npos) << out;
+}
+
 TEST_F(PlanTool, TableAndCsvGiveDegrees) {
     ASSERT_EQ(RunTool("plan " + path + " --at 50", &out, &err), 0) << err;
     EXPECT_EQ(out,

@@ -1,7 +1,8 @@
 // qdat plan FILE --at STATION... | --from A --to B --step S [--csv|--json]:
 // position, azimuth and radius on a plan element file's alignment at
 // stations. The table and CSV give the azimuth in degrees,
-// JSON in radians; a radius of 9999 is a straight.
+// JSON in radians, always in [0, 360) or [0, 2 pi); a radius of 9999 is a
+// straight.
 //
 // qdat plan FILE --compute -o OUT: recomputes every element from the
 // alignment's start and saves the result to OUT (never the input).
@@ -46,6 +47,14 @@ std::string Fixed(double value, int places) {
 
 double Degrees(double radians) {
     return radians * 180.0 / std::numbers::pi;
+}
+
+// The library leaves the azimuths of points on curves as they come (a left
+// turn from 1.0 gives 1.0 + 2 pi - phi); shown, they are one full turn.
+double FullTurn(double radians) {
+    constexpr double kTwoPi = 2.0 * std::numbers::pi;
+    const double reduced = std::fmod(radians, kTwoPi);
+    return reduced < 0.0 ? reduced + kTwoPi : reduced;
 }
 
 void PrintTable(const std::vector<Row>& rows) {
@@ -94,7 +103,7 @@ int RunPlan(const PlanOptions& opt) {
         StationPoint point;
         point.Station = station;
         const bool found = alignment.PointAtStation(point) != 0;
-        const Row row{station.GetValue(), point.X, point.Y, point.Azimuth,
+        const Row row{station.GetValue(), point.X, point.Y, FullTurn(point.Azimuth),
                       alignment.RadiusAtStation(station)};
         // A row is printed only with numbers throughout: JSON would show
         // anything else as null.
