@@ -308,8 +308,8 @@ void PlanAlignment::Serialize(DataArchive& ar) {
     }
     m_elements.SetSize(count + kSpareElements);
     ElementCount = count;
-    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >> EndValue3 >>
-        EndValue4 >> Chained >> EndRecord;
+    ar >> EndType >> Precision(8) >> EndValue1 >> Precision(kEndValue2Places) >> EndValue2 >> Precision(8) >>
+        EndValue3 >> EndValue4 >> Chained >> EndRecord;
     const int ends = EndElementCount(EndType, EndValue2);
     if (ends < 0)
         ar.ThrowError(QArchiveException::GenericError,
