@@ -160,7 +160,8 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
         ++read;
     }
     m_points.SetSize(read);
-    if (read < count) NoteReadStoppedEarly(ar, std::to_string(read) + " of " + std::to_string(count) + " points");
+    if (read < count)
+        NoteReadStoppedEarly(ar, std::to_string(read) + " of " + std::to_string(count) + " points");
     m_lastSegment = -1;
     m_orderChecked = false;
     // Derive at once, so that a document read outside the open pipeline
