@@ -144,6 +144,9 @@ struct OutputOptions {
                const std::function<void()>& json) const;
 };
 
+// A finite number that is the whole text; false for anything else.
+bool ParseNumber(const std::string& text, double& value);
+
 // Formats a double for tables: shortest text that reads back exactly.
 std::string ShortNumber(double value);
 

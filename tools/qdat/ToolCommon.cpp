@@ -68,13 +68,6 @@ ToolUi& TheToolUi() {
     return ui;
 }
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 // More stations than anyone reads; a range beyond it is a mistyped step.
 constexpr double kMaxRangeStations = 10'000'000;
 
@@ -315,6 +308,13 @@ void OutputOptions::Print(const std::function<void()>& table, const std::functio
         csvPrinter();
     else
         table();
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
 }
 
 std::string ShortNumber(double value) {
