@@ -329,13 +329,13 @@ bool SupEvaluator::RunEvent(std::uint32_t mode, bool align, std::vector<SupRow>&
 
 // The rows of the transition between the complete rows k and k+1:
 //  a. coming out of the crown (no case bit): the outer and middle parts that
-//     differ from the inner part at row k turn to it before row k; those
-//     events are inserted before row k when the road before it lies in the
-//     crown (the nearest complete row before k), and row k takes the
-//     turned values;
+//     differ from the inner part at row k turn to it before row k; row k
+//     takes the turned values, and the events, which keep the old ones, are
+//     inserted before it (after row k-1) when the road before it lies in
+//     the crown (the nearest complete row before k);
 //  b. going into the crown (kEndsInCrown alone): the same after row k+1,
-//     inserted before row k+2 when the road after it lies in the crown (or
-//     at the end of the table), and row k+1 takes the turned values;
+//     inserted before row k+2 when the road after it lies in the crown, or
+//     after row k+1 when it is the last row;
 //  c. always: every column's events between the rows, measured from row k
 //     and from row k+1, inserted after row k.
 // Event rows hold only the values of their events (NoValue elsewhere); rows
