@@ -19,6 +19,7 @@
 
 #include "docbase/DataArchive.h"
 #include "docbase/GrowArray.h"
+#include "docbase/TolerantSort.h"
 #include "station/QStation.h"
 
 namespace qdat {
@@ -118,20 +119,12 @@ public:
     }
 
     // Some row lies below its predecessor.
-    bool NeedsRepair() const {
-        for (int i = 1; i < GetCount(); ++i)
-            if (m_rows[i].m_station < m_rows[i - 1].m_station) return true;
-        return false;
-    }
+    bool NeedsRepair() const { return HasElementBeforePredecessor(m_rows, IsBelow); }
 
     // Sorts the rows by station; rows closer than the tolerance keep their
-    // order. The result is that of a bubble sort with a shrinking bound, but a
-    // bubble sort alone is quadratic (a long file with one row at the wrong end
-    // would take hours), so a stable merge sort with the same comparison runs
-    // first and the bubble sort only finishes what the tolerance leaves.
+    // order (docbase/TolerantSort.h).
     bool Repair() {
-        MergeSort();
-        BubbleSort();
+        TolerantSort(m_rows, IsBelow);
         return true;
     }
 
@@ -152,44 +145,7 @@ private:
         return nullptr;
     }
 
-    void BubbleSort() {
-        int last = GetCount() - 1;
-        bool swapped = true;
-        while (swapped) {
-            swapped = false;
-            int lastSwap = 0;
-            for (int i = 1; i <= last; ++i) {
-                if (m_rows[i].m_station < m_rows[i - 1].m_station) {
-                    std::swap(m_rows[i], m_rows[i - 1]);
-                    lastSwap = i;
-                    swapped = true;
-                }
-            }
-            last = lastSwap;
-        }
-    }
-
-    // Bottom-up stable merge: a row from the right run goes first only when it
-    // lies below the left one by the tolerance.
-    void MergeSort() {
-        const int n = GetCount();
-        if (n < 2) return;
-        std::vector<Row> buffer(static_cast<std::size_t>(n));
-        Row* from = m_rows.GetData();
-        Row* to = buffer.data();
-        for (int width = 1; width < n; width *= 2) {
-            for (int lo = 0; lo < n; lo += 2 * width) {
-                const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-                int a = lo, b = mid, k = lo;
-                while (a < mid && b < hi)
-                    to[k++] = (from[b].m_station < from[a].m_station) ? from[b++] : from[a++];
-                while (a < mid) to[k++] = from[a++];
-                while (b < hi) to[k++] = from[b++];
-            }
-            std::swap(from, to);
-        }
-        if (from != m_rows.GetData()) std::copy(from, from + n, m_rows.GetData());
-    }
+    static bool IsBelow(const Row& a, const Row& b) { return a.m_station < b.m_station; }
 };
 
 // Collects the rows of a file being read and hands them to the array in one
