@@ -181,14 +181,15 @@ private:
             for (int lo = 0; lo < n; lo += 2 * width) {
                 const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
                 int a = lo, b = mid, k = lo;
+                // Rows move rather than copy: a row may own lists of its own.
                 while (a < mid && b < hi)
-                    to[k++] = (from[b].m_station < from[a].m_station) ? from[b++] : from[a++];
-                while (a < mid) to[k++] = from[a++];
-                while (b < hi) to[k++] = from[b++];
+                    to[k++] = std::move((from[b].m_station < from[a].m_station) ? from[b++] : from[a++]);
+                while (a < mid) to[k++] = std::move(from[a++]);
+                while (b < hi) to[k++] = std::move(from[b++]);
             }
             std::swap(from, to);
         }
-        if (from != m_rows.GetData()) std::copy(from, from + n, m_rows.GetData());
+        if (from != m_rows.GetData()) std::move(from, from + n, m_rows.GetData());
     }
 };
 
