@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Tool.h"
+#include "docbase/NumberText.h"
 #include "earthwork/TfDoc.h"
 
 namespace qdat::tool {
@@ -28,8 +29,10 @@ struct EarthworkOptions {
 Json ValueJson(const std::optional<double>& v) {
     return v ? Json(*v) : Json();
 }
+// Quantities are kept to three decimals in the file; interpolated ones are
+// shown the same way (JSON gives them exactly).
 std::string ValueText(const std::optional<double>& v) {
-    return v ? ShortNumber(*v) : "none";
+    return v ? FormatFixed(*v, 3) : "none";
 }
 
 // A legacy table has no signature: a file no kind knows by its signature is
@@ -83,7 +86,9 @@ void RunOneKind(TfDoc& tf, const std::vector<QStation>& stations, unsigned kind,
             out.push_back(
                 {{"station", s.GetValue()}, {"kind", kind}, {"name", name}, {"value", ValueJson(value)}});
         else
-            std::printf("%12s %14s\n", ShortNumber(s.GetValue()).c_str(), ValueText(value).c_str());
+            std::printf("%12s %14s\n", ShortNumber(s.GetValue()).c_str(),
+                        value && TfDoc::GetQuantityType(kind) != 0 ? ShortNumber(*value).c_str()
+                                                                   : ValueText(value).c_str());
     }
     if (json) std::cout << out.dump(2) << "\n";
 }
