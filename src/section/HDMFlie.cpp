@@ -92,17 +92,18 @@ constexpr EditorType kEditorTypes[] = {
     {118, 3004, 134, 9015, 0, &SectionDataType::Make},
 };
 
-// The sides of a file in the NZS form carry no point count in text: the
-// tokens of the line give it. The binary forms have no lines to count, so
-// there the counts are written and read in every form, and the legacy layout
-// had no NZS form.
+// The sides of a text file in the NZS form carry no point count: the tokens
+// of the line give it. The binary forms have no lines to count, so there a
+// side keeps its count in the NZS form too; the legacy layout had no NZS form.
 bool SidesAreCounted(const DataArchive& ar) {
     return !ar.IsNzsVariant() || !ar.IsTextForm() || ar.IsLegacyLayout();
 }
 
 // The fewest bytes one point takes: two one-character tokens and their
-// separators in text; two doubles (with their tags) in the binary forms.
+// separators in text, two doubles (with their tags) in the binary forms.
 constexpr std::int64_t kMinTextPointBytes = 4;
+constexpr std::int64_t kMinBinaryPointBytes = 16;
+constexpr std::int64_t kMinTaggedPointBytes = 18;
 
 // Room for count points, no more than the input can still hold.
 std::size_t PointRoom(const DataArchive& ar, std::int64_t count) {
@@ -110,7 +111,7 @@ std::size_t PointRoom(const DataArchive& ar, std::int64_t count) {
     if (ar.IsTextForm()) {
         room = (static_cast<std::int64_t>(ar.GetRecord().size()) + 1) / kMinTextPointBytes;
     } else if (const std::int64_t remaining = ar.RemainingBytes(); remaining >= 0) {
-        room = remaining / (ar.IsTaggedForm() ? 18 : 16);
+        room = remaining / (ar.IsTaggedForm() ? kMinTaggedPointBytes : kMinBinaryPointBytes);
     }
     return static_cast<std::size_t>(std::max<std::int64_t>(0, std::min(count, room)));
 }
