@@ -1,31 +1,20 @@
-// Numbers that must be finite where they enter or leave a document: a file
-// holding "nan" or "inf" is corrupt (the text scanner takes both), and a value
-// that is not finite is never written, since no computation could use it when
-// it came back.
+// Values that must be finite numbers. Every computation on the content of a
+// document assumes ordered, finite numbers: a file that holds NaN or an
+// infinity is refused when it is read, and a document that holds one is not
+// written (it could not be read back).
 #pragma once
-
-#include <cmath>
-#include <string>
-
-#include "docbase/DataArchive.h"
 
 namespace qdat {
 
-// Reads a double; a value that is not finite is a BadFormat error naming
-// what was expected.
-inline double ReadFinite(DataArchive& ar, const char* what) {
-    double v = 0.0;
-    ar >> v;
-    if (!std::isfinite(v))
-        ar.ThrowError(QArchiveException::BadFormat, std::string("a finite ") + what + " expected");
-    return v;
-}
+class DataArchive;
 
-// Refuses, before anything of it is written, a value that is not finite: a
-// GenericError naming what it is.
-inline void RequireFiniteToWrite(DataArchive& ar, double v, const char* what) {
-    if (!std::isfinite(v))
-        ar.ThrowError(QArchiveException::GenericError, std::string("a ") + what + " is not finite");
-}
+// Reads a double; a value that is not finite is a BadFormat archive error
+// naming what was expected and what was found.
+double ReadFinite(DataArchive& ar, const char* what);
+// A value that is not finite is a GenericError archive error naming what
+// could not be written.
+void CheckFinite(const DataArchive& ar, double value, const char* what);
+// Writes a double after CheckFinite.
+void WriteFinite(DataArchive& ar, double value, const char* what);
 
 }  // namespace qdat

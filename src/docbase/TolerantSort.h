@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <iterator>
 #include <utility>
 #include <vector>
 
@@ -32,15 +33,17 @@ bool TolerantSort(GrowArray<T>& rows, Before before) {
     const int n = rows.GetSize();
     // Bottom-up stable merge: an element of the right run goes first only
     // when it lies before the left one.
-    std::vector<T> buffer(rows.begin(), rows.end());
+    // Rows move rather than copy: a row may own lists of its own.
+    std::vector<T> buffer(std::make_move_iterator(rows.begin()), std::make_move_iterator(rows.end()));
     std::vector<T> other(buffer.size());
     for (int width = 1; width < n; width *= 2) {
         for (int lo = 0; lo < n; lo += 2 * width) {
             const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
             int a = lo, b = mid, k = lo;
-            while (a < mid && b < hi) other[k++] = before(buffer[b], buffer[a]) ? buffer[b++] : buffer[a++];
-            while (a < mid) other[k++] = buffer[a++];
-            while (b < hi) other[k++] = buffer[b++];
+            while (a < mid && b < hi)
+                other[k++] = std::move(before(buffer[b], buffer[a]) ? buffer[b++] : buffer[a++]);
+            while (a < mid) other[k++] = std::move(buffer[a++]);
+            while (b < hi) other[k++] = std::move(buffer[b++]);
         }
         buffer.swap(other);
     }

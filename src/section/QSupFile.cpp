@@ -182,9 +182,9 @@ void QSupFile::StoreRows(DataArchive& ar) {
     ar << StationAsText;
     const bool railway = ar.IsRailwayVariant();
     for (const SupRow& r : GetRows()) {
-        RequireFiniteToWrite(ar, r.Station.GetValue(), "superelevation station");
+        CheckFinite(ar, r.Station.GetValue(), "superelevation station");
         for (int c = railway ? 3 : 1; c <= (railway ? 4 : 6); ++c)
-            RequireFiniteToWrite(ar, *r.Cell(c), "cross-fall");
+            CheckFinite(ar, *r.Cell(c), "cross-fall");
         ar << Precision(2);
         if (railway)
             ar << r.LeftMiddle << r.Station << r.RightMiddle;

@@ -105,8 +105,8 @@ void LoadPoint(DataArchive& ar, WidPoint& p, bool railway) {
 }
 
 void StorePoint(DataArchive& ar, const WidPoint& p, bool railway) {
-    RequireFiniteToWrite(ar, p.Station.GetValue(), "widening station");
-    for (double w : {p.Width1, p.Width2, p.Width3, p.Width4, p.Width5}) RequireFiniteToWrite(ar, w, "width");
+    CheckFinite(ar, p.Station.GetValue(), "widening station");
+    for (double w : {p.Width1, p.Width2, p.Width3, p.Width4, p.Width5}) CheckFinite(ar, w, "width");
     ar << p.Station << Precision(2);
     if (railway)
         ar << p.Width4;
