@@ -75,8 +75,10 @@ DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory f
     for (const TypeString& t : m_description.typeStrings) texts.push_back({t.id, t.text});
     RegisterResourceStrings(texts);
     for (const EditorType& type : m_description.editorTypes) {
-        RegisterFactory(kDocDataTypeInterface,
-                        [this, type] { return std::make_unique<ContentBlockDataType>(*this, type); });
+        RegisterFactory(kDocDataTypeInterface, [this, type]() -> std::unique_ptr<QObject> {
+            if (type.makeDescriptor) return type.makeDescriptor(*this, type);
+            return std::make_unique<ContentBlockDataType>(*this, type);
+        });
     }
     Registry().push_back(this);
 }
