@@ -23,6 +23,47 @@
 
 namespace qdat {
 
+// Sorts rows by the station key(row) gives; rows closer than the station
+// tolerance keep their order. The result is that of exchanging adjacent rows
+// in passes that each end where the previous one last exchanged, but such a
+// bubble sort alone is quadratic (a long file with one row at the wrong end
+// would take hours), so a stable merge sort with the same comparison runs
+// first and the bubble sort only finishes what the tolerance leaves.
+template <class Row, class Key>
+void SortRowsByStation(GrowArray<Row>& rows, Key key) {
+    const int n = rows.GetSize();
+    if (n < 2) return;
+    // Bottom-up stable merge: a row from the right run goes first only when
+    // it lies below the left one by the tolerance.
+    std::vector<Row> buffer(static_cast<std::size_t>(n));
+    Row* from = rows.GetData();
+    Row* to = buffer.data();
+    for (int width = 1; width < n; width *= 2) {
+        for (int lo = 0; lo < n; lo += 2 * width) {
+            const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
+            int a = lo, b = mid, k = lo;
+            while (a < mid && b < hi)
+                to[k++] = std::move(key(from[b]) < key(from[a]) ? from[b++] : from[a++]);
+            while (a < mid) to[k++] = std::move(from[a++]);
+            while (b < hi) to[k++] = std::move(from[b++]);
+        }
+        std::swap(from, to);
+    }
+    if (from != rows.GetData()) std::move(from, from + n, rows.GetData());
+
+    int last = n - 1;
+    while (last > 0) {
+        int lastSwap = 0;
+        for (int i = 1; i <= last; ++i) {
+            if (key(rows[i]) < key(rows[i - 1])) {
+                std::swap(rows[i], rows[i - 1]);
+                lastSwap = i;
+            }
+        }
+        last = lastSwap;
+    }
+}
+
 template <class Row>
 class StationCursor {
 public:
@@ -124,14 +165,9 @@ public:
         return false;
     }
 
-    // Sorts the rows by station; rows closer than the tolerance keep their
-    // order. The result is that of a bubble sort with a shrinking bound, but a
-    // bubble sort alone is quadratic (a long file with one row at the wrong end
-    // would take hours), so a stable merge sort with the same comparison runs
-    // first and the bubble sort only finishes what the tolerance leaves.
+    // Sorts the rows by station (SortRowsByStation).
     bool Repair() {
-        MergeSort();
-        BubbleSort();
+        SortRowsByStation(m_rows, [](const Row& row) -> const QStation& { return row.m_station; });
         return true;
     }
 
@@ -150,45 +186,6 @@ private:
         for (; m_nCursor < GetCount(); ++m_nCursor)
             if (!(m_rows[m_nCursor].m_station < station)) return &m_rows[m_nCursor];
         return nullptr;
-    }
-
-    void BubbleSort() {
-        int last = GetCount() - 1;
-        bool swapped = true;
-        while (swapped) {
-            swapped = false;
-            int lastSwap = 0;
-            for (int i = 1; i <= last; ++i) {
-                if (m_rows[i].m_station < m_rows[i - 1].m_station) {
-                    std::swap(m_rows[i], m_rows[i - 1]);
-                    lastSwap = i;
-                    swapped = true;
-                }
-            }
-            last = lastSwap;
-        }
-    }
-
-    // Bottom-up stable merge: a row from the right run goes first only when it
-    // lies below the left one by the tolerance.
-    void MergeSort() {
-        const int n = GetCount();
-        if (n < 2) return;
-        std::vector<Row> buffer(static_cast<std::size_t>(n));
-        Row* from = m_rows.GetData();
-        Row* to = buffer.data();
-        for (int width = 1; width < n; width *= 2) {
-            for (int lo = 0; lo < n; lo += 2 * width) {
-                const int mid = std::min(lo + width, n), hi = std::min(lo + 2 * width, n);
-                int a = lo, b = mid, k = lo;
-                while (a < mid && b < hi)
-                    to[k++] = (from[b].m_station < from[a].m_station) ? from[b++] : from[a++];
-                while (a < mid) to[k++] = from[a++];
-                while (b < hi) to[k++] = from[b++];
-            }
-            std::swap(from, to);
-        }
-        if (from != m_rows.GetData()) std::copy(from, from + n, m_rows.GetData());
     }
 };
 
