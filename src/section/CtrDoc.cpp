@@ -5,8 +5,10 @@
 // reader and one writer walk the steps for all thirty tables.
 #include "section/CtrDoc.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <span>
@@ -48,7 +50,13 @@ public:
     void* At(int index) override { return index >= 0 && index < m_rows.GetSize() ? &m_rows[index] : nullptr; }
     void* Insert(int index) override {
         if (index < 0 || index > m_rows.GetSize()) return nullptr;
-        if (index == m_rows.GetSize()) return &m_rows[m_rows.Add(Row())];
+        if (index == m_rows.GetSize()) {
+            // Rows are read one by one onto the end: a growth step of the
+            // table's size moves a table of n rows about twice in all, not
+            // eight times as the default step would.
+            m_rows.SetSize(index, std::max(index, 4));
+            return &m_rows[m_rows.Add(Row())];
+        }
         m_rows.InsertAt(index, Row());
         return &m_rows[index];
     }
@@ -156,10 +164,14 @@ constexpr RowList ListOf(const char* key, std::span<const ColumnDescription> col
     return list;
 }
 
+// Rows hold a few items: room for four at once spares most rows a second
+// allocation.
 template <auto List>
 void* AppendItem(void* row) {
     using Row = typename detail::MemberOf<decltype(List)>::Row;
-    return &(static_cast<Row*>(row)->*List).emplace_back();
+    auto& items = static_cast<Row*>(row)->*List;
+    if (items.size() == items.capacity()) items.reserve(std::max<std::size_t>(4, 2 * items.size()));
+    return &items.emplace_back();
 }
 
 // --- Slope, ditch and FJBK tables: a station and a list of items.
@@ -535,9 +547,19 @@ bool ContainsNoCase(std::string_view text, std::string_view needle) {
 }
 
 // A line that holds ".DAT" is a table's name line, whatever else it holds.
+// Row lines are mostly numbers, full of points but without a D: looking for
+// the D first settles most of them at once.
 bool IsNameLine(std::string_view line) {
-    for (std::size_t dot = line.find('.'); dot != std::string_view::npos; dot = line.find('.', dot + 1))
-        if (ContainsNoCase(line.substr(dot, 4), ".DAT")) return true;
+    const char* const end = line.data() + line.size();
+    for (const char d : {'D', 'd'}) {
+        for (const char* p = line.data(); p < end; ++p) {
+            p = static_cast<const char*>(std::memchr(p, d, static_cast<std::size_t>(end - p)));
+            if (!p) break;
+            if (p > line.data() && p[-1] == '.' && end - p >= 3 && (p[1] | 0x20) == 'a' &&
+                (p[2] | 0x20) == 't')
+                return true;
+        }
+    }
     return false;
 }
 
