@@ -7,15 +7,13 @@
 #include <unistd.h>
 
 #include <charconv>
-#include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 #include <vector>
 
-#include "host/HostUi.h"
+#include "BaselineText.h"
 #include "section/CtrDoc.h"
 #include "station/ChainTable.h"
 #include "station/QStation.h"
@@ -25,13 +23,6 @@ namespace {
 using namespace qdat;
 
 constexpr int kRows = 10000;
-
-class SilentUi : public ConsoleUi {
-public:
-    MessageAnswer ShowMessage(const std::string&, MessageKind, MessageButtons) override {
-        return MessageAnswer::No;
-    }
-};
 
 // A value with three decimals, as the file holds them.
 double Value(std::uint32_t& seed) {
@@ -106,7 +97,7 @@ struct Setup {
     std::string input;
 
     Setup() {
-        static SilentUi ui;
+        static bench::SilentUi ui;
         SetCurrentUi(&ui);
         SetStationPrecisionValue(3);
         GetCurrentChainTable() = ChainTable();
@@ -137,11 +128,7 @@ Setup& TheSetup() {
 // is a number.
 std::vector<double> BaselineRead(const std::string& path) {
     std::vector<double> out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) std::abort();
-    std::string carry;
-    char buffer[4096];
-    auto parseLine = [&](const char* b, const char* e) {
+    bench::ForEachLine(path, [&](const char* b, const char* e) {
         while (b < e) {
             while (b < e && (*b == ' ' || *b == '\t' || *b == '\r')) ++b;
             const char* end = b;
@@ -150,24 +137,7 @@ std::vector<double> BaselineRead(const std::string& path) {
             if (end > b && std::from_chars(b, end, v).ptr == end) out.push_back(v);
             b = end;
         }
-    };
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        const char* b = buffer;
-        const char* e = buffer + n;
-        for (const char* nl; (nl = static_cast<const char*>(std::memchr(b, '\n', e - b))); b = nl + 1) {
-            if (!carry.empty()) {
-                carry.append(b, nl);
-                parseLine(carry.data(), carry.data() + carry.size());
-                carry.clear();
-            } else {
-                parseLine(b, nl);
-            }
-        }
-        carry.append(b, e);
-    }
-    if (!carry.empty()) parseLine(carry.data(), carry.data() + carry.size());
-    std::fclose(f);
+    });
     return out;
 }
 

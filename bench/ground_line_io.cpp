@@ -23,6 +23,7 @@
 #include <system_error>
 #include <vector>
 
+#include "BaselineText.h"
 #include "docbase/DataArchive.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
@@ -95,19 +96,12 @@ namespace {
 
 constexpr int kPoints = 1000000;
 
-class SilentUi : public qdat::ConsoleUi {
-public:
-    qdat::MessageAnswer ShowMessage(const std::string&, qdat::MessageKind, qdat::MessageButtons) override {
-        return qdat::MessageAnswer::No;
-    }
-};
-
 struct Setup {
     std::filesystem::path dir;
     std::string input;
 
     Setup() {
-        static SilentUi ui;
+        static qdat::bench::SilentUi ui;
         qdat::SetCurrentUi(&ui);
         qdat::SetStationPrecisionValue(3);
         qdat::GetCurrentChainTable() = qdat::ChainTable();
@@ -147,12 +141,8 @@ struct Pair {
 // by hand, numbers scanned with from_chars.
 std::vector<Pair> BaselineRead(const std::string& path) {
     std::vector<Pair> out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) std::abort();
-    std::string carry;
-    char buffer[4096];
     bool first = true;
-    auto parseLine = [&](const char* b, const char* e) {
+    qdat::bench::ForEachLine(path, [&](const char* b, const char* e) {
         if (first) {  // the signature
             first = false;
             return;
@@ -167,24 +157,7 @@ std::vector<Pair> BaselineRead(const std::string& path) {
         skip();
         if (b < e) std::from_chars(b, e, p.elevation);
         out.push_back(p);
-    };
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        const char* b = buffer;
-        const char* e = buffer + n;
-        for (const char* nl; (nl = static_cast<const char*>(std::memchr(b, '\n', e - b))); b = nl + 1) {
-            if (!carry.empty()) {
-                carry.append(b, nl);
-                parseLine(carry.data(), carry.data() + carry.size());
-                carry.clear();
-            } else {
-                parseLine(b, nl);
-            }
-        }
-        carry.append(b, e);
-    }
-    if (!carry.empty()) parseLine(carry.data(), carry.data() + carry.size());
-    std::fclose(f);
+    });
     return out;
 }
 

@@ -220,15 +220,27 @@ constexpr Step kFjbkSteps[] = {F(0), ItemsOf(kFjbkItemSteps)};
 constexpr Step kFjbk500Steps[] = {F(0), ItemsOf(kFjbkItem500Steps)};
 constexpr Variant kFjbkVariants[] = {{550, kAnyVersion, kFjbkSteps}, {0, 549, kFjbk500Steps}};
 
-constexpr RowFamily kSlopeFamily{
-    CtrRowShape::Items,         kItemRowColumns, 0, kSlopeVariants, MakeTable<ItemRow>, kLevelLists,
-    AppendItem<&ItemRow::Items>};
-constexpr RowFamily kDitchFamily{
-    CtrRowShape::Items,         kItemRowColumns, 0, kDitchVariants, MakeTable<ItemRow>, kDitchLists,
-    AppendItem<&ItemRow::Items>};
-constexpr RowFamily kFjbkFamily{
-    CtrRowShape::Items,         kItemRowColumns, 0, kFjbkVariants, MakeTable<ItemRow>, kFjbkLists,
-    AppendItem<&ItemRow::Items>};
+constexpr RowFamily kSlopeFamily{.shape = CtrRowShape::Items,
+                                 .columns = kItemRowColumns,
+                                 .keyColumn = 0,
+                                 .variants = kSlopeVariants,
+                                 .makeTable = MakeTable<ItemRow>,
+                                 .lists = kLevelLists,
+                                 .append = AppendItem<&ItemRow::Items>};
+constexpr RowFamily kDitchFamily{.shape = CtrRowShape::Items,
+                                 .columns = kItemRowColumns,
+                                 .keyColumn = 0,
+                                 .variants = kDitchVariants,
+                                 .makeTable = MakeTable<ItemRow>,
+                                 .lists = kDitchLists,
+                                 .append = AppendItem<&ItemRow::Items>};
+constexpr RowFamily kFjbkFamily{.shape = CtrRowShape::Items,
+                                .columns = kItemRowColumns,
+                                .keyColumn = 0,
+                                .variants = kFjbkVariants,
+                                .makeTable = MakeTable<ItemRow>,
+                                .lists = kFjbkLists,
+                                .append = AppendItem<&ItemRow::Items>};
 
 // --- Tables of values by station: column 0 the station, then the values.
 
@@ -295,30 +307,36 @@ constexpr ColumnDescription kTwoValueColumns[] = {
 constexpr Step kTwoValueSteps[] = {F(0), Places(3), F(1), F(2)};
 constexpr Variant kTwoValueVariants[] = {{0, kAnyVersion, kTwoValueSteps}};
 
-constexpr RowFamily kTffdFamily{
-    CtrRowShape::Values, kTffdColumns, 0, kTffdVariants, MakeTable<ValueRow>, {}, nullptr, nullptr, 6};
-constexpr RowFamily kLcsdFamily{
-    CtrRowShape::Values, kLcsdColumns, 0, kLcsdVariants, MakeTable<ValueRow>, {}, nullptr, nullptr, 4};
-constexpr RowFamily kBzdmFamily{
-    CtrRowShape::Values, kBzdmColumns, 0, kBzdmVariants, MakeTable<ValueRow>, {}, nullptr, nullptr, 9};
-constexpr RowFamily kOneValueFamily{CtrRowShape::Values,
-                                    kOneValueColumns,
-                                    0,
-                                    kOneValueVariants,
-                                    MakeTable<ValueRow>,
-                                    {},
-                                    nullptr,
-                                    nullptr,
-                                    1};
-constexpr RowFamily kTwoValueFamily{CtrRowShape::Values,
-                                    kTwoValueColumns,
-                                    0,
-                                    kTwoValueVariants,
-                                    MakeTable<ValueRow>,
-                                    {},
-                                    nullptr,
-                                    nullptr,
-                                    2};
+constexpr RowFamily kTffdFamily{.shape = CtrRowShape::Values,
+                                .columns = kTffdColumns,
+                                .keyColumn = 0,
+                                .variants = kTffdVariants,
+                                .makeTable = MakeTable<ValueRow>,
+                                .valueCount = 6};
+constexpr RowFamily kLcsdFamily{.shape = CtrRowShape::Values,
+                                .columns = kLcsdColumns,
+                                .keyColumn = 0,
+                                .variants = kLcsdVariants,
+                                .makeTable = MakeTable<ValueRow>,
+                                .valueCount = 4};
+constexpr RowFamily kBzdmFamily{.shape = CtrRowShape::Values,
+                                .columns = kBzdmColumns,
+                                .keyColumn = 0,
+                                .variants = kBzdmVariants,
+                                .makeTable = MakeTable<ValueRow>,
+                                .valueCount = 9};
+constexpr RowFamily kOneValueFamily{.shape = CtrRowShape::Values,
+                                    .columns = kOneValueColumns,
+                                    .keyColumn = 0,
+                                    .variants = kOneValueVariants,
+                                    .makeTable = MakeTable<ValueRow>,
+                                    .valueCount = 1};
+constexpr RowFamily kTwoValueFamily{.shape = CtrRowShape::Values,
+                                    .columns = kTwoValueColumns,
+                                    .keyColumn = 0,
+                                    .variants = kTwoValueVariants,
+                                    .makeTable = MakeTable<ValueRow>,
+                                    .valueCount = 2};
 
 // --- Bridges and culverts over a range (QHSJ).
 
@@ -380,14 +398,12 @@ void PutCentreInRange(void* row) {
     r.CentreStation = AsStationText(AsStationText(start) / 2.0 + AsStationText(end) / 2.0);
 }
 
-constexpr RowFamily kStructureFamily{CtrRowShape::Structure,
-                                     kStructureColumns,
-                                     kCentre,
-                                     kStructureVariants,
-                                     MakeTable<StructureRow>,
-                                     {},
-                                     nullptr,
-                                     PutCentreInRange};
+constexpr RowFamily kStructureFamily{.shape = CtrRowShape::Structure,
+                                     .columns = kStructureColumns,
+                                     .keyColumn = kCentre,
+                                     .variants = kStructureVariants,
+                                     .makeTable = MakeTable<StructureRow>,
+                                     .afterRead = PutCentreInRange};
 
 // --- Culverts at a station (HDSJ).
 
@@ -406,8 +422,11 @@ constexpr Step kCulvert400Steps[] = {F(kCulvertStation), kSkipText, F(kCulvertTe
 constexpr Variant kCulvertVariants[] = {
     {560, kAnyVersion, kCulvertSteps}, {410, 559, kCulvert410Steps}, {0, 409, kCulvert400Steps}};
 
-constexpr RowFamily kCulvertFamily{CtrRowShape::Culvert, kCulvertColumns, 0, kCulvertVariants,
-                                   MakeTable<CulvertRow>};
+constexpr RowFamily kCulvertFamily{.shape = CtrRowShape::Culvert,
+                                   .columns = kCulvertColumns,
+                                   .keyColumn = 0,
+                                   .variants = kCulvertVariants,
+                                   .makeTable = MakeTable<CulvertRow>};
 
 // --- The remaining tables, read alike in every version.
 
@@ -417,8 +436,11 @@ constexpr ColumnDescription kGeologyColumns[] = {
 };
 constexpr Step kGeologySteps[] = {F(0), F(1)};
 constexpr Variant kGeologyVariants[] = {{0, kAnyVersion, kGeologySteps}};
-constexpr RowFamily kGeologyFamily{CtrRowShape::Geology, kGeologyColumns, 0, kGeologyVariants,
-                                   MakeTable<GeologyRow>};
+constexpr RowFamily kGeologyFamily{.shape = CtrRowShape::Geology,
+                                   .columns = kGeologyColumns,
+                                   .keyColumn = 0,
+                                   .variants = kGeologyVariants,
+                                   .makeTable = MakeTable<GeologyRow>};
 
 constexpr ColumnDescription kInterceptingDitchColumns[] = {
     Column<&InterceptingDitchRow::StartStation>("startStation", "m"),
@@ -433,13 +455,13 @@ constexpr RowList kPairLists[] = {ListOf<&InterceptingDitchRow::Pairs>("pairs", 
 constexpr Step kPairSteps[] = {Places(3), F(0), F(1)};
 constexpr Step kInterceptingDitchSteps[] = {F(0), F(1), F(2), ItemsOf(kPairSteps)};
 constexpr Variant kInterceptingDitchVariants[] = {{0, kAnyVersion, kInterceptingDitchSteps}};
-constexpr RowFamily kInterceptingDitchFamily{CtrRowShape::InterceptingDitch,
-                                             kInterceptingDitchColumns,
-                                             0,
-                                             kInterceptingDitchVariants,
-                                             MakeTable<InterceptingDitchRow>,
-                                             kPairLists,
-                                             AppendItem<&InterceptingDitchRow::Pairs>};
+constexpr RowFamily kInterceptingDitchFamily{.shape = CtrRowShape::InterceptingDitch,
+                                             .columns = kInterceptingDitchColumns,
+                                             .keyColumn = 0,
+                                             .variants = kInterceptingDitchVariants,
+                                             .makeTable = MakeTable<InterceptingDitchRow>,
+                                             .lists = kPairLists,
+                                             .append = AppendItem<&InterceptingDitchRow::Pairs>};
 
 constexpr ColumnDescription kTunnelColumns[] = {
     Column<&TunnelRow::StartStation>("startStation", "m"),
@@ -448,8 +470,11 @@ constexpr ColumnDescription kTunnelColumns[] = {
 };
 constexpr Step kTunnelSteps[] = {F(0), F(1), F(2)};
 constexpr Variant kTunnelVariants[] = {{0, kAnyVersion, kTunnelSteps}};
-constexpr RowFamily kTunnelFamily{CtrRowShape::Tunnel, kTunnelColumns, 0, kTunnelVariants,
-                                  MakeTable<TunnelRow>};
+constexpr RowFamily kTunnelFamily{.shape = CtrRowShape::Tunnel,
+                                  .columns = kTunnelColumns,
+                                  .keyColumn = 0,
+                                  .variants = kTunnelVariants,
+                                  .makeTable = MakeTable<TunnelRow>};
 
 constexpr ColumnDescription kBenchmarkColumns[] = {
     Column<&BenchmarkRow::Station>("station", "m"),
@@ -459,8 +484,11 @@ constexpr ColumnDescription kBenchmarkColumns[] = {
 };
 constexpr Step kBenchmarkSteps[] = {F(0), F(1), Places(3), F(2), F(3)};
 constexpr Variant kBenchmarkVariants[] = {{0, kAnyVersion, kBenchmarkSteps}};
-constexpr RowFamily kBenchmarkFamily{CtrRowShape::Benchmark, kBenchmarkColumns, 0, kBenchmarkVariants,
-                                     MakeTable<BenchmarkRow>};
+constexpr RowFamily kBenchmarkFamily{.shape = CtrRowShape::Benchmark,
+                                     .columns = kBenchmarkColumns,
+                                     .keyColumn = 0,
+                                     .variants = kBenchmarkVariants,
+                                     .makeTable = MakeTable<BenchmarkRow>};
 
 // ---------------------------------------------------------------------------
 // The tables.
