@@ -912,6 +912,10 @@ bool Holds(const QStation& start, const QStation& end, const QStation& station) 
     return start.GetValue() < station.GetValue() + tol && end.GetValue() > station.GetValue() - tol;
 }
 
+bool IsSide(CtrSide side) {
+    return side == CtrSide::Left || side == CtrSide::Both || side == CtrSide::Right;
+}
+
 // Whether a bridge or culvert of this side stands on the side asked.
 bool StandsOn(std::int32_t rowSide, CtrSide asked) {
     switch (rowSide) {
@@ -937,6 +941,7 @@ bool CtrDoc::IsInTunnel(const QStation& station) const {
 }
 
 bool CtrDoc::IsInStructure(const QStation& station, CtrSide side) const {
+    if (!IsSide(side)) return false;
     if (side == CtrSide::Both)
         return IsInStructure(station, CtrSide::Left) && IsInStructure(station, CtrSide::Right);
     for (int i = 0; i < GetRowCount(CtrTable::QHSJ); ++i) {
@@ -947,7 +952,7 @@ bool CtrDoc::IsInStructure(const QStation& station, CtrSide side) const {
 }
 
 const StructureRow* CtrDoc::FindStructureAt(const QStation& station, CtrSide side) const {
-    if (side == CtrSide::Both) return nullptr;
+    if (side != CtrSide::Left && side != CtrSide::Right) return nullptr;
     for (int i = 0; i < GetRowCount(CtrTable::QHSJ); ++i) {
         const StructureRow* row = GetRow<StructureRow>(CtrTable::QHSJ, i);
         if ((row->Side == 0 || row->Side == static_cast<std::int32_t>(side)) &&
@@ -967,7 +972,7 @@ const TunnelRow* CtrDoc::FindTunnelAt(const QStation& station) const {
 
 bool CtrDoc::InterpolateFJBK(CtrSide side, const QStation& station, int transition, int mode,
                              ItemRow& out) const {
-    if (side == CtrSide::Both) return false;
+    if (side != CtrSide::Left && side != CtrSide::Right) return false;
     const CtrTable table = side == CtrSide::Left ? CtrTable::ZFJBK : CtrTable::YFJBK;
     const int count = GetRowCount(table);
     int i = 0;

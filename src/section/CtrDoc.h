@@ -244,7 +244,8 @@ public:
     // The FJBK row of the side (Left: ZFJBK, Right: YFJBK) at the station:
     // interpolated between the rows around it, transition giving the curve of
     // the second value and mode that of the first. False, with out unchanged,
-    // when no row lies at or beyond the station, for Both, or when the
+    // when no row lies at or beyond the station, for a side other than Left
+    // and Right, or when the
     // interpolation gives no finite value.
     bool InterpolateFJBK(CtrSide side, const QStation& station, int transition, int mode, ItemRow& out) const;
 

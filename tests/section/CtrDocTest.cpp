@@ -304,6 +304,8 @@ TEST_F(CtrDocTest, TextsTheTextFormCannotHold) {
     CtrDoc back;
     ASSERT_TRUE(Read(back, Write(doc, FormatFlag::TaggedForm | FormatFlag::ScrambledForm)));
     EXPECT_EQ(back.GetRow<BenchmarkRow>(CtrTable::SHUIZHUNDIAN, 0)->Name, "BM.dat");
+    EXPECT_TRUE(doc.RemoveRow(CtrTable::SHUIZHUNDIAN, 0));
+    EXPECT_FALSE(doc.RemoveRow(CtrTable::SHUIZHUNDIAN, 0));
     EXPECT_EQ(doc.AddRow<TunnelRow>(CtrTable::SHUIZHUNDIAN), nullptr);
     EXPECT_EQ(doc.GetRow<TunnelRow>(CtrTable::SHUIZHUNDIAN, 0), nullptr);
 }
