@@ -166,9 +166,9 @@ struct BenchmarkRow {
 
 class CtrDoc : public QDocument {
 public:
-    // The marker of a missing value: a value accessor's answer outside a
-    // table, and an FJBK first value that is not set.
+    // A value accessor's answer outside a table or outside a row's values.
     static constexpr double kNoValue = -9999.0;
+    // An FJBK first value that is not set (of either sign): never interpolated.
     static constexpr double kUnsetFirstValue = 9999.0;
     // InterpolateFJBK's transition kinds of the second value and modes of the
     // first value; any other kind or mode is linear.
