@@ -284,6 +284,12 @@ TEST_F(CtrDocTest, WhereTablesAndTheFileEnd) {
     EXPECT_EQ(doc.GetRow<TunnelRow>(CtrTable::SUIDAO, 1)->Name, "B");
     EXPECT_EQ(doc.GetValue(CtrTable::TFFD, 0, 5), 6.0);
     EXPECT_EQ(doc.GetValue(CtrTable::TFFD, 0, 6), CtrDoc::kNoValue);
+    CtrTable table = CtrTable::ZTFBP;
+    EXPECT_TRUE(CtrDoc::FindTable("ttfd.dat", table));
+    EXPECT_EQ(table, CtrTable::TFFD);
+    EXPECT_FALSE(CtrDoc::FindTable("TFFD", table));
+    EXPECT_EQ(CtrDoc::GetTableName(CtrTable::YFYHP), "YFYHP.DAT");
+    EXPECT_EQ(CtrDoc::GetTableSide(CtrTable::YFYHP), CtrSide::Right);
 
     ASSERT_TRUE(Read(doc,
                      "RADUDAR5.83_CTR_SHUJU\nSHUIZHUNDIAN.DAT\n600 BM2 417.12 NULL\n700 BM3.Dat 418 NULL\n"
