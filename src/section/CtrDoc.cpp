@@ -54,7 +54,7 @@ public:
             // Rows are read one by one onto the end: a growth step of the
             // table's size moves a table of n rows about twice in all, not
             // eight times as the default step would.
-            m_rows.SetSize(index, std::max(index, 4));
+            if (index == m_rows.GetCapacity()) m_rows.SetSize(index, std::max(index, 4));
             return &m_rows[m_rows.Add(Row())];
         }
         m_rows.InsertAt(index, Row());
@@ -780,8 +780,19 @@ constexpr std::array<ContentBlock, kCtrTableCount> TableBlocks(std::index_sequen
 constexpr std::array<ContentBlock, kCtrTableCount> kContent =
     TableBlocks(std::make_index_sequence<kCtrTableCount>());
 
-QStation KeyOf(const RowFamily& family, const void* row) {
-    return family.columns[static_cast<std::size_t>(family.keyColumn)].get(row);
+// Whether no row's key station lies beyond the next row's by the station
+// tolerance (the order of QStation: a < b when a <= b - tolerance).
+bool IsOrdered(RowTableBase& table, const RowFamily& family) {
+    const auto key = family.columns[static_cast<std::size_t>(family.keyColumn)].get;
+    const double tolerance = GetStationTolerance();
+    const int count = table.Count();
+    double previous = count > 0 ? key(table.At(0)) : 0.0;
+    for (int i = 1; i < count; ++i) {
+        const double next = key(table.At(i));
+        if (next <= previous - tolerance) return false;
+        previous = next;
+    }
+    return true;
 }
 
 }  // namespace
@@ -871,12 +882,8 @@ bool CtrDoc::GetTwoValues(CtrTable table, int index, double& first, double& seco
 // Order
 
 bool CtrDoc::NeedsRepair() {
-    for (std::size_t t = 0; t < std::size(kTables); ++t) {
-        RowTableBase& table = *DataAs<CtrData>().tables[t];
-        const RowFamily& family = *kTables[t].family;
-        for (int i = 1; i < table.Count(); ++i)
-            if (KeyOf(family, table.At(i)) < KeyOf(family, table.At(i - 1))) return true;
-    }
+    for (std::size_t t = 0; t < std::size(kTables); ++t)
+        if (!IsOrdered(*DataAs<CtrData>().tables[t], *kTables[t].family)) return true;
     return false;
 }
 
@@ -885,10 +892,8 @@ bool CtrDoc::Repair() {
     for (std::size_t t = 0; t < std::size(kTables); ++t) {
         RowTableBase& table = *DataAs<CtrData>().tables[t];
         const RowFamily& family = *kTables[t].family;
-        bool ordered = true;
-        for (int i = 1; i < table.Count() && ordered; ++i)
-            ordered = !(KeyOf(family, table.At(i)) < KeyOf(family, table.At(i - 1)));
-        if (ordered) continue;
+        // The exchanges move a row exactly when some row lies beyond the next.
+        if (IsOrdered(table, family)) continue;
         table.Sort(family.columns[static_cast<std::size_t>(family.keyColumn)].get);
         moved = true;
     }
