@@ -183,8 +183,7 @@ void QSupFile::StoreRows(DataArchive& ar) {
     const bool railway = ar.IsRailwayVariant();
     for (const SupRow& r : GetRows()) {
         CheckFinite(ar, r.Station.GetValue(), "superelevation station");
-        for (int c = railway ? 3 : 1; c <= (railway ? 4 : 6); ++c)
-            CheckFinite(ar, *r.Cell(c), "cross-fall");
+        for (int c = railway ? 3 : 1; c <= (railway ? 4 : 6); ++c) CheckFinite(ar, *r.Cell(c), "cross-fall");
         ar << Precision(2);
         if (railway)
             ar << r.LeftMiddle << r.Station << r.RightMiddle;

@@ -24,6 +24,13 @@
 
 namespace qdat {
 
+// Sorts rows by the station key(row) gives, rows closer than the tolerance
+// keeping their order (docbase/TolerantSort.h).
+template <class Row, class Key>
+void SortRowsByStation(GrowArray<Row>& rows, Key key) {
+    TolerantSort(rows, [&key](const Row& a, const Row& b) { return key(a) < key(b); });
+}
+
 template <class Row>
 class StationCursor {
 public:
