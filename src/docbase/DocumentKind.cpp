@@ -35,7 +35,7 @@ void CheckNewKind(const char* name, const KindDescription& d) {
     };
     if (RuntimeClass::FromName(name)) refuse("a class of this name is registered already");
     for (const TypeString& t : d.typeStrings) {
-        if (HasBuiltinResourceString(t.id))
+        if (t.id != 0 && HasBuiltinResourceString(t.id))
             refuse("resource string " + std::to_string(t.id) + " is defined twice");
     }
     for (const DocumentKind* other : Registry()) {
@@ -72,7 +72,8 @@ DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory f
     : RuntimeClass((CheckNewKind(name, description), name), base, std::move(factory)),
       m_description(description) {
     std::vector<ResourceString> texts;
-    for (const TypeString& t : m_description.typeStrings) texts.push_back({t.id, t.text});
+    for (const TypeString& t : m_description.typeStrings)
+        if (t.id != 0) texts.push_back({t.id, t.text});
     RegisterResourceStrings(texts);
     for (const EditorType& type : m_description.editorTypes) {
         RegisterFactory(kDocDataTypeInterface,
