@@ -4,6 +4,7 @@
 // kinds round-trips every form and cuts every sample.)
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <limits>
 #include <string>
 #include <vector>
@@ -206,6 +207,38 @@ TEST_F(QJdDocTest, NumbersThatAreNotFiniteAreRefused) {
     // A point count the file cannot hold is refused before anything is read.
     EXPECT_FALSE(ReadFromBytes(back, "RADUDAR5.83_PM_SHUJU_JD\n2000000000 0\n", "count.jd"));
     EXPECT_NE(LastError().find("more than the rest of the file holds"), std::string::npos) << LastError();
+}
+
+TEST_F(QJdDocTest, LegOperations) {
+    JdPoint a, virt, c, d;
+    virt.X = 3;
+    virt.Y = 4;
+    virt.AuxPoints.Add({"A", 1, 1});
+    virt.Azimuth = 1.0;
+    virt.Deflection = 0.5;
+    c.X = 3;
+    c.Y = 10;
+    d.X = 3;
+    d.Y = 0;  // the next leg heads to -Y: azimuth 3 pi / 2
+    // A virtual point keeps its own azimuth and deflection.
+    virt.UpdateLeg(a, c);
+    EXPECT_EQ(virt.LegLength, 5.0);
+    EXPECT_EQ(virt.Azimuth, 1.0);
+    EXPECT_EQ(virt.Deflection, 0.5);
+    // After a virtual point the leg leaves in its turned direction.
+    c.UpdateLeg(virt, d);
+    EXPECT_EQ(c.LegLength, 6.0);
+    EXPECT_EQ(c.Azimuth, 1.5);
+    EXPECT_NEAR(c.Deflection, 1.5 * std::acos(-1.0) - 1.5 - 2 * std::acos(-1.0), 1e-15);
+    virt.Deflection = 6.0;  // no valid deflection: the legs at it have no length
+    c.UpdateLegNoDeflection(virt);
+    EXPECT_EQ(c.LegLength, 9999.0);
+    EXPECT_NEAR(c.Azimuth, 7.0 - 2 * std::acos(-1.0), 1e-15);
+    virt.UpdateLegNoDeflection(a);
+    EXPECT_EQ(virt.LegLength, 9999.0);
+    EXPECT_EQ(AzimuthBetween(0, 0, 0, 0), 0.5 * std::acos(-1.0));
+    EXPECT_EQ(AzimuthBetween(0, 0, -1, 0), std::acos(-1.0));
+    EXPECT_NEAR(AzimuthBetween(0, 0, 1, -1), 1.75 * std::acos(-1.0), 1e-15);
 }
 
 TEST_F(QJdDocTest, NamesAndANewPoint) {
