@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <limits>
 #include <stdexcept>
 
 #include "docbase/DocDataType.h"
@@ -143,9 +144,13 @@ std::unique_ptr<QDocument> DocumentKind::CreateDocument() const {
 
 std::vector<const DocumentKind*> DocumentKind::All() {
     std::vector<const DocumentKind*> kinds = Registry();
-    std::stable_sort(kinds.begin(), kinds.end(), [](const DocumentKind* a, const DocumentKind* b) {
-        return a->GetTypeStringId() < b->GetTypeStringId();
-    });
+    // Kinds without a type-string number (0) after the numbered ones.
+    const auto order = [](const DocumentKind* k) {
+        const int id = k->GetTypeStringId();
+        return id == 0 ? std::numeric_limits<int>::max() : id;
+    };
+    std::stable_sort(kinds.begin(), kinds.end(),
+                     [&](const DocumentKind* a, const DocumentKind* b) { return order(a) < order(b); });
     return kinds;
 }
 

@@ -157,7 +157,8 @@ public:
     // A new empty document of the kind.
     std::unique_ptr<QDocument> CreateDocument() const;
 
-    // Every registered kind, in the order of their type-string numbers.
+    // Every registered kind, in the order of their type-string numbers (kinds
+    // without one last).
     static std::vector<const DocumentKind*> All();
     // The kind of a class name; null when there is none.
     static const DocumentKind* Find(std::string_view className);
