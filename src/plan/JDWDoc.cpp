@@ -1,8 +1,6 @@
 // The JDW list: its kind and its records.
 #include "plan/JDWDoc.h"
 
-#include <cmath>
-
 #include "host/Resources.h"
 #include "plan/detail/PlanStrings.h"
 
@@ -51,7 +49,7 @@ void JdwHeader::Serialize(DataArchive& ar) {
 }
 
 bool JdwHeader::IsFinite() const {
-    return std::isfinite(HeaderValue);
+    return AllFinite(HeaderValue);
 }
 
 void JdwRecord::Serialize(DataArchive& ar) {
@@ -65,8 +63,7 @@ void JdwRecord::Serialize(DataArchive& ar) {
 }
 
 bool JdwRecord::IsFinite() const {
-    return std::isfinite(Value1) && std::isfinite(Value2) && std::isfinite(Value3) && std::isfinite(Value4) &&
-           std::isfinite(Value5);
+    return AllFinite(Value1, Value2, Value3, Value4, Value5);
 }
 
 const DocumentKind JDWDoc::classRecord{

@@ -1,8 +1,6 @@
 // The JDX list: its kind and its records.
 #include "plan/JDXDoc.h"
 
-#include <cmath>
-
 #include "host/Resources.h"
 #include "plan/detail/PlanStrings.h"
 
@@ -55,8 +53,7 @@ void JdxHeader::Serialize(DataArchive& ar) {
 }
 
 bool JdxHeader::IsFinite() const {
-    return std::isfinite(HeaderValue1) && std::isfinite(HeaderValue2) && std::isfinite(HeaderValue3) &&
-           std::isfinite(HeaderValue4);
+    return AllFinite(HeaderValue1, HeaderValue2, HeaderValue3, HeaderValue4);
 }
 
 void JdxRecord::Serialize(DataArchive& ar) {
@@ -71,8 +68,7 @@ void JdxRecord::Serialize(DataArchive& ar) {
 }
 
 bool JdxRecord::IsFinite() const {
-    return std::isfinite(Value1) && std::isfinite(Value2) && std::isfinite(Value3) && std::isfinite(Value4) &&
-           std::isfinite(Value5);
+    return AllFinite(Value1, Value2, Value3, Value4, Value5);
 }
 
 const DocumentKind JDXDoc::classRecord{

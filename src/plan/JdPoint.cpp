@@ -4,6 +4,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <initializer_list>
 #include <numbers>
 
 #include "docbase/DataArchive.h"
@@ -36,12 +37,22 @@ void TakeStoredName(std::string& name) {
     if (name == ResourceText(plan_strings::kUnnamed)) name.clear();
 }
 
+// A stored number with the name of its field.
+struct NamedValue {
+    double value;
+    const char* name;
+};
+
+// The name of the first value that is not finite; null when all are.
+const char* FirstNonFinite(std::initializer_list<NamedValue> fields) {
+    for (const NamedValue& f : fields)
+        if (!std::isfinite(f.value)) return f.name;
+    return nullptr;
+}
+
 // The first stored number of an element that is not finite; null when all are.
 const char* NonFiniteElementField(const PlanElement& e) {
-    const struct {
-        double value;
-        const char* name;
-    } fields[] = {
+    return FirstNonFinite({
         {e.Offset, "Offset"},
         {e.LengthItem, "LengthItem"},
         {e.SpiralParam, "SpiralParam"},
@@ -59,10 +70,7 @@ const char* NonFiniteElementField(const PlanElement& e) {
         {e.EndStation.GetValue(), "EndStation"},
         {e.StartAzimuth, "StartAzimuth"},
         {e.EndAzimuth, "EndAzimuth"},
-    };
-    for (const auto& f : fields)
-        if (!std::isfinite(f.value)) return f.name;
-    return nullptr;
+    });
 }
 
 // The name with its last run of digits replaced by the numbering placeholder.
@@ -195,10 +203,7 @@ std::string JdPoint::AuxDisplayName(const std::string& prefix, int index, int au
 }
 
 const char* JdPoint::FindNonFinite() const {
-    const struct {
-        double value;
-        const char* name;
-    } fields[] = {
+    const char* field = FirstNonFinite({
         {X, "X"},
         {Y, "Y"},
         {Radius, "Radius"},
@@ -223,16 +228,15 @@ const char* JdPoint::FindNonFinite() const {
         {StationMid.GetValue(), "StationMid"},
         {StationCS.GetValue(), "StationCS"},
         {StationST.GetValue(), "StationST"},
-    };
-    for (const auto& f : fields)
-        if (!std::isfinite(f.value)) return f.name;
+    });
+    if (field) return field;
     for (const AuxPoint& a : AuxPoints) {
         for (double v : {a.X, a.Y, a.Deflection, a.Distance, a.Azimuth})
             if (!std::isfinite(v)) return "an auxiliary point";
     }
-    if (const char* field = NonFiniteElementField(EntrySpiral)) return field;
-    if (const char* field = NonFiniteElementField(CircularArc)) return field;
-    return NonFiniteElementField(ExitSpiral);
+    for (const PlanElement* e : {&EntrySpiral, &CircularArc, &ExitSpiral})
+        if ((field = NonFiniteElementField(*e))) return field;
+    return nullptr;
 }
 
 void JdPoint::Serialize(DataArchive& ar) {

@@ -8,6 +8,7 @@
 // name.
 #pragma once
 
+#include <cmath>
 #include <memory>
 #include <span>
 #include <string>
@@ -27,6 +28,12 @@ inline std::string StoredRecordName(const std::string& name) {
 }
 inline void TakeStoredRecordName(std::string& name) {
     if (name == "NULL") name.clear();
+}
+
+// Whether every one of the numbers is finite.
+template <class... Numbers>
+bool AllFinite(Numbers... numbers) {
+    return (std::isfinite(static_cast<double>(numbers)) && ...);
 }
 
 // Header and Record each have: Serialize(DataArchive&), reading or writing
