@@ -554,6 +554,23 @@ TEST_F(JdCurveTest, WarningsLetTheComputationGoOn) {
     ASSERT_EQ(a.ElementCount, 6);
     EXPECT_EQ(a.GetElement(1).Type, PlanElement::Arc);
     EXPECT_EQ(a.GetElement(2).Type, PlanElement::SpiralIn);
+
+    // A straight of 4 mm between them is left out too, without a warning.
+    ui.messages.clear();
+    two.Points[2].Tangent1 = 99.996;
+    ASSERT_EQ(two.ComputeCurves(), 1);
+    EXPECT_NEAR(two.Points[2].StraightLength, 0.004, 1e-8);
+    EXPECT_EQ(two.BuildElementList().ElementCount, 6);
+    EXPECT_TRUE(ui.messages.empty());
+
+    // So is an arc of 4 cm between two spirals.
+    JdList shortArc = WithMiddle(0.2 + 0.04 / 500, [](JdPoint& p) { Spirals(p, 0, 500, 100, 100); });
+    ASSERT_EQ(shortArc.ComputeCurves(), 1);
+    EXPECT_NEAR(Middle(shortArc).ArcLength, 0.04, 1e-9);
+    const PlanAlignment b = shortArc.BuildElementList();
+    ASSERT_EQ(b.ElementCount, 4);
+    EXPECT_EQ(b.GetElement(1).Type, PlanElement::SpiralIn);
+    EXPECT_EQ(b.GetElement(2).Type, PlanElement::SpiralOut);
 }
 
 }  // namespace
