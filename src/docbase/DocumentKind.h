@@ -105,7 +105,10 @@ struct ContentBlock {
 // A document-type string: the resource text with the framework's
 // document-template fields separated by line feeds ("Name|description",
 // document name, new-file name, filter name, extension with its dot). Its
-// number is also the id of the project data type it stands for.
+// number is also the id of the project data type it stands for. A kind that
+// is no data type of a project and has no document-type string (the base
+// default, empty) gives the number 0: the text then only names its files
+// (the filter and the extension by which the tools know them).
 struct TypeString {
     int id;
     std::uint16_t projectGroup;  // 0x8001 plan, 0x8002 design, 0x8003 ground, 0x8004 section and earthwork
@@ -172,7 +175,8 @@ public:
     // A new empty document of the kind.
     std::unique_ptr<QDocument> CreateDocument() const;
 
-    // Every registered kind, in the order of their type-string numbers.
+    // Every registered kind, in the order of their type-string numbers (kinds
+    // without one last).
     static std::vector<const DocumentKind*> All();
     // The kind of a class name; null when there is none.
     static const DocumentKind* Find(std::string_view className);

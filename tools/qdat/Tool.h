@@ -58,6 +58,22 @@ const std::vector<Command>& Commands();
 // when set, else asked on a terminal, else answered No.
 void InstallToolUi(bool answerYes);
 
+// While it lives, the error messages the library shows are held back instead
+// of printed: a command that fails tells the reason once, in its own words.
+// Warnings still go to stderr.
+class HeldErrors {
+public:
+    HeldErrors();
+    ~HeldErrors();
+    HeldErrors(const HeldErrors&) = delete;
+    HeldErrors& operator=(const HeldErrors&) = delete;
+    // The last error shown since the object was made; empty when none.
+    std::string Last() const;
+
+private:
+    bool m_wasHolding;
+};
+
 // The options of every command that reads or writes data files.
 struct FileOptions {
     std::string kind;                 // --kind CLASS

@@ -92,6 +92,19 @@ void InstallToolUi(bool answerYes) {
     SetCurrentUi(&TheToolUi());
 }
 
+HeldErrors::HeldErrors() : m_wasHolding(TheToolUi().holdErrors) {
+    TheToolUi().holdErrors = true;
+    TheToolUi().lastError.clear();
+}
+
+HeldErrors::~HeldErrors() {
+    TheToolUi().holdErrors = m_wasHolding;
+}
+
+std::string HeldErrors::Last() const {
+    return TheToolUi().lastError;
+}
+
 // ---------------------------------------------------------------------------
 // Chain table
 
@@ -190,12 +203,14 @@ std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptio
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
-    ToolUi& ui = TheToolUi();
-    ui.lastError.clear();
-    ui.holdErrors = true;
-    const bool read = ReadDocumentFile(*doc, path);
-    ui.holdErrors = false;
-    if (!read) Fail(ui.lastError.empty() ? path + ": cannot be read" : ui.lastError);
+    bool read = false;
+    std::string error;
+    {
+        HeldErrors held;
+        read = ReadDocumentFile(*doc, path);
+        error = held.Last();
+    }
+    if (!read) Fail(error.empty() ? path + ": cannot be read" : error);
     UseChainTableAfter(options, *doc);
     return doc;
 }
