@@ -5,24 +5,22 @@
 // Targets: the document within 2x of the baseline both ways, and the memory
 // allocated while opening (peak above what was in use before) under 3x the
 // in-memory size of the points. Every allocation of the process is counted by
-// the replaced global operator new below; the counters are reported as
+// the replaced global operator new of BenchSupport.h; the counters are reported as
 // peak_bytes and peak_ratio.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <new>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "BenchSupport.h"
 #include "docbase/DataArchive.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
@@ -31,83 +29,18 @@
 #include "station/QStation.h"
 
 // ---------------------------------------------------------------------------
-// Allocation counting
-
-namespace {
-std::atomic<std::size_t> g_inUse{0};
-std::atomic<std::size_t> g_peak{0};
-
-void* CountedAlloc(std::size_t n) {
-    void* p = std::malloc(n ? n : 1);
-    if (!p) throw std::bad_alloc();
-    const std::size_t now = g_inUse.fetch_add(malloc_usable_size(p)) + malloc_usable_size(p);
-    std::size_t peak = g_peak.load();
-    while (now > peak && !g_peak.compare_exchange_weak(peak, now)) {
-    }
-    return p;
-}
-void CountedFree(void* p) {
-    if (!p) return;
-    g_inUse.fetch_sub(malloc_usable_size(p));
-    std::free(p);
-}
-// Starts a measurement: the peak becomes what is in use now.
-std::size_t ResetPeak() {
-    const std::size_t now = g_inUse.load();
-    g_peak.store(now);
-    return now;
-}
-}  // namespace
-
-void* operator new(std::size_t n) {
-    return CountedAlloc(n);
-}
-void* operator new[](std::size_t n) {
-    return CountedAlloc(n);
-}
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-    try {
-        return CountedAlloc(n);
-    } catch (...) {
-        return nullptr;
-    }
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept {
-    return operator new(n, t);
-}
-void operator delete(void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    CountedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    CountedFree(p);
-}
-
-// ---------------------------------------------------------------------------
 // The test file
 
 namespace {
 
 constexpr int kPoints = 1000000;
 
-class SilentUi : public qdat::ConsoleUi {
-public:
-    qdat::MessageAnswer ShowMessage(const std::string&, qdat::MessageKind, qdat::MessageButtons) override {
-        return qdat::MessageAnswer::No;
-    }
-};
-
 struct Setup {
     std::filesystem::path dir;
     std::string input;
 
     Setup() {
-        static SilentUi ui;
+        static bench::SilentUi ui;
         qdat::SetCurrentUi(&ui);
         qdat::SetStationPrecisionValue(3);
         qdat::GetCurrentChainTable() = qdat::ChainTable();
@@ -147,12 +80,8 @@ struct Pair {
 // by hand, numbers scanned with from_chars.
 std::vector<Pair> BaselineRead(const std::string& path) {
     std::vector<Pair> out;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) std::abort();
-    std::string carry;
-    char buffer[4096];
     bool first = true;
-    auto parseLine = [&](const char* b, const char* e) {
+    bench::ForEachLine(path, [&](const char* b, const char* e) {
         if (first) {  // the signature
             first = false;
             return;
@@ -167,24 +96,7 @@ std::vector<Pair> BaselineRead(const std::string& path) {
         skip();
         if (b < e) std::from_chars(b, e, p.elevation);
         out.push_back(p);
-    };
-    std::size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
-        const char* b = buffer;
-        const char* e = buffer + n;
-        for (const char* nl; (nl = static_cast<const char*>(std::memchr(b, '\n', e - b))); b = nl + 1) {
-            if (!carry.empty()) {
-                carry.append(b, nl);
-                parseLine(carry.data(), carry.data() + carry.size());
-                carry.clear();
-            } else {
-                parseLine(b, nl);
-            }
-        }
-        carry.append(b, e);
-    }
-    if (!carry.empty()) parseLine(carry.data(), carry.data() + carry.size());
-    std::fclose(f);
+    });
     return out;
 }
 
@@ -214,7 +126,7 @@ void BaselineWrite(const std::string& path, const std::vector<Pair>& pairs) {
 }
 
 void ReportMemory(benchmark::State& state, std::size_t before, std::size_t points) {
-    const double peak = static_cast<double>(g_peak.load() - before);
+    const double peak = static_cast<double>(bench::PeakSince(before));
     state.counters["peak_bytes"] = peak;
     state.counters["peak_ratio"] = peak / (static_cast<double>(points) * sizeof(qdat::GroundPoint));
 }
@@ -224,7 +136,7 @@ void BM_OpenGroundLine(benchmark::State& state) {
     std::size_t count = 0;
     for (auto _ : state) {
         qdat::DmxFile doc;
-        const std::size_t before = ResetPeak();
+        const std::size_t before = bench::ResetPeak();
         if (!doc.OnOpenDocument(s.input)) std::abort();
         count = static_cast<std::size_t>(doc.GetPointCount());
         ReportMemory(state, before, count);
@@ -237,10 +149,10 @@ void BM_BaselineRead(benchmark::State& state) {
     Setup& s = TheSetup();
     std::size_t count = 0;
     for (auto _ : state) {
-        const std::size_t before = ResetPeak();
+        const std::size_t before = bench::ResetPeak();
         std::vector<Pair> pairs = BaselineRead(s.input);
         count = pairs.size();
-        state.counters["peak_bytes"] = static_cast<double>(g_peak.load() - before);
+        state.counters["peak_bytes"] = static_cast<double>(bench::PeakSince(before));
         benchmark::DoNotOptimize(pairs.data());
     }
     if (count != kPoints) std::abort();

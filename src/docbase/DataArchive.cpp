@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "docbase/ArchiveEnvelope.h"
+#include "docbase/FiniteValues.h"
 #include "docbase/NumberText.h"
 #include "docbase/QDocument.h"
 #include "host/HostFile.h"
@@ -441,24 +442,22 @@ DataArchive& DataArchive::operator>>(double& v) {
 }
 
 DataArchive& DataArchive::operator<<(const FiniteValue& v) {
-    if (!std::isfinite(v.value))
-        ThrowError(QArchiveException::GenericError,
-                   std::string(v.what) + " is " + FormatFixed(v.value, 0) + ", not a finite number");
+    CheckFinite(*this, v.value, v.what);
     return *this << v.value;
 }
 
 DataArchive& DataArchive::operator>>(const FiniteValue& v) {
     double value = 0.0;
     if (IsTextForm()) {
-        const std::string_view token = NextTokenOrThrow(std::string(v.what).c_str());
+        const std::string_view token = NextTokenOrThrow(v.what);
         if (!ScanDouble(token, value) || !std::isfinite(value))
             ThrowError(QArchiveException::BadFormat,
-                       "a finite " + std::string(v.what) + " expected, found " + Quoted(token));
+                       std::string("a finite ") + v.what + " expected, found " + Quoted(token));
     } else {
         value = LoadBinary<double>(ArchiveTag::Double);
         if (!std::isfinite(value))
             ThrowError(QArchiveException::BadFormat,
-                       "a finite " + std::string(v.what) + " expected, found " + FormatFixed(value, 0));
+                       std::string("a finite ") + v.what + " expected, found " + NonFiniteText(value));
     }
     if (v.target) *v.target = value;
     return *this;

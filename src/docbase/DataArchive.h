@@ -52,21 +52,22 @@ constexpr ArchiveManipulator Width(int width) {
 }
 
 // A double that a file must hold as a finite number, with the name of what
-// it is: ar >> Finite(elevation, "elevation"), ar << Finite(value, "radius").
-// NaN and the infinities are corrupt data wherever a file holds a measure:
-// reading one fails with BadFormat naming the value as the file holds it (in
-// text form the token itself, so that an overflowing "1e999" is named as
-// written) and where it stands; writing one fails with GenericError naming it,
-// so that no file ever holds one.
+// it is: ar >> Finite(elevation, "elevation"), ar << Finite(value, "radius")
+// (the same as ReadFinite and WriteFinite of docbase/FiniteValues.h, in a
+// chain of values). NaN and the infinities are corrupt data wherever a file
+// holds a measure: reading one fails with BadFormat naming the value as the
+// file holds it (in text form the token itself, so that an overflowing
+// "1e999" is named as written) and where it stands; writing one fails with
+// GenericError naming it, so that no file ever holds one.
 struct FiniteValue {
     double* target;  // loading: where the value goes; null for a value only written
     double value;    // storing
-    std::string_view what;
+    const char* what;
 };
-inline FiniteValue Finite(double& value, std::string_view what) {
+inline FiniteValue Finite(double& value, const char* what) {
     return {&value, value, what};
 }
-inline FiniteValue Finite(const double& value, std::string_view what) {
+inline FiniteValue Finite(const double& value, const char* what) {
     return {nullptr, value, what};
 }
 

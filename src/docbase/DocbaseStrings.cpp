@@ -24,8 +24,9 @@ const ResourceTable kDocbaseStrings{
     // (file name) shown once per project for a file written by an older version
     {263, "The file %s was written by an older version.\nIt will be saved again in the current format."},
     // (file path, what was kept, position) after a read that stopped early without failing
-    {2020, "The file %s was read only in part: %s were kept; reading stopped at %s.\n"
-           "It is not saved over unless you choose to."},
+    {2020,
+     "The file %s was read only in part: %s were kept; reading stopped at %s.\n"
+     "It is not saved over unless you choose to."},
     // (file path) asked before a save over a file that was read only in part
     {2021, "The file %s was read only in part. Saving over it loses the rest of it.\nSave over it?"},
 };

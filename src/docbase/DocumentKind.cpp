@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bit>
 #include <cctype>
+#include <limits>
 #include <stdexcept>
 
 #include "docbase/DocDataType.h"
@@ -35,7 +36,7 @@ void CheckNewKind(const char* name, const KindDescription& d) {
     };
     if (RuntimeClass::FromName(name)) refuse("a class of this name is registered already");
     for (const TypeString& t : d.typeStrings) {
-        if (HasBuiltinResourceString(t.id))
+        if (t.id != 0 && HasBuiltinResourceString(t.id))
             refuse("resource string " + std::to_string(t.id) + " is defined twice");
     }
     for (const DocumentKind* other : Registry()) {
@@ -72,11 +73,14 @@ DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory f
     : RuntimeClass((CheckNewKind(name, description), name), base, std::move(factory)),
       m_description(description) {
     std::vector<ResourceString> texts;
-    for (const TypeString& t : m_description.typeStrings) texts.push_back({t.id, t.text});
+    for (const TypeString& t : m_description.typeStrings)
+        if (t.id != 0) texts.push_back({t.id, t.text});
     RegisterResourceStrings(texts);
     for (const EditorType& type : m_description.editorTypes) {
-        RegisterFactory(kDocDataTypeInterface,
-                        [this, type] { return std::make_unique<ContentBlockDataType>(*this, type); });
+        RegisterFactory(kDocDataTypeInterface, [this, type]() -> std::unique_ptr<QObject> {
+            if (type.makeDescriptor) return type.makeDescriptor(*this, type);
+            return std::make_unique<ContentBlockDataType>(*this, type);
+        });
     }
     Registry().push_back(this);
 }
@@ -142,9 +146,13 @@ std::unique_ptr<QDocument> DocumentKind::CreateDocument() const {
 
 std::vector<const DocumentKind*> DocumentKind::All() {
     std::vector<const DocumentKind*> kinds = Registry();
-    std::stable_sort(kinds.begin(), kinds.end(), [](const DocumentKind* a, const DocumentKind* b) {
-        return a->GetTypeStringId() < b->GetTypeStringId();
-    });
+    // Kinds without a type-string number (0) after the numbered ones.
+    const auto order = [](const DocumentKind* k) {
+        const int id = k->GetTypeStringId();
+        return id == 0 ? std::numeric_limits<int>::max() : id;
+    };
+    std::stable_sort(kinds.begin(), kinds.end(),
+                     [&](const DocumentKind* a, const DocumentKind* b) { return order(a) < order(b); });
     return kinds;
 }
 

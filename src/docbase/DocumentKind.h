@@ -16,6 +16,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 #include "docbase/ArchiveEnvelope.h"
@@ -25,6 +27,7 @@
 namespace qdat {
 
 class QDocument;
+class DocumentKind;
 
 // How a signature of the table is used.
 enum class SignatureUse : std::uint8_t {
@@ -72,6 +75,15 @@ struct ColumnDescription {
     bool IsNoValue(double value) const { return value == noValue; }
 };
 
+// A list that every row of a block holds in turn (the ground points of one
+// side of a cross-section): its items are records of the columns.
+struct RowList {
+    const char* key;
+    std::span<const ColumnDescription> columns;
+    int (*count)(const void* row) = nullptr;
+    const void* (*item)(const void* row, int index) = nullptr;  // null out of range
+};
+
 // A part of a document's content: a list of records (count and row given), or
 // the fields of one record (count null; row 0 is the record), shown at the top
 // level of the content. Rows are handed out by address for the editor.
@@ -83,6 +95,8 @@ struct ContentBlock {
     // The table editor's row operations; null when the list is not edited.
     bool (*insertAt)(QDocument& doc, int index) = nullptr;
     bool (*removeAt)(QDocument& doc, int index) = nullptr;
+    // Lists each row holds besides its columns; none for most kinds.
+    std::span<const RowList> rowLists = {};
 
     bool IsList() const { return count != nullptr; }
     int RowCount(QDocument& doc) const { return count ? count(doc) : 1; }
@@ -91,7 +105,10 @@ struct ContentBlock {
 // A document-type string: the resource text with the framework's
 // document-template fields separated by line feeds ("Name|description",
 // document name, new-file name, filter name, extension with its dot). Its
-// number is also the id of the project data type it stands for.
+// number is also the id of the project data type it stands for. A kind that
+// is no data type of a project and has no document-type string (the base
+// default, empty) gives the number 0: the text then only names its files
+// (the filter and the extension by which the tools know them).
 struct TypeString {
     int id;
     std::uint16_t projectGroup;  // 0x8001 plan, 0x8002 design, 0x8003 ground, 0x8004 section and earthwork
@@ -109,6 +126,10 @@ struct EditorType {
     int firstDisplay;
     int secondDisplay;
     int block = 0;  // the content block it edits
+    // Makes the descriptor, for a kind whose rows the editor needs more
+    // operations on than the generic descriptor has (docbase/DocDataType.h);
+    // null for the generic one.
+    std::unique_ptr<QObject> (*makeDescriptor)(const DocumentKind& kind, const EditorType& type) = nullptr;
 };
 
 struct KindDescription {
@@ -154,7 +175,8 @@ public:
     // A new empty document of the kind.
     std::unique_ptr<QDocument> CreateDocument() const;
 
-    // Every registered kind, in the order of their type-string numbers.
+    // Every registered kind, in the order of their type-string numbers (kinds
+    // without one last).
     static std::vector<const DocumentKind*> All();
     // The kind of a class name; null when there is none.
     static const DocumentKind* Find(std::string_view className);
@@ -227,6 +249,42 @@ constexpr ColumnDescription Column(const char* key, const char* unit = "",
     c.noValue = noValue;
     return c;
 }
+
+// A column of one element of an array member (Values[3] of a record).
+template <auto Member, std::size_t Index>
+constexpr ColumnDescription ElementColumn(const char* key, const char* unit = "",
+                                          double noValue = ColumnDescription::kNoMarker) {
+    using Row = typename detail::MemberOf<decltype(Member)>::Row;
+    using Type = typename detail::MemberOf<decltype(Member)>::Type;
+    using Element = std::remove_cvref_t<decltype(std::declval<Type&>()[0])>;
+    ColumnDescription c{key, ColumnKindFor(static_cast<const Element*>(nullptr))};
+    c.get = [](const void* row) { return ColumnValue((static_cast<const Row*>(row)->*Member)[Index]); };
+    c.set = [](void* row, double v) { SetColumnValue((static_cast<Row*>(row)->*Member)[Index], v); };
+    c.unit = unit;
+    c.noValue = noValue;
+    return c;
+}
+
+// Column keys numbered from first ("value0", "value1"...), made at compile
+// time so that a kind's column table can point into them.
+template <std::size_t N>
+struct NumberedKeys {
+    static constexpr std::size_t kLength = 24;
+    char text[N][kLength] = {};
+
+    constexpr NumberedKeys(std::string_view prefix, int first) {
+        for (std::size_t i = 0; i < N; ++i) {
+            std::size_t at = 0;
+            for (const char c : prefix.substr(0, kLength - 8)) text[i][at++] = c;
+            char digits[8] = {};
+            int n = 0;
+            for (int v = first + static_cast<int>(i); v > 0 || n == 0; v /= 10)
+                digits[n++] = static_cast<char>('0' + v % 10);
+            while (n > 0) text[i][at++] = digits[--n];
+        }
+    }
+    constexpr const char* operator[](std::size_t i) const { return text[i]; }
+};
 
 template <auto Member>
 constexpr ColumnDescription TextColumn(const char* key) {

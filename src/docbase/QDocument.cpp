@@ -227,7 +227,8 @@ bool QDocument::ReadFromFile(File& file) {
         Report(e);
         return false;
     }
-    if (m_partialRead) CurrentUi().ShowMessage(GetPartialReadNote(), MessageKind::Warning, MessageButtons::Ok);
+    if (m_partialRead)
+        CurrentUi().ShowMessage(GetPartialReadNote(), MessageKind::Warning, MessageButtons::Ok);
     m_data->FormatFlags = kFlagsAfterRead;
     return true;
 }
@@ -237,8 +238,9 @@ bool QDocument::ReadFromFile(File& file) {
 
 void QDocument::NoteReadStoppedEarly(const DataArchive& ar, const std::string& kept) {
     const long long position = ar.GetPosition();
-    m_partialRead = PartialRead{MakeAbsolutePath(ar.GetFileName()), kept,
-                                ar.IsTextForm() ? FormatResource(2010, position) : FormatResource(2011, position)};
+    m_partialRead =
+        PartialRead{MakeAbsolutePath(ar.GetFileName()), kept,
+                    ar.IsTextForm() ? FormatResource(2010, position) : FormatResource(2011, position)};
 }
 
 std::string QDocument::GetPartialReadNote() const {

@@ -22,6 +22,8 @@ namespace qdat {
 class UserInterface;
 class ChainTable;
 class QDLException;
+class RuntimeClass;
+class TransitionToolWindow;
 struct LanguageTexts;
 
 struct ProcessState {
@@ -55,6 +57,15 @@ struct ProcessState {
     // last alignment lookup used, where the next one starts its search.
     double geometryTolerance = 0.0001;
     int lastElementIndex = 0;
+
+    // Superelevation evaluators (section/SupEvaluator.h): the evaluator class
+    // the transition tool and the host create (null: the first class
+    // registered below the evaluator class), the factor of each column 1-6
+    // that the library keeps for the host's hooks, and the host's calculation
+    // window that runs the transition tool when one is installed.
+    const RuntimeClass* selectedEvaluatorClass = nullptr;
+    double evaluatorColumnFactors[6] = {1.0, 1.0, 1.0, 1.0, 1.0, 1.0};
+    TransitionToolWindow* transitionToolWindow = nullptr;
 };
 
 namespace detail {

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "docbase/DataArchive.h"
 #include "plan/Clothoid.h"
@@ -119,30 +120,34 @@ void PlanElement::ShiftOwnStart() {
     m_ownStart = {givenX, givenY, StartX, StartY, true};
 }
 
+const char* PlanElement::FindNonFinite() const {
+    const std::pair<double, const char*> stored[] = {
+        {Offset, "Offset"},
+        {LengthItem, "LengthItem"},
+        {SpiralParam, "SpiralParam"},
+        {StartRadius, "StartRadius"},
+        {EndRadius, "EndRadius"},
+        {StartX, "StartX"},
+        {StartY, "StartY"},
+        {TangentPointX, "TangentPointX"},
+        {TangentPointY, "TangentPointY"},
+        {EndX, "EndX"},
+        {EndY, "EndY"},
+        {CentreX, "CentreX"},
+        {CentreY, "CentreY"},
+        {StartStation.GetValue(), "StartStation"},
+        {EndStation.GetValue(), "EndStation"},
+        {StartAzimuth, "StartAzimuth"},
+        {EndAzimuth, "EndAzimuth"},
+    };
+    for (const auto& [value, name] : stored)
+        if (!std::isfinite(value)) return name;
+    return nullptr;
+}
+
 bool PlanElement::IsFinite() const {
-    for (double v : {Offset,
-                     LengthItem,
-                     SpiralParam,
-                     StartAzimuth,
-                     StartStation.GetValue(),
-                     StartX,
-                     StartY,
-                     EndAzimuth,
-                     EndStation.GetValue(),
-                     EndX,
-                     EndY,
-                     TangentPointX,
-                     TangentPointY,
-                     CentreX,
-                     CentreY,
-                     Chord,
-                     Length,
-                     Tangent1,
-                     Tangent2,
-                     ChordAngle1,
-                     ChordAngle2,
-                     CentralAngle,
-                     StartSpiralAngle,
+    if (FindNonFinite()) return false;
+    for (double v : {Chord, Length, Tangent1, Tangent2, ChordAngle1, ChordAngle2, CentralAngle, StartSpiralAngle,
                      EndSpiralAngle})
         if (!std::isfinite(v)) return false;
     return true;

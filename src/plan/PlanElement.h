@@ -67,6 +67,9 @@ public:
     // The stored record (text, binary and legacy layouts). Every double of
     // it is a finite number, both ways.
     void Serialize(DataArchive& ar);
+    // The name of the first stored number that is not finite ("EndX"); null
+    // when all are.
+    const char* FindNonFinite() const;
     // Whether every input and derived value is a finite number.
     bool IsFinite() const;
 

@@ -55,35 +55,39 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
 }
 
 namespace {
-// The zero point the ground line does not write: elevation 0 as it will read
-// back. In text form an elevation that rounds to zero at six decimals is
-// written as 0 and would be dropped the next time the file is saved.
-bool IsZeroAsWritten(double elevation, bool text) {
-    if (elevation == 0.0) return true;
-    if (!text || std::fabs(elevation) >= 0.001) return false;
-    return FormatFixed(std::fabs(elevation), 6) == "0.000000";
+// The elevation as a reader of the file will see it. In text form a value is
+// written with a fixed number of decimals, and one that rounds to 0 or to the
+// marker of a point without elevation reads back as that: the rules below
+// are applied to what is written, so that a file written, read and written
+// again comes out the same. Only values near 0 and near the marker can change
+// meaning, so the others skip the rounding.
+double ElevationAsWritten(double elevation, bool text, int places) {
+    if (!text || !(std::fabs(elevation) < 0.001 || std::fabs(elevation - GroundPoint::NoElevation) < 0.001))
+        return elevation;
+    double back = elevation;
+    ScanDouble(FormatFixed(elevation, places), back);
+    return back == 0.0 ? 0.0 : back;
 }
 }  // namespace
 
+// Ground-line rules: elevations carry six decimals, and a point at station 0
+// with elevation 0 (as written) is not written at all.
 void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules) {
     const bool text = ar.IsTextForm();
+    if (groundLineRules) ar << Precision(6);
+    const int places = ar.GetPrecision();
     bool lastWithout = false;  // the last point written had no elevation
-    bool sixDecimals = false;  // set once, before the first elevation; it stays
     for (const GroundPoint& point : points) {
-        if (groundLineRules && point.m_station == 0.0 && IsZeroAsWritten(point.m_elevation, text)) continue;
-        if (point.HasElevation()) {
-            ar << point.m_station;
-            if (groundLineRules && !sixDecimals) {
-                ar << Precision(6);
-                sixDecimals = true;
-            }
-            ar << Finite(point.m_elevation, "elevation") << EndRecord;
+        const double elevation = ElevationAsWritten(point.m_elevation, text, places);
+        if (groundLineRules && point.m_station == 0.0 && elevation == 0.0) continue;
+        if (elevation != GroundPoint::NoElevation) {
+            ar << point.m_station << Finite(point.m_elevation, "elevation") << EndRecord;
             lastWithout = false;
         } else if (!lastWithout) {
             ar << point.m_station;
             // In the binary forms a reader cannot tell a lone station from the
             // next point's, so the marker elevation is written with it.
-            if (!text) ar << point.m_elevation;
+            if (!text) ar << GroundPoint::NoElevation;
             ar << EndRecord;
             lastWithout = true;
         }

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "docbase/DataArchive.h"
-#include "station/StationOrder.h"
+#include "station/StationCursor.h"
 
 namespace qdat {
 
@@ -68,6 +68,10 @@ constexpr double kGradeEndMargin = 0.001;
 // with separators in text form; two stations and three doubles in binary.
 constexpr std::int64_t kMinTextRecordBytes = 9;
 constexpr std::int64_t kMinBinaryRecordBytes = 40;
+
+double StationOf(const GradePoint& p) {
+    return p.Station.GetValue();
+}
 
 double FiniteOr(double value, double fallback) {
     return std::isfinite(value) ? value : fallback;
@@ -160,19 +164,13 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
 }
 
 bool QZdmFile::NeedsRepair() {
-    const double tol = GetStationTolerance();
-    for (int i = 1; i < m_points.GetSize(); ++i) {
-        if (StationBelow(m_points[i].Station.GetValue(), m_points[i - 1].Station.GetValue(), tol))
-            return true;
-    }
-    return false;
+    return HasRowBelowPredecessor(m_points, StationOf);
 }
 
 // Sorts the points by station as a bubble sort with a shrinking bound does;
-// points closer than the tolerance keep their order (station/StationOrder.h).
+// points closer than the tolerance keep their order (docbase/TolerantSort.h).
 bool QZdmFile::Repair() {
-    SortRowsByStation(m_points.GetData(), m_points.GetSize(),
-                      [](const GradePoint& p) { return p.Station.GetValue(); });
+    SortRowsByStation(m_points, StationOf);
     m_lastSegment = -1;
     // The grades belong to the old order; derive them again at once.
     Recalculate();

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "docbase/DataArchive.h"
+#include "docbase/FiniteValues.h"
 #include "docbase/NumberText.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
@@ -196,9 +197,7 @@ void QStation::Serialize(ObjectArchive& ar) {
 
 DataArchive& operator<<(DataArchive& ar, const QStation& s) {
     // Every reader refuses such a station; no file is written with one.
-    if (!std::isfinite(s.GetValue()))
-        ar.ThrowError(QArchiveException::GenericError,
-                      "a station is " + FormatFixed(s.GetValue(), 0) + ", not a finite number");
+    CheckFinite(ar, s.GetValue(), "station");
     if (ar.IsTextForm()) {
         if (ar.IsStationAsNumber())
             ar.AppendToken(FormatFixed(s.GetValue(), ar.GetPrecision()));

@@ -19,10 +19,25 @@
 
 #include "docbase/DataArchive.h"
 #include "docbase/GrowArray.h"
+#include "docbase/TolerantSort.h"
 #include "station/QStation.h"
-#include "station/StationOrder.h"
 
 namespace qdat {
+
+// Rows by the station key(row) gives (a QStation or metres), compared with
+// the station tolerance: some row below its predecessor, and the sort of the
+// repair steps, rows closer than the tolerance keeping their order
+// (docbase/TolerantSort.h). The sort returns whether anything moved.
+template <class Row, class Key>
+bool HasRowBelowPredecessor(const GrowArray<Row>& rows, Key key) {
+    return HasElementBeforePredecessor(
+        rows, [&key](const Row& row) { return QStation(key(row)).GetValue(); }, GetStationTolerance());
+}
+template <class Row, class Key>
+bool SortRowsByStation(GrowArray<Row>& rows, Key key) {
+    return TolerantSort(
+        rows, [&key](const Row& row) { return QStation(key(row)).GetValue(); }, GetStationTolerance());
+}
 
 template <class Row>
 class StationCursor {
@@ -119,17 +134,12 @@ public:
     }
 
     // Some row lies below its predecessor.
-    bool NeedsRepair() const {
-        const double tolerance = GetStationTolerance();
-        for (int i = 1; i < GetCount(); ++i)
-            if (StationBelow(StationOf(m_rows[i]), StationOf(m_rows[i - 1]), tolerance)) return true;
-        return false;
-    }
+    bool NeedsRepair() const { return HasRowBelowPredecessor(m_rows, StationOf); }
 
     // Sorts the rows by station as a bubble sort with a shrinking bound does;
-    // rows closer than the tolerance keep their order (station/StationOrder.h).
+    // rows closer than the tolerance keep their order (docbase/TolerantSort.h).
     bool Repair() {
-        SortRowsByStation(m_rows.GetData(), GetCount(), StationOf);
+        SortRowsByStation(m_rows, StationOf);
         return true;
     }
 

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -128,16 +129,25 @@ TEST_P(KindSuite, DescriptionIsSound) {
     }
     EXPECT_EQ(plain, 1);
 
-    for (const ContentBlock& block : d.content) {
-        EXPECT_EQ(block.IsList(), block.key != nullptr);
-        ASSERT_NE(block.row, nullptr);
-        std::set<std::string> keys;
-        for (const ColumnDescription& column : block.columns) {
+    const auto checkColumns = [](std::span<const ColumnDescription> columns, std::set<std::string>& keys) {
+        for (const ColumnDescription& column : columns) {
             EXPECT_TRUE(keys.insert(column.key).second) << column.key;
             if (column.kind == ColumnDescription::Kind::Text)
                 EXPECT_TRUE(column.getText && column.setText);
             else
                 EXPECT_TRUE(column.get && column.set) << column.key;
+        }
+    };
+    for (const ContentBlock& block : d.content) {
+        EXPECT_EQ(block.IsList(), block.key != nullptr);
+        ASSERT_NE(block.row, nullptr);
+        std::set<std::string> keys;
+        checkColumns(block.columns, keys);
+        for (const RowList& list : block.rowLists) {
+            EXPECT_TRUE(list.key && keys.insert(list.key).second);
+            EXPECT_TRUE(list.count && list.item) << list.key;
+            std::set<std::string> itemKeys;
+            checkColumns(list.columns, itemKeys);
         }
     }
 

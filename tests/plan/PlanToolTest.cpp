@@ -133,6 +133,23 @@ TEST_F(PlanTool, NonFiniteNumbersFailTheCommand) {
     EXPECT_FALSE(std::filesystem::exists(computed));
 }
 
+// The legacy element file has no signature (its first byte, 0x04, is the
+// schema of its chain table): qdat finds its kind without --kind, and info
+// tells its binary form and layout.
+TEST_F(PlanTool, LegacyFileWithoutSignatureIsFound) {
+    const std::string legacy = dir.Path("old.pm");
+    ASSERT_EQ(RunTool("convert " + path + " -o " + legacy + " --form legacy", &out, &err), 0) << err;
+    ASSERT_EQ(ReadFileBytes(legacy).substr(0, 1), "\x04");
+    ASSERT_EQ(RunTool("plan " + legacy + " --at 50 --csv", &out, &err), 0) << err;
+    EXPECT_EQ(out, "station,x,y,azimuth,radius\n50,50,0,0,9999\n");
+    ASSERT_EQ(RunTool("info --json " + legacy, &out, &err), 0) << err;
+    const auto info = nlohmann::json::parse(out);
+    EXPECT_EQ(info["form"], "binary");
+    EXPECT_TRUE(info["legacyLayout"].get<bool>());
+    EXPECT_EQ(info["kinds"][0]["kind"], "QPmDoc");
+    EXPECT_EQ(info["count"], 3);
+}
+
 TEST_F(PlanTool, RefusesWhatItCannotAnswer) {
     // Start mode 2 loads but cannot be computed.
     std::string mode2 = kPlan;

@@ -470,7 +470,7 @@ TEST_F(QPmDocTest, NonFiniteNumbersAreRefusedBothWays) {
     ui.messages.clear();
     EXPECT_FALSE(Read(broken, binary, "bad.bin"));
     ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_NE(ui.messages[0].text.find("nan"), std::string::npos) << ui.messages[0].text;
+    EXPECT_NE(ui.messages[0].text.find("NaN"), std::string::npos) << ui.messages[0].text;
     EXPECT_NE(ui.messages[0].text.find("byte offset"), std::string::npos) << ui.messages[0].text;
 
     // Not written: a NaN or infinite value anywhere, a station among them.

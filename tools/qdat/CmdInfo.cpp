@@ -1,5 +1,6 @@
 // qdat info FILE...: how each file is stored (form, layout, signature), the
 // document kinds that read it, and how many rows its content holds. Only reads.
+#include <algorithm>
 #include <iostream>
 
 #include "Tool.h"
@@ -22,6 +23,12 @@ const char* FormName(const ArchiveEnvelope& env, const SignatureRule* rule) {
     return "binary";
 }
 
+// A kind whose files have no signature: their first line is content.
+bool ReadsNoSignature(const DocumentKind& kind) {
+    const auto& rules = kind.Description().signatures;
+    return std::none_of(rules.begin(), rules.end(), [](const SignatureRule& r) { return r.IsRead(); });
+}
+
 Json InfoOf(const std::string& path, const InfoOptions& opt) {
     const ArchiveEnvelope env = ReadFileEnvelope(path);
     const auto matches = DocumentKind::MatchSignature(env.signature);
@@ -42,9 +49,18 @@ Json InfoOf(const std::string& path, const InfoOptions& opt) {
                               {"currentVersion", m.kind->GetCurrentVersion()},
                               {"accepted", m.rule->IsAccepted()}});
     }
-    if (matches.empty() && opt.file.kind.empty()) {
-        for (const DocumentKind* kind : DocumentKind::MatchExtension(path))
+    const DocumentKind* reader = matches.empty() ? nullptr : matches.front().kind;
+    if (!opt.file.kind.empty()) {
+        reader = DocumentKind::Find(opt.file.kind);
+    } else if (matches.empty()) {
+        for (const DocumentKind* kind : DocumentKind::MatchExtension(path)) {
             j["kinds"].push_back({{"kind", kind->GetName()}, {"byExtension", true}});
+            if (!reader) reader = kind;
+        }
+    }
+    if (matches.empty() && reader && ReadsNoSignature(*reader)) {
+        j["signature"] = "";
+        j["lengthPrefixedSignature"] = false;
     }
     if (!j["kinds"].empty() || !opt.file.kind.empty()) {
         auto doc = LoadDocument(path, opt.file);
@@ -59,7 +75,8 @@ void PrintInfo(const Json& j) {
     std::cout << "  form:      " << j["form"].get<std::string>()
               << (j["legacyLayout"].get<bool>() ? " (legacy layout)" : "")
               << (j["lengthPrefixedSignature"].get<bool>() ? " (length-prefixed signature)" : "") << '\n';
-    std::cout << "  signature: " << j["signature"].get<std::string>() << '\n';
+    const std::string signature = j["signature"].get<std::string>();
+    std::cout << "  signature: " << (signature.empty() ? "(none)" : signature) << '\n';
     if (j["kinds"].empty()) std::cout << "  kind:      (none)\n";
     for (const auto& k : j["kinds"]) {
         std::cout << "  kind:      " << k["kind"].get<std::string>();

@@ -76,7 +76,13 @@ Json KindJson(const DocumentKind& kind) {
     for (const ContentBlock& block : d.content) {
         Json columns = Json::array();
         for (const ColumnDescription& c : block.columns) columns.push_back(c.key);
-        content.push_back({{"list", block.key ? block.key : ""}, {"columns", columns}});
+        Json entry{{"list", block.key ? block.key : ""}, {"columns", columns}};
+        for (const RowList& list : block.rowLists) {
+            Json listColumns = Json::array();
+            for (const ColumnDescription& c : list.columns) listColumns.push_back(c.key);
+            entry["rowLists"].push_back({{"list", list.key}, {"columns", listColumns}});
+        }
+        content.push_back(std::move(entry));
     }
     return {{"kind", kind.GetName()},
             {"typeStrings", types},

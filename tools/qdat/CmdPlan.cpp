@@ -2,10 +2,12 @@
 // position, azimuth and radius on a plan element file's alignment at
 // stations. The table and CSV give the azimuth in degrees,
 // JSON in radians, always in [0, 360) or [0, 2 pi); a radius of 9999 is a
-// straight.
+// straight. FILE may also be an intersection-point file: its curves are
+// computed, and the alignment is the element list they make.
 //
 // qdat plan FILE --compute -o OUT: recomputes every element from the
-// alignment's start and saves the result to OUT (never the input).
+// alignment's start (every curve of an intersection-point file) and saves the
+// result to OUT (never the input).
 //
 // The elements are always recomputed after loading: the derived fields stored
 // in a file may be stale.
@@ -17,8 +19,10 @@
 #include <string>
 #include <vector>
 
+#include "JdCurves.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
+#include "plan/QJdDoc.h"
 #include "plan/QPmDoc.h"
 
 namespace qdat::tool {
@@ -86,15 +90,27 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
-    auto pm = LoadDocumentOfKind<QPmDoc>(opt.file, opt.fileOptions, "a plan element file");
+    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
     const std::vector<QStation> stations = opt.stations.Collect();
-    PlanAlignment& alignment = pm->GetAlignment();
+    PlanAlignment fromPoints;
+    PlanAlignment* chosen = nullptr;
+    if (auto* pm = dynamic_cast<QPmDoc*>(doc.get())) {
+        chosen = &pm->GetAlignment();
+    } else if (auto* jd = dynamic_cast<QJdDoc*>(doc.get())) {
+        ComputeCurvesOrFail(*jd, opt.file);
+        fromPoints = jd->GetList().BuildElementList();
+        chosen = &fromPoints;
+    } else {
+        Fail(opt.file + " is a " + doc->GetRuntimeClass().GetName() +
+             " file, not a plan element or intersection-point file");
+    }
+    PlanAlignment& alignment = *chosen;
     if (!alignment.ComputeElements()) {
         Fail(opt.file + ": the elements cannot be computed (start mode " +
              std::to_string(alignment.StartMode) + ", " + std::to_string(alignment.ElementCount) +
              " main elements, end type " + std::to_string(alignment.EndType) + ")");
     }
-    if (opt.compute) WriteDocument(*pm, opt.out, Form::Text, opt.file);
+    if (opt.compute) WriteDocument(*doc, opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
     std::vector<Row> rows;
@@ -123,8 +139,8 @@ int RunPlan(const PlanOptions& opt) {
 
 std::function<int()> SetupPlan(CLI::App& app) {
     auto opt = std::make_shared<PlanOptions>();
-    CLI::App* cmd = app.add_subcommand("plan", "Position, azimuth and radius on a plan element alignment");
-    cmd->add_option("FILE", opt->file, "Plan element file")->required();
+    CLI::App* cmd = app.add_subcommand("plan", "Position, azimuth and radius on a plan alignment");
+    cmd->add_option("FILE", opt->file, "Plan element file or intersection-point file")->required();
     opt->stations.AddTo(cmd);
     opt->output.AddTo(cmd, "Comma-separated values, azimuth in degrees", "JSON rows, azimuth in radians");
     cmd->add_flag("--compute", opt->compute, "Recompute the elements and save them to -o");

@@ -36,13 +36,6 @@ struct StationCommandOptions {
     double step = 0.0;
 };
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 // Sets up the current chain table and the precision from the options. The
 // tool is one process per command, so the process-wide state is ours.
 void ApplyOptions(const StationCommandOptions& options) {

@@ -65,8 +65,10 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
     else if (doc->NeedsRepair())
         std::cout << "; out of station order, left unsorted (answer yes or give --yes to sort)";
     const bool saved = !doc->IsModified();
-    if (doc->WasReadPartly()) std::cout << "; read only in part, NOT SAVED";
-    else if (!saved) std::cout << "; NOT SAVED";
+    if (doc->WasReadPartly())
+        std::cout << "; read only in part, NOT SAVED";
+    else if (!saved)
+        std::cout << "; NOT SAVED";
     std::cout << "\n";
     return saved ? kExitOk : kExitFailure;
 }

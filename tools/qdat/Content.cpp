@@ -2,6 +2,7 @@
 // JSON of `qdat dump --json`, its tables and the count of `qdat info`.
 #include <cmath>
 #include <ostream>
+#include <span>
 
 #include "Tool.h"
 
@@ -39,6 +40,35 @@ std::string HeaderText(const ColumnDescription& column) {
     return text;
 }
 
+Json RecordJson(std::span<const ColumnDescription> columns, std::span<const RowList> lists, const void* row) {
+    Json record = Json::object();
+    for (const ColumnDescription& column : columns) record[column.key] = CellJson(column, row);
+    for (const RowList& list : lists) {
+        Json items = Json::array();
+        const int count = list.count(row);
+        for (int i = 0; i < count; ++i) items.push_back(RecordJson(list.columns, {}, list.item(row, i)));
+        record[list.key] = std::move(items);
+    }
+    return record;
+}
+
+// The lists a row holds, one line each: "key (columns): values, values".
+void PrintRowLists(std::span<const RowList> lists, const void* row, std::ostream& out) {
+    for (const RowList& list : lists) {
+        out << "    " << list.key << " (";
+        for (std::size_t c = 0; c < list.columns.size(); ++c)
+            out << (c ? " " : "") << HeaderText(list.columns[c]);
+        out << "):";
+        const int count = list.count(row);
+        for (int i = 0; i < count; ++i) {
+            const void* item = list.item(row, i);
+            out << (i ? "," : "");
+            for (const ColumnDescription& column : list.columns) out << " " << CellText(column, item);
+        }
+        out << "\n";
+    }
+}
+
 }  // namespace
 
 Json ContentJson(QDocument& doc) {
@@ -53,12 +83,8 @@ Json ContentJson(QDocument& doc) {
         }
         Json rows = Json::array();
         const int count = block.count(doc);
-        for (int i = 0; i < count; ++i) {
-            const void* row = block.row(doc, i);
-            Json record = Json::object();
-            for (const ColumnDescription& column : block.columns) record[column.key] = CellJson(column, row);
-            rows.push_back(std::move(record));
-        }
+        for (int i = 0; i < count; ++i)
+            rows.push_back(RecordJson(block.columns, block.rowLists, block.row(doc, i)));
         out[block.key] = std::move(rows);
     }
     return out;
@@ -94,6 +120,7 @@ void PrintContent(QDocument& doc, std::ostream& out) {
             out << " ";
             for (const ColumnDescription& column : block.columns) out << " " << CellText(column, row);
             out << "\n";
+            PrintRowLists(block.rowLists, row, out);
         }
     }
 }

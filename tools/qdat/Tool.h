@@ -58,6 +58,22 @@ const std::vector<Command>& Commands();
 // when set, else asked on a terminal, else answered No.
 void InstallToolUi(bool answerYes);
 
+// While it lives, the error messages the library shows are held back instead
+// of printed: a command that fails tells the reason once, in its own words.
+// Warnings still go to stderr.
+class HeldErrors {
+public:
+    HeldErrors();
+    ~HeldErrors();
+    HeldErrors(const HeldErrors&) = delete;
+    HeldErrors& operator=(const HeldErrors&) = delete;
+    // The last error shown since the object was made; empty when none.
+    std::string Last() const;
+
+private:
+    bool m_wasHolding;
+};
+
 // The options of every command that reads or writes data files.
 struct FileOptions {
     std::string kind;                 // --kind CLASS
@@ -143,6 +159,9 @@ struct OutputOptions {
     void Print(const std::function<void()>& table, const std::function<void()>& csv,
                const std::function<void()>& json) const;
 };
+
+// A finite number that is the whole text; false for anything else.
+bool ParseNumber(const std::string& text, double& value);
 
 // Formats a double for tables: shortest text that reads back exactly.
 std::string ShortNumber(double value);

@@ -68,13 +68,6 @@ ToolUi& TheToolUi() {
     return ui;
 }
 
-bool ParseNumber(const std::string& text, double& value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    value = std::strtod(text.c_str(), &end);
-    return end == text.c_str() + text.size() && std::isfinite(value);
-}
-
 // More stations than anyone reads; a range beyond it is a mistyped step.
 constexpr double kMaxRangeStations = 10'000'000;
 
@@ -97,6 +90,19 @@ const std::vector<Command>& Commands() {
 void InstallToolUi(bool answerYes) {
     TheToolUi().answerYes = answerYes;
     SetCurrentUi(&TheToolUi());
+}
+
+HeldErrors::HeldErrors() : m_wasHolding(TheToolUi().holdErrors) {
+    TheToolUi().holdErrors = true;
+    TheToolUi().lastError.clear();
+}
+
+HeldErrors::~HeldErrors() {
+    TheToolUi().holdErrors = m_wasHolding;
+}
+
+std::string HeldErrors::Last() const {
+    return TheToolUi().lastError;
 }
 
 // ---------------------------------------------------------------------------
@@ -197,12 +203,14 @@ std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptio
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
-    ToolUi& ui = TheToolUi();
-    ui.lastError.clear();
-    ui.holdErrors = true;
-    const bool read = ReadDocumentFile(*doc, path);
-    ui.holdErrors = false;
-    if (!read) Fail(ui.lastError.empty() ? path + ": cannot be read" : ui.lastError);
+    bool read = false;
+    std::string error;
+    {
+        HeldErrors held;
+        read = ReadDocumentFile(*doc, path);
+        error = held.Last();
+    }
+    if (!read) Fail(error.empty() ? path + ": cannot be read" : error);
     UseChainTableAfter(options, *doc);
     return doc;
 }
@@ -315,6 +323,13 @@ void OutputOptions::Print(const std::function<void()>& table, const std::functio
         csvPrinter();
     else
         table();
+}
+
+bool ParseNumber(const std::string& text, double& value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    value = std::strtod(text.c_str(), &end);
+    return end == text.c_str() + text.size() && std::isfinite(value);
 }
 
 std::string ShortNumber(double value) {
