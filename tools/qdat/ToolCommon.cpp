@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <system_error>
 
-#include "ProjectChains.h"
 #include "Tool.h"
 #include "docbase/DataArchive.h"
 #include "host/HostException.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
+#include "project/PrjFile.h"
 
 namespace qdat::tool {
 
@@ -99,6 +100,44 @@ void InstallToolUi(bool answerYes) {
     SetCurrentUi(&TheToolUi());
 }
 
+HeldErrors::HeldErrors() : m_wasHolding(TheToolUi().holdErrors) {
+    TheToolUi().holdErrors = true;
+    TheToolUi().lastError.clear();
+}
+
+HeldErrors::~HeldErrors() {
+    TheToolUi().holdErrors = m_wasHolding;
+}
+
+std::string HeldErrors::Last(const std::string& otherwise) const {
+    return TheToolUi().lastError.empty() ? otherwise : TheToolUi().lastError;
+}
+
+// ---------------------------------------------------------------------------
+// Projects
+
+std::unique_ptr<PrjFile> LoadProject(const std::string& path) {
+    auto project = std::make_unique<PrjFile>();
+    HeldErrors held;
+    if (!project->ReadProject(MakeAbsolutePath(path))) Fail(held.Last(path + ": cannot be read"));
+    return project;
+}
+
+const PrjFile& LoadedProject(const std::string& path) {
+    // Read once per command, however many files follow its chain table.
+    static std::map<std::string, std::unique_ptr<PrjFile>> loaded;
+    auto& project = loaded[path];
+    if (!project) project = LoadProject(path);
+    return *project;
+}
+
+Json ChainTableJson(const ChainTable& table) {
+    Json breaks = Json::array();
+    for (int i = 0; i < table.GetBreakCount(); ++i)
+        breaks.push_back({{"before", table.GetBreak(i).Before}, {"after", table.GetBreak(i).After}});
+    return {{"prefix", table.GetPrefix()}, {"breaks", breaks}};
+}
+
 // ---------------------------------------------------------------------------
 // Chain table
 
@@ -118,7 +157,7 @@ void FileOptions::AddChainTo(CLI::App* cmd) {
 ChainTable FileOptions::GetChainTable() const {
     if (!project.empty() && !breaks.empty()) UsageError("--project and --break do not go together");
     ChainTable table;
-    if (!project.empty()) table = ReadProjectChainTable(project);
+    if (!project.empty()) table = LoadedProject(project).GetChainTable();
     for (const std::string& text : breaks) {
         // The colon may be any but a leading character, so "-5:10" is a break.
         const std::size_t colon = text.find(':', 1);
@@ -147,7 +186,15 @@ ChainTable FileOptions::GetChainTable() const {
     return table;
 }
 
+void FileOptions::ApplyProjectPrecision() const {
+    if (project.empty()) return;
+    // The project's chain table and station precision; the chain table is
+    // then the one GetChainTable checked.
+    LoadedProject(project).ApplyProjectSettings();
+}
+
 void UseChainTableBefore(const FileOptions& options) {
+    options.ApplyProjectPrecision();
     GetCurrentChainTable() = options.GetChainTable();
 }
 
@@ -197,12 +244,8 @@ std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptio
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
-    ToolUi& ui = TheToolUi();
-    ui.lastError.clear();
-    ui.holdErrors = true;
-    const bool read = ReadDocumentFile(*doc, path);
-    ui.holdErrors = false;
-    if (!read) Fail(ui.lastError.empty() ? path + ": cannot be read" : ui.lastError);
+    HeldErrors held;
+    if (!ReadDocumentFile(*doc, path)) Fail(held.Last(path + ": cannot be read"));
     UseChainTableAfter(options, *doc);
     return doc;
 }
