@@ -6,11 +6,13 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <set>
 
 #include "host/HostException.h"
 #include "host/HostFile.h"
@@ -163,6 +165,12 @@ struct CabinetWriter::State {
                " bytes cannot hold the entries of its files and data";
     }
 
+    // The name a file is stored under: its file name, or, when the set holds
+    // a file of that name already, with as many of its folders in front as
+    // make it a name of its own, so that extracting the set restores both.
+    std::string NameFor(const std::string& path);
+    std::set<std::string> takenNames;  // lower case, as Windows compares them
+
     std::size_t firstInCabinet = 0;   // files before it lie wholly in cabinets written
     bool endFolderAfterFile = false;  // the folder ran on into a further cabinet
 };
@@ -264,6 +272,26 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 
 // ---------------------------------------------------------------------------
 // The writer's steps
+
+std::string CabinetWriter::State::NameFor(const std::string& path) {
+    std::vector<std::string> parts;
+    for (const auto& part : std::filesystem::path(path)) {
+        const std::string text = part.string();
+        if (!text.empty() && text != "/") parts.push_back(text);
+    }
+    if (parts.empty()) return {};
+    const auto lower = [](std::string text) {
+        for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return text;
+    };
+    std::string name = parts.back();
+    for (std::size_t k = 2; takenNames.count(lower(name)) && k <= parts.size(); ++k)
+        name = parts[parts.size() - k] + "\\" + name;
+    const std::string base = name;
+    for (int n = 2; takenNames.count(lower(name)); ++n) name = base + " (" + std::to_string(n) + ")";
+    takenNames.insert(lower(name));
+    return name;
+}
 
 std::uint64_t CabinetWriter::State::ProjectedSize(std::size_t extraBytes, bool newFile) const {
     std::uint64_t size = kHeaderSize + NamesSize(cabinet) + spillSize + spillBuffer.size() + extraBytes;
@@ -502,8 +530,7 @@ bool CabinetWriter::AddFile(const std::string& path) {
     if (s.folderInput + size > kMaxFolderInput)
         if (std::string error = s.EndFolder(*this); !error.empty()) return Fail(error);
 
-    const auto slash = path.rfind('/');
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string name = s.NameFor(path);
     if (name.empty()) return Fail(path + " has no file name");
     // The file's entry must find room beside what the cabinet holds;
     // otherwise the folder ends here, and the cabinet too.
