@@ -723,6 +723,8 @@ void PrjFile::ReadContent(DataArchive& ar) {
         const std::string& record = ar.GetRecord();
         if (record.find('[') != std::string::npos) {
             section = SectionOfHeader(record);
+            if (section >= kFirstSegment && section <= kLastSegment)
+                EnsureSegment(static_cast<int>(section - kFirstSegment));
             if (section != 0) continue;
             // A section of a later version: what came before it is kept,
             // and the file is not written over without asking.
@@ -771,7 +773,6 @@ void PrjFile::ReadContent(DataArchive& ar) {
 
         // Sections of settings: the global one, the chain table's and the segments'.
         const int segment = section >= kFirstSegment ? static_cast<int>(section - kFirstSegment) : -1;
-        if (segment >= 0) EnsureSegment(segment);
         std::vector<ProjectLine>& unknown =
             segment >= 0 ? d.segments[static_cast<std::size_t>(segment)].unknownLines : d.unknownGlobals;
         const SettingKey* key = number            ? keys.Find(number)
