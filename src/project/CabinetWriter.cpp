@@ -111,7 +111,6 @@ struct CabinetWriter::State {
     std::uint64_t folderInput = 0;    // bytes taken into the folder
     std::uint64_t folderFlushed = 0;  // of them, bytes compressed into blocks
     std::string pending;              // input of the next block
-    std::string history;              // input of the block before it
     // The cabinet being filled.
     int cabinet = 0;
     std::vector<FolderPart> parts;
@@ -236,13 +235,12 @@ bool CabinetWriter::Fail(const std::string& why) {
 
 namespace {
 
-// Compresses one block: "CK", then a deflate stream that may refer to the
-// block before (its history) and ends with a final block.
-bool CompressBlock(z_stream& z, const std::string& input, const std::string& history, std::string& out) {
+// Compresses one block: "CK", then a deflate stream ending with a final
+// block. The format lets a block refer to the one before it; doing so makes
+// cabinets of project data about one percent smaller and takes a quarter
+// more time, so every block stands alone, as other writers make them.
+bool CompressBlock(z_stream& z, const std::string& input, std::string& out) {
     if (deflateReset(&z) != Z_OK) return false;
-    if (!history.empty() && deflateSetDictionary(&z, reinterpret_cast<const Bytef*>(history.data()),
-                                                 static_cast<uInt>(history.size())) != Z_OK)
-        return false;
     out.resize(2 + deflateBound(&z, static_cast<uLong>(input.size())) + 16);
     out[0] = 'C';
     out[1] = 'K';
@@ -341,7 +339,7 @@ std::string CabinetWriter::State::FlushBlock(CabinetWriter& writer) {
     if (pending.empty()) return {};
     const std::uint64_t blockStart = folderFlushed;
     const std::uint64_t blockEnd = blockStart + pending.size();
-    if (!CompressBlock(deflater, pending, history, compressed)) return "the compressor failed";
+    if (!CompressBlock(deflater, pending, compressed)) return "the compressor failed";
     writer.m_compressedBytes += compressed.size();
 
     // A block that does not fit is split: a part fills the cabinet, the rest
@@ -385,10 +383,10 @@ std::string CabinetWriter::State::FlushBlock(CabinetWriter& writer) {
         if (f.firstCabinet < 0) f.firstCabinet = cabinet;
         f.lastCabinet = std::max(f.lastCabinet, cabinet);
     }
-    if (spillBuffer.size() >= (1u << 20))
+    // The data of a cabinet stays in memory up to 16 MiB; more goes to the temporary file.
+    if (spillBuffer.size() >= (16u << 20))
         if (std::string error = SpillOut(); !error.empty()) return error;
     folderFlushed = blockEnd;
-    history.swap(pending);
     pending.clear();
     return {};
 }
@@ -408,7 +406,6 @@ std::string CabinetWriter::State::EndFolder(CabinetWriter& writer) {
     ++folderNumber;
     folderInput = 0;
     folderFlushed = 0;
-    history.clear();
     endFolderAfterFile = false;
     return {};
 }
@@ -418,6 +415,7 @@ std::string CabinetWriter::State::NextCabinet() {
     ++cabinet;
     parts.clear();
     spillSize = 0;
+    spillBuffer.clear();
     if (::ftruncate(spill, 0) != 0 || ::lseek(spill, 0, SEEK_SET) != 0)
         return "cannot reuse the temporary file: " + SystemError(errno);
     while (firstInCabinet < files.size() && files[firstInCabinet].firstCabinet >= 0 &&
@@ -427,7 +425,6 @@ std::string CabinetWriter::State::NextCabinet() {
 }
 
 std::string CabinetWriter::State::CloseCabinet(bool hasNext) {
-    if (std::string error = SpillOut(); !error.empty()) return error;
     // The files with data here, in the order they were added: those run on
     // from the cabinet before come first, one that runs on into the next last.
     std::string entries;
@@ -467,7 +464,7 @@ std::string CabinetWriter::State::CloseCabinet(bool hasNext) {
     std::string head;
     head += "MSCF";
     PutLe32(head, 0);
-    PutLe32(head, static_cast<std::uint32_t>(dataStart + spillSize));
+    PutLe32(head, static_cast<std::uint32_t>(dataStart + spillSize + spillBuffer.size()));
     PutLe32(head, 0);
     PutLe32(head, static_cast<std::uint32_t>(listsEnd));
     PutLe32(head, 0);
@@ -501,6 +498,7 @@ std::string CabinetWriter::State::CloseCabinet(bool hasNext) {
             out->Write(buffer.data(), static_cast<std::size_t>(n));
             done += static_cast<std::uint64_t>(n);
         }
+        out->Write(spillBuffer.data(), spillBuffer.size());
     } catch (const FileException& e) {
         out->Abort();
         return e.GetErrorMessage();

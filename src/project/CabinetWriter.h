@@ -1,9 +1,8 @@
 // CabinetWriter: writes whole files into a cabinet (the Microsoft Cabinet
 // format 1.3) with MSZIP compression: blocks of at most 32 KiB of input, each
-// "CK" and a deflate stream that may refer to the block before it, each with
-// its checksum. Files are stored under their file name alone (a second file
-// of a name is stored with its folder in front, "plan\road.pm", so that
-// extracting the set gives back both), with the DOS
+// "CK" and a deflate stream, each with its checksum. Files are stored under
+// their file name alone (a second file of a name with its folder in front,
+// "plan\road.pm", so that extracting the set gives back both), with the DOS
 // date and time of their last write in local time and their attributes
 // (read-only where the owner may not write). When a cabinet would pass the
 // size limit the data continues in a further cabinet of the same set:
