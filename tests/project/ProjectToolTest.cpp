@@ -20,12 +20,17 @@ constexpr const char* kProject =
     "201 = Tool road\n204 = 4\n[Chain table]3\n401 = 1000 = 1050\n[Segment 0]4\n301 = A0.0000\n302 = "
     "B1500.0000\n";
 
+// The project above in a fresh folder, with its ground line.
+std::string MakeProject(const TempDir& dir) {
+    std::filesystem::create_directory(dir.Root() / "data");
+    WriteFileBytes(dir.Path("road.prj"), kProject);
+    WriteFileBytes(dir.Path("data/ground.dmx"), "RADUDAR5.83_DMX_SHUJU\nA0 1\n");
+    return dir.Path("road.prj");
+}
+
 TEST(ProjectTool, ShowsWhatTheProjectHolds) {
     TempDir dir;
-    const std::string prj = dir.Path("road.prj");
-    std::filesystem::create_directory(dir.Root() / "data");
-    WriteFileBytes(prj, kProject);
-    WriteFileBytes(dir.Path("data/ground.dmx"), "RADUDAR5.83_DMX_SHUJU\nA0 1\n");
+    const std::string prj = MakeProject(dir);
     std::string out, err;
     ASSERT_EQ(RunTool("project " + prj + " --json", &out, &err), 0) << err;
     const json j = json::parse(out);
@@ -70,10 +75,7 @@ TEST(ProjectTool, ShowsWhatTheProjectHolds) {
 
 TEST(ProjectTool, BackupPrintsTheCabinetAndWhatItHolds) {
     TempDir dir;
-    const std::string prj = dir.Path("road.prj");
-    std::filesystem::create_directory(dir.Root() / "data");
-    WriteFileBytes(prj, kProject);
-    WriteFileBytes(dir.Path("data/ground.dmx"), "RADUDAR5.83_DMX_SHUJU\nA0 1\n");
+    const std::string prj = MakeProject(dir);
     std::string out, err;
     ASSERT_EQ(RunTool("backup " + prj + " -o " + dir.Path("saved.zip"), &out, &err), 0) << err;
     EXPECT_EQ(out, dir.Path("saved.cab") + "\n  road.prj\t" + std::to_string(std::string(kProject).size()) +
@@ -101,8 +103,7 @@ TEST(ProjectTool, KindsListTheDataTypes) {
 
 TEST(ProjectTool, TheProjectGivesChainTableAndStationPrecision) {
     TempDir dir;
-    const std::string prj = dir.Path("road.prj");
-    WriteFileBytes(prj, kProject);
+    const std::string prj = MakeProject(dir);
     std::string out, err;
     ASSERT_EQ(RunTool("station format 1100 --project " + prj, &out, &err), 0) << err;
     EXPECT_EQ(out.substr(0, out.find('\t', 5)), "1100\tB1150.0000") << out;
