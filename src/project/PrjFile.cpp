@@ -80,21 +80,25 @@ constexpr ContentBlock kContent[] = {
 // ---------------------------------------------------------------------------
 // Text helpers
 
+// Blanks around keys and values; a carriage return too (files of other
+// systems end their lines with more than one).
+constexpr std::string_view kBlanks = " \t\r";
+
 std::string_view TrimBlanks(std::string_view s) {
-    const auto first = s.find_first_not_of(" \t");
+    const auto first = s.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
-    return s.substr(first, s.find_last_not_of(" \t") - first + 1);
+    return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
 }
 
 std::string_view TrimRightBlanks(std::string_view s) {
-    const auto last = s.find_last_not_of(" \t");
+    const auto last = s.find_last_not_of(kBlanks);
     return last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1);
 }
 
 // Whether a project file can hold text as a value: the file is read line by
 // line, and a line holding "[" is a section's header.
 bool IsWritableValue(std::string_view text) {
-    return text.find_first_of(std::string_view("[\n\r\0", 4)) == std::string_view::npos;
+    return text.find_first_of(std::string_view("[\n\0", 3)) == std::string_view::npos;
 }
 
 // A name as it can stand after a number in a line: no "[", "=" or line
@@ -736,6 +740,7 @@ void PrjFile::ReadContent(DataArchive& ar) {
         line.hasValue = eq != std::string::npos;
         line.key = std::string(TrimRightBlanks(std::string_view(record).substr(0, eq)));
         if (line.hasValue) line.value = std::string(TrimBlanks(std::string_view(record).substr(eq + 1)));
+        if (!line.hasValue && line.key.empty()) continue;  // a blank line
         std::string_view keyText;
         const std::uint32_t number = KeyNumber(line.key, keyText);
 
