@@ -146,4 +146,3 @@ void BM_BackupAgainstGcab(benchmark::State& state) {
 BENCHMARK(BM_BackupAgainstGcab)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(8);
 
 }  // namespace
-

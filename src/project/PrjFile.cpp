@@ -272,6 +272,13 @@ auto FindValue(Values& values, std::uint32_t key) -> decltype(&values[0]) {
     return at != values.end() && at->keyId == key ? &*at : nullptr;
 }
 
+template <class Entries>
+auto FindEntryIn(Entries& entries, std::uint32_t typeId) -> decltype(&entries[0]) {
+    const auto at = std::lower_bound(entries.begin(), entries.end(), typeId,
+                                     [](const ProjectFileEntry& e, std::uint32_t t) { return e.typeId < t; });
+    return at != entries.end() && at->typeId == typeId ? &*at : nullptr;
+}
+
 // Each listener that announces the bit, with its interface.
 template <class Visit>
 void ForListeners(DocumentData& data, std::uint32_t bit, Visit visit) {
@@ -356,10 +363,10 @@ bool PrjFile::OpenProject(const std::string& path) {
     ArmOldVersionNotice(true);
     m_openUpgrade = ProjectUpgradeReport();
     if (!OnOpenDocument(path)) return false;
+    // A folder that cannot be entered leaves the current one: the project is open all the same.
     const std::string folder = GetProjectDir();
-    if (!folder.empty() && ::chdir(folder.c_str()) != 0) {
-        // The project is open all the same; relative names just keep their old meaning.
-    }
+    if (!folder.empty()) [[maybe_unused]]
+        const int moved = ::chdir(folder.c_str());
     return true;
 }
 
@@ -390,14 +397,11 @@ std::string PrjFile::GetProjectDir() const {
 // Data files
 
 ProjectFileEntry* PrjFile::EntryOf(std::uint32_t typeId) {
-    auto& entries = Project().entries;
-    const auto at = std::lower_bound(entries.begin(), entries.end(), typeId,
-                                     [](const ProjectFileEntry& e, std::uint32_t t) { return e.typeId < t; });
-    return at != entries.end() && at->typeId == typeId ? &*at : nullptr;
+    return FindEntryIn(Project().entries, typeId);
 }
 
 const ProjectFileEntry* PrjFile::FindEntry(std::uint32_t typeId) const {
-    return const_cast<PrjFile*>(this)->EntryOf(typeId);
+    return FindEntryIn(Project().entries, typeId);
 }
 
 std::string PrjFile::GetEntryPath(std::uint32_t typeId) const {
@@ -507,7 +511,8 @@ SettingValue* PrjFile::SegmentValueOf(int segment, std::uint32_t key) {
 }
 
 const SettingValue* PrjFile::SegmentValueOf(int segment, std::uint32_t key) const {
-    return const_cast<PrjFile*>(this)->SegmentValueOf(segment, key);
+    const ProjectSegment* s = GetSegment(segment);
+    return s ? FindValue(s->values, key) : nullptr;
 }
 
 const ProjectSegment* PrjFile::GetSegment(int segment) const {
