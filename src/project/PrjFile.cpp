@@ -1000,23 +1000,16 @@ namespace {
 
 // Passes the user's interface through, and keeps the last error shown; while
 // quiet, errors are only kept.
-class ErrorKeeper : public UserInterface {
+class ErrorKeeper : public ForwardingUi {
 public:
-    explicit ErrorKeeper(UserInterface& inner) : m_inner(inner) {}
+    using ForwardingUi::ForwardingUi;
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
         if (kind == MessageKind::Error && buttons == MessageButtons::Ok) {
             lastError = text;
             if (quiet) return MessageAnswer::Ok;
         }
-        return m_inner.ShowMessage(text, kind, buttons);
+        return ForwardingUi::ShowMessage(text, kind, buttons);
     }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override {
-        return m_inner.ChooseOpenFile(request);
-    }
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override {
-        return m_inner.ChooseSaveFile(request);
-    }
-    void AddRecentFile(const std::string& path) override { m_inner.AddRecentFile(path); }
 
     std::string Take(const std::string& otherwise) {
         std::string text = lastError.empty() ? otherwise : lastError;
@@ -1026,9 +1019,6 @@ public:
 
     bool quiet = false;
     std::string lastError;
-
-private:
-    UserInterface& m_inner;
 };
 
 std::string ReadWholeFile(const std::string& path) {
