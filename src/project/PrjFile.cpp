@@ -9,6 +9,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include "docbase/TextRecords.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
 #include "host/ProcessState.h"
@@ -88,6 +89,22 @@ std::string_view TrimBlanks(std::string_view s) {
     const auto first = s.find_first_not_of(kBlanks);
     if (first == std::string_view::npos) return {};
     return s.substr(first, s.find_last_not_of(kBlanks) - first + 1);
+}
+
+// What a line can hold at its ends: the text form drops blanks and commas
+// there, and a line may end in more than one carriage return.
+std::string_view TrimLineEnds(std::string_view s) {
+    constexpr std::string_view kEnds = " \t\r,";
+    const auto first = s.find_first_not_of(kEnds);
+    if (first == std::string_view::npos) return {};
+    return s.substr(first, s.find_last_not_of(kEnds) - first + 1);
+}
+
+// A value as a line can end with it.
+std::string TrimValue(std::string_view s) {
+    s = TrimBlanks(s);
+    const auto last = s.find_last_not_of(" \t\r,");
+    return std::string(last == std::string_view::npos ? std::string_view() : s.substr(0, last + 1));
 }
 
 std::string_view TrimRightBlanks(std::string_view s) {
@@ -417,7 +434,7 @@ std::string PrjFile::GetStoredEntryPath(std::uint32_t typeId) const {
 bool PrjFile::SetEntryPath(std::uint32_t typeId, const std::string& path) {
     ProjectFileEntry* entry = EntryOf(typeId);
     if (!entry || !IsWritableValue(path)) return false;
-    const std::string trimmed(TrimBlanks(path));
+    const std::string trimmed = TrimValue(path);
     std::string effective;
     if (trimmed.empty() || (trimmed[0] != '/' && !IsWindowsDrivePath(trimmed))) {
         entry->storedPath = trimmed;
@@ -568,7 +585,7 @@ std::string PrjFile::GetSettingAtStation(const QStation& station, std::uint32_t 
 
 bool PrjFile::ChangeSetting(int segment, std::uint32_t key, const std::string& newValue,
                             const SettingText* source) {
-    const std::string value(TrimBlanks(newValue));
+    const std::string value = TrimValue(newValue);
     if (!IsWritableValue(value)) return false;
     SettingValue* target = nullptr;
     if (key != Keys::kChainPrefix) {
@@ -699,7 +716,7 @@ bool PrjFile::GetReal(std::uint32_t key, double& value) const {
 }
 
 bool PrjFile::SetText(std::int32_t key, const std::string& text) {
-    const std::string value(TrimBlanks(text));
+    const std::string value = TrimValue(text);
     if (!IsWritableValue(value)) return false;
     if (Project().texts.Set(key, value)) SetModifiedFlag(true);
     return true;
@@ -729,7 +746,10 @@ void PrjFile::ReadContent(DataArchive& ar) {
     auto& keys = Keys::Get();
     long section = kGlobals;
     for (; !ar.GetRecord().empty(); ar.NextRecord()) {
-        const std::string& record = ar.GetRecord();
+        // A line that is blank, or a comment of the text form, once its ends
+        // are trimmed is no line of the project.
+        const std::string record(TrimLineEnds(ar.GetRecord()));
+        if (TextRecords::IsCommentRecord(record)) continue;
         if (record.find('[') != std::string::npos) {
             section = SectionOfHeader(record);
             if (section >= kFirstSegment && section <= kLastSegment)
@@ -745,7 +765,6 @@ void PrjFile::ReadContent(DataArchive& ar) {
         line.hasValue = eq != std::string::npos;
         line.key = std::string(TrimRightBlanks(std::string_view(record).substr(0, eq)));
         if (line.hasValue) line.value = std::string(TrimBlanks(std::string_view(record).substr(eq + 1)));
-        if (!line.hasValue && line.key.empty()) continue;  // a blank line
         std::string_view keyText;
         const std::uint32_t number = KeyNumber(line.key, keyText);
 
