@@ -66,6 +66,10 @@ std::string ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string TestDataPath(const std::string& name);
 
+// Runs a shell command line; returns the exit status and fills out with
+// standard output (and err with standard error).
+int RunCommand(const std::string& command, std::string* out = nullptr, std::string* err = nullptr);
+
 // Runs the qdat tool with arguments (a shell command line fragment); returns the
 // exit status and fills out with standard output (and err with standard error).
 int RunTool(const std::string& args, std::string* out = nullptr, std::string* err = nullptr);
