@@ -43,7 +43,13 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
     UseChainTableBefore(opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
-    if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
+    // A railway file is written back as one: railway mode marks every write
+    // of the open (the read itself forgets the variant).
+    const bool railway = (VariantOfFile(path, kind) & FormatFlag::RailwayVariant) != 0;
+    QDocument::SetRailwayMode(railway);
+    const bool opened = doc->OnOpenDocument(path);
+    QDocument::SetRailwayMode(false);
+    if (!opened) Fail(path + " was not opened");
     const std::uint32_t from = doc->GetFileVersion(), to = doc->GetCurrentVersion();
     std::cout << path << ": ";
     if (from < to)
