@@ -111,8 +111,10 @@ struct ContentBlock {
 // (the filter and the extension by which the tools know them).
 struct TypeString {
     int id;
-    std::uint16_t projectGroup;  // 0x8001 plan, 0x8002 design, 0x8003 ground, 0x8004 section and earthwork
-    const char* text;            // the built-in English text
+    // 0x8001 plan, 0x8002 design, 0x8003 ground, 0x8004 section and earthwork;
+    // 0 for a type string that stands for no data type of a project.
+    std::uint16_t projectGroup;
+    const char* text;  // the built-in English text
 
     // Field `index` (from 0) of the built-in text.
     std::string_view Field(int index) const;

@@ -50,6 +50,26 @@ public:
     void AddRecentFile(const std::string& path) override;
 };
 
+// Passes everything to another interface: a base for one that watches or
+// changes a part of what the user is shown or asked.
+class ForwardingUi : public UserInterface {
+public:
+    explicit ForwardingUi(UserInterface& inner) : m_inner(inner) {}
+    MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
+        return m_inner.ShowMessage(text, kind, buttons);
+    }
+    std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override {
+        return m_inner.ChooseOpenFile(request);
+    }
+    std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override {
+        return m_inner.ChooseSaveFile(request);
+    }
+    void AddRecentFile(const std::string& path) override { m_inner.AddRecentFile(path); }
+
+private:
+    UserInterface& m_inner;
+};
+
 // The process-wide current user interface. Never null: without an installed one
 // the ConsoleUi above answers.
 UserInterface& CurrentUi();

@@ -10,7 +10,8 @@
 //
 // Besides these values the process holds registries that are filled while the
 // library loads and only read afterwards: run-time classes, document kinds,
-// the named-interface registry and the built-in texts.
+// the named-interface registry, the built-in texts, and the data types and
+// setting keys of project files.
 #pragma once
 
 #include <cstdint>

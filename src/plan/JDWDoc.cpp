@@ -11,7 +11,7 @@ namespace {
 // The kind has no document-type string of its own (type 0): the text only
 // names its files.
 constexpr TypeString kTypeStrings[] = {
-    {0, 0x8001, "JDW list|JDW record list\nJDW list\nJdwList\nJDW lists (*.jdw)\n.jdw"},
+    {0, 0, "JDW list|JDW record list\nJDW list\nJdwList\nJDW lists (*.jdw)\n.jdw"},
 };
 
 // No signature is read or written.

@@ -11,7 +11,7 @@ namespace {
 // The kind has no document-type string of its own (type 0): the text only
 // names its files.
 constexpr TypeString kTypeStrings[] = {
-    {0, 0x8001, "JDX list|JDX record list\nJDX list\nJdxList\nJDX lists (*.jdx)\n.jdx"},
+    {0, 0, "JDX list|JDX record list\nJDX list\nJdxList\nJDX lists (*.jdx)\n.jdx"},
 };
 
 // No signature is read or written.

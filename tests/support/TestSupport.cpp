@@ -122,17 +122,20 @@ std::string TestDataPath(const std::string& name) {
     return std::string(QDAT_TEST_DATA) + "/" + name;
 }
 
-#ifdef QDAT_TOOL
-int RunTool(const std::string& args, std::string* out, std::string* err) {
+int RunCommand(const std::string& command, std::string* out, std::string* err) {
     TempDir dir;
     const std::string outPath = dir.Path("out.txt"), errPath = dir.Path("err.txt");
-    const std::string cmd =
-        std::string(QDAT_TOOL) + " " + args + " >" + outPath + " 2>" + errPath + " </dev/null";
+    const std::string cmd = command + " >" + outPath + " 2>" + errPath + " </dev/null";
     int status = std::system(cmd.c_str());
     if (out) *out = ReadFileBytes(outPath);
     if (err) *err = ReadFileBytes(errPath);
     if (status == -1) return -1;
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+}
+
+#ifdef QDAT_TOOL
+int RunTool(const std::string& args, std::string* out, std::string* err) {
+    return RunCommand(std::string(QDAT_TOOL) + " " + args, out, err);
 }
 
 #endif  // QDAT_TOOL

@@ -77,6 +77,10 @@ std::vector<int> BubbleSortOrder(const std::vector<double>& stations);
 // an ordering. Round r of a test gets its own set.
 std::vector<double> ClusteredStations(unsigned round);
 
+// Runs a shell command line; returns the exit status and fills out with
+// standard output (and err with standard error).
+int RunCommand(const std::string& command, std::string* out = nullptr, std::string* err = nullptr);
+
 // Runs the qdat tool with arguments (a shell command line fragment); returns the
 // exit status and fills out with standard output (and err with standard error).
 int RunTool(const std::string& args, std::string* out = nullptr, std::string* err = nullptr);

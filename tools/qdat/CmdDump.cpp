@@ -24,13 +24,6 @@ std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
     return kind && kind->RuleFor(signature).IsAccepted() ? signature : std::string();
 }
 
-Json ChainTableJson(const ChainTable& table) {
-    Json breaks = Json::array();
-    for (int i = 0; i < table.GetBreakCount(); ++i)
-        breaks.push_back({{"before", table.GetBreak(i).Before}, {"after", table.GetBreak(i).After}});
-    return {{"prefix", table.GetPrefix()}, {"breaks", breaks}};
-}
-
 int RunDump(const DumpOptions& opt) {
     std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
     const std::string signature = AcceptedSignature(opt.file, *doc);

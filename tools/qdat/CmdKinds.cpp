@@ -1,9 +1,13 @@
-// qdat kinds [--json] [--names]: every document kind the library knows, from
-// its registry: class, type strings with their extensions, the version it
-// writes, and its signature table.
+// qdat kinds [--json] [--names] [--data-types]: every document kind the
+// library knows, from its registry: class, type strings with their
+// extensions, the version it writes, and its signature table; then the data
+// types a project names its files by, from the data-type registry: id, name,
+// group, extension and the class that opens them.
+#include <cstdio>
 #include <iostream>
 
 #include "Tool.h"
+#include "project/DataTypeRegistry.h"
 
 namespace qdat::tool {
 namespace {
@@ -11,6 +15,7 @@ namespace {
 struct KindsOptions {
     bool json = false;
     bool names = false;
+    bool dataTypes = false;
 };
 
 const char* UseName(SignatureUse use) {
@@ -69,7 +74,8 @@ Json KindJson(const DocumentKind& kind) {
     for (const TypeString& t : d.typeStrings)
         types.push_back({{"id", t.id},
                          {"name", std::string(t.Field(0).substr(0, t.Field(0).find('|')))},
-                         {"extension", std::string(t.Extension())}});
+                         {"extension", std::string(t.Extension())},
+                         {"group", t.projectGroup}});
     Json signatures = Json::array();
     for (const SignatureRule& rule : d.signatures) signatures.push_back(RuleJson(rule));
     Json content = Json::array();
@@ -95,7 +101,38 @@ Json KindJson(const DocumentKind& kind) {
             {"content", content}};
 }
 
+Json DataTypeJson(const DataType& type) {
+    return {{"id", type.GetId()},
+            {"name", type.GetName()},
+            {"group", type.GetGroup()},
+            {"groupName", type.GetGroupName()},
+            {"extension", type.GetExtension()},
+            {"class", type.GetClassName()},
+            {"available", type.GetDocumentClass() != nullptr}};
+}
+
+void PrintDataTypes() {
+    std::cout << "Data types of a project (id, name, group, extension, class):\n";
+    for (const DataType* type : DataTypeRegistry::Get().All()) {
+        char group[8];
+        std::snprintf(group, sizeof group, "0x%04X", static_cast<unsigned>(type->GetGroup()));
+        std::cout << "  " << type->GetId() << "  " << type->GetName() << "  " << group << " "
+                  << type->GetGroupName() << "  ." << type->GetExtension() << "  " << type->GetClassName()
+                  << (type->GetDocumentClass() ? "" : " (not in this version)") << "\n";
+    }
+}
+
 int RunKinds(const KindsOptions& opt) {
+    if (opt.dataTypes) {
+        if (!opt.json) {
+            PrintDataTypes();
+            return kExitOk;
+        }
+        Json out = Json::array();
+        for (const DataType* type : DataTypeRegistry::Get().All()) out.push_back(DataTypeJson(*type));
+        std::cout << out.dump(2) << "\n";
+        return kExitOk;
+    }
     const auto kinds = DocumentKind::All();
     if (opt.names) {
         for (const DocumentKind* kind : kinds) std::cout << kind->GetName() << "\n";
@@ -125,6 +162,8 @@ int RunKinds(const KindsOptions& opt) {
             std::cout << "\n";
         }
     }
+    std::cout << "\n";
+    PrintDataTypes();
     return kExitOk;
 }
 
@@ -133,7 +172,11 @@ std::function<int()> SetupKinds(CLI::App& app) {
     CLI::App* cmd =
         app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
     CLI::Option* json = cmd->add_flag("--json", opt->json, "Write JSON");
-    cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
+    CLI::Option* names =
+        cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
+    cmd->add_flag("--data-types", opt->dataTypes,
+                  "The data types of a project instead: id, name, group, extension, class")
+        ->excludes(names);
     return [opt] { return RunKinds(*opt); };
 }
 

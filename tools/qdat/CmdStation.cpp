@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,7 +28,7 @@ constexpr std::size_t kMaxFillStations = 1000000;
 struct StationCommandOptions {
     FileOptions chain;
     std::string prefix;
-    int precision = 3;
+    std::optional<int> precision;
     bool json = false;
     std::vector<std::string> values;
     std::vector<std::string> texts;  // parse: --text, for texts that look like options
@@ -39,7 +40,10 @@ struct StationCommandOptions {
 // Sets up the current chain table and the precision from the options. The
 // tool is one process per command, so the process-wide state is ours.
 void ApplyOptions(const StationCommandOptions& options) {
-    SetStationPrecisionValue(options.precision);
+    // The precision --precision gives, else the project's, else 3.
+    SetStationPrecisionValue(3);
+    options.chain.ApplyProjectPrecision();
+    if (options.precision) SetStationPrecisionValue(*options.precision);
     ChainTable table = options.chain.GetChainTable();
     if (!options.prefix.empty() || options.chain.project.empty()) table.SetPrefix(options.prefix);
     GetCurrentChainTable() = table;
@@ -142,7 +146,8 @@ int RunFill(const StationCommandOptions& options) {
 void AddCommonOptions(CLI::App* cmd, StationCommandOptions& options) {
     options.chain.AddChainTo(cmd);
     cmd->add_option("--prefix", options.prefix, "Station prefix of the kilometre forms, e.g. K");
-    cmd->add_option("--precision", options.precision, "Decimal places of station text (default 3)");
+    cmd->add_option("--precision", options.precision,
+                    "Decimal places of station text (default: the project's with --project, else 3)");
     cmd->add_flag("--json", options.json, "Write JSON");
 }
 

@@ -21,26 +21,16 @@ struct UpgradeOptions {
 
 // Passes everything to the tool's interface and notes whether a question was
 // answered yes (the repair question is the only one the pipeline asks).
-class AnswerWatch : public UserInterface {
+class AnswerWatch : public ForwardingUi {
 public:
-    explicit AnswerWatch(UserInterface& inner) : m_inner(inner) {}
+    using ForwardingUi::ForwardingUi;
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
-        const MessageAnswer answer = m_inner.ShowMessage(text, kind, buttons);
+        const MessageAnswer answer = ForwardingUi::ShowMessage(text, kind, buttons);
         if (buttons == MessageButtons::YesNo && answer == MessageAnswer::Yes) answeredYes = true;
         return answer;
     }
-    std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override {
-        return m_inner.ChooseOpenFile(request);
-    }
-    std::optional<std::string> ChooseSaveFile(const FileDialogRequest& request) override {
-        return m_inner.ChooseSaveFile(request);
-    }
-    void AddRecentFile(const std::string& path) override { m_inner.AddRecentFile(path); }
 
     bool answeredYes = false;
-
-private:
-    UserInterface& m_inner;
 };
 
 // Opens one file through the pipeline, which writes it back when it is old
@@ -53,7 +43,13 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
     UseChainTableBefore(opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
-    if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
+    // A railway file is written back as one: railway mode marks every write
+    // of the open (the read itself forgets the variant).
+    const bool railway = (VariantOfFile(path, kind) & FormatFlag::RailwayVariant) != 0;
+    QDocument::SetRailwayMode(railway);
+    const bool opened = doc->OnOpenDocument(path);
+    QDocument::SetRailwayMode(false);
+    if (!opened) Fail(path + " was not opened");
     const std::uint32_t from = doc->GetFileVersion(), to = doc->GetCurrentVersion();
     std::cout << path << ": ";
     if (from < to)

@@ -14,7 +14,7 @@ void ComputeCurvesOrFail(QJdDoc& doc, const std::string& path) {
     {
         HeldErrors held;
         if (list.ComputeCurves()) return;
-        message = held.Last();
+        message = held.Last({});
     }
     std::string where = path;
     const int index = list.GetFailedPoint();

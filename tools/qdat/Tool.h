@@ -19,6 +19,10 @@
 #include "station/ChainTable.h"
 #include "station/QStation.h"
 
+namespace qdat {
+class PrjFile;
+}
+
 namespace qdat::tool {
 
 using Json = nlohmann::ordered_json;
@@ -58,22 +62,6 @@ const std::vector<Command>& Commands();
 // when set, else asked on a terminal, else answered No.
 void InstallToolUi(bool answerYes);
 
-// While it lives, the error messages the library shows are held back instead
-// of printed: a command that fails tells the reason once, in its own words.
-// Warnings still go to stderr.
-class HeldErrors {
-public:
-    HeldErrors();
-    ~HeldErrors();
-    HeldErrors(const HeldErrors&) = delete;
-    HeldErrors& operator=(const HeldErrors&) = delete;
-    // The last error shown since the object was made; empty when none.
-    std::string Last() const;
-
-private:
-    bool m_wasHolding;
-};
-
 // The options of every command that reads or writes data files.
 struct FileOptions {
     std::string kind;                 // --kind CLASS
@@ -88,7 +76,33 @@ struct FileOptions {
     // The chain table --project or --break gives, its breaks in order along the
     // alignment; a usage error for a bad or overlapping break.
     ChainTable GetChainTable() const;
+    // With --project: the project's station precision becomes the process's.
+    void ApplyProjectPrecision() const;
 };
+
+// While it lives, the errors the library shows are held back instead of
+// printed: a failure is then told once, by the command, with the last of them.
+class HeldErrors {
+public:
+    HeldErrors();
+    ~HeldErrors();
+    HeldErrors(const HeldErrors&) = delete;
+    HeldErrors& operator=(const HeldErrors&) = delete;
+    // The last error held, else otherwise.
+    std::string Last(const std::string& otherwise) const;
+
+private:
+    bool m_wasHolding;
+};
+
+// A project file read without the open pipeline (nothing is upgraded or
+// written); a failure naming the file when it cannot be read.
+std::unique_ptr<PrjFile> LoadProject(const std::string& path);
+// The same, read once per command and kept.
+const PrjFile& LoadedProject(const std::string& path);
+
+// A chain table as JSON: its prefix and its breaks.
+Json ChainTableJson(const ChainTable& table);
 
 // The chain table each file is used with. Before a file is read it is the
 // table the options give, or none; after, the options' table still, else the
@@ -129,6 +143,8 @@ Form FormFromName(const std::string& name);
 // Writes doc to path in the form through a mirror file: a failed write leaves
 // path as it was. Refuses to write over `input` (the file that was read).
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input);
+// The variant flags (NZS, railway) the signature of a file sets for its kind.
+std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind);
 // Whether two paths name one file.
 bool SameFile(const std::string& a, const std::string& b);
 

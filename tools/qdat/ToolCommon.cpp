@@ -8,14 +8,15 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <system_error>
 
-#include "ProjectChains.h"
 #include "Tool.h"
 #include "docbase/DataArchive.h"
 #include "host/HostException.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
+#include "project/PrjFile.h"
 
 namespace qdat::tool {
 
@@ -101,8 +102,33 @@ HeldErrors::~HeldErrors() {
     TheToolUi().holdErrors = m_wasHolding;
 }
 
-std::string HeldErrors::Last() const {
-    return TheToolUi().lastError;
+std::string HeldErrors::Last(const std::string& otherwise) const {
+    return TheToolUi().lastError.empty() ? otherwise : TheToolUi().lastError;
+}
+
+// ---------------------------------------------------------------------------
+// Projects
+
+std::unique_ptr<PrjFile> LoadProject(const std::string& path) {
+    auto project = std::make_unique<PrjFile>();
+    HeldErrors held;
+    if (!project->ReadProject(MakeAbsolutePath(path))) Fail(held.Last(path + ": cannot be read"));
+    return project;
+}
+
+const PrjFile& LoadedProject(const std::string& path) {
+    // Read once per command, however many files follow its chain table.
+    static std::map<std::string, std::unique_ptr<PrjFile>> loaded;
+    auto& project = loaded[path];
+    if (!project) project = LoadProject(path);
+    return *project;
+}
+
+Json ChainTableJson(const ChainTable& table) {
+    Json breaks = Json::array();
+    for (int i = 0; i < table.GetBreakCount(); ++i)
+        breaks.push_back({{"before", table.GetBreak(i).Before}, {"after", table.GetBreak(i).After}});
+    return {{"prefix", table.GetPrefix()}, {"breaks", breaks}};
 }
 
 // ---------------------------------------------------------------------------
@@ -124,7 +150,7 @@ void FileOptions::AddChainTo(CLI::App* cmd) {
 ChainTable FileOptions::GetChainTable() const {
     if (!project.empty() && !breaks.empty()) UsageError("--project and --break do not go together");
     ChainTable table;
-    if (!project.empty()) table = ReadProjectChainTable(project);
+    if (!project.empty()) table = LoadedProject(project).GetChainTable();
     for (const std::string& text : breaks) {
         // The colon may be any but a leading character, so "-5:10" is a break.
         const std::size_t colon = text.find(':', 1);
@@ -153,7 +179,15 @@ ChainTable FileOptions::GetChainTable() const {
     return table;
 }
 
+void FileOptions::ApplyProjectPrecision() const {
+    if (project.empty()) return;
+    // The project's chain table and station precision; the chain table is
+    // then the one GetChainTable checked.
+    LoadedProject(project).ApplyProjectSettings();
+}
+
 void UseChainTableBefore(const FileOptions& options) {
+    options.ApplyProjectPrecision();
     GetCurrentChainTable() = options.GetChainTable();
 }
 
@@ -203,14 +237,8 @@ std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptio
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
-    bool read = false;
-    std::string error;
-    {
-        HeldErrors held;
-        read = ReadDocumentFile(*doc, path);
-        error = held.Last();
-    }
-    if (!read) Fail(error.empty() ? path + ": cannot be read" : error);
+    HeldErrors held;
+    if (!ReadDocumentFile(*doc, path)) Fail(held.Last(path + ": cannot be read"));
     UseChainTableAfter(options, *doc);
     return doc;
 }
@@ -234,9 +262,15 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
+std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind) {
+    return kind.RuleFor(ReadFileEnvelope(path).signature).set & (FormatFlag::NzsVariant | FormatFlag::RailwayVariant);
+}
+
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
     if (!input.empty() && SameFile(input, path)) Fail(path + " is the input file; choose another output");
     const DocumentKind* kind = doc.GetKind();
+    // A read forgets the variant of the file; the copy is written in it again.
+    if (kind && !input.empty()) doc.SetFormatFlags(doc.GetFormatFlags() | VariantOfFile(input, *kind));
     if (form == Form::Legacy) {
         if (!kind || !kind->HasLegacyLayout())
             Fail(std::string(doc.GetRuntimeClass().GetName()) + " files have no legacy layout");
