@@ -195,6 +195,28 @@ void QStation::Serialize(ObjectArchive& ar) {
         ar >> m_value;
 }
 
+namespace {
+
+// The station text of a station, which must read back to the same station
+// under the chain table it is written with. Far beyond a break (a damaged
+// file's 1e64 m on a table whose break lies at 1e171 m) the stake arithmetic
+// loses the station; such a document is not written rather than written
+// wrong.
+std::string TextThatReadsBack(const DataArchive& ar, double value) {
+    const ChainTable& table = GetCurrentChainTable();
+    std::string text = table.FormatStakeLettered(value);
+    if (table.IsEmpty()) return text;
+    double back = 0.0;
+    const double rounding = 0.5 * std::pow(10.0, -GetStationPrecision());
+    if (!table.ParseStake(text, back) || !(std::fabs(back - value) <= rounding + 1e-9 * std::fabs(value)))
+        ar.ThrowError(QArchiveException::GenericError,
+                      "the station " + FormatFixed(value, GetStationPrecision()) + " written as \"" + text +
+                          "\" would not read back under the chain table");
+    return text;
+}
+
+}  // namespace
+
 DataArchive& operator<<(DataArchive& ar, const QStation& s) {
     // Every reader refuses such a station; no file is written with one.
     CheckFinite(ar, s.GetValue(), "station");
@@ -202,7 +224,7 @@ DataArchive& operator<<(DataArchive& ar, const QStation& s) {
         if (ar.IsStationAsNumber())
             ar.AppendToken(FormatFixed(s.GetValue(), ar.GetPrecision()));
         else
-            ar.AppendToken(s.GetText());
+            ar.AppendToken(TextThatReadsBack(ar, s.GetValue()));
     } else {
         ar.WriteStationValue(s.GetValue());
     }
