@@ -8,20 +8,12 @@
 #include <vector>
 
 #include "plan/PlanAlignment.h"
+#include "plan/PlanTestHelpers.h"
 
 namespace qdat::test {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-PlanElement Piece(double startRadius, double endRadius, double length, std::int32_t turn) {
-    PlanElement e;
-    e.Turn = turn;
-    e.StartRadius = startRadius;
-    e.EndRadius = endRadius;
-    e.LengthItem = -length;
-    return e;
-}
 
 // Every kind of element, turning both ways: a curve to the right with a
 // spiral tightening between two finite radii and one loosening, a curve to the
@@ -36,10 +28,10 @@ PlanAlignment EveryElementType() {
     a.StartAzimuth = 0.3;
     const double I = InfiniteRadius;
     for (const PlanElement& e :
-         {Piece(I, I, 80, 1), Piece(I, 250, 60, 1), Piece(250, 250, 100, 1), Piece(250, 150, 50, 1),
-          Piece(150, 150, 60, 1), Piece(150, 400, 40, 1), Piece(400, I, 50, 1), Piece(I, I, 60, 1),
-          Piece(I, 200, 50, -1), Piece(200, 200, 120, -1), Piece(200, I, 50, -1), Piece(I, 300, 45, 1),
-          Piece(300, 300, 80, 1), Piece(300, I, 45, 1), Piece(I, I, 50, 1)})
+         {Element(I, I, 80, 1), Element(I, 250, 60, 1), Element(250, 250, 100, 1), Element(250, 150, 50, 1),
+          Element(150, 150, 60, 1), Element(150, 400, 40, 1), Element(400, I, 50, 1), Element(I, I, 60, 1),
+          Element(I, 200, 50, -1), Element(200, 200, 120, -1), Element(200, I, 50, -1),
+          Element(I, 300, 45, 1), Element(300, 300, 80, 1), Element(300, I, 45, 1), Element(I, I, 50, 1)})
         a.AppendElement(e);
     EXPECT_EQ(a.ComputeElements(), 1);
     return a;
@@ -127,9 +119,9 @@ TEST(AlignmentProjection, NearestPointOfRandomPointsIsExact) {
     // again: points inside it face the curve at two foot points or more.
     PlanAlignment tight;
     tight.StartMode = 1;
-    tight.AppendElement(Piece(InfiniteRadius, 30, 120, -1));
-    tight.AppendElement(Piece(30, 60, 40, -1));
-    tight.AppendElement(Piece(60, InfiniteRadius, 80, -1));
+    tight.AppendElement(Element(InfiniteRadius, 30, 120, -1));
+    tight.AppendElement(Element(30, 60, 40, -1));
+    tight.AppendElement(Element(60, InfiniteRadius, 80, -1));
     ASSERT_EQ(tight.ComputeElements(), 1);
     CheckRandomPoints(tight, 3000, 100.0);
 }
@@ -139,9 +131,9 @@ TEST(AlignmentProjection, NearestPointOfRandomPointsIsExact) {
 PlanAlignment Hairpin() {
     PlanAlignment a;
     a.StartMode = 1;
-    a.AppendElement(Piece(InfiniteRadius, InfiniteRadius, 100, 1));
-    a.AppendElement(Piece(50, 50, 50 * kPi, 1));
-    a.AppendElement(Piece(InfiniteRadius, InfiniteRadius, 100, 1));
+    a.AppendElement(Element(InfiniteRadius, InfiniteRadius, 100, 1));
+    a.AppendElement(Element(50, 50, 50 * kPi, 1));
+    a.AppendElement(Element(InfiniteRadius, InfiniteRadius, 100, 1));
     EXPECT_EQ(a.ComputeElements(), 1);
     return a;
 }

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "plan/PlanTestHelpers.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {
@@ -16,27 +17,8 @@ namespace {
 
 const std::string kExamples = std::string(QDAT_SOURCE_DIR) + "/examples/";
 
-// North from (0, 0) for 100 m, a quarter circle of radius 100 to the right,
-// then east for 100 m; the derived fields are left for the tool to compute.
-const char kHook[] =
-    "RADUDAR5.83_PM_SHUJU_PM\n"
-    "3 Hook \"\" 0\n"
-    "1 0 0 0 0 0\n"
-    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "1 0 -157.07963267948966 0 100 100 3\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "0 0 0 0 0 1\n";
-
-class LocateTool : public ::testing::Test {
-protected:
-    void SetUp() override {
-        hook = dir.Path("hook.pm");
-        WriteFileBytes(hook, kHook);
-    }
-    TempDir dir;
-    std::string hook;
-    std::string out, err;
-};
+// The hook alignment in `path`.
+class LocateTool : public HookPlanTest {};
 
 TEST_F(LocateTool, PointOnTheDemoRoadsIntersectionPointsWithAChainBreak) {
     // The first leg runs from JD0 towards JD1 (their coordinates in the file)
@@ -101,7 +83,7 @@ TEST_F(LocateTool, CsvLinesAndTheirErrors) {
     // left of the last (which runs east from (200, 100), so north is left).
     const std::string in = dir.Path("points.csv");
     WriteFileBytes(in, "x,y\r\n\n50,10\r\n 210 , 180\n");
-    ASSERT_EQ(RunTool("locate " + hook + " --csv " + in, &out, &err), 0) << err;
+    ASSERT_EQ(RunTool("locate " + path + " --csv " + in, &out, &err), 0) << err;
     EXPECT_EQ(out.substr(0, out.find('\n')), "x,y,station,offset,stationText");
     std::vector<std::vector<std::string>> rows = CsvRows(out);
     ASSERT_EQ(rows.size(), 2u) << out;
@@ -111,7 +93,7 @@ TEST_F(LocateTool, CsvLinesAndTheirErrors) {
     EXPECT_NEAR(std::stod(rows[1][3]), -10, 1e-9);
     EXPECT_EQ(rows[1][4], "337.080");
     // Standard input, with a chain break.
-    ASSERT_EQ(RunCommand("{ " + std::string(QDAT_TOOL) + " locate " + hook + " --csv - --break 200:300 < " +
+    ASSERT_EQ(RunCommand("{ " + std::string(QDAT_TOOL) + " locate " + path + " --csv - --break 200:300 < " +
                              in + "; }",
                          &out, &err),
               0)
@@ -121,7 +103,7 @@ TEST_F(LocateTool, CsvLinesAndTheirErrors) {
     EXPECT_EQ(rows[1][4], "B437.080");
     // A point past the end is noted.
     WriteFileBytes(in, "50,10\n200,230\n");
-    ASSERT_EQ(RunTool("locate " + hook + " --csv " + in, &out, &err), 0) << err;
+    ASSERT_EQ(RunTool("locate " + path + " --csv " + in, &out, &err), 0) << err;
     rows = CsvRows(out);
     ASSERT_EQ(rows.size(), 2u) << out;
     EXPECT_NEAR(std::stod(rows[1][2]), 200 + 50 * std::numbers::pi, 1e-9);
@@ -130,27 +112,27 @@ TEST_F(LocateTool, CsvLinesAndTheirErrors) {
 
     // A bad line names its line, and nothing is printed.
     WriteFileBytes(in, "x,y\n50,10\n\n50;10\n");
-    EXPECT_EQ(RunTool("locate " + hook + " --csv " + in, &out, &err), 1);
+    EXPECT_EQ(RunTool("locate " + path + " --csv " + in, &out, &err), 1);
     EXPECT_EQ(out, "");
     EXPECT_NE(err.find("points.csv line 4: expected x,y"), std::string::npos) << err;
     WriteFileBytes(in, "1,2,3\n");
-    EXPECT_EQ(RunTool("locate " + hook + " --csv " + in, &out, &err), 1);
+    EXPECT_EQ(RunTool("locate " + path + " --csv " + in, &out, &err), 1);
     EXPECT_NE(err.find("line 1:"), std::string::npos) << err;
-    EXPECT_EQ(RunTool("locate " + hook + " 1 2 --csv " + in, &out, &err), 2);
-    EXPECT_EQ(RunTool("locate " + hook + " 1 north", &out, &err), 2);
+    EXPECT_EQ(RunTool("locate " + path + " 1 2 --csv " + in, &out, &err), 2);
+    EXPECT_EQ(RunTool("locate " + path + " 1 north", &out, &err), 2);
 }
 
 TEST_F(LocateTool, OffsetPointsAreTheInverse) {
     // Inside the quarter circle (centre (100, 100)), 45 degrees round.
     const double r = 80;  // 20 m right of the arc's midpoint, towards the centre
-    ASSERT_EQ(RunTool("plan " + hook + " --at 50 178.53981633974483 --offset 20 --json", &out, &err), 0)
+    ASSERT_EQ(RunTool("plan " + path + " --at 50 178.53981633974483 --offset 20 --json", &out, &err), 0)
         << err;
     const nlohmann::json rows = nlohmann::json::parse(out);
     EXPECT_NEAR(rows[0]["x"].get<double>(), 50, 1e-9);
     EXPECT_NEAR(rows[0]["y"].get<double>(), 20, 1e-9);
     EXPECT_NEAR(rows[1]["x"].get<double>(), 100 + r * std::sqrt(0.5), 1e-9);
     EXPECT_NEAR(rows[1]["y"].get<double>(), 100 - r * std::sqrt(0.5), 1e-9);
-    ASSERT_EQ(RunTool("locate " + hook + " " + std::to_string(rows[1]["x"].get<double>()) + " " +
+    ASSERT_EQ(RunTool("locate " + path + " " + std::to_string(rows[1]["x"].get<double>()) + " " +
                           std::to_string(rows[1]["y"].get<double>()),
                       &out, &err),
               0)
