@@ -148,6 +148,7 @@ void PlanAlignment::RebuildLookup(int count) const {
         runningMax[static_cast<std::size_t>(i)] = highest;
     }
     m_lookup.stamp = m_elements.GetChangeStamp();
+    m_lookup.projection.reset();
     m_lookup.valid = true;
 }
 
@@ -253,6 +254,28 @@ double PlanAlignment::RadiusAtStation(const QStation& station) const {
     const int index = Locate(station, count, clamped);
     if (index < 0) return kNoValue;
     return m_elements[index].RadiusAtStation(clamped);
+}
+
+int PlanAlignment::LocatePoint(double x, double y, PointLocation& location) const {
+    location = PointLocation();
+    const int count = LookupCount();
+    if (count < 1) return 0;
+    if (!m_lookup.valid || m_lookup.runningMax.size() != static_cast<std::size_t>(count))
+        RebuildLookup(count);
+    if (!m_lookup.projection)
+        m_lookup.projection = std::make_shared<const AlignmentProjection>(m_elements.GetData(), count);
+    return m_lookup.projection->Locate(x, y, location) ? 1 : 0;
+}
+
+int PlanAlignment::PointAtOffset(StationPoint& point, double offset) const {
+    point.X = 0.0;
+    point.Y = 0.0;
+    const int count = LookupCount();
+    if (count < 1) return 0;
+    QStation clamped;
+    const int index = Locate(point.Station, count, clamped);
+    if (index < 0) return 0;
+    return AlignmentProjection::PointAtOffset(m_elements[index], clamped, offset, point) ? 1 : 0;
 }
 
 void PlanAlignment::Serialize(DataArchive& ar) {

@@ -4,11 +4,13 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "docbase/GrowArray.h"
 #include "host/ProcessState.h"
+#include "plan/AlignmentProjection.h"
 #include "plan/PlanElement.h"
 #include "station/QStation.h"
 
@@ -65,6 +67,17 @@ public:
     // alignment), or -1 when there is none. Sets the last element index.
     int FindElement(const QStation& station) const;
 
+    // The station and offset of the point (x, y): the nearest point of the
+    // centre line (AlignmentProjection::Locate), found without visiting every
+    // element through an index built on first use after a change. Returns 1,
+    // or 0 when there is no element or the point is not finite.
+    int LocatePoint(double x, double y, PointLocation& location) const;
+    // The point at point.Station shifted offset square to the centre line
+    // (+ right): the inverse of LocatePoint. The element is the one
+    // PointAtStation uses, but the point is not snapped to an end within
+    // 0.0001 of it. Returns 1, or 0 when there is no element.
+    int PointAtOffset(StationPoint& point, double offset) const;
+
     // The elements: ElementCount main elements, then the end elements, then
     // possibly unused default elements. The lookups notice what the array
     // hands out for writing (GrowArray) and check it before they trust their
@@ -115,6 +128,7 @@ private:
         LookupIndex(const LookupIndex&) {}
         LookupIndex& operator=(const LookupIndex&) {
             valid = false;
+            projection.reset();
             return *this;
         }
         std::vector<double> runningMax;
@@ -124,6 +138,9 @@ private:
         std::vector<double> ends;
         GrowArray<PlanElement>::ChangeStamp stamp;
         bool valid = false;
+        // The index of LocatePoint, built when first asked for after the
+        // running maxima were rebuilt (so after every change).
+        std::shared_ptr<const AlignmentProjection> projection;
     };
 
     // Elements a lookup may use: the total count, or 0 when the EndType is

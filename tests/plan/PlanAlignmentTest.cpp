@@ -10,20 +10,12 @@
 #include <vector>
 
 #include "plan/PlanAlignment.h"
+#include "plan/PlanTestHelpers.h"
 
 namespace qdat::test {
 namespace {
 
 constexpr double kPi = std::numbers::pi;
-
-PlanElement Element(double startRadius, double endRadius, double length, std::int32_t turn = 1) {
-    PlanElement e;
-    e.Turn = turn;
-    e.StartRadius = startRadius;
-    e.EndRadius = endRadius;
-    e.LengthItem = -length;
-    return e;
-}
 
 // Straight, spiral in, arc, spiral out, straight (turning right), then a
 // reverse curve to the left with a spiral between two finite radii and an

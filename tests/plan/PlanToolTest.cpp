@@ -7,6 +7,7 @@
 #include <numbers>
 #include <string>
 
+#include "plan/PlanTestHelpers.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {
@@ -14,28 +15,9 @@ namespace {
 
 constexpr double kPi = std::numbers::pi;
 
-// North from (0, 0) for 100 m, a quarter circle of radius 100 to the right
-// (centre (100, 100)), then east for 100 m. The derived fields are left at
-// zero: the tool computes them before it answers.
-const char kPlan[] =
-    "RADUDAR5.83_PM_SHUJU_PM\n"
-    "3 Hook \"\" 0\n"
-    "1 0 0 0 0 0\n"
-    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "1 0 -157.07963267948966 0 100 100 3\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "1 0 -100 0 9999 9999 1\n0 0 0 0 0 0 0 0\n0 0 0 0\n"
-    "0 0 0 0 0 1\n";
+const std::string kPlan = kHookPlan;
 
-class PlanTool : public ::testing::Test {
-protected:
-    void SetUp() override {
-        path = dir.Path("hook.pm");
-        WriteFileBytes(path, kPlan);
-    }
-    TempDir dir;
-    std::string path;
-    std::string out, err;
-};
+class PlanTool : public HookPlanTest {};
 
 TEST_F(PlanTool, JsonRowsAtStations) {
     const double middle = 100 + 25 * kPi;  // half-way round the quarter circle

@@ -11,6 +11,7 @@
 #include "host/HostFile.h"
 #include "host/Resources.h"
 #include "plan/PlanRect.h"
+#include "plan/PlanTestHelpers.h"
 #include "plan/QPmDoc.h"
 #include "station/ChainTable.h"
 #include "support/TestSupport.h"
@@ -34,15 +35,6 @@ protected:
 private:
     ChainTable m_savedTable;
 };
-
-PlanElement Element(double startRadius, double endRadius, double length, std::int32_t turn = 1) {
-    PlanElement e;
-    e.Turn = turn;
-    e.StartRadius = startRadius;
-    e.EndRadius = endRadius;
-    e.LengthItem = -length;
-    return e;
-}
 
 // Straight, spiral, arc, spiral, straight, with two end elements (EndType 1)
 // and every header field set.

@@ -1,9 +1,12 @@
-// qdat plan FILE --at STATION... | --from A --to B --step S [--csv|--json]:
-// position, azimuth and radius on a plan element file's alignment at
-// stations. The table and CSV give the azimuth in degrees,
-// JSON in radians, always in [0, 360) or [0, 2 pi); a radius of 9999 is a
-// straight. FILE may also be an intersection-point file: its curves are
-// computed, and the alignment is the element list they make.
+// qdat plan FILE --at STATION... | --from A --to B --step S [--offset D]
+// [--csv|--json]: position, azimuth and radius on a plan element file's
+// alignment at stations. With --offset the position is the offset point, D
+// square to the centre line (+ right of travel; the azimuth and radius stay
+// the centre line's), taken on the element's exact geometry, the inverse of
+// qdat locate. The table and CSV give the azimuth in degrees, JSON in
+// radians, always in [0, 360) or [0, 2 pi); a radius of 9999 is a straight.
+// FILE may also be an intersection-point file: its curves are computed, and
+// the alignment is the element list they make.
 //
 // qdat plan FILE --compute -o OUT: recomputes every element from the
 // alignment's start (every curve of an intersection-point file) and saves the
@@ -16,14 +19,13 @@
 #include <iostream>
 #include <memory>
 #include <numbers>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "JdCurves.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
 
 namespace qdat::tool {
 namespace {
@@ -35,6 +37,7 @@ struct PlanOptions {
     OutputOptions output;
     bool compute = false;
     std::string out;
+    std::optional<double> offset;
 };
 
 struct Row {
@@ -87,29 +90,14 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.compute != !opt.out.empty()) UsageError("--compute and -o go together");
     if (opt.stations.Empty() && !opt.compute)
         UsageError("nothing to do; give --at, a range, or --compute -o OUT");
+    if (opt.offset && !std::isfinite(*opt.offset)) UsageError("--offset: a finite distance is needed");
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
     std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
     const std::vector<QStation> stations = opt.stations.Collect();
     PlanAlignment fromPoints;
-    PlanAlignment* chosen = nullptr;
-    if (auto* pm = dynamic_cast<QPmDoc*>(doc.get())) {
-        chosen = &pm->GetAlignment();
-    } else if (auto* jd = dynamic_cast<QJdDoc*>(doc.get())) {
-        ComputeCurvesOrFail(*jd, opt.file);
-        fromPoints = jd->GetList().BuildElementList();
-        chosen = &fromPoints;
-    } else {
-        Fail(opt.file + " is a " + doc->GetRuntimeClass().GetName() +
-             " file, not a plan element or intersection-point file");
-    }
-    PlanAlignment& alignment = *chosen;
-    if (!alignment.ComputeElements()) {
-        Fail(opt.file + ": the elements cannot be computed (start mode " +
-             std::to_string(alignment.StartMode) + ", " + std::to_string(alignment.ElementCount) +
-             " main elements, end type " + std::to_string(alignment.EndType) + ")");
-    }
+    const PlanAlignment& alignment = ComputedAlignmentOf(*doc, opt.file, fromPoints);
     if (opt.compute) WriteDocument(*doc, opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
@@ -118,7 +106,8 @@ int RunPlan(const PlanOptions& opt) {
     for (const QStation& station : stations) {
         StationPoint point;
         point.Station = station;
-        const bool found = alignment.PointAtStation(point) != 0;
+        const bool found =
+            (opt.offset ? alignment.PointAtOffset(point, *opt.offset) : alignment.PointAtStation(point)) != 0;
         const Row row{station.GetValue(), point.X, point.Y, FullTurn(point.Azimuth),
                       alignment.RadiusAtStation(station)};
         // A row is printed only with numbers throughout: JSON would show
@@ -142,6 +131,8 @@ std::function<int()> SetupPlan(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("plan", "Position, azimuth and radius on a plan alignment");
     cmd->add_option("FILE", opt->file, "Plan element file or intersection-point file")->required();
     opt->stations.AddTo(cmd);
+    cmd->add_option("--offset", opt->offset, "Points this far square to the centre line, + right of travel")
+        ->type_name("D");
     opt->output.AddTo(cmd, "Comma-separated values, azimuth in degrees", "JSON rows, azimuth in radians");
     cmd->add_flag("--compute", opt->compute, "Recompute the elements and save them to -o");
     cmd->add_option("-o,--output", opt->out, "File to save the computed elements to (never the input)");

@@ -1,0 +1,372 @@
+// The station and offset of a point: a box hierarchy over the elements finds
+// the candidates nearest first, and each candidate is solved on its own
+// geometry (straights and arcs in closed form, clothoids by safeguarded Newton
+// steps on the foot-point condition).
+#include "plan/AlignmentProjection.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "plan/detail/ElementCurve.h"
+
+namespace qdat {
+
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+
+// Distances that differ by no more than this are a tie, won by the lower
+// station: far below any survey, far above the rounding of coordinates of a
+// national grid.
+constexpr double kTie = 1e-8;
+// A point square to an end of the alignment within this is not beyond it.
+constexpr double kBeyondTolerance = 1e-9;
+// Boxes are built from points at most this far apart in direction, and the
+// clothoids are searched in pieces turning at most a quarter circle, over
+// which a point has at most two foot points (a nearest and a farthest).
+constexpr double kBoxTurn = 0.25;
+constexpr double kPieceTurn = 0.5 * std::numbers::pi;
+constexpr int kMaxBoxSamples = 256;
+// A clothoid piece is not split below this length (metres): two foot points
+// closer than this differ in distance by far less than the tie.
+constexpr double kMinPiece = 1e-7;
+constexpr int kMaxNewtonSteps = 100;
+
+double NormalAzimuth(double azimuth) {
+    double a = std::fmod(azimuth, kTwoPi);
+    if (a < 0.0) a += kTwoPi;
+    return a >= kTwoPi ? 0.0 : a;
+}
+
+// The point (px, py), relative to the element's start, seen from a sample of
+// the centre line: along its tangent, and square to it (+ right).
+double Along(const ElementCurve::Sample& c, double px, double py) {
+    return (px - c.dx) * c.cosAzimuth + (py - c.dy) * c.sinAzimuth;
+}
+double Across(const ElementCurve::Sample& c, double px, double py) {
+    return (py - c.dy) * c.cosAzimuth - (px - c.dx) * c.sinAzimuth;
+}
+double Distance(const ElementCurve::Sample& c, double px, double py) {
+    return std::hypot(px - c.dx, py - c.dy);
+}
+
+}  // namespace
+
+struct AlignmentProjection::Slot {
+    ElementCurve curve;
+    int index = -1;
+    double startStation = 0.0;
+    double endStation = 0.0;
+    double startX = 0.0;
+    double startY = 0.0;
+};
+
+struct AlignmentProjection::Candidate {
+    int slot = -1;
+    double s = 0.0;
+    double distance = std::numeric_limits<double>::infinity();
+    double station = 0.0;
+    int index = -1;
+    // Whether a point at this distance could still win: not farther than the
+    // best by more than a tie.
+    bool Reachable(double lowerBound) const { return slot < 0 || lowerBound <= distance + kTie; }
+};
+
+// A piece [a, b] of a clothoid with the centre line's samples at its ends, the
+// foot-point function g (the point's distance along the tangent) there and
+// the point's distance from them. Where g falls through zero the distance has
+// a local minimum.
+struct AlignmentProjection::Interval {
+    double a, b;
+    ElementCurve::Sample sa, sb;
+    double ga, gb, da, db;
+};
+
+double AlignmentProjection::Box::DistanceSquared(double x, double y) const {
+    const double dx = std::max({minX - x, 0.0, x - maxX});
+    const double dy = std::max({minY - y, 0.0, y - maxY});
+    return dx * dx + dy * dy;
+}
+
+AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count) : m_count(count) {
+    for (int i = 0; i < count; ++i) {
+        const PlanElement& element = elements[i];
+        Slot slot;
+        if (!std::isfinite(element.StartX) || !std::isfinite(element.StartY) ||
+            !std::isfinite(element.StartStation.GetValue()) || !slot.curve.Build(element))
+            continue;
+        slot.index = i;
+        slot.startStation = element.StartStation.GetValue();
+        slot.endStation = element.EndStation.GetValue();
+        slot.startX = element.StartX;
+        slot.startY = element.StartY;
+        m_slots.push_back(slot);
+    }
+    if (m_slots.empty()) return;
+    m_nodes.reserve(2 * m_slots.size());
+    m_root = BuildNode(0, static_cast<int>(m_slots.size()));
+}
+
+AlignmentProjection::~AlignmentProjection() = default;
+
+int AlignmentProjection::BuildNode(int from, int to) {
+    const int at = static_cast<int>(m_nodes.size());
+    m_nodes.push_back({});
+    if (to - from == 1) {
+        // The box of points along the element, padded by how far the curve
+        // can stray from the chords between them (an arc of curvature k over
+        // a chord of length h rises at most k h^2 / 8 above it).
+        const Slot& slot = m_slots[static_cast<std::size_t>(from)];
+        const ElementCurve& curve = slot.curve;
+        const double length = curve.GetLength();
+        const int samples =
+            std::clamp(static_cast<int>(std::ceil(curve.GetTurning() / kBoxTurn)), 1, kMaxBoxSamples);
+        const double h = length / samples;
+        Box box{0.0, 0.0, 0.0, 0.0};
+        for (int k = 1; k <= samples; ++k) {
+            const ElementCurve::Sample p = curve.At(k == samples ? length : h * k);
+            box.minX = std::min(box.minX, p.dx);
+            box.minY = std::min(box.minY, p.dy);
+            box.maxX = std::max(box.maxX, p.dx);
+            box.maxY = std::max(box.maxY, p.dy);
+        }
+        const double pad = 0.25 * curve.MaxCurvature(0.0, length) * h * h + 1e-6;
+        box = {slot.startX + box.minX - pad, slot.startY + box.minY - pad, slot.startX + box.maxX + pad,
+               slot.startY + box.maxY + pad};
+        m_nodes[static_cast<std::size_t>(at)] = {box, from, -1};
+        return at;
+    }
+    const int middle = from + (to - from) / 2;
+    const int left = BuildNode(from, middle);
+    const int right = BuildNode(middle, to);
+    const Box& a = m_nodes[static_cast<std::size_t>(left)].box;
+    const Box& b = m_nodes[static_cast<std::size_t>(right)].box;
+    m_nodes[static_cast<std::size_t>(at)] = {{std::min(a.minX, b.minX), std::min(a.minY, b.minY),
+                                              std::max(a.maxX, b.maxX), std::max(a.maxY, b.maxY)},
+                                             left,
+                                             right};
+    return at;
+}
+
+void AlignmentProjection::Consider(int slotIndex, double s, double px, double py, Candidate& best) const {
+    const Slot& slot = m_slots[static_cast<std::size_t>(slotIndex)];
+    const double length = slot.curve.GetLength();
+    const double distance = Distance(slot.curve.At(s), px, py);
+    const double station =
+        s <= 0.0 ? slot.startStation : (s >= length ? slot.endStation : slot.startStation + s);
+    bool better = best.slot < 0 || distance < best.distance - kTie;
+    if (!better && distance <= best.distance + kTie)
+        better = station < best.station || (station == best.station && slot.index < best.index);
+    if (!better) return;
+    best.slot = slotIndex;
+    best.s = std::clamp(s, 0.0, length);
+    best.distance = distance;
+    best.station = station;
+    best.index = slot.index;
+}
+
+void AlignmentProjection::SolveElement(int slotIndex, double x, double y, Candidate& best) const {
+    const Slot& slot = m_slots[static_cast<std::size_t>(slotIndex)];
+    const ElementCurve& curve = slot.curve;
+    const double px = x - slot.startX;
+    const double py = y - slot.startY;
+    const double length = curve.GetLength();
+    const ElementCurve::Sample start = curve.At(0.0);
+    Consider(slotIndex, 0.0, px, py, best);
+    if (length == 0.0) return;
+
+    if (curve.GetShape() == ElementCurve::Shape::Straight) {
+        // A straight: the foot of the perpendicular.
+        Consider(slotIndex, std::clamp(Along(start, px, py), 0.0, length), px, py, best);
+        Consider(slotIndex, length, px, py, best);
+        return;
+    }
+    if (curve.GetShape() == ElementCurve::Shape::Arc) {
+        // An arc: the point's direction from the centre. Its angle from the
+        // start, in the direction of travel, taken within half a turn of the
+        // arc's middle; the nearest point when it falls on the arc, else an
+        // end is.
+        const double radius = 1.0 / std::fabs(start.curvature);
+        const double turn = start.curvature > 0.0 ? 1.0 : -1.0;
+        const double cx = -turn * radius * start.sinAzimuth;
+        const double cy = turn * radius * start.cosAzimuth;
+        const double ux = -cx;
+        const double uy = -cy;
+        const double wx = px - cx;
+        const double wy = py - cy;
+        const double middle = 0.5 * length / radius;
+        double theta = turn * std::atan2(ux * wy - uy * wx, ux * wx + uy * wy);
+        theta = middle + std::remainder(theta - middle, kTwoPi);
+        if (theta >= 0.0 && theta * radius <= length) Consider(slotIndex, theta * radius, px, py, best);
+        Consider(slotIndex, length, px, py, best);
+        return;
+    }
+    Consider(slotIndex, length, px, py, best);
+    SolveSpiral(slotIndex, px, py, best);
+}
+
+void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candidate& best) const {
+    const ElementCurve& curve = m_slots[static_cast<std::size_t>(slotIndex)].curve;
+    const double length = curve.GetLength();
+    const auto makeInterval = [&](double a, double b, const ElementCurve::Sample& sa,
+                                  const ElementCurve::Sample& sb) {
+        return Interval{
+            a, b, sa, sb, Along(sa, px, py), Along(sb, px, py), Distance(sa, px, py), Distance(sb, px, py)};
+    };
+
+    // Depth-first over pieces: each split leaves one half waiting, and
+    // pieces are not split below kMinPiece, so the stack stays shallow.
+    constexpr std::size_t kStackSize = 96;
+    std::array<Interval, kStackSize> stack;
+    std::size_t top = 0;
+    const int pieces = std::max(1, static_cast<int>(std::ceil(curve.GetTurning() / kPieceTurn)));
+    {
+        ElementCurve::Sample next = curve.At(length);
+        for (int i = pieces; i >= 1; --i) {
+            const double a = i == 1 ? 0.0 : length * (i - 1) / pieces;
+            const double b = i == pieces ? length : length * i / pieces;
+            const ElementCurve::Sample sa = curve.At(a);
+            stack[top++] = makeInterval(a, b, sa, next);
+            next = sa;
+        }
+    }
+
+    while (top > 0) {
+        const Interval piece = stack[--top];
+        const double w = piece.b - piece.a;
+        // Nothing in the piece is nearer than this: points along it are no
+        // farther apart than the length between them.
+        if (!best.Reachable(0.5 * (piece.da + piece.db - w))) continue;
+        if (piece.ga > 0.0 && piece.gb <= 0.0) {
+            // One nearest foot point: safeguarded Newton steps on g, whose
+            // derivative is -1 + curvature * offset; a bisection step where
+            // the Newton step would leave the bracket.
+            double lo = piece.a;
+            double hi = piece.b;
+            double s = piece.a + w * piece.ga / (piece.ga - piece.gb);
+            for (int step = 0; step < kMaxNewtonSteps; ++step) {
+                const ElementCurve::Sample c = curve.At(s);
+                const double g = Along(c, px, py);
+                if (g > 0.0)
+                    lo = s;
+                else if (g < 0.0)
+                    hi = s;
+                else
+                    break;
+                const double slope = -1.0 + c.curvature * Across(c, px, py);
+                double next = slope < 0.0 ? s - g / slope : lo;
+                if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
+                const bool done = std::fabs(next - s) <= 1e-13 * (1.0 + std::fabs(s)) ||
+                                  hi - lo <= 1e-13 * (1.0 + std::fabs(s));
+                s = next;
+                if (done) break;
+            }
+            Consider(slotIndex, s, px, py, best);
+            continue;
+        }
+        if (piece.ga <= 0.0 && piece.gb > 0.0) continue;  // a farthest point only
+
+        // g has the same sign at both ends: two foot points or none. g can
+        // fall no faster than `down` and rise no faster than `up` per metre;
+        // when the envelopes from both ends keep it off zero there is none.
+        const double k = curve.MaxCurvature(piece.a, piece.b);
+        const double reach = 0.5 * (piece.da + piece.db + w);
+        const double down = 1.0 + k * reach;
+        const double up = std::max(0.0, k * reach - 1.0);
+        bool rootFree = false;
+        if (piece.ga > 0.0) {
+            // Lower envelope max(ga - down t, gb - up (w - t)).
+            const double t = (piece.ga - piece.gb + up * w) / (down + up);
+            rootFree = up == 0.0 || t <= 0.0 || t >= w || piece.ga - down * t > 0.0;
+        } else {
+            // Upper envelope min(ga + up t, gb + down (w - t)).
+            const double t = (piece.gb - piece.ga + down * w) / (up + down);
+            rootFree = t <= 0.0 || t >= w || piece.ga + up * t < 0.0;
+        }
+        if (rootFree) continue;
+        const double m = 0.5 * (piece.a + piece.b);
+        const ElementCurve::Sample sm = curve.At(m);
+        if (w < 2.0 * kMinPiece || top + 2 > kStackSize) {
+            Consider(slotIndex, m, px, py, best);
+            continue;
+        }
+        stack[top++] = makeInterval(m, piece.b, sm, piece.sb);
+        stack[top++] = makeInterval(piece.a, m, piece.sa, sm);
+    }
+}
+
+bool AlignmentProjection::Locate(double x, double y, PointLocation& location) const {
+    location = PointLocation();
+    if (m_root < 0 || !std::isfinite(x) || !std::isfinite(y)) return false;
+
+    // Nearest box first; a box no nearer than the best point found so far
+    // (allowing for a tie) is passed over with all it holds.
+    struct Pending {
+        int node;
+        double bound;  // squared distance to its box
+    };
+    std::array<Pending, 128> stack;
+    std::size_t top = 0;
+    stack[top++] = {m_root, m_nodes[static_cast<std::size_t>(m_root)].box.DistanceSquared(x, y)};
+    Candidate best;
+    while (top > 0) {
+        const Pending pending = stack[--top];
+        if (!best.Reachable(std::sqrt(pending.bound))) continue;
+        const Node& node = m_nodes[static_cast<std::size_t>(pending.node)];
+        if (node.second < 0) {
+            SolveElement(node.first, x, y, best);
+            continue;
+        }
+        const Pending a{node.first, m_nodes[static_cast<std::size_t>(node.first)].box.DistanceSquared(x, y)};
+        const Pending b{node.second,
+                        m_nodes[static_cast<std::size_t>(node.second)].box.DistanceSquared(x, y)};
+        // The depth of the hierarchy is below 64, and each level leaves at
+        // most one node waiting.
+        if (a.bound <= b.bound) {
+            stack[top++] = b;
+            stack[top++] = a;
+        } else {
+            stack[top++] = a;
+            stack[top++] = b;
+        }
+    }
+    if (best.slot < 0) return false;
+
+    const Slot& slot = m_slots[static_cast<std::size_t>(best.slot)];
+    const double px = x - slot.startX;
+    const double py = y - slot.startY;
+    const ElementCurve::Sample c = slot.curve.At(best.s);
+    const double along = Along(c, px, py);
+    location.Station = best.station;
+    location.Offset = Across(c, px, py);
+    location.Element = slot.index;
+    location.X = slot.startX + c.dx;
+    location.Y = slot.startY + c.dy;
+    location.Azimuth = NormalAzimuth(c.azimuth);
+    if (slot.index == 0 && best.s == 0.0 && along < -kBeyondTolerance) {
+        location.BeyondStart = true;
+        location.Beyond = -along;
+    } else if (slot.index == m_count - 1 && best.s == slot.curve.GetLength() && along > kBeyondTolerance) {
+        location.BeyondEnd = true;
+        location.Beyond = along;
+    }
+    return true;
+}
+
+bool AlignmentProjection::PointAtOffset(const PlanElement& element, const QStation& station, double offset,
+                                        StationPoint& point) {
+    point.X = 0.0;
+    point.Y = 0.0;
+    ElementCurve curve;
+    if (!std::isfinite(offset) || !curve.Build(element)) return false;
+    const ElementCurve::Sample c = curve.At(station.GetValue() - element.StartStation.GetValue());
+    point.X = element.StartX + c.dx - offset * c.sinAzimuth;
+    point.Y = element.StartY + c.dy + offset * c.cosAzimuth;
+    point.Azimuth = NormalAzimuth(c.azimuth);
+    return std::isfinite(point.X) && std::isfinite(point.Y);
+}
+
+}  // namespace qdat

@@ -1,0 +1,88 @@
+// AlignmentProjection: the station and offset of a point, that is the nearest
+// point of an alignment's centre line, found through an index of the
+// elements' bounding boxes and solved exactly on each candidate element; and
+// the point at a station and offset, its inverse.
+//
+// Offsets are measured square to the centre line, positive to the right of
+// the direction of travel.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "plan/PlanElement.h"
+#include "station/QStation.h"
+
+namespace qdat {
+
+// Where a point lies relative to an alignment.
+struct PointLocation {
+    QStation Station;     // station of the nearest point of the centre line
+    double Offset = 0.0;  // signed distance from it, + right of travel
+    int Element = -1;     // index of the element it lies on
+    double X = 0.0;       // the nearest point of the centre line
+    double Y = 0.0;
+    double Azimuth = 0.0;  // direction of travel there, in [0, 2 pi)
+    // A point before the start or past the end of the alignment: Station is
+    // that end, Offset the distance square to the end tangent, and Beyond how
+    // far along the tangent the point lies past the end (0 otherwise).
+    bool BeyondStart = false;
+    bool BeyondEnd = false;
+    double Beyond = 0.0;
+};
+
+class AlignmentProjection {
+public:
+    // Indexes elements[0 .. count-1] (evaluated): elements that cannot be
+    // evaluated as curves are left out. The elements are copied into the
+    // index: a projection stays valid only as long as they are unchanged.
+    AlignmentProjection(const PlanElement* elements, int count);
+    ~AlignmentProjection();
+    AlignmentProjection(const AlignmentProjection&) = delete;
+    AlignmentProjection& operator=(const AlignmentProjection&) = delete;
+
+    // The nearest point of the centre line to (x, y). Among points at the
+    // same distance (to 1e-8 m) the one of the lowest station wins, and of
+    // one station the lowest element index. Returns false when no element
+    // could be indexed.
+    bool Locate(double x, double y, PointLocation& location) const;
+
+    // The point at `station` on the element, shifted `offset` square to the
+    // centre line (+ right). The station is taken on the element's own
+    // geometry without snapping to its ends, so that this is the exact
+    // inverse of Locate; past its ends the element goes on as the circle or
+    // straight of its end radius. point.Azimuth is the centre line's.
+    // Returns false for an element that cannot be evaluated.
+    static bool PointAtOffset(const PlanElement& element, const QStation& station, double offset,
+                              StationPoint& point);
+
+private:
+    struct Box {
+        double minX, minY, maxX, maxY;
+        double DistanceSquared(double x, double y) const;
+    };
+    // A node of the box hierarchy over the indexed elements in their order
+    // along the alignment: a leaf holds one element (first = its slot,
+    // second = -1), an inner node its two children.
+    struct Node {
+        Box box;
+        int first;
+        int second;
+    };
+    struct Candidate;
+    struct Interval;
+    // An indexed element: its curve, its index, its stations and its start.
+    struct Slot;
+
+    int BuildNode(int from, int to);
+    void SolveElement(int slot, double x, double y, Candidate& best) const;
+    void SolveSpiral(int slot, double px, double py, Candidate& best) const;
+    void Consider(int slot, double s, double px, double py, Candidate& best) const;
+
+    std::vector<Slot> m_slots;
+    std::vector<Node> m_nodes;
+    int m_root = -1;
+    int m_count = 0;  // elements of the alignment, indexed or not
+};
+
+}  // namespace qdat

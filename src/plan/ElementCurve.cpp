@@ -1,0 +1,144 @@
+// Plan elements as curves by distance: the same geometry as the element's
+// evaluation, with direction and curvature, and without the end snapping.
+#include "plan/detail/ElementCurve.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "plan/Clothoid.h"
+
+namespace qdat {
+
+namespace {
+
+bool IsFinitePositiveRadius(double radius) {
+    return radius > 0.0 && radius != InfiniteRadius && std::isfinite(radius);
+}
+
+ElementCurve::Sample Direction(double dx, double dy, double azimuth, double curvature) {
+    ElementCurve::Sample p;
+    p.dx = dx;
+    p.dy = dy;
+    p.azimuth = azimuth;
+    p.cosAzimuth = std::cos(azimuth);
+    p.sinAzimuth = std::sin(azimuth);
+    p.curvature = curvature;
+    return p;
+}
+
+}  // namespace
+
+bool ElementCurve::Build(const PlanElement& element) {
+    *this = ElementCurve();
+    m_turn = element.Turn == 1 ? 1.0 : -1.0;
+    m_length = element.EndStation.GetValue() - element.StartStation.GetValue();
+    const double endDx = element.EndX - element.StartX;
+    const double endDy = element.EndY - element.StartY;
+    if (!std::isfinite(m_length) || m_length < 0.0 || !std::isfinite(element.StartAzimuth) ||
+        !std::isfinite(element.EndAzimuth) || !std::isfinite(endDx) || !std::isfinite(endDy))
+        return false;
+    m_start = Direction(0.0, 0.0, element.StartAzimuth, 0.0);
+    m_end = Direction(endDx, endDy, element.EndAzimuth, 0.0);
+
+    switch (element.Type) {
+        case PlanElement::Straight:
+            m_shape = Shape::Straight;
+            return true;
+        case PlanElement::Arc:
+            if (!IsFinitePositiveRadius(element.StartRadius)) return false;
+            m_shape = Shape::Arc;
+            m_startCurvature = m_endCurvature = m_turn / element.StartRadius;
+            m_turning = m_length / element.StartRadius;
+            break;
+        default: {
+            if (!PlanElement::IsSpiralType(element.Type)) return false;
+            const double A = std::fabs(element.SpiralParam);
+            const bool startInfinite = element.Type == PlanElement::SpiralIn;
+            const bool endInfinite = element.Type == PlanElement::SpiralOut;
+            if (!(A > 0.0) || !std::isfinite(A) ||
+                (!startInfinite && !IsFinitePositiveRadius(element.StartRadius)) ||
+                (!endInfinite && !IsFinitePositiveRadius(element.EndRadius)))
+                return false;
+            const double A2 = A * A;
+            const double La = startInfinite ? 0.0 : A2 / element.StartRadius;
+            const double Lb = endInfinite ? 0.0 : A2 / element.EndRadius;
+            m_shape = Shape::Spiral;
+            m_A = A;
+            m_La = La;
+            m_outwards = Lb > La;
+            m_startCurvature = m_turn * La / A2;
+            m_endCurvature = m_turn * Lb / A2;
+            m_startTau = La * La / (2.0 * A2);
+            const double endTau = Lb * Lb / (2.0 * A2);
+            m_turning = std::fabs(endTau - m_startTau);
+            break;
+        }
+    }
+    m_start.curvature = m_startCurvature;
+    m_end.curvature = m_endCurvature;
+    if (m_length == 0.0) m_shape = Shape::Straight;
+    return true;
+}
+
+double ElementCurve::MaxCurvature(double a, double b) const {
+    switch (m_shape) {
+        case Shape::Straight:
+            return 0.0;
+        case Shape::Arc:
+            return std::fabs(m_startCurvature);
+        case Shape::Spiral:
+        default: {
+            // The curvature changes linearly along a clothoid.
+            const double perMetre = (m_endCurvature - m_startCurvature) / m_length;
+            return std::max(std::fabs(m_startCurvature + perMetre * a),
+                            std::fabs(m_startCurvature + perMetre * b));
+        }
+    }
+}
+
+ElementCurve::Sample ElementCurve::Along(const Sample& from, double k, double distance) {
+    if (k == 0.0)
+        return Direction(from.dx + distance * from.cosAzimuth, from.dy + distance * from.sinAzimuth,
+                         from.azimuth, 0.0);
+    // Along the chord, as the element's evaluation builds a partial arc.
+    const double radius = 1.0 / std::fabs(k);
+    const double turn = k > 0.0 ? 1.0 : -1.0;
+    const double phi = distance / radius;
+    const double chord = 2.0 * radius * std::sin(0.5 * phi);
+    const double chordDirection = from.azimuth + turn * 0.5 * phi;
+    return Direction(from.dx + chord * std::cos(chordDirection), from.dy + chord * std::sin(chordDirection),
+                     from.azimuth + turn * phi, k);
+}
+
+ElementCurve::Sample ElementCurve::At(double s) const {
+    if (s < 0.0) return Along(m_start, m_startCurvature, s);
+    if (s > m_length) return Along(m_end, m_endCurvature, s - m_length);
+    return Interior(s);
+}
+
+ElementCurve::Sample ElementCurve::Interior(double s) const {
+    if (s == 0.0) return m_start;
+    switch (m_shape) {
+        case Shape::Straight:
+            return Along(m_start, 0.0, s);
+        case Shape::Arc:
+            return Along(m_start, m_startCurvature, s);
+        case Shape::Spiral:
+        default:
+            return Spiral(s);
+    }
+}
+
+ElementCurve::Sample ElementCurve::Spiral(double s) const {
+    const double L = m_outwards ? m_La + s : m_La - s;
+    const double A2 = m_A * m_A;
+    const double curvature = m_turn * L / A2;
+    // The piece from the start, of its own length, as the element's own
+    // evaluation takes it: exact also far out on the clothoid.
+    const clothoid::PieceShape shape = clothoid::Piece(m_A, m_La, s, m_outwards);
+    const double chordDirection = m_start.azimuth + m_turn * shape.chordAngle1;
+    return Direction(shape.chord * std::cos(chordDirection), shape.chord * std::sin(chordDirection),
+                     m_start.azimuth + m_turn * shape.centralAngle, curvature);
+}
+
+}  // namespace qdat
