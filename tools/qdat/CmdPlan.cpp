@@ -19,11 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "JdCurves.h"
+#include "AlignmentInput.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
 
 namespace qdat::tool {
 namespace {
@@ -82,27 +80,10 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
+    AlignmentInput input(opt.file, opt.fileOptions);
     const std::vector<QStation> stations = opt.stations.Collect();
-    PlanAlignment fromPoints;
-    PlanAlignment* chosen = nullptr;
-    if (auto* pm = dynamic_cast<QPmDoc*>(doc.get())) {
-        chosen = &pm->GetAlignment();
-    } else if (auto* jd = dynamic_cast<QJdDoc*>(doc.get())) {
-        ComputeCurvesOrFail(*jd, opt.file);
-        fromPoints = jd->GetList().BuildElementList();
-        chosen = &fromPoints;
-    } else {
-        Fail(opt.file + " is a " + doc->GetRuntimeClass().GetName() +
-             " file, not a plan element or intersection-point file");
-    }
-    PlanAlignment& alignment = *chosen;
-    if (!alignment.ComputeElements()) {
-        Fail(opt.file + ": the elements cannot be computed (start mode " +
-             std::to_string(alignment.StartMode) + ", " + std::to_string(alignment.ElementCount) +
-             " main elements, end type " + std::to_string(alignment.EndType) + ")");
-    }
-    if (opt.compute) WriteDocument(*doc, opt.out, Form::Text, opt.file);
+    PlanAlignment& alignment = input.Alignment();
+    if (opt.compute) WriteDocument(input.Document(), opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
     std::vector<Row> rows;
