@@ -163,6 +163,17 @@ TEST_F(PlotTool, PlanDrawsTheCentreLineWhereItIs) {
     }
 }
 
+TEST_F(PlotTool, PlanTicksFollowTheChainBreaks) {
+    // Stake 300 goes on as 320: round stations 400 to 900 lie 20 m earlier.
+    Plot("plan " + plan + " --break 300:320");
+    std::vector<double> stations;
+    for (pugi::xml_node t : Nodes("line", "tick"))
+        stations.push_back(t.attribute("data-station").as_double());
+    EXPECT_EQ(stations, (std::vector<double>{100, 200, 380, 480, 580, 680, 780, 880}));
+    EXPECT_NE(AllText().find("0+400"), std::string::npos);
+    EXPECT_NE(AllText().find("0+960"), std::string::npos) << "the end point in stake stations";
+}
+
 TEST_F(PlotTool, PlanOfIntersectionPointsShowsThem) {
     const std::string jd = std::string(QDAT_SOURCE_DIR) + "/examples/demo-road.jd";
     Plot("plan " + jd);

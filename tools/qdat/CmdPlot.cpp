@@ -175,7 +175,12 @@ int PlotPlan(const PlotOptions& opt) {
         const QStation next = at.NextRoundStation(interval);
         if (!(next.GetValue() > at.GetValue()) || next.GetValue() > end.GetValue() + 1e-9) break;
         at = next;
-        if (interval == 0.0) continue;  // a chain break, not a round station
+        if (interval == 0.0) {
+            // A chain break, not a round station: go on in the stationing
+            // after it.
+            at += 0.0001;
+            continue;
+        }
         StationPoint p;
         p.Station = at;
         alignment.PointAtStation(p);
