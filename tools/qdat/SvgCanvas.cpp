@@ -37,6 +37,31 @@ void Set(pugi::xml_node node, const char* name, double value) {
     node.append_attribute(name).set_value(Page(value).c_str());
 }
 
+// A line and a text in page units, under parent.
+pugi::xml_node PageLine(pugi::xml_node parent, double x1, double y1, double x2, double y2, const char* cls) {
+    pugi::xml_node line = parent.append_child("line");
+    line.append_attribute("class") = cls;
+    Set(line, "x1", x1);
+    Set(line, "y1", y1);
+    Set(line, "x2", x2);
+    Set(line, "y2", y2);
+    return line;
+}
+
+pugi::xml_node PageText(pugi::xml_node parent, double x, double y, const std::string& text, const char* cls,
+                        double degrees, const char* anchor) {
+    pugi::xml_node node = parent.append_child("text");
+    node.append_attribute("class") = cls;
+    Set(node, "x", x);
+    Set(node, "y", y);
+    if (std::string(anchor) != "start") node.append_attribute("text-anchor") = anchor;
+    if (degrees != 0.0)
+        node.append_attribute("transform") =
+            ("rotate(" + Page(degrees) + " " + Page(x) + " " + Page(y) + ")").c_str();
+    node.text().set(text.c_str());
+    return node;
+}
+
 // Axis numbers: as many decimals as the step needs.
 std::string AxisNumber(double value, double step) {
     const int places = step >= 1.0 ? 0 : static_cast<int>(std::ceil(-std::log10(step)));
@@ -134,29 +159,12 @@ pugi::xml_node SvgCanvas::Line(WorldPoint a, WorldPoint b, const char* cls) {
 
 pugi::xml_node SvgCanvas::Mark(WorldPoint at, double dx1, double dy1, double dx2, double dy2,
                                const char* cls) {
-    pugi::xml_node line = m_plot.append_child("line");
-    line.append_attribute("class") = cls;
-    Set(line, "x1", PageX(at.x) + dx1);
-    Set(line, "y1", PageY(at.y) + dy1);
-    Set(line, "x2", PageX(at.x) + dx2);
-    Set(line, "y2", PageY(at.y) + dy2);
-    return line;
+    return PageLine(m_plot, PageX(at.x) + dx1, PageY(at.y) + dy1, PageX(at.x) + dx2, PageY(at.y) + dy2, cls);
 }
 
 pugi::xml_node SvgCanvas::Text(WorldPoint at, double dx, double dy, const std::string& text, const char* cls,
                                double degrees, const char* anchor) {
-    pugi::xml_node node = m_plot.append_child("text");
-    node.append_attribute("class") = cls;
-    const double x = PageX(at.x) + dx;
-    const double y = PageY(at.y) + dy;
-    Set(node, "x", x);
-    Set(node, "y", y);
-    if (std::string(anchor) != "start") node.append_attribute("text-anchor") = anchor;
-    if (degrees != 0.0)
-        node.append_attribute("transform") =
-            ("rotate(" + Page(degrees) + " " + Page(x) + " " + Page(y) + ")").c_str();
-    node.text().set(text.c_str());
-    return node;
+    return PageText(m_plot, PageX(at.x) + dx, PageY(at.y) + dy, text, cls, degrees, anchor);
 }
 
 void SvgCanvas::Note(const std::string& text) {
@@ -170,26 +178,9 @@ void SvgCanvas::Note(const std::string& text) {
 void SvgCanvas::Axes(const std::string& xName, const std::string& yName, double xStep, double yStep) {
     pugi::xml_node axes = m_root.insert_child_before("g", m_plot);
     axes.append_attribute("id") = "axes";
-    auto line = [&](double x1, double y1, double x2, double y2) {
-        pugi::xml_node l = axes.append_child("line");
-        l.append_attribute("class") = "grid";
-        Set(l, "x1", x1);
-        Set(l, "y1", y1);
-        Set(l, "x2", x2);
-        Set(l, "y2", y2);
-    };
-    auto text = [&](double x, double y, const std::string& s, const char* anchor, const char* cls,
-                    double degrees) {
-        pugi::xml_node t = axes.append_child("text");
-        t.append_attribute("class") = cls;
-        Set(t, "x", x);
-        Set(t, "y", y);
-        t.append_attribute("text-anchor") = anchor;
-        if (degrees != 0.0)
-            t.append_attribute("transform") =
-                ("rotate(" + Page(degrees) + " " + Page(x) + " " + Page(y) + ")").c_str();
-        t.text().set(s.c_str());
-    };
+    auto line = [&](double x1, double y1, double x2, double y2) { PageLine(axes, x1, y1, x2, y2, "grid"); };
+    auto text = [&](double x, double y, const std::string& t, const char* anchor, const char* cls,
+                    double degrees) { PageText(axes, x, y, t, cls, degrees, anchor); };
     const double top = kMarginTop, bottom = kMarginTop + m_height;
     const double left = kMarginLeft, right = kMarginLeft + m_width;
     // Grid lines stop short of the window's edges; no more than a few
