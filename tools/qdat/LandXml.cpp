@@ -1,5 +1,6 @@
 #include "LandXml.h"
 
+#include <algorithm>
 #include <cmath>
 #include <ctime>
 #include <numbers>
