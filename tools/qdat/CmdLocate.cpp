@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "JdCurves.h"
+#include "AlignmentInput.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
 #include "plan/PlanAlignment.h"
@@ -174,9 +174,8 @@ int RunLocate(const LocateOptions& opt) {
     if (single && (!ParseNumber(opt.x, point.x) || !ParseNumber(opt.y, point.y)))
         UsageError("X and Y must both be numbers (\"" + opt.x + "\", \"" + opt.y + "\")");
 
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
-    PlanAlignment fromPoints;
-    const PlanAlignment& alignment = ComputedAlignmentOf(*doc, opt.file, fromPoints);
+    const AlignmentInput input(opt.file, opt.fileOptions);
+    const PlanAlignment& alignment = input.Alignment();
     if (!single) return RunCsv(opt, alignment);
 
     LocateOrFail(alignment, point, opt.file);

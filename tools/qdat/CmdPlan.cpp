@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "JdCurves.h"
+#include "AlignmentInput.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
 
@@ -94,11 +94,10 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
+    AlignmentInput input(opt.file, opt.fileOptions);
     const std::vector<QStation> stations = opt.stations.Collect();
-    PlanAlignment fromPoints;
-    const PlanAlignment& alignment = ComputedAlignmentOf(*doc, opt.file, fromPoints);
-    if (opt.compute) WriteDocument(*doc, opt.out, Form::Text, opt.file);
+    PlanAlignment& alignment = input.Alignment();
+    if (opt.compute) WriteDocument(input.Document(), opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
     std::vector<Row> rows;

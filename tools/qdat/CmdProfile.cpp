@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "InputFiles.h"
 #include "Tool.h"
 #include "profile/QZdmFile.h"
 
@@ -67,14 +68,8 @@ void PrintJson(const std::vector<Row>& rows) {
 
 int RunProfile(const ProfileOptions& opt) {
     if (opt.stations.Empty()) UsageError("give --at STATION... or --from A --to B --step S");
-    auto zdm = LoadDocumentOfKind<QZdmFile>(opt.file, opt.fileOptions, "a vertical profile");
+    auto zdm = LoadProfile(opt.file, opt.fileOptions, "profile");
     const std::vector<QStation> stations = opt.stations.Collect();
-    if (zdm->NeedsRepair()) {
-        // Only in memory: the tool never rewrites the file.
-        std::cerr << "qdat profile: " << opt.file
-                  << ": the points are not in station order; sorted for this run\n";
-        zdm->Repair();
-    }
     std::vector<Row> rows;
     rows.reserve(stations.size());
     for (const QStation& s : stations)

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "InputFiles.h"
 #include "Tool.h"
 #include "section/HDMFlie.h"
 
@@ -38,37 +39,10 @@ void PrintSection(const CrossSection& section) {
     }
 }
 
-// Why there is no section at the station: the sections either side of it.
-std::string NoSectionMessage(const HDMFlie& hdm, const std::string& file, const QStation& station) {
-    std::string message = file + ": no section at " + ShortNumber(station.GetValue());
-    const GrowArray<CrossSection>& sections = hdm.Sections().GetRows();
-    const CrossSection* before = nullptr;
-    const CrossSection* after = nullptr;
-    for (const CrossSection& s : sections) {
-        if (s.m_station < station) before = &s;
-        if (s.m_station > station && !after) after = &s;
-    }
-    if (!before && !after) return message + "; the file holds no sections";
-    message += "; the nearest ";
-    if (before && after)
-        return message + "are at " + ShortNumber(before->m_station.GetValue()) + " and " +
-               ShortNumber(after->m_station.GetValue());
-    const CrossSection* only = before ? before : after;
-    return message + "is at " + ShortNumber(only->m_station.GetValue()) +
-           (before ? ", the last section" : ", the first section");
-}
-
 int RunSection(const SectionOptions& opt) {
-    auto hdm = LoadDocumentOfKind<HDMFlie>(opt.file, opt.fileOptions, "a cross-section file");
+    auto hdm = LoadSections(opt.file, opt.fileOptions, "section");
     const QStation station = ParseStation(opt.at, "station");
-    if (hdm->NeedsRepair()) {
-        // Only in memory: the tool never rewrites the file.
-        std::cerr << "qdat section: " << opt.file
-                  << ": the sections are not in station order; sorted for this run\n";
-        hdm->Repair();
-    }
-    if (!hdm->SeekStation(station)) Fail(NoSectionMessage(*hdm, opt.file, station));
-    const CrossSection& section = *hdm->GetCurrentSection();
+    const CrossSection& section = SectionAtOrFail(*hdm, opt.file, station);
     if (opt.json) {
         const Json out{{"station", section.m_station.GetValue()},
                        {"leftGround", PointsJson(section.LeftGround)},

@@ -1,0 +1,87 @@
+// qdat export landxml --plan FILE [--profile ZDM] [--ground DMX]
+//                     [--project PRJ] [--break B:A] -o OUT.xml
+// Writes an alignment as LandXML 1.2: the plan geometry (lines, arcs with
+// their centres, clothoid spirals with both radii), a station equation per
+// chain break, the vertical profile as points of vertical intersection with
+// their parabolas, and the ground line. The plan file may be a plan element
+// file or an intersection-point file (its curves are computed first).
+// Points are "northing easting", which is "X Y" in this package.
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <sstream>
+#include <string>
+
+#include "AlignmentInput.h"
+#include "InputFiles.h"
+#include "LandXml.h"
+#include "Tool.h"
+#include "XmlOutput.h"
+
+namespace qdat::tool {
+namespace {
+
+struct ExportOptions {
+    std::string plan;
+    std::string profile;
+    std::string ground;
+    FileOptions fileOptions;
+    std::string out;
+};
+
+std::string Stem(const std::string& path) {
+    return std::filesystem::path(path).stem().string();
+}
+std::string FileName(const std::string& path) {
+    return std::filesystem::path(path).filename().string();
+}
+
+int RunLandXml(const ExportOptions& opt) {
+    AlignmentInput input(opt.plan, opt.fileOptions);
+    // Each file is read with its own chain table; the alignment's is kept.
+    std::unique_ptr<QZdmFile> zdm;
+    if (!opt.profile.empty()) zdm = LoadProfile(opt.profile, opt.fileOptions, "export");
+    std::unique_ptr<DmxFile> dmx;
+    if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, opt.fileOptions);
+
+    LandXmlSource source;
+    source.alignment = &input.Alignment();
+    source.name = source.alignment->Name.empty() ? Stem(opt.plan) : source.alignment->Name;
+    source.chain = &input.Chain();
+    source.profile = zdm.get();
+    source.profileName = FileName(opt.profile);
+    source.ground = dmx.get();
+    source.groundName = FileName(opt.ground);
+
+    pugi::xml_document doc;
+    std::ostringstream warnings;
+    BuildLandXml(source, doc, warnings);
+    std::istringstream lines(warnings.str());
+    for (std::string line; std::getline(lines, line);)
+        std::cerr << "qdat export: " << opt.profile << ": " << line << "\n";
+    SaveXml(doc, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
+    return kExitOk;
+}
+
+std::function<int()> SetupExport(CLI::App& app) {
+    auto opt = std::make_shared<ExportOptions>();
+    CLI::App* cmd = app.add_subcommand("export", "Export design data to other formats");
+    cmd->require_subcommand(1);
+    CLI::App* landxml =
+        cmd->add_subcommand("landxml", "An alignment, its profile and ground line as LandXML 1.2");
+    landxml->add_option("--plan", opt->plan, "Plan element file or intersection-point file")->required();
+    landxml->add_option("--profile", opt->profile, "Vertical profile file")->type_name("ZDM");
+    landxml->add_option("--ground", opt->ground, "Profile ground line file")->type_name("DMX");
+    landxml->add_option("-o,--output", opt->out, "LandXML file to write (never an input)")->required();
+    opt->fileOptions.AddChainTo(landxml);
+    landxml->footer(
+        "Points are written \"northing easting\": X then Y, as X is the northing here. Stations in the "
+        "geometry and the profile are continuous stations; staStart and the station equations give the "
+        "stake stations.");
+    return [opt] { return RunLandXml(*opt); };
+}
+
+const CommandRegistration kRegistration{{"export", SetupExport}};
+
+}  // namespace
+}  // namespace qdat::tool

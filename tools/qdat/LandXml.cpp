@@ -1,0 +1,207 @@
+#include "LandXml.h"
+
+#include <algorithm>
+#include <cmath>
+#include <ctime>
+#include <numbers>
+#include <ostream>
+
+#include "Tool.h"
+
+namespace qdat::tool {
+namespace {
+
+constexpr const char* kNamespace = "http://www.landxml.org/schema/LandXML-1.2";
+// Elements shorter than this are left out: they carry no geometry.
+constexpr double kMinElementLength = 1e-9;
+
+// Numbers are written in the shortest text that reads back exactly.
+std::string Number(double value) {
+    return ShortNumber(value);
+}
+
+void SetNumber(pugi::xml_node node, const char* name, double value) {
+    node.append_attribute(name).set_value(Number(value).c_str());
+}
+
+// A point element "northing easting" (X Y).
+void AppendPoint(pugi::xml_node parent, const char* name, double x, double y) {
+    parent.append_child(name).text().set((Number(x) + " " + Number(y)).c_str());
+}
+
+void AppendUnits(pugi::xml_node root) {
+    pugi::xml_node metric = root.append_child("Units").append_child("Metric");
+    metric.append_attribute("areaUnit") = "squareMeter";
+    metric.append_attribute("linearUnit") = "meter";
+    metric.append_attribute("volumeUnit") = "cubicMeter";
+    metric.append_attribute("temperatureUnit") = "celsius";
+    metric.append_attribute("pressureUnit") = "milliBars";
+    metric.append_attribute("angularUnit") = "radians";
+    metric.append_attribute("directionUnit") = "radians";
+}
+
+const char* Rotation(const PlanElement& e) {
+    return e.Turn == 1 ? "cw" : "ccw";
+}
+
+// The tangent point of an arc exists only while it turns less than half a
+// circle.
+bool HasTangentPoint(const PlanElement& e) {
+    return std::fabs(e.CentralAngle) < std::numbers::pi - 1e-9;
+}
+
+void AppendElement(pugi::xml_node geom, const PlanElement& e) {
+    pugi::xml_node node;
+    switch (e.Type) {
+        case PlanElement::Straight:
+            node = geom.append_child("Line");
+            SetNumber(node, "staStart", e.StartStation.GetValue());
+            SetNumber(node, "length", e.Length);
+            AppendPoint(node, "Start", e.StartX, e.StartY);
+            AppendPoint(node, "End", e.EndX, e.EndY);
+            return;
+        case PlanElement::Arc:
+            node = geom.append_child("Curve");
+            node.append_attribute("rot") = Rotation(e);
+            node.append_attribute("crvType") = "arc";
+            SetNumber(node, "staStart", e.StartStation.GetValue());
+            SetNumber(node, "length", e.Length);
+            SetNumber(node, "radius", e.StartRadius);
+            SetNumber(node, "chord", e.Chord);
+            SetNumber(node, "delta", std::fabs(e.CentralAngle));
+            AppendPoint(node, "Start", e.StartX, e.StartY);
+            AppendPoint(node, "Center", e.CentreX, e.CentreY);
+            AppendPoint(node, "End", e.EndX, e.EndY);
+            if (HasTangentPoint(e)) AppendPoint(node, "PI", e.TangentPointX, e.TangentPointY);
+            return;
+        default:
+            break;
+    }
+    if (!PlanElement::IsSpiralType(e.Type)) return;
+    node = geom.append_child("Spiral");
+    SetNumber(node, "length", e.Length);
+    node.append_attribute("radiusStart") = LandXmlRadius(e.StartRadius).c_str();
+    node.append_attribute("radiusEnd") = LandXmlRadius(e.EndRadius).c_str();
+    node.append_attribute("rot") = Rotation(e);
+    node.append_attribute("spiType") = "clothoid";
+    SetNumber(node, "staStart", e.StartStation.GetValue());
+    SetNumber(node, "constant", e.SpiralParam);
+    SetNumber(node, "chord", e.Chord);
+    SetNumber(node, "theta", std::fabs(e.CentralAngle));
+    SetNumber(node, "tanLong", std::max(e.Tangent1, e.Tangent2));
+    SetNumber(node, "tanShort", std::min(e.Tangent1, e.Tangent2));
+    AppendPoint(node, "Start", e.StartX, e.StartY);
+    AppendPoint(node, "PI", e.TangentPointX, e.TangentPointY);
+    AppendPoint(node, "End", e.EndX, e.EndY);
+}
+
+void AppendPvi(pugi::xml_node profAlign, double station, double elevation) {
+    profAlign.append_child("PVI").text().set((Number(station) + " " + Number(elevation)).c_str());
+}
+
+// The design profile as points of vertical intersection: the ends, each
+// inner point with its parabola (length 2T), and a step on a tangent as two
+// points at its station, before and after it.
+void AppendProfAlign(pugi::xml_node profile, const QZdmFile& zdm, const std::string& name,
+                     std::ostream& warnings) {
+    pugi::xml_node node = profile.append_child("ProfAlign");
+    node.append_attribute("name") = name.c_str();
+    const GrowArray<GradePoint>& points = zdm.GetGradePointArray();
+    const int n = points.GetSize();
+    const double tol = GetStationTolerance();
+    for (int i = 0; i < n; ++i) {
+        const GradePoint& p = points[i];
+        const double station = p.Station.GetValue();
+        if (i > 0 && i + 1 < n && p.TangentLength > 0.0) {
+            pugi::xml_node curve = node.append_child("ParaCurve");
+            SetNumber(curve, "length", 2.0 * p.TangentLength);
+            curve.text().set((Number(station) + " " + Number(p.Elevation)).c_str());
+        } else {
+            AppendPvi(node, station, p.Elevation);
+        }
+        if (i + 1 >= n || !p.HasStep(tol)) continue;
+        const GradePoint& q = points[i + 1];
+        const double step = p.StepStation.GetValue();
+        if (step < p.CurveEnd.GetValue() + tol || step > q.CurveStart.GetValue() - tol) {
+            warnings << "the step at station " << Number(step)
+                     << " is not on a tangent; LandXML cannot hold it and it is left out\n";
+            continue;
+        }
+        const double before = p.Elevation + p.GradeOut * (step - station);
+        AppendPvi(node, step, before);
+        AppendPvi(node, step, before + p.StepHeight);
+    }
+}
+
+// The ground line as "station elevation" pairs; points without an elevation
+// are left out.
+void AppendProfSurf(pugi::xml_node profile, const DmxFile& dmx, const std::string& name) {
+    pugi::xml_node node = profile.append_child("ProfSurf");
+    node.append_attribute("name") = name.c_str();
+    std::string pairs;
+    for (const GroundPoint& p : dmx.Rows().GetRows()) {
+        if (!p.HasElevation()) continue;
+        if (!pairs.empty()) pairs += ' ';
+        pairs += Number(p.m_station.GetValue()) + " " + Number(p.m_elevation);
+    }
+    node.append_child("PntList2D").text().set(pairs.c_str());
+}
+
+std::string UtcNow(const char* format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&now, &utc);
+    char text[32];
+    std::strftime(text, sizeof text, format, &utc);
+    return text;
+}
+
+}  // namespace
+
+std::string LandXmlRadius(double radius) {
+    return std::fabs(radius) >= InfiniteRadius ? "INF" : Number(radius);
+}
+
+void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc, std::ostream& warnings) {
+    pugi::xml_node decl = doc.append_child(pugi::node_declaration);
+    decl.append_attribute("version") = "1.0";
+    decl.append_attribute("encoding") = "UTF-8";
+    pugi::xml_node root = doc.append_child("LandXML");
+    root.append_attribute("xmlns") = kNamespace;
+    root.append_attribute("version") = "1.2";
+    root.append_attribute("date") = UtcNow("%Y-%m-%d").c_str();
+    root.append_attribute("time") = UtcNow("%H:%M:%S").c_str();
+    AppendUnits(root);
+    pugi::xml_node app = root.append_child("Application");
+    app.append_attribute("name") = "qdat";
+    app.append_attribute("version") = QDAT_VERSION;
+
+    const PlanAlignment& alignment = *source.alignment;
+    const ChainTable& chain = *source.chain;
+    pugi::xml_node node = root.append_child("Alignments").append_child("Alignment");
+    node.append_attribute("name") = source.name.c_str();
+    const double start = alignment.GetStartStation().GetValue();
+    SetNumber(node, "length", alignment.GetEndStation().GetValue() - start);
+    SetNumber(node, "staStart", chain.StakeOf(start));
+
+    pugi::xml_node geom = node.append_child("CoordGeom");
+    const int count = alignment.GetTotalElementCount();
+    for (int i = 0; i < count && i < alignment.GetElements().GetSize(); ++i) {
+        const PlanElement& e = alignment.GetElement(i);
+        if (e.Length > kMinElementLength) AppendElement(geom, e);
+    }
+    for (int i = 0; i < chain.GetBreakCount(); ++i) {
+        const ChainBreak& b = chain.GetBreak(i);
+        pugi::xml_node eq = node.append_child("StaEquation");
+        SetNumber(eq, "staBack", b.Before);
+        SetNumber(eq, "staAhead", b.After);
+        SetNumber(eq, "staInternal", chain.BreakStartStation(i).GetValue());
+    }
+    if (!source.profile && !source.ground) return;
+    pugi::xml_node profile = node.append_child("Profile");
+    profile.append_attribute("name") = source.name.c_str();
+    if (source.ground) AppendProfSurf(profile, *source.ground, source.groundName);
+    if (source.profile) AppendProfAlign(profile, *source.profile, source.profileName, warnings);
+}
+
+}  // namespace qdat::tool

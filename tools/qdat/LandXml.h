@@ -1,0 +1,40 @@
+// The LandXML 1.2 document of an alignment: its plan geometry, its station
+// equations, and the vertical profile and ground line along it.
+//
+// Coordinates: this package's X is the northing and Y the easting (azimuths
+// run clockwise from +X), so a LandXML point "northing easting" is "X Y", and
+// an element that turns right ("cw" seen from above) has Turn +1. Stations in
+// the geometry and the profile are continuous stations; the stake stations
+// users see follow from staStart and the station equations.
+#pragma once
+
+#include <iosfwd>
+#include <pugixml.hpp>
+#include <string>
+#include <vector>
+
+#include "plan/PlanAlignment.h"
+#include "profile/DmxFile.h"
+#include "profile/QZdmFile.h"
+#include "station/ChainTable.h"
+
+namespace qdat::tool {
+
+struct LandXmlSource {
+    std::string name;  // the alignment's name
+    const PlanAlignment* alignment = nullptr;
+    const ChainTable* chain = nullptr;  // the alignment's station equations
+    const QZdmFile* profile = nullptr;  // optional
+    std::string profileName;
+    const DmxFile* ground = nullptr;  // optional
+    std::string groundName;
+};
+
+// Builds the document. What LandXML cannot say (a step in the profile inside
+// a vertical curve) is told on `warnings`, one line each.
+void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc, std::ostream& warnings);
+
+// A radius as LandXML writes it: "INF" for an infinite one (9999 here).
+std::string LandXmlRadius(double radius);
+
+}  // namespace qdat::tool
