@@ -20,8 +20,9 @@ double ReadFinite(DataArchive& ar, const char* what) {
 
 void CheckFinite(const DataArchive& ar, double value, const char* what) {
     if (!std::isfinite(value))
-        ar.ThrowError(QArchiveException::GenericError,
-                      std::string("the ") + what + " is " + NonFiniteText(value) + ", which cannot be written");
+        ar.ThrowError(
+            QArchiveException::GenericError,
+            std::string("the ") + what + " is " + NonFiniteText(value) + ", which cannot be written");
 }
 
 void WriteFinite(DataArchive& ar, double value, const char* what) {

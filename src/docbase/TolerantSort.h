@@ -68,7 +68,9 @@ bool HasElementBeforePredecessor(const GrowArray<T>& rows, Key key, double toler
 template <class T, class Key>
 bool TolerantSort(GrowArray<T>& rows, Key key, double tolerance) {
     if (!HasElementBeforePredecessor(rows, key, tolerance)) return false;
-    const auto before = [&](const T& a, const T& b) { return IsBeforeByTolerance(key(a), key(b), tolerance); };
+    const auto before = [&](const T& a, const T& b) {
+        return IsBeforeByTolerance(key(a), key(b), tolerance);
+    };
     const GrowArray<T>& view = rows;
     std::vector<double> keys(static_cast<std::size_t>(view.GetSize()));
     for (int i = 0; i < view.GetSize(); ++i) keys[static_cast<std::size_t>(i)] = key(view[i]);

@@ -147,8 +147,8 @@ const char* PlanElement::FindNonFinite() const {
 
 bool PlanElement::IsFinite() const {
     if (FindNonFinite()) return false;
-    for (double v : {Chord, Length, Tangent1, Tangent2, ChordAngle1, ChordAngle2, CentralAngle, StartSpiralAngle,
-                     EndSpiralAngle})
+    for (double v : {Chord, Length, Tangent1, Tangent2, ChordAngle1, ChordAngle2, CentralAngle,
+                     StartSpiralAngle, EndSpiralAngle})
         if (!std::isfinite(v)) return false;
     return true;
 }

@@ -263,7 +263,8 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind) {
-    return kind.RuleFor(ReadFileEnvelope(path).signature).set & (FormatFlag::NzsVariant | FormatFlag::RailwayVariant);
+    return kind.RuleFor(ReadFileEnvelope(path).signature).set &
+           (FormatFlag::NzsVariant | FormatFlag::RailwayVariant);
 }
 
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
