@@ -651,9 +651,9 @@ bool PrjFile::SetSegmentRange(int segment, const QStation& start, const QStation
     if (!std::isfinite(start.GetValue()) || !std::isfinite(end.GetValue()) || !EnsureSegment(segment))
         return false;
     SegmentValueOf(segment, Keys::kSegmentStart)->value =
-        Project().chainTable.FormatStakeLettered(start.GetValue());
+        Project().chainTable.FormatStakeForFile(start.GetValue());
     SegmentValueOf(segment, Keys::kSegmentEnd)->value =
-        Project().chainTable.FormatStakeLettered(end.GetValue());
+        Project().chainTable.FormatStakeForFile(end.GetValue());
     SetModifiedFlag(true);
     return true;
 }

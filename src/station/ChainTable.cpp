@@ -386,10 +386,53 @@ std::string ChainTable::FormatStakePlus(double station) const {
     return KilometreForm(StakeOf(station), true);
 }
 
+namespace {
+
+// The value a stake station has once written with p decimals.
+double AsWritten(double stake, int p) {
+    double value = stake;
+    ScanDouble(Fixed(stake, p), value);
+    return value;
+}
+
+}  // namespace
+
+void ChainTable::SettleAtBreak(int& chain, double& stake, int p) const {
+    // Only a station within a unit of the last place of a break can round
+    // onto it or across it.
+    const double unit = std::pow(10.0, -p);
+    const int count = GetBreakCount();
+    while (chain > 0 && stake - m_breaks[chain - 1].After <= unit &&
+           AsWritten(stake, p) <= m_breaks[chain - 1].After) {
+        stake += m_breaks[chain - 1].Before - m_breaks[chain - 1].After;
+        --chain;
+    }
+    while (chain < count && m_breaks[chain].Before - stake <= unit &&
+           AsWritten(stake, p) > m_breaks[chain].Before) {
+        stake += m_breaks[chain].After - m_breaks[chain].Before;
+        ++chain;
+    }
+}
+
 std::string ChainTable::FormatStakeLettered(double station) const {
-    const int p = GetStationPrecision();
     double stake = station;
     const int chain = ChainIndexOf(station, stake);
+    return LetteredText(chain, stake);
+}
+
+std::string ChainTable::FormatStakeForFile(double station) const {
+    double stake = station;
+    int chain = ChainIndexOf(station, stake);
+    // Written with p decimals, a station at a break must read back as one
+    // that is written the same again: a stake that rounds onto the start of
+    // its chain is the break itself, written on the chain behind, and one
+    // that rounds beyond the end of its chain is written on the chain ahead.
+    if (chain >= 0) SettleAtBreak(chain, stake, GetStationPrecision());
+    return LetteredText(chain, stake);
+}
+
+std::string ChainTable::LetteredText(int chain, double stake) const {
+    const int p = GetStationPrecision();
     const double magnitude = std::fabs(stake);
     const std::string number = Fixed(magnitude, p);
     // A station that rounds to zero has no sign: "-0.000" would read back as

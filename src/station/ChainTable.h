@@ -106,8 +106,12 @@ public:
     double ContinuousOf(int chain, double stake) const;
 
     // Station text ------------------------------------------------------
-    // Chain-letter form ("B1070.000"): the form stations are written in files.
+    // Chain-letter form ("B1070.000"), as shown to the user.
     std::string FormatStakeLettered(double station) const;
+    // The lettered text a file holds: as FormatStakeLettered, but a station
+    // within the last written place of a break is put on the side of it on
+    // which its text reads back as a station written the same again.
+    std::string FormatStakeForFile(double station) const;
     // Kilometre form of the stake station with the resource kilometre format.
     std::string FormatStake(double station) const;
     // Kilometre form of the stake station with "km+".
@@ -146,6 +150,11 @@ public:
 private:
     std::string KilometreForm(double value, bool plusFormat) const;
     [[noreturn]] void ThrowIndexError(int index) const;
+    // Moves a station of `chain` (its stake station `stake`) to the chain on
+    // which its text, written with p decimals, reads back within that chain.
+    void SettleAtBreak(int& chain, double& stake, int p) const;
+    // The lettered text of a stake station on a chain (-1: no breaks).
+    std::string LetteredText(int chain, double stake) const;
     bool Parse(std::string_view text, double& station, std::optional<QDLException>& error) const;
 
     GrowArray<ChainBreak> m_breaks;

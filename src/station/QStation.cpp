@@ -2,6 +2,7 @@
 // through the current chain table, and streaming in both archives.
 #include "station/QStation.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -198,20 +199,39 @@ void QStation::Serialize(ObjectArchive& ar) {
 namespace {
 
 // The station text of a station, which must read back to the same station
-// under the chain table it is written with. Far beyond a break (a damaged
-// file's 1e64 m on a table whose break lies at 1e171 m) the stake arithmetic
-// loses the station; such a document is not written rather than written
-// wrong.
+// under the chain table it is written with. The stake arithmetic keeps
+// millimetres up to stations and breaks of 1e11 m (a hundred million
+// kilometres) and loses them beyond: a damaged file's 1e64 m on a table whose
+// break lies at 1e171 m would read back as another station, or as one that
+// writes differently each time. Such a document is not written rather than
+// written wrong.
 std::string TextThatReadsBack(const DataArchive& ar, double value) {
+    constexpr double kMaxChainedStation = 1e11;
     const ChainTable& table = GetCurrentChainTable();
-    std::string text = table.FormatStakeLettered(value);
+    std::string text = table.FormatStakeForFile(value);
     if (table.IsEmpty()) return text;
+    double stake = value;
+    table.ChainIndexOf(value, stake);
+    const double largest = std::max(std::fabs(value), std::fabs(stake));
     double back = 0.0;
-    const double rounding = 0.5 * std::pow(10.0, -GetStationPrecision());
-    if (!table.ParseStake(text, back) || !(std::fabs(back - value) <= rounding + 1e-9 * std::fabs(value)))
+    const double rounding = 0.5 * std::pow(10.0, -GetStationPrecision()) + 1e-14 * largest;
+    if (!(largest <= kMaxChainedStation) || !table.ParseStake(text, back) ||
+        !(std::fabs(back - value) <= rounding))
         ar.ThrowError(QArchiveException::GenericError,
                       "the station " + FormatFixed(value, GetStationPrecision()) + " written as \"" + text +
                           "\" would not read back under the chain table");
+    // A station within the rounding of a break may be written on either
+    // chain ("C1050.000" rounded from just past the break reads back as the
+    // break itself, which is written "B418.600"). The text written is the one
+    // that the station read back writes again, so that a file saved twice is
+    // saved alike.
+    std::string again = table.FormatStakeForFile(back);
+    if (again != text) {
+        double settled = 0.0;
+        if (table.ParseStake(again, settled) && std::fabs(settled - value) <= rounding &&
+            table.FormatStakeForFile(settled) == again)
+            return again;
+    }
     return text;
 }
 

@@ -98,6 +98,33 @@ TEST_F(ChainTableTest, StationAtBeforeStaysBehindTheBreak) {
     EXPECT_EQ(stake, 12.0);
 }
 
+// A file holds stations rounded to the precision. Next to a break the
+// rounded text may name the break from the other side, so the text a file
+// gets is the one that reads back as a station written the same again.
+TEST_F(ChainTableTest, FileTextAtABreakIsWrittenAlikeAfterReadingBack) {
+    ChainTable table = SkippedTable();
+    EXPECT_EQ(table.FormatStakeLettered(1000.0003), "B1050.000");  // reads back as 1000.000
+    EXPECT_EQ(table.FormatStakeForFile(1000.0003), "A1000.000");
+    EXPECT_EQ(table.FormatStakeForFile(1000.0006), "B1050.001");
+    // A break off the grid of the precision: its Before cannot be written on
+    // the chain behind ("B418.601" lies beyond it), so it is written ahead.
+    ChainTable offGrid;
+    offGrid.AddBreak(418.6008, 1050.0);
+    EXPECT_EQ(offGrid.FormatStakeForFile(418.6008), "B1050.000");
+    EXPECT_EQ(offGrid.FormatStakeForFile(418.6004), "A418.600");
+    for (const ChainTable* t : {&table, &offGrid}) {
+        const double at = t->GetBreak(0).Before;
+        for (int i = -2000; i <= 2000; ++i) {
+            const double station = at + i * 1e-6;
+            const std::string text = t->FormatStakeForFile(station);
+            double back = 0.0;
+            ASSERT_TRUE(t->ParseStake(text, back)) << text;
+            EXPECT_NEAR(back, station, 0.0005 + 1e-12) << text;
+            EXPECT_EQ(t->FormatStakeForFile(back), text) << station;
+        }
+    }
+}
+
 TEST_F(ChainTableTest, LetteredForm) {
     ChainTable table;
     EXPECT_EQ(table.FormatStakeLettered(123.5), "123.500");
