@@ -407,8 +407,14 @@ void ChainTable::SettleAtBreak(int& chain, double& stake, int p) const {
         stake += m_breaks[chain - 1].Before - m_breaks[chain - 1].After;
         --chain;
     }
-    while (chain < count && m_breaks[chain].Before - stake <= unit &&
-           AsWritten(stake, p) > m_breaks[chain].Before) {
+    // A station at the break itself goes ahead too where the break lies off
+    // the grid of the last place: behind it, it would be written as another
+    // station.
+    const auto beyondEnd = [&](double before) {
+        return AsWritten(stake, p) > before ||
+               (std::fabs(stake - before) <= kChainLookupSlack && AsWritten(before, p) != before);
+    };
+    while (chain < count && m_breaks[chain].Before - stake <= unit && beyondEnd(m_breaks[chain].Before)) {
         stake += m_breaks[chain].After - m_breaks[chain].Before;
         ++chain;
     }

@@ -112,7 +112,11 @@ TEST_F(ChainTableTest, FileTextAtABreakIsWrittenAlikeAfterReadingBack) {
     offGrid.AddBreak(418.6008, 1050.0);
     EXPECT_EQ(offGrid.FormatStakeForFile(418.6008), "B1050.000");
     EXPECT_EQ(offGrid.FormatStakeForFile(418.6004), "A418.600");
-    for (const ChainTable* t : {&table, &offGrid}) {
+    ChainTable roundingDown;
+    roundingDown.AddBreak(418.6004, 1050.0);
+    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6004), "B1050.000");
+    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6002), "A418.600");
+    for (const ChainTable* t : {&table, &offGrid, &roundingDown}) {
         const double at = t->GetBreak(0).Before;
         for (int i = -2000; i <= 2000; ++i) {
             const double station = at + i * 1e-6;
