@@ -407,14 +407,8 @@ void ChainTable::SettleAtBreak(int& chain, double& stake, int p) const {
         stake += m_breaks[chain - 1].Before - m_breaks[chain - 1].After;
         --chain;
     }
-    // A station at the break itself goes ahead too where the break lies off
-    // the grid of the last place: behind it, it would be written as another
-    // station.
-    const auto beyondEnd = [&](double before) {
-        return AsWritten(stake, p) > before ||
-               (std::fabs(stake - before) <= kChainLookupSlack && AsWritten(before, p) != before);
-    };
-    while (chain < count && m_breaks[chain].Before - stake <= unit && beyondEnd(m_breaks[chain].Before)) {
+    while (chain < count && m_breaks[chain].Before - stake <= unit &&
+           AsWritten(stake, p) > m_breaks[chain].Before) {
         stake += m_breaks[chain].After - m_breaks[chain].Before;
         ++chain;
     }
@@ -426,7 +420,7 @@ std::string ChainTable::FormatStakeLettered(double station) const {
     return LetteredText(chain, stake);
 }
 
-std::string ChainTable::FormatStakeForFile(double station) const {
+std::string ChainTable::SettledText(double station) const {
     double stake = station;
     int chain = ChainIndexOf(station, stake);
     // Written with p decimals, a station at a break must read back as one
@@ -435,6 +429,28 @@ std::string ChainTable::FormatStakeForFile(double station) const {
     // that rounds beyond the end of its chain is written on the chain ahead.
     if (chain >= 0) SettleAtBreak(chain, stake, GetStationPrecision());
     return LetteredText(chain, stake);
+}
+
+bool ChainTable::FileText(double station, std::string& text, double& readBack) const {
+    text = SettledText(station);
+    // Where a break lies off the grid of the last place, the text of a
+    // station next to it can read back as a station that is written
+    // otherwise; the text is the one that such readings settle on.
+    for (int step = 0; step < 4; ++step) {
+        std::optional<QDLException> error;
+        if (!Parse(text, readBack, error)) return false;
+        std::string again = SettledText(readBack);
+        if (again == text) return true;
+        text = std::move(again);
+    }
+    return false;
+}
+
+std::string ChainTable::FormatStakeForFile(double station) const {
+    std::string text;
+    double readBack = 0.0;
+    FileText(station, text, readBack);
+    return text;
 }
 
 std::string ChainTable::LetteredText(int chain, double stake) const {

@@ -112,6 +112,10 @@ public:
     // within the last written place of a break is put on the side of it on
     // which its text reads back as a station written the same again.
     std::string FormatStakeForFile(double station) const;
+    // The same text, and the station it reads back as; false when the text
+    // does not read back, or reads back as a station written otherwise
+    // (next to a break off the grid of the last place, rarely).
+    bool FileText(double station, std::string& text, double& readBack) const;
     // Kilometre form of the stake station with the resource kilometre format.
     std::string FormatStake(double station) const;
     // Kilometre form of the stake station with "km+".
@@ -153,6 +157,8 @@ private:
     // Moves a station of `chain` (its stake station `stake`) to the chain on
     // which its text, written with p decimals, reads back within that chain.
     void SettleAtBreak(int& chain, double& stake, int p) const;
+    // The lettered text of a station, settled at the breaks.
+    std::string SettledText(double station) const;
     // The lettered text of a stake station on a chain (-1: no breaks).
     std::string LetteredText(int chain, double stake) const;
     bool Parse(std::string_view text, double& station, std::optional<QDLException>& error) const;

@@ -208,30 +208,20 @@ namespace {
 std::string TextThatReadsBack(const DataArchive& ar, double value) {
     constexpr double kMaxChainedStation = 1e11;
     const ChainTable& table = GetCurrentChainTable();
-    std::string text = table.FormatStakeForFile(value);
-    if (table.IsEmpty()) return text;
+    if (table.IsEmpty()) return table.FormatStakeLettered(value);
     double stake = value;
     table.ChainIndexOf(value, stake);
     const double largest = std::max(std::fabs(value), std::fabs(stake));
+    std::string text;
     double back = 0.0;
-    const double rounding = 0.5 * std::pow(10.0, -GetStationPrecision()) + 1e-14 * largest;
-    if (!(largest <= kMaxChainedStation) || !table.ParseStake(text, back) ||
+    // The last place, rounded once for the station and once more where a
+    // break off its grid moves the text to the break.
+    const double rounding = std::pow(10.0, -GetStationPrecision()) + 1e-14 * largest;
+    if (!(largest <= kMaxChainedStation) || !table.FileText(value, text, back) ||
         !(std::fabs(back - value) <= rounding))
         ar.ThrowError(QArchiveException::GenericError,
                       "the station " + FormatFixed(value, GetStationPrecision()) + " written as \"" + text +
                           "\" would not read back under the chain table");
-    // A station within the rounding of a break may be written on either
-    // chain ("C1050.000" rounded from just past the break reads back as the
-    // break itself, which is written "B418.600"). The text written is the one
-    // that the station read back writes again, so that a file saved twice is
-    // saved alike.
-    std::string again = table.FormatStakeForFile(back);
-    if (again != text) {
-        double settled = 0.0;
-        if (table.ParseStake(again, settled) && std::fabs(settled - value) <= rounding &&
-            table.FormatStakeForFile(settled) == again)
-            return again;
-    }
     return text;
 }
 

@@ -114,16 +114,19 @@ TEST_F(ChainTableTest, FileTextAtABreakIsWrittenAlikeAfterReadingBack) {
     EXPECT_EQ(offGrid.FormatStakeForFile(418.6004), "A418.600");
     ChainTable roundingDown;
     roundingDown.AddBreak(418.6004, 1050.0);
-    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6004), "B1050.000");
-    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6002), "A418.600");
-    for (const ChainTable* t : {&table, &offGrid, &roundingDown}) {
+    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6004), "A418.600");
+    EXPECT_EQ(roundingDown.FormatStakeForFile(418.6006), "A418.600");  // not "B1050.000"
+    ChainTable bothOffGrid;                                            // as a damaged file had them
+    bothOffGrid.AddBreak(4.4387087456597024e-38, 4751697.036193848);
+    EXPECT_EQ(bothOffGrid.FormatStakeForFile(6.9e-259), "A0.000");
+    for (const ChainTable* t : {&table, &offGrid, &roundingDown, &bothOffGrid}) {
         const double at = t->GetBreak(0).Before;
         for (int i = -2000; i <= 2000; ++i) {
             const double station = at + i * 1e-6;
-            const std::string text = t->FormatStakeForFile(station);
+            std::string text;
             double back = 0.0;
-            ASSERT_TRUE(t->ParseStake(text, back)) << text;
-            EXPECT_NEAR(back, station, 0.0005 + 1e-12) << text;
+            ASSERT_TRUE(t->FileText(station, text, back)) << station;
+            EXPECT_NEAR(back, station, 0.001 + 1e-12) << text;
             EXPECT_EQ(t->FormatStakeForFile(back), text) << station;
         }
     }
