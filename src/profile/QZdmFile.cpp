@@ -248,20 +248,21 @@ std::int32_t QZdmFile::Recalculate() {
                 break;
         }
         if (known) {
-            // Extreme entries can overflow; such a point gets no curve rather
-            // than an infinite one.
-            if (!std::isfinite(p.Radius) || !std::isfinite(p.TangentLength) ||
-                !std::isfinite(p.ExternalDistance) || (p.Radius == 0.0 && p.TangentLength != 0.0)) {
-                p.Radius = p.TangentLength = p.ExternalDistance = 0.0;
-            }
-            // A negative quantity would make a curve that ends before it
-            // starts. The entered one stays for the host to correct; the
-            // derived ones are cleared, and the point has no curve.
-            if (p.Radius < 0.0 || p.TangentLength < 0.0 || p.ExternalDistance < 0.0) {
-                code = RecalcNegativeCurve;
-                if (p.CurveInput != GradePoint::RadiusInput) p.Radius = 0.0;
-                if (p.CurveInput != GradePoint::TangentInput) p.TangentLength = 0.0;
-                if (p.CurveInput != GradePoint::ExternalInput) p.ExternalDistance = 0.0;
+            // Extreme entries can overflow, and a negative quantity would make
+            // a curve that ends before it starts. Either way the point has no
+            // curve: the entered quantity stays for the host to correct (and
+            // is written back as it was read), the derived ones are cleared.
+            const bool overflow = !std::isfinite(p.Radius) || !std::isfinite(p.TangentLength) ||
+                                  !std::isfinite(p.ExternalDistance) ||
+                                  (p.Radius == 0.0 && p.TangentLength != 0.0);
+            const bool negative = p.Radius < 0.0 || p.TangentLength < 0.0 || p.ExternalDistance < 0.0;
+            if (overflow || negative) {
+                if (negative) code = RecalcNegativeCurve;
+                if (p.CurveInput != GradePoint::RadiusInput || !std::isfinite(p.Radius)) p.Radius = 0.0;
+                if (p.CurveInput != GradePoint::TangentInput || !std::isfinite(p.TangentLength))
+                    p.TangentLength = 0.0;
+                if (p.CurveInput != GradePoint::ExternalInput || !std::isfinite(p.ExternalDistance))
+                    p.ExternalDistance = 0.0;
                 known = false;
             }
         }

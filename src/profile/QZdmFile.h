@@ -37,9 +37,14 @@ public:
     // A crest curve has a grade change of zero or above, a sag curve below zero.
     bool IsSag() const { return GradeChange < 0.0; }
     // Whether Recalculate built a vertical curve here: the curve input is
-    // known and the radius positive. A point without one is passed through
-    // on its tangents, whatever its other curve fields hold.
-    bool HasCurve() const { return CurveInput >= RadiusInput && CurveInput <= ExternalInput && Radius > 0.0; }
+    // known and the radius and tangent length positive (a radius left as
+    // entered where its curve would overflow has no tangent length). A point
+    // without one is passed through on its tangents, whatever its other
+    // curve fields hold.
+    bool HasCurve() const {
+        return CurveInput >= RadiusInput && CurveInput <= ExternalInput && Radius > 0.0 &&
+               TangentLength > 0.0;
+    }
 
     QStation Station;
     double Elevation = 0.0;

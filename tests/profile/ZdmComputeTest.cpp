@@ -164,6 +164,12 @@ TEST(ZdmRecalculate, UnknownInputAndNegativeCurvesBuildNoCurve) {
         EXPECT_EQ(Point(doc, 1).Radius, 0.0);
         expectNoCurve(doc);
     }
+    // A radius whose curve overflows (T = 0.015 R, E = T^2 / 2R beyond any
+    // double) builds no curve either, and stays as entered: the file keeps it.
+    Build(doc, CrestProfile(1e307));
+    EXPECT_EQ(Point(doc, 1).Radius, 1e307);
+    EXPECT_EQ(Point(doc, 1).TangentLength, 0.0);
+    expectNoCurve(doc);
 }
 
 TEST(ZdmRecalculate, NoCurveWhereGradesDoNotChange) {
