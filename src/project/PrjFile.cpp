@@ -1,5 +1,6 @@
 #include "project/PrjFile.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -8,7 +9,9 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <sstream>
 
+#include "docbase/ArchiveEnvelope.h"
 #include "docbase/TextRecords.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
@@ -943,6 +946,9 @@ void PrjFile::WriteContent(DataArchive& ar) {
 
 namespace {
 
+// Why a file outside the project folder was not read into the backup or written by the upgrade.
+constexpr const char* kOutsideFolder = "it lies outside the project folder (--include-outside takes it)";
+
 std::string LocalTimeStamp() {
     const std::time_t now = std::time(nullptr);
     std::tm local{};
@@ -963,10 +969,33 @@ std::string FreeCabinetName(const std::string& wanted) {
     }
 }
 
+// A project name as one file name in the project folder: the name is the
+// user's free text ("Road A/B bypass", even "../elsewhere"), and neither a
+// folder separator, a character Windows refuses in a file name, a control
+// character nor a leading dot (a hidden file, or a way up) may reach the
+// cabinet's path. Cut to leave room for the time stamp within a file name's
+// 255 bytes, at a character's start.
+std::string BackupNameOf(const std::string& projectName) {
+    std::string name;
+    for (const char c : projectName) {
+        const auto u = static_cast<unsigned char>(c);
+        const bool unsafe = u < 0x20 || u == 0x7F || std::strchr("/\\:*?\"<>|", c) != nullptr;
+        name += unsafe ? '_' : c;
+    }
+    name.erase(0, std::min(name.find_first_not_of(". \t"), name.size()));
+    constexpr std::size_t kLongest = 200;
+    if (name.size() > kLongest) {
+        std::size_t cut = kLongest;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) --cut;
+        name.resize(cut);
+    }
+    return name;
+}
+
 }  // namespace
 
 std::string PrjFile::GetDefaultBackupName() {
-    return GetProjectDir() + GetSetting(Keys::kProjectName) + LocalTimeStamp() + ".cab";
+    return GetProjectDir() + BackupNameOf(GetSetting(Keys::kProjectName)) + LocalTimeStamp() + ".cab";
 }
 
 bool PrjFile::BackupProject(const std::string& target, ProjectBackupResult* result,
@@ -982,8 +1011,8 @@ bool PrjFile::MakeBackup(const std::string& target, ProjectBackupResult* result,
     std::string path = target;
     if (path.empty()) {
         const SettingValue* name = GlobalValueOf(Keys::kProjectName);
-        path = FreeCabinetName(GetProjectDir() + (name ? name->value : std::string()) + LocalTimeStamp() +
-                               ".cab");
+        path = FreeCabinetName(GetProjectDir() + BackupNameOf(name ? name->value : std::string()) +
+                               LocalTimeStamp() + ".cab");
     }
     // The cabinet takes the target's folder and name; its extension is ".cab" whatever the target's.
     const std::filesystem::path target_(path);
@@ -996,7 +1025,7 @@ bool PrjFile::MakeBackup(const std::string& target, ProjectBackupResult* result,
     if (!HasFilePath()) {
         r.error = "the project has no file yet";
     } else if (writer.AddFile(GetProjectPath())) {
-        for (const std::string& file : GetExistingFiles())
+        for (const std::string& file : FilesToPack(r.leftOut))
             if (!SameResolvedPath(file, GetProjectPath()) && !writer.AddFile(file)) break;
         writer.Finish();
     }
@@ -1009,7 +1038,39 @@ bool PrjFile::MakeBackup(const std::string& target, ProjectBackupResult* result,
     r.entries = writer.GetEntries();
     CurrentUi().ShowMessage(FormatResource(strings::kBackupDone, r.cabinets.front().c_str()),
                             MessageKind::Information, MessageButtons::Ok);
+    if (!r.leftOut.empty()) {
+        std::string list;
+        for (const auto& [file, why] : r.leftOut) list += file + ": " + why + "\n";
+        CurrentUi().ShowMessage(FormatResource(strings::kBackupLeftOut, list.c_str()), MessageKind::Warning,
+                                MessageButtons::Ok);
+    }
     return true;
+}
+
+std::vector<std::string> PrjFile::FilesToPack(std::vector<ProjectFileNote>& leftOut) const {
+    // The files of the data types are the project's own, wherever they
+    // lie; a line no data type knows may name any file at all.
+    std::vector<std::string> files;
+    const auto add = [&files](const std::string& path) {
+        if (!ResolvedFileExists(path)) return false;
+        for (const std::string& known : files)
+            if (SameResolvedPath(known, path)) return false;
+        return true;
+    };
+    for (const ProjectFileEntry& entry : Project().entries) {
+        const std::string path = GetEntryPath(entry.typeId);
+        if (add(path)) files.push_back(path);
+    }
+    for (const ProjectLine& line : Project().unknownFiles) {
+        const std::string path = ResolveStoredPath(GetProjectDir(), line.value);
+        if (!add(path)) continue;
+        if (m_outsideFolder || LiesInsideFolder(GetProjectDir(), path))
+            files.push_back(path);
+        else if (std::none_of(leftOut.begin(), leftOut.end(),
+                              [&](const ProjectFileNote& n) { return SameResolvedPath(n.first, path); }))
+            leftOut.emplace_back(path, kOutsideFolder);
+    }
+    return files;
 }
 
 // ---------------------------------------------------------------------------
@@ -1048,6 +1109,56 @@ std::string ReadWholeFile(const std::string& path) {
     return bytes;
 }
 
+// Whether the file begins as a file of the document's kind: with a
+// signature of its kind, or as an old layout without one that the kind reads
+// as such. A kind that reads any file from its first byte (the ditch-bottom
+// file) would otherwise take a plain table of numbers for one of its own,
+// and the upgrade would write a signature in front of it.
+bool ReadsAsItsKind(const QDocument& doc, const std::string& path) {
+    const DocumentKind* kind = doc.GetKind();
+    if (!kind) return false;
+    try {
+        File file;
+        file.Open(path, File::ModeRead);
+        const SignatureRule& rule = kind->RuleFor(NormalizeSignature(ReadArchiveEnvelope(file).signature));
+        return &rule != &kind->Description().unknownSignature || rule.fileVersion != 0;
+    } catch (const std::exception&) {
+        return false;  // changed since it was read: not this upgrade's to write
+    }
+}
+
+std::string BreaksText(const ChainTable& table) {
+    if (table.IsEmpty()) return "none";
+    std::string text;
+    for (int i = 0; i < table.GetBreakCount(); ++i) {
+        std::ostringstream one;
+        one.precision(15);
+        one << table.GetBreak(i).Before << " = " << table.GetBreak(i).After;
+        text += (i ? ", " : "") + one.str();
+    }
+    return text;
+}
+
+// Why a file that carries a chain table of its own is not written under the
+// project's: its stations would be written as text of the project's chains,
+// and its own breaks lost. Empty when it carries none, or the project's.
+std::string OwnChainTableDiffers(const QDocument& doc, const ChainTable& project) {
+    const auto* carrier = dynamic_cast<const ChainTableCarrier*>(&doc);
+    if (!carrier || !carrier->GetFileChainTable() || carrier->GetFileChainTable()->IsEmpty()) return {};
+    ChainTable own = *carrier->GetFileChainTable();
+    own.SetPrefix(project.GetPrefix());  // old files keep no prefix: only the breaks count
+    if (own == project) return {};
+    return "it carries chain breaks of its own (" + BreaksText(own) + ") other than the project's (" +
+           BreaksText(project) + ")";
+}
+
+// Whether the user may write the file: a read-only file stays as it is, also
+// for a user whom the system would let write it.
+bool MayBeWritten(const std::string& path) {
+    struct stat st;
+    return ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+}
+
 // The file as the open pipeline would write it back: in text form, current version.
 bool WrittenText(QDocument& doc, std::string& text) {
     doc.SetTextForm(true);
@@ -1081,6 +1192,11 @@ bool PrjFile::UpgradeDataFiles(ProjectUpgradeReport& r) {
                         [&](const std::string& p) { return SameResolvedPath(p, path); }))
             continue;
         seen.push_back(path);
+        if (IsOtherThanRegularFile(path)) {
+            // A pipe would hold the read up for ever; a device is no data file.
+            r.leftAlone.emplace_back(path, "it is not a regular file");
+            continue;
+        }
         if (!ResolvedFileExists(path)) {
             r.missing.push_back(path);
             continue;
@@ -1091,12 +1207,25 @@ bool PrjFile::UpgradeDataFiles(ProjectUpgradeReport& r) {
                                      "no document class " + entry.type->GetClassName() + " reads it here");
             continue;
         }
-        if (!ReadDocumentFile(*doc, path)) {
+        const bool read = ReadDocumentFile(*doc, path);
+        // A file read on its own makes the chain table it carries the current
+        // one; the next file is read, and every file written, under the project's.
+        GetCurrentChainTable() = Project().chainTable;
+        if (!read) {
             r.leftAlone.emplace_back(path, keeper.Take("it cannot be read"));
             continue;
         }
         if (doc->WasReadPartly()) {
             r.leftAlone.emplace_back(path, doc->GetPartialReadNote());
+            continue;
+        }
+        if (!ReadsAsItsKind(*doc, path)) {
+            r.leftAlone.emplace_back(
+                path, "it does not begin with a signature of its kind (" + entry.type->GetName() + ")");
+            continue;
+        }
+        if (const std::string differs = OwnChainTableDiffers(*doc, Project().chainTable); !differs.empty()) {
+            r.leftAlone.emplace_back(path, differs);
             continue;
         }
         std::string text;
@@ -1110,6 +1239,14 @@ bool PrjFile::UpgradeDataFiles(ProjectUpgradeReport& r) {
             r.leftAlone.emplace_back(path, e.what());
             continue;
         }
+        if (!m_outsideFolder && !LiesInsideFolder(GetProjectDir(), path)) {
+            r.leftAlone.emplace_back(path, kOutsideFolder);
+            continue;
+        }
+        if (!MayBeWritten(path)) {
+            r.leftAlone.emplace_back(path, "it may not be written");
+            continue;
+        }
         work.push_back({path, entry.type});
     }
     keeper.quiet = false;
@@ -1117,10 +1254,11 @@ bool PrjFile::UpgradeDataFiles(ProjectUpgradeReport& r) {
 
     ProjectBackupResult backup;
     if (!MakeBackup(std::string(), &backup, CabinetOptions(), false)) {
-        r.failure = backup.error;
+        r.failure = "the backup before the upgrade failed: " + backup.error;
         return false;
     }
     r.backup = backup.cabinets.front();
+    r.backupLeftOut = backup.leftOut;
     for (const Work& w : work) {
         std::unique_ptr<QDocument> doc = w.type->CreateDocument();
         keeper.lastError.clear();
@@ -1134,6 +1272,16 @@ bool PrjFile::UpgradeDataFiles(ProjectUpgradeReport& r) {
             r.upgraded.push_back(w.path);
         }
     }
+    return true;
+}
+
+bool PrjFile::RefuseUpgradeOfPartialRead(ProjectUpgradeReport& r) {
+    // The settings after the point where the read stopped are unknown: the
+    // files would be written with another station precision or chain table
+    // than the project's.
+    if (!WasReadPartly()) return false;
+    r.failure = "the project file was read only in part: " + GetPartialReadNote();
+    TellUpgradeResult(r, false, false);
     return true;
 }
 
@@ -1155,6 +1303,7 @@ void PrjFile::TellUpgradeResult(const ProjectUpgradeReport& r, bool upgraded, bo
 
 void PrjFile::UpgradeOnOpen() {
     m_openUpgrade = ProjectUpgradeReport();
+    if (RefuseUpgradeOfPartialRead(m_openUpgrade)) return;
     // The files are written as the project reads them: with its chain table
     // and its station precision (fewer decimals would cut its stations).
     const ChainTable remembered = GetCurrentChainTable();
@@ -1173,6 +1322,7 @@ bool PrjFile::UpgradeProjectFiles(ProjectUpgradeReport* report) {
     ProjectUpgradeReport local;
     ProjectUpgradeReport& r = report ? *report : local;
     r = ProjectUpgradeReport();
+    if (RefuseUpgradeOfPartialRead(r)) return false;
     ApplyProjectSettings();
     const bool upgraded = UpgradeDataFiles(r);
     // Saved after the data files, so that its fingerprints are theirs.

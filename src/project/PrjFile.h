@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "docbase/QDocument.h"
@@ -66,10 +67,17 @@ public:
     virtual std::string GetText() const = 0;
 };
 
+// A file the project names, with why it was left out or left alone.
+using ProjectFileNote = std::pair<std::string, std::string>;
+
 // What a backup wrote, or why it failed.
 struct ProjectBackupResult {
     std::vector<std::string> cabinets;  // first to last
     std::vector<CabinetWriter::Entry> entries;
+    // Files the project names that were not packed: the other lines of the
+    // files section may name any file, and only those inside the project
+    // folder are packed unless files outside it are allowed.
+    std::vector<ProjectFileNote> leftOut;
     std::string error;  // empty after a backup made
 };
 
@@ -80,8 +88,11 @@ struct ProjectUpgradeReport {
     std::vector<std::string> current;   // data files that were current already
     std::vector<std::string> missing;   // data files named that are not there
     // Data files left byte for byte as they were, each with the reason.
-    std::vector<std::pair<std::string, std::string>> leftAlone;
-    std::string failure;  // why nothing was upgraded (the backup failed); empty otherwise
+    std::vector<ProjectFileNote> leftAlone;
+    std::vector<ProjectFileNote> backupLeftOut;  // files the backup did not pack
+    // Why nothing was upgraded (the project was read only in part, or the
+    // backup failed); empty otherwise.
+    std::string failure;
 };
 
 // The project's data block: the pipeline's state and the project's content.
@@ -200,12 +211,21 @@ public:
     // failed backup leaves no cabinet.
     bool BackupProject(const std::string& target, ProjectBackupResult* result = nullptr,
                        const CabinetOptions& options = CabinetOptions());
-    // The project folder, the project name, the local time and ".cab".
+    // The project folder, the project name made one safe file name, the
+    // local time and ".cab".
     std::string GetDefaultBackupName();
     // Saves the project, applies its settings and writes every data file
     // that is not in the current version (or text form) again, after a
-    // backup of the project; when the backup fails no data file is touched.
+    // backup of the project; when the backup fails, or the project was read
+    // only in part, no data file is touched. Only regular files that read as
+    // their kind, inside the project folder, with no chain table of their own
+    // other than the project's, are written; the others are named.
     bool UpgradeProjectFiles(ProjectUpgradeReport* report = nullptr);
+    // Whether the upgrade may write data files outside the project folder
+    // (by their stored path or through a link), and the backup pack the
+    // files outside it that the other lines of the files section name. Off
+    // unless the user asks: a project file from elsewhere could name any file.
+    void AllowFilesOutsideFolder(bool allow) { m_outsideFolder = allow; }
     // What the upgrade when the project was opened did (empty when none ran).
     const ProjectUpgradeReport& GetOpenUpgradeReport() const { return m_openUpgrade; }
 
@@ -233,12 +253,19 @@ private:
 
     bool MakeBackup(const std::string& target, ProjectBackupResult* result, const CabinetOptions& options,
                     bool tellFailure);
+    // The files a backup packs besides the project file, once each; the
+    // files it leaves out are added to leftOut.
+    std::vector<std::string> FilesToPack(std::vector<ProjectFileNote>& leftOut) const;
     // The upgrade of the data files that writing would change, after a backup.
     bool UpgradeDataFiles(ProjectUpgradeReport& report);
     void UpgradeOnOpen();
+    // True, with the reason in the report told to the user, when the project
+    // was read only in part: then no data file is upgraded.
+    bool RefuseUpgradeOfPartialRead(ProjectUpgradeReport& report);
     void TellUpgradeResult(const ProjectUpgradeReport& report, bool upgraded, bool tellDone);
 
     ProjectUpgradeReport m_openUpgrade;
+    bool m_outsideFolder = false;
 };
 
 }  // namespace qdat

@@ -47,6 +47,25 @@ bool ResolvedFileExists(const std::string& resolved) {
     return ::stat(resolved.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+bool LiesInsideFolder(const std::string& folder, const std::string& resolved) {
+    if (resolved.empty() || IsWindowsDrivePath(resolved)) return false;
+    std::error_code ec;
+    const fs::path base = fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    if (ec) return false;
+    const fs::path target = fs::weakly_canonical(resolved, ec);
+    if (ec) return false;
+    const fs::path relative = target.lexically_relative(base);
+    if (relative.empty() || relative == ".") return false;
+    const std::string first = relative.begin()->string();
+    return first != ".." && !relative.is_absolute();
+}
+
+bool IsOtherThanRegularFile(const std::string& resolved) {
+    if (resolved.empty() || IsWindowsDrivePath(resolved)) return false;
+    struct stat st;
+    return ::stat(resolved.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+}
+
 bool SameResolvedPath(const std::string& a, const std::string& b) {
     return fs::path(a).lexically_normal() == fs::path(b).lexically_normal();
 }

@@ -33,6 +33,15 @@ std::string MakeStoredPath(const std::string& folder, const std::string& absolut
 // Whether a resolved path names a regular file here (never a Windows drive path).
 bool ResolvedFileExists(const std::string& resolved);
 
+// Whether a resolved path lies inside the folder once every link on the way
+// is followed: "..", an absolute path elsewhere and a link out of the folder
+// all lie outside. A folder of "" is the current one.
+bool LiesInsideFolder(const std::string& folder, const std::string& resolved);
+
+// Whether a resolved path names something here that is not a regular file
+// (a folder, a pipe, a device): it is never read or written as a data file.
+bool IsOtherThanRegularFile(const std::string& resolved);
+
 // Whether two paths name the same place once made canonical lexically.
 bool SameResolvedPath(const std::string& a, const std::string& b);
 

@@ -104,8 +104,7 @@ const ResourceTable kProjectStrings{
     // (cabinet path, reason)
     {project_strings::kBackupFailed, "The project was not backed up into %s: %s"},
     // (reason)
-    {project_strings::kUpgradeNotStarted,
-     "The data files of the project were not upgraded, because the backup before the upgrade failed:\n%s"},
+    {project_strings::kUpgradeNotStarted, "The data files of the project were not upgraded:\n%s"},
     // (one file a line, each with what kept it)
     {project_strings::kUpgradeLeftAlone, "These data files were left as they were:\n%s"},
     // (stored path)
@@ -113,6 +112,8 @@ const ResourceTable kProjectStrings{
      "The file %s lies on a Windows drive; it cannot be found on this computer."},
     // (path)
     {project_strings::kSaveEntryDocument, "Save the changes to %s?"},
+    // (one file a line, each with why)
+    {project_strings::kBackupLeftOut, "These files the project names are not in the backup:\n%s"},
 };
 
 }  // namespace

@@ -111,5 +111,45 @@ TEST(ProjectTool, TheProjectGivesChainTableAndStationPrecision) {
     EXPECT_EQ(out.substr(0, out.find('\t', 5)), "1100\tB1150.00") << out;
 }
 
+// A user's project names a ditch-bottom file and a key outside its folder,
+// and its name is free text: the upgrade and the backup keep to the folder
+// unless asked, say what they left, and exit 1 for it.
+TEST(ProjectTool, UpgradeAndBackupKeepToTheProjectFolder) {
+    TempDir dir, elsewhere;
+    const std::string away = "..\\" + elsewhere.Root().filename().string();
+    const std::string victim = elsewhere.Path("victim.bgg"), secret = elsewhere.Path("secret.key");
+    const std::string old = "RADUDAR5.8_BGGDBG_SHUJU\n0 1\n";
+    WriteFileBytes(victim, old);
+    WriteFileBytes(secret, "key\n");
+    const std::string prj = dir.Path("road.prj");
+    WriteFileBytes(prj, "RADUDAR6.00_PRJ_SHUJU\n[Files]1\n112 = " + away + "\\victim.bgg\nExtra = " + away +
+                            "\\secret.key\n[Settings]2\n201 = ../Road A/B\n");
+    std::string out, err;
+    EXPECT_EQ(RunTool("project " + prj + " upgrade --yes", &out, &err), 1) << err;
+    EXPECT_NE(out.find("left as it was: " + victim + ": it lies outside the project folder"),
+              std::string::npos)
+        << out;
+    EXPECT_EQ(ReadFileBytes(victim), old);
+
+    EXPECT_EQ(RunTool("backup " + prj, &out, &err), 1) << err;
+    EXPECT_EQ(out.substr(0, dir.Path("_Road A_B(").size()), dir.Path("_Road A_B(")) << out;
+    EXPECT_NE(out.find("\t" + victim + "\n"), std::string::npos) << "a data type's file, wherever it is";
+    EXPECT_NE(out.find("left out: " + secret + ": "), std::string::npos) << out;
+    ASSERT_EQ(RunTool("backup " + prj + " --include-outside -o " + dir.Path("all.cab"), &out, &err), 0)
+        << err;
+    EXPECT_NE(out.find("\t" + secret + "\n"), std::string::npos) << out;
+
+    ASSERT_EQ(RunTool("project " + prj + " upgrade --yes --include-outside", &out, &err), 0) << err;
+    EXPECT_NE(out.find("upgraded: " + victim), std::string::npos) << out;
+
+    // A project read only in part upgrades nothing.
+    WriteFileBytes(victim, old);
+    WriteFileBytes(prj, "RADUDAR5.83_PRJ_SHUJU\n[Later]50\n[Files]1\n112 = " + away + "\\victim.bgg\n");
+    EXPECT_EQ(RunTool("project " + prj + " upgrade --yes --include-outside", &out, &err), 1);
+    EXPECT_NE(out.find("nothing was upgraded: the project file was read only in part"), std::string::npos)
+        << out;
+    EXPECT_EQ(ReadFileBytes(victim), old);
+}
+
 }  // namespace
 }  // namespace qdat

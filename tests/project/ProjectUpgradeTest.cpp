@@ -6,20 +6,25 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <regex>
 
 #include "host/HostUi.h"
+#include "profile/DmxTestHelpers.h"
 #include "project/PrjFile.h"
 #include "support/TestSupport.h"
 
 namespace qdat {
 namespace {
 
+using test::Le32;
+using test::Le64;
 using test::ReadFileBytes;
 using test::RecordingUi;
 using test::RunCommand;
+using test::ShortString;
 using test::TempDir;
 using test::WriteFileBytes;
 
@@ -234,6 +239,127 @@ TEST_F(ProjectUpgradeTest, BackupsOfAProject) {
     ASSERT_TRUE(empty.BackupProject(dir.Path("alone.cab"), &r));
     ASSERT_EQ(r.entries.size(), 1u);
     EXPECT_EQ(r.entries[0].name, "road.prj");
+}
+
+// The reason the upgrade gave for leaving a file as it was; "" when it did not.
+std::string WhyLeftAlone(const ProjectUpgradeReport& r, const std::string& path) {
+    for (const auto& [file, why] : r.leftAlone)
+        if (file == path) return why;
+    return {};
+}
+
+TEST_F(ProjectUpgradeTest, NoDataFileIsUpgradedUnderAProjectReadInPart) {
+    // A section of a later version before the settings: the station
+    // precision 4 after it is not known, and a station 100.1234 written now
+    // would become 100.123.
+    std::string text = kProject;
+    text.insert(text.find("[Settings]"), "[Later]50\n");
+    text += "204 = 4\n";
+    WriteFileBytes(dir.Path("data/stations.sta"), "RADUDAR5.83_STA_SHUJU\n100.1234 1\n");
+    for (const std::string& path : {project, dir.Path("data/stations.sta")})
+        before[path] = path == project ? text : ReadFileBytes(path);
+    WriteFileBytes(project, text);
+
+    PrjFile p;
+    ASSERT_TRUE(p.OpenProject(project));
+    EXPECT_TRUE(p.WasReadPartly());
+    EXPECT_NE(p.GetOpenUpgradeReport().failure.find("read only in part"), std::string::npos)
+        << p.GetOpenUpgradeReport().failure;
+    EXPECT_TRUE(p.GetOpenUpgradeReport().upgraded.empty());
+    ExpectNothingChanged();
+
+    // Nor when the upgrade is asked for.
+    ProjectUpgradeReport r;
+    EXPECT_FALSE(p.UpgradeProjectFiles(&r));
+    EXPECT_FALSE(r.failure.empty());
+    ExpectNothingChanged();
+}
+
+// The upgrade writes only regular files inside the project folder that read
+// as their kind and carry no chain table other than the project's; the
+// backup packs the files of the data types, and other files the project
+// names only from inside the folder. The project's name, free text, names
+// the cabinet in the folder.
+TEST_F(ProjectUpgradeTest, WhatTheUpgradeWritesAndTheBackupReads) {
+    TempDir elsewhere;
+    const std::string away = elsewhere.Root().filename().string();
+    WriteFileBytes(elsewhere.Path("victim.bgg"), OldExample("demo-road.bgg", "RADUDAR5.8_BGGDBG_SHUJU"));
+    WriteFileBytes(elsewhere.Path("far.dmx"), OldExample("demo-road.dmx", "RADUDAR5.8_DMX_SHUJU"));
+    WriteFileBytes(elsewhere.Path("linked.dmx"), OldExample("demo-road.dmx", "RADUDAR5.8_DMX_SHUJU"));
+    WriteFileBytes(elsewhere.Path("secret.key"), "not the project's\n");
+    fs::create_symlink(elsewhere.Path("linked.dmx"), dir.Path("data/link.dmx"));
+    ASSERT_EQ(::mkfifo(dir.Path("data/pipe.zdm").c_str(), 0644), 0);
+    WriteFileBytes(dir.Path("data/plain.bgg"), "100 12.5\n200 13\n");
+    WriteFileBytes(dir.Path("data/notes.txt"), "the project's notes\n");
+    // A 5.0 cross-section file with its own break 1040 = 1050; the project has none.
+    WriteFileBytes(dir.Path("data/chained.hdm"), ShortString("Qaro5.0_HDM") + Le32(4) + Le32(1) + Le32(3) +
+                                                     Le64(1050.0) + Le64(1040.0) + Le32(1) + Le64(1000.0) +
+                                                     Le32(1) + Le64(3.0) + Le64(-0.25) + Le32(0));
+    const std::string text =
+        "RADUDAR5.83_PRJ_SHUJU\n[Files]1\n104 = data\\pipe.zdm\n105 = data\\chained.hdm\n"
+        "109 = data\\stations.sta\n112 = ..\\" +
+        away +
+        "\\victim.bgg\n"
+        "113 = data\\plain.bgg\n116 = " +
+        elsewhere.Path("far.dmx") + "\n117 = data\\link.dmx\nOther = " + elsewhere.Path("secret.key") +
+        "\nExtra = ..\\" + away +
+        "\\secret.key\nNotes = data\\notes.txt\n"
+        "[Settings]2\n201 = ../outside/Road A/B bypass\n";
+    WriteFileBytes(project, text);
+    std::map<std::string, std::string> kept;
+    for (const char* name : {"victim.bgg", "far.dmx", "linked.dmx"})
+        kept[elsewhere.Path(name)] = ReadFileBytes(elsewhere.Path(name));
+    for (const char* name : {"data/plain.bgg", "data/chained.hdm"})
+        kept[dir.Path(name)] = ReadFileBytes(dir.Path(name));
+
+    PrjFile p;
+    ASSERT_TRUE(p.OpenProject(project));
+    const ProjectUpgradeReport& r = p.GetOpenUpgradeReport();
+    ASSERT_TRUE(r.failure.empty()) << r.failure;
+    EXPECT_EQ(fs::path(r.backup).parent_path(), dir.Root());
+    EXPECT_EQ(fs::path(r.backup).filename().string().substr(0, 25), "_outside_Road A_B bypass(") << r.backup;
+    EXPECT_EQ(r.upgraded, std::vector<std::string>{dir.Path("data/stations.sta")});
+    EXPECT_NE(WhyLeftAlone(r, dir.Path("data/pipe.zdm")).find("not a regular file"), std::string::npos);
+    EXPECT_NE(WhyLeftAlone(r, dir.Path("data/chained.hdm")).find("chain breaks of its own (1040 = 1050)"),
+              std::string::npos)
+        << WhyLeftAlone(r, dir.Path("data/chained.hdm"));
+    EXPECT_NE(WhyLeftAlone(r, dir.Path("data/plain.bgg")).find("signature"), std::string::npos);
+    for (const std::string& outside :
+         {elsewhere.Path("victim.bgg"), elsewhere.Path("far.dmx"), dir.Path("data/link.dmx")})
+        EXPECT_NE(WhyLeftAlone(r, outside).find("outside the project folder"), std::string::npos) << outside;
+    EXPECT_EQ(r.backupLeftOut.size(), 1u) << "the secret named twice is one file";
+    for (const auto& [path, bytes] : kept) EXPECT_TRUE(ReadFileBytes(path) == bytes) << path;
+    EXPECT_TRUE(fs::is_symlink(dir.Path("data/link.dmx")));
+
+    // The backup: the data types' files wherever they are, the notes from
+    // inside the folder; the secret is named and left out, unless asked for.
+    ProjectBackupResult b;
+    ASSERT_TRUE(p.BackupProject("", &b)) << b.error;
+    EXPECT_EQ(fs::path(b.cabinets[0]).parent_path(), dir.Root());
+    std::vector<std::string> sources;
+    for (const auto& e : b.entries) sources.push_back(e.sourcePath);
+    EXPECT_EQ(sources, (std::vector<std::string>{project, dir.Path("data/chained.hdm"),
+                                                 dir.Path("data/stations.sta"), elsewhere.Path("victim.bgg"),
+                                                 dir.Path("data/plain.bgg"), elsewhere.Path("far.dmx"),
+                                                 dir.Path("data/link.dmx"), dir.Path("data/notes.txt")}));
+    ASSERT_EQ(b.leftOut.size(), 1u);
+    EXPECT_EQ(b.leftOut[0].first, elsewhere.Path("secret.key"));
+    EXPECT_EQ(ui.messages.back().kind, MessageKind::Warning);
+    EXPECT_NE(ui.messages.back().text.find(elsewhere.Path("secret.key")), std::string::npos);
+    p.AllowFilesOutsideFolder(true);
+    ASSERT_TRUE(p.BackupProject(dir.Path("all.cab"), &b)) << b.error;
+    EXPECT_TRUE(b.leftOut.empty());
+    EXPECT_TRUE(std::any_of(b.entries.begin(), b.entries.end(),
+                            [&](const auto& e) { return e.sourcePath == elsewhere.Path("secret.key"); }));
+
+    // Asked for, the files outside are written too; the others stay as they were.
+    ProjectUpgradeReport all;
+    EXPECT_FALSE(p.UpgradeProjectFiles(&all));
+    EXPECT_EQ(all.upgraded.size(), 3u);
+    EXPECT_EQ(FirstLine(elsewhere.Path("victim.bgg")), "RADUDAR5.83_BGGDBG_SHUJU");
+    EXPECT_EQ(all.leftAlone.size(), 3u);
+    for (const char* name : {"data/plain.bgg", "data/chained.hdm"})
+        EXPECT_TRUE(ReadFileBytes(dir.Path(name)) == kept[dir.Path(name)]) << name;
 }
 
 }  // namespace

@@ -1,7 +1,10 @@
 // qdat backup FILE [-o OUT]: packs the project file and every data file it
 // names into a cabinet (a set of cabinets when one would pass 128 MiB), at
 // OUT or under the project's default backup name in its folder, and prints
-// the cabinets and what they hold. A failed backup leaves no cabinet.
+// the cabinets and what they hold. A failed backup leaves no cabinet. The
+// files that lines of the files section outside the data types name are
+// packed only from inside the project's folder (--include-outside: from
+// anywhere); the others are named and the backup exits 1.
 #include <iostream>
 #include <memory>
 #include <string>
@@ -16,10 +19,12 @@ namespace {
 struct BackupOptions {
     std::string file;
     std::string output;
+    bool includeOutside = false;
 };
 
 int RunBackup(const BackupOptions& opt) {
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
+    project->AllowFilesOutsideFolder(opt.includeOutside);
     ProjectBackupResult result;
     {
         HeldErrors held;
@@ -32,6 +37,13 @@ int RunBackup(const BackupOptions& opt) {
         std::cout << "  " << entry.name << "\t" << entry.size << "\t" << entry.sourcePath
                   << ((entry.attributes & 0x01) ? "\tread-only" : "") << "\n";
     }
+    // A backup without every file the project names is not the whole project.
+    for (const auto& [path, why] : result.leftOut) std::cout << "left out: " << path << ": " << why << "\n";
+    if (!result.leftOut.empty()) {
+        std::cerr << "qdat backup: " << result.leftOut.size()
+                  << " file(s) the project names are not in the backup\n";
+        return kExitFailure;
+    }
     return kExitOk;
 }
 
@@ -42,6 +54,8 @@ std::function<int()> SetupBackup(CLI::App& app) {
     cmd->add_option("-o,--output", opt->output,
                     "The cabinet (its extension becomes .cab); default: the project's folder, its name and "
                     "the time, as (2024-05-01-130502)");
+    cmd->add_flag("--include-outside", opt->includeOutside,
+                  "Also pack the files outside the project's folder that lines of its files section name");
     return [opt] { return RunBackup(*opt); };
 }
 

@@ -8,6 +8,8 @@
 //   qdat project FILE path TYPE FILE              names the data file of a type and saves
 //   qdat project FILE upgrade --yes               backs the project up, then writes every
 //                                                 data file and the project in the current version
+//                                                 (files outside the project's folder only with
+//                                                 --include-outside)
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -30,6 +32,7 @@ struct ProjectOptions {
     std::string type;
     std::string dataFile;
     bool yes = false;
+    bool includeOutside = false;
 };
 
 bool IsNumber(const std::string& text) {
@@ -250,6 +253,8 @@ void PrintUpgrade(const ProjectUpgradeReport& r) {
     for (const std::string& path : r.missing) std::cout << "missing: " << path << "\n";
     for (const auto& [path, why] : r.leftAlone)
         std::cout << "left as it was: " << path << ": " << why << "\n";
+    for (const auto& [path, why] : r.backupLeftOut)
+        std::cout << "not in the backup: " << path << ": " << why << "\n";
 }
 
 int RunUpgrade(const ProjectOptions& opt) {
@@ -257,6 +262,7 @@ int RunUpgrade(const ProjectOptions& opt) {
         UsageError("the upgrade writes every data file of the project again (after a backup); give --yes");
     const std::string path = MakeAbsolutePath(opt.file);
     PrjFile project;
+    project.AllowFilesOutsideFolder(opt.includeOutside);
     // An old project is backed up and upgraded as it opens, and written
     // back as current; a current one is upgraded on request.
     {
@@ -269,7 +275,7 @@ int RunUpgrade(const ProjectOptions& opt) {
     if (!wasOld) done = project.UpgradeProjectFiles(&report);
     PrintUpgrade(report);
     if (!report.failure.empty()) {
-        std::cout << "nothing was upgraded: the backup failed: " << report.failure << "\n";
+        std::cout << "nothing was upgraded: " << report.failure << "\n";
         return kExitFailure;
     }
     if (wasOld) {
@@ -307,6 +313,9 @@ std::function<int()> SetupProject(CLI::App& app) {
     CLI::App* upgrade = cmd->add_subcommand(
         "upgrade", "Back the project up, then write its data files and itself in the current version");
     upgrade->add_flag("--yes", opt->yes, "Do it (the files are written again)");
+    upgrade->add_flag("--include-outside", opt->includeOutside,
+                      "Also write the data files that lie outside the project's folder (by their path or "
+                      "through a link)");
 
     cmd->footer(
         "Stored paths are relative to the project's folder, with \"\\\" between folders as on Windows; a "

@@ -38,7 +38,7 @@ inline constexpr int kBackupDone = 2003;
 inline constexpr int kUpgradeDone = 2004;
 // (cabinet path, reason) the backup failed; no cabinet is left
 inline constexpr int kBackupFailed = 2040;
-// (reason) the upgrade did not start because the backup failed
+// (reason) the upgrade did not start: the project was read only in part, or the backup failed
 inline constexpr int kUpgradeNotStarted = 2041;
 // (list of files) data files that were left as they were
 inline constexpr int kUpgradeLeftAlone = 2042;
@@ -46,5 +46,7 @@ inline constexpr int kUpgradeLeftAlone = 2042;
 inline constexpr int kDrivePathNotHere = 2043;
 // (path) asked before a modified document of the project is saved with it
 inline constexpr int kSaveEntryDocument = 2044;
+// (list of files) files the project names that the backup did not pack
+inline constexpr int kBackupLeftOut = 2047;
 
 }  // namespace qdat::project_strings
