@@ -9,6 +9,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <vector>
 
 #include "plan/detail/ElementCurve.h"
 
@@ -218,11 +219,13 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
     };
 
     // Depth-first over pieces: each split leaves one half waiting, and
-    // pieces are not split below kMinPiece, so the stack stays shallow.
-    constexpr std::size_t kStackSize = 96;
-    std::array<Interval, kStackSize> stack;
-    std::size_t top = 0;
+    // pieces are not split below kMinPiece, so the stack stays shallow above
+    // the first pieces. An element turns by at most clothoid::kMaxTurning
+    // (ElementCurve), so that there are at most 637 of them.
     const int pieces = std::max(1, static_cast<int>(std::ceil(curve.GetTurning() / kPieceTurn)));
+    const std::size_t stackSize = static_cast<std::size_t>(pieces) + 64;
+    std::vector<Interval> stack(stackSize);
+    std::size_t top = 0;
     {
         ElementCurve::Sample next = curve.At(length);
         for (int i = pieces; i >= 1; --i) {
@@ -289,7 +292,7 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
         if (rootFree) continue;
         const double m = 0.5 * (piece.a + piece.b);
         const ElementCurve::Sample sm = curve.At(m);
-        if (w < 2.0 * kMinPiece || top + 2 > kStackSize) {
+        if (w < 2.0 * kMinPiece || top + 2 > stackSize) {
             Consider(slotIndex, m, px, py, best);
             continue;
         }

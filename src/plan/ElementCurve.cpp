@@ -74,6 +74,10 @@ bool ElementCurve::Build(const PlanElement& element) {
             break;
         }
     }
+    // Sizes of a damaged file can make the turning overflow (a clothoid
+    // parameter whose square is infinite turns by inf / inf) or pass what
+    // any element is computed to; such an element has no curve to search on.
+    if (!(m_turning <= clothoid::kMaxTurning)) return false;
     m_start.curvature = m_startCurvature;
     m_end.curvature = m_endCurvature;
     if (m_length == 0.0) m_shape = Shape::Straight;

@@ -206,5 +206,29 @@ TEST(AlignmentProjection, OffsetsEndsAndTies) {
     EXPECT_EQ(loc.Element, -1);
 }
 
+// A clothoid from the straight to a radius of 1 m over 400 m turns by 200
+// radians, as far as elements are computed: its search starts from 128
+// pieces. An element of a damaged file whose clothoid parameter squares to
+// infinity turns by no number at all: it is left out.
+TEST(AlignmentProjection, ClothoidsThatTurnFarOrByNoNumber) {
+    PlanAlignment a;
+    a.StartMode = 1;
+    a.AppendElement(Element(InfiniteRadius, 1, 400, 1));
+    ASSERT_EQ(a.ComputeElements(), 1);
+    StationPoint p;
+    p.Station = 10;
+    ASSERT_EQ(a.PointAtOffset(p, 0.5), 1);
+    PointLocation loc;
+    ASSERT_EQ(a.LocatePoint(p.X, p.Y, loc), 1);
+    EXPECT_NEAR(loc.Station.GetValue(), 10, 1e-9);
+    EXPECT_NEAR(loc.Offset, 0.5, 1e-9);
+
+    PlanElement damaged = a.ElementAt(0);
+    damaged.SpiralParam = 1e200;
+    damaged.EndRadius = 1e-300;
+    const AlignmentProjection projection(&damaged, 1);
+    EXPECT_FALSE(projection.Locate(p.X, p.Y, loc));
+}
+
 }  // namespace
 }  // namespace qdat::test

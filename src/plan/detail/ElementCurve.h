@@ -24,8 +24,9 @@ public:
     };
 
     // The geometry of an evaluated element; false (and nothing usable) for
-    // an element without a valid type, or with sizes or coordinates that are
-    // not finite.
+    // an element without a valid type, with sizes or coordinates that are
+    // not finite, or turning by more than an element is ever computed to
+    // (clothoid::kMaxTurning).
     bool Build(const PlanElement& element);
 
     enum class Shape { Straight, Arc, Spiral };
