@@ -185,7 +185,9 @@ TEST_F(ExportTool, ProfileReproducesTheDesignElevations) {
             ASSERT_EQ(v.size(), 2u);
             const bool curve = std::string(n.name()) == "ParaCurve";
             ASSERT_TRUE(curve || std::string(n.name()) == "PVI") << n.name();
-            if (!parts.back().empty()) ASSERT_GT(v[0], parts.back().back().station) << "strictly increasing";
+            if (!parts.back().empty()) {
+                ASSERT_GT(v[0], parts.back().back().station) << "strictly increasing";
+            }
             parts.back().push_back({v[0], v[1], curve ? Attr(n, "length") : 0.0});
         }
     }
@@ -232,16 +234,14 @@ TEST_F(ExportTool, IntersectionPointsKeepTheirOwnLengthsAndAName) {
     plan = examples + "demo-road.jd";
     pugi::xml_node node = Export("").child("Alignments").child("Alignment");
     EXPECT_STREQ(node.attribute("name").value(), "demo-road");
-    std::vector<std::string> lengths, starts;
-    for (pugi::xml_node e : node.child("CoordGeom").children()) {
-        lengths.push_back(e.attribute("length").value());
-        starts.push_back(e.attribute("staStart").value());
-    }
-    // JD1 in the file: spirals of 120, the arc -500.00000001, after a
-    // straight of 400.
-    EXPECT_EQ(lengths, (std::vector<std::string>{"400", "120", "500.00000001", "120", "579.99999999"}));
-    EXPECT_EQ(starts, (std::vector<std::string>{"0", "400", "520", "1020.00000001", "1140.00000001"}));
-    EXPECT_STREQ(node.attribute("length").value(), "1720");
+    // JD1 in the file: spirals of 120 either side of its arc. The straights
+    // and the arc follow from the points.
+    std::vector<std::string> spirals;
+    for (pugi::xml_node e : node.child("CoordGeom").children("Spiral"))
+        spirals.push_back(e.attribute("length").value());
+    EXPECT_EQ(spirals, (std::vector<std::string>{"120", "120"}));
+    EXPECT_NEAR(Attr(node.child("CoordGeom").child("Curve"), "length"), 500.00000001, 1e-7);
+    EXPECT_NEAR(Attr(node, "length"), 1720.0, 1e-7);
 
     node = Export("--project " + examples + "demo-road.prj").child("Alignments").child("Alignment");
     EXPECT_STREQ(node.attribute("name").value(), "Demo road");

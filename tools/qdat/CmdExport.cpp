@@ -42,10 +42,8 @@ std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt)
     const std::string& own = input.Alignment().Name;
     if (!input.Points() && !own.empty()) return own;
     if (!opt.fileOptions.project.empty()) {
-        const std::string road =
-            LoadedProject(opt.fileOptions.project)
-                .GetSettingAtStation(input.Alignment().GetStartStation(), SettingKeyRegistry::kProjectName);
-        if (!road.empty()) return road;
+        for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
+            if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
     }
     return Stem(opt.plan);
 }

@@ -285,8 +285,17 @@ std::vector<WorldPoint> TangentPolygon(const QZdmFile& zdm) {
 
 // Refuses a profile whose stations or elevations no road has, naming the
 // file and the extent.
+// A station or an elevation in plain digits, to the millimetre.
+std::string PlainNumber(double value) {
+    if (!(std::fabs(value) < 1e15)) return ShortNumber(value);
+    std::string text = FormatFixed(value, 3);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
 void CheckProfileExtent(const Box& box, const std::string& file, const std::string& what) {
-    const auto range = [](double a, double b) { return ShortNumber(a) + " to " + ShortNumber(b); };
+    const auto range = [](double a, double b) { return PlainNumber(a) + " to " + PlainNumber(b); };
     for (double v : {box.left, box.right, box.bottom, box.top})
         if (!(std::fabs(v) <= kMostProfileValue))
             Fail(file + ": the " + what + " runs from station " + range(box.left, box.right) +
@@ -294,7 +303,7 @@ void CheckProfileExtent(const Box& box, const std::string& file, const std::stri
                  FormatFixed(kMostProfileValue, 0) + " m is not drawn (typed wrong?)");
     if (!(box.right - box.left <= kMostProfileLength))
         Fail(file + ": the " + what + " runs from station " + range(box.left, box.right) + ", " +
-             ShortNumber(box.right - box.left) + " m; a " + what + " longer than " +
+             PlainNumber(box.right - box.left) + " m; a " + what + " longer than " +
              FormatFixed(kMostProfileLength, 0) + " m is not drawn (a station typed wrong?)");
     if (!(box.top - box.bottom <= kMostProfileRise))
         Fail(file + ": the " + what + "'s elevations run from " + range(box.bottom, box.top) +
