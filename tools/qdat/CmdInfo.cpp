@@ -79,10 +79,7 @@ void PrintInfo(const Json& j) {
     std::cout << "  signature: " << (signature.empty() ? "(none)" : signature) << '\n';
     if (j["kinds"].empty()) std::cout << "  kind:      (none)\n";
     for (const auto& k : j["kinds"]) {
-        const std::string className = k["kind"].get<std::string>();
-        const DocumentKind* kind = DocumentKind::Find(className);
-        std::cout << "  kind:      "
-                  << (kind ? std::string(kind->GetFileName()) + " (" + className + ")" : className);
+        std::cout << "  kind:      " << k["kind"].get<std::string>();
         if (k.contains("byExtension"))
             std::cout << ", by its extension (no signature it knows)";
         else
