@@ -28,11 +28,14 @@ constexpr ContentBlock kContent[] = {StationRowsBlock<QBgDoc>("points", kGroundP
 
 }  // namespace
 
-const DocumentKind QBgDoc::classRecord{
-    "QBgDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<QBgDoc>(); },
-    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
+const DocumentKind QBgDoc::classRecord{"QBgDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<QBgDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .currentVersion = 583,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "ditch-bottom elevation file"}};
 
 QBgDoc::QBgDoc() : GroundPointDocument(classRecord) {}
 

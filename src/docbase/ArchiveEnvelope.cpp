@@ -61,17 +61,23 @@ ArchiveEnvelope ReadArchiveEnvelope(File& file) {
         in.Skip(kHeaderLength);
         env.signatureOffset += kHeaderLength;
     }
-    env.signature = NormalizeSignature(ReadSignature(in, !env.hasHeader, env));
+    const std::string line = ReadSignature(in, !env.hasHeader, env);
+    env.signature = NormalizeSignature(line);
+    env.writtenSignature = TrimSignature(line);
     env.contentOffset = in.GetPosition();
     return env;
 }
 
-std::string NormalizeSignature(std::string_view signature) {
+std::string TrimSignature(std::string_view signature) {
     constexpr std::string_view kTrimmed = " \t\r\n\v\f,";
     const auto first = signature.find_first_not_of(kTrimmed);
     if (first == std::string_view::npos) return {};
     const auto last = signature.find_last_not_of(kTrimmed);
-    std::string out(signature.substr(first, last - first + 1));
+    return std::string(signature.substr(first, last - first + 1));
+}
+
+std::string NormalizeSignature(std::string_view signature) {
+    std::string out = TrimSignature(signature);
     for (char& c : out)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
     return out;

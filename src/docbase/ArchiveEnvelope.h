@@ -19,6 +19,7 @@ struct ArchiveEnvelope {
     bool scrambled = false;
     bool lengthPrefixedSignature = false;  // old text files written by the object archive
     std::string signature;                 // trimmed and upper-cased
+    std::string writtenSignature;          // trimmed, as the file writes it: what a user is shown
     std::int64_t signatureOffset = 0;      // where the signature starts, just after any header
     std::int64_t contentOffset = 0;        // where the content after the signature starts
     int signatureLines = 0;                // whole lines the signature took (comment lines before it too)
@@ -30,6 +31,9 @@ struct ArchiveEnvelope {
 // length-prefixed signature whose body the file cannot hold is an EndOfFile
 // archive error.
 ArchiveEnvelope ReadArchiveEnvelope(File& file);
+
+// A signature trimmed of blanks, tabs, line ends and commas on both sides.
+std::string TrimSignature(std::string_view signature);
 
 // A signature as documents compare it: blanks, tabs, line ends and commas
 // trimmed on both sides, ASCII letters upper-cased.

@@ -143,6 +143,9 @@ struct KindDescription {
     std::span<const ContentBlock> content;
     std::span<const EditorType> editorTypes;
     bool textOnly = false;  // written in text form whatever form is asked for
+    // What a user calls the kind's files ("cross-section ground-line file"),
+    // in messages; the class name stays in machine-read output.
+    const char* fileName = nullptr;
 };
 
 class DocumentKind : public RuntimeClass {
@@ -159,6 +162,12 @@ public:
     std::uint32_t GetCurrentVersion() const { return m_description.currentVersion; }
     std::span<const ContentBlock> GetContent() const { return m_description.content; }
     bool IsTextOnly() const { return m_description.textOnly; }
+    // What a user calls the kind's files; the class name when the kind has
+    // no such name.
+    std::string_view GetFileName() const {
+        return m_description.fileName ? std::string_view(m_description.fileName)
+                                      : std::string_view(GetName());
+    }
     // The document-type string's number; 0 when the kind has none.
     int GetTypeStringId() const;
     // The file extensions of the kind's type strings, each once, with the dot.

@@ -121,7 +121,8 @@ const DocumentKind TfDoc::classRecord{
      .currentVersion = 586,
      .signatures = kSignatures,
      .unknownSignature = {{}, kLegacyVersion, 0, FormatFlag::LegacyLayout, SignatureUse::Refused},
-     .content = kContent}};
+     .content = kContent,
+     .fileName = "earthwork file"}};
 
 double EarthworkRow::GetQuantity(unsigned kind) const {
     if (kind == kStationKind) return m_station.GetValue();

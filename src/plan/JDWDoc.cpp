@@ -66,11 +66,13 @@ bool JdwRecord::IsFinite() const {
     return AllFinite(Value1, Value2, Value3, Value4, Value5);
 }
 
-const DocumentKind JDWDoc::classRecord{
-    "JDWDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<JDWDoc>(); },
-    {.typeStrings = kTypeStrings, .signatures = kSignatures, .content = kContent}};
+const DocumentKind JDWDoc::classRecord{"JDWDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<JDWDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "JDW record file"}};
 
 JDWDoc::JDWDoc() : RecordListDocument(classRecord, FirstRecord()) {}
 

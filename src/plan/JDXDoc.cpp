@@ -71,11 +71,13 @@ bool JdxRecord::IsFinite() const {
     return AllFinite(Value1, Value2, Value3, Value4, Value5);
 }
 
-const DocumentKind JDXDoc::classRecord{
-    "JDXDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<JDXDoc>(); },
-    {.typeStrings = kTypeStrings, .signatures = kSignatures, .content = kContent}};
+const DocumentKind JDXDoc::classRecord{"JDXDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<JDXDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "JDX record file"}};
 
 JDXDoc::JDXDoc() : RecordListDocument(classRecord, FirstRecord()) {}
 

@@ -82,11 +82,14 @@ constexpr ContentBlock kContent[] = {
 
 }  // namespace
 
-const DocumentKind QJdDoc::classRecord{
-    "QJdDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<QJdDoc>(); },
-    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
+const DocumentKind QJdDoc::classRecord{"QJdDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<QJdDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .currentVersion = 583,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "intersection-point file"}};
 
 QJdDoc::QJdDoc() : QDocument(classRecord, std::make_unique<QJdData>()) {}
 

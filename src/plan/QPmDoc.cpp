@@ -105,11 +105,14 @@ constexpr ContentBlock kContent[] = {
 
 }  // namespace
 
-const DocumentKind QPmDoc::classRecord{
-    "QPmDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<QPmDoc>(); },
-    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
+const DocumentKind QPmDoc::classRecord{"QPmDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<QPmDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .currentVersion = 583,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "plan element file"}};
 
 QPmDoc::QPmDoc() : QDocument(classRecord, std::make_unique<QPmData>()) {}
 

@@ -53,7 +53,8 @@ const DocumentKind DmxFile::classRecord{"DmxFile",
                                          .currentVersion = 583,
                                          .signatures = kSignatures,
                                          .content = kContent,
-                                         .editorTypes = kEditorTypes}};
+                                         .editorTypes = kEditorTypes,
+                                         .fileName = "profile ground-line file"}};
 
 DmxFile::DmxFile() : GroundPointDocument(classRecord, std::make_unique<DmxData>()) {}
 

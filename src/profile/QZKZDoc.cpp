@@ -122,7 +122,8 @@ const DocumentKind QZKZDoc::classRecord{
      .signatures = kSignatures,
      .unknownSignature = {{}, 584, FormatFlag::TextForm, FormatFlag::LegacyLayout, SignatureUse::Refused},
      .content = kContent,
-     .textOnly = true}};
+     .textOnly = true,
+     .fileName = "profile control file"}};
 
 QZKZDoc::QZKZDoc() : QDocument(classRecord, std::make_unique<ProfileControls>()) {}
 

@@ -79,11 +79,14 @@ double FiniteOr(double value, double fallback) {
 
 }  // namespace
 
-const DocumentKind QZdmFile::classRecord{
-    "QZdmFile",
-    &QDocument::classRecord,
-    [] { return std::make_unique<QZdmFile>(); },
-    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
+const DocumentKind QZdmFile::classRecord{"QZdmFile",
+                                         &QDocument::classRecord,
+                                         [] { return std::make_unique<QZdmFile>(); },
+                                         {.typeStrings = kTypeStrings,
+                                          .currentVersion = 583,
+                                          .signatures = kSignatures,
+                                          .content = kContent,
+                                          .fileName = "vertical profile file"}};
 
 bool GradePoint::HasStep() const {
     return HasStep(GetStationTolerance());

@@ -318,7 +318,8 @@ const DocumentKind PrjFile::classRecord{"PrjFile",
                                          .currentVersion = kCurrentVersion,
                                          .signatures = kSignatures,
                                          .content = kContent,
-                                         .textOnly = true}};
+                                         .textOnly = true,
+                                         .fileName = "project file"}};
 
 // ---------------------------------------------------------------------------
 // The data block

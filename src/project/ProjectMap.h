@@ -9,7 +9,9 @@
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
+#include <map>
 #include <vector>
 
 namespace qdat {
@@ -27,8 +29,7 @@ public:
             *held = value;
             return true;
         }
-        auto& bucket = m_buckets[BucketOf(key)];
-        bucket.insert(bucket.begin(), Entry{key, value});
+        m_order[BucketOf(key)].push_front(Add(key, value));
         return true;
     }
 
@@ -39,30 +40,23 @@ public:
             *held = value;
             return;
         }
-        m_buckets[BucketOf(key)].push_back(Entry{key, value});
+        m_order[BucketOf(key)].push_back(Add(key, value));
     }
 
     bool Get(Key key, Value& value) const {
-        for (const Entry& e : m_buckets[BucketOf(key)]) {
-            if (e.key == key) {
-                value = e.value;
-                return true;
-            }
-        }
-        return false;
+        const auto it = m_index.find(key);
+        if (it == m_index.end()) return false;
+        value = m_entries[it->second].value;
+        return true;
     }
 
     // Every entry in the order it is written.
     void ForEach(const std::function<void(Key, const Value&)>& visit) const {
-        for (const auto& bucket : m_buckets)
-            for (const Entry& e : bucket) visit(e.key, e.value);
+        for (const auto& bucket : m_order)
+            for (const std::size_t at : bucket) visit(m_entries[at].key, m_entries[at].value);
     }
 
-    std::size_t Size() const {
-        std::size_t n = 0;
-        for (const auto& bucket : m_buckets) n += bucket.size();
-        return n;
-    }
+    std::size_t Size() const { return m_entries.size(); }
 
 private:
     struct Entry {
@@ -72,13 +66,23 @@ private:
 
     static std::size_t BucketOf(Key key) { return (static_cast<std::uint32_t>(key) >> 4) % kBuckets; }
 
+    // A project holds hundreds of thousands of entries in a few buckets: a
+    // key is found through an ordered index, never by walking its bucket,
+    // and a bucket takes new keys at either end in constant time.
     Value* Find(Key key) {
-        for (Entry& e : m_buckets[BucketOf(key)])
-            if (e.key == key) return &e.value;
-        return nullptr;
+        const auto it = m_index.find(key);
+        return it == m_index.end() ? nullptr : &m_entries[it->second].value;
     }
 
-    std::array<std::vector<Entry>, kBuckets> m_buckets;
+    std::size_t Add(Key key, const Value& value) {
+        m_entries.push_back(Entry{key, value});
+        m_index.emplace(key, m_entries.size() - 1);
+        return m_entries.size() - 1;
+    }
+
+    std::vector<Entry> m_entries;                           // in the order they were added
+    std::array<std::deque<std::size_t>, kBuckets> m_order;  // each bucket in written order
+    std::map<Key, std::size_t> m_index;                     // key -> its entry
 };
 
 }  // namespace qdat

@@ -803,7 +803,8 @@ const DocumentKind CtrDoc::classRecord{"CtrDoc",
                                        {.typeStrings = kTypeStrings,
                                         .currentVersion = kCurrentVersion,
                                         .signatures = kSignatures,
-                                        .content = kContent}};
+                                        .content = kContent,
+                                        .fileName = "design control file"}};
 
 CtrDoc::CtrDoc() : QDocument(classRecord, std::make_unique<CtrData>()) {}
 

@@ -169,7 +169,8 @@ const DocumentKind HDMFlie::classRecord{
      .signatures = kSignatures,
      .unknownSignature = {{}, 0, 0, FormatFlag::LegacyLayout | FormatFlag::NzsVariant, SignatureUse::Refused},
      .content = kContent,
-     .editorTypes = kEditorTypes}};
+     .editorTypes = kEditorTypes,
+     .fileName = "cross-section ground-line file"}};
 
 HDMFlie::HDMFlie() : QDocument(classRecord, std::make_unique<HdmData>()) {}
 

@@ -33,11 +33,14 @@ constexpr ContentBlock kContent[] = {StationRowsBlock<QLjDoc>("records", kRecord
 
 }  // namespace
 
-const DocumentKind QLjDoc::classRecord{
-    "QLjDoc",
-    &QDocument::classRecord,
-    [] { return std::make_unique<QLjDoc>(); },
-    {.typeStrings = kTypeStrings, .currentVersion = 583, .signatures = kSignatures, .content = kContent}};
+const DocumentKind QLjDoc::classRecord{"QLjDoc",
+                                       &QDocument::classRecord,
+                                       [] { return std::make_unique<QLjDoc>(); },
+                                       {.typeStrings = kTypeStrings,
+                                        .currentVersion = 583,
+                                        .signatures = kSignatures,
+                                        .content = kContent,
+                                        .fileName = "subgrade design file"}};
 
 QLjDoc::QLjDoc() : StationCursorDocument<SubgradeRecord>(classRecord) {}
 

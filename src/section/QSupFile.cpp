@@ -61,7 +61,8 @@ const DocumentKind QSupFile::classRecord{
      .currentVersion = 583,
      .signatures = kSignatures,
      .unknownSignature = {{}, 0, 0, LegacyLayout | RailwayVariant, SignatureUse::Refused},
-     .content = kContent}};
+     .content = kContent,
+     .fileName = "superelevation file"}};
 
 // ---------------------------------------------------------------------------
 // Rows

@@ -133,7 +133,8 @@ const DocumentKind QWIDFile::classRecord{
      .signatures = kSignatures,
      .unknownSignature = {{}, 0, 0, LegacyLayout | RailwayVariant, SignatureUse::Refused},
      .content = kContent,
-     .textOnly = true}};
+     .textOnly = true,
+     .fileName = "widening file"}};
 
 bool WidSegment::Contains(double station) const {
     return Begin.Station.GetValue() <= station && station <= End.Station.GetValue();

@@ -64,7 +64,8 @@ const DocumentKind QStaDoc::classRecord{"QStaDoc",
                                          .currentVersion = 584,
                                          .signatures = kSignatures,
                                          .content = kContent,
-                                         .editorTypes = kEditorTypes}};
+                                         .editorTypes = kEditorTypes,
+                                         .fileName = "station list file"}};
 
 QStaDoc::QStaDoc() : StationCursorDocument<StationEntry>(classRecord) {}
 

@@ -3,6 +3,7 @@
 // listeners with their capability bits, the maps' order, the fingerprints.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cmath>
 
 #include "host/HostUi.h"
@@ -303,6 +304,31 @@ TEST_F(PrjFileTest, MapsAreWrittenInHashOrderAndReadBackInIt) {
     EXPECT_TRUE(again.GetText(7, text) && text == "text ending in 9");
     ASSERT_TRUE(again.SaveProjectAs(dir.Path("maps2.prj")));
     EXPECT_EQ(ReadFileBytes(dir.Path("maps2.prj")), written);
+}
+
+// A project of hundreds of thousands of map lines, all in one bucket, is
+// read in a time that grows with the file, and written back in its order.
+TEST_F(PrjFileTest, ManyMapLinesAreReadInLinearTime) {
+    constexpr std::uint32_t kLines = 200000;
+    const std::string header = "RADUDAR6.00_PRJ_SHUJU\n[Integers]101\n";
+    std::string text = header;
+    for (std::uint32_t k = kLines; k >= 1; --k)  // (272 k >> 4) mod 17 = 0
+        text += std::to_string(272 * k) + " = " + std::to_string(k) + "\n";
+    WriteFileBytes(dir.Path("many.prj"), text);
+    PrjFile project;
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(project.ReadProject(dir.Path("many.prj")));
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_LT(seconds, 3.0) << "walking a bucket per line takes minutes";
+    std::int32_t value = 0;
+    EXPECT_TRUE(project.GetInt(272 * 12345, value) && value == 12345);
+    EXPECT_FALSE(project.GetInt(272 * 12345 + 1, value));
+    ASSERT_TRUE(project.SaveProjectAs(dir.Path("again.prj")));
+    const std::string written = ReadFileBytes(dir.Path("again.prj"));
+    const std::size_t first = written.find("\n" + std::to_string(272 * kLines) + " = ");
+    ASSERT_NE(first, std::string::npos);
+    EXPECT_EQ(written.compare(first + 1, text.size() - header.size(), text, header.size()), 0)
+        << "the lines in the order read";
 }
 
 // The fingerprint is the MD5 digest of the whole file: a change anywhere in

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <pugixml.hpp>
 #include <sstream>
 #include <string>
@@ -174,19 +175,34 @@ TEST_F(ExportTool, ProfileReproducesTheDesignElevations) {
     const pugi::xml_node prof = root.child("Alignments").child("Alignment").child("Profile");
     ASSERT_TRUE(prof);
 
-    std::vector<Pvi> pvis;
-    for (pugi::xml_node n : prof.child("ProfAlign").children()) {
-        const std::vector<double> v = Numbers(n.text().get());
-        ASSERT_EQ(v.size(), 2u);
-        const bool curve = std::string(n.name()) == "ParaCurve";
-        ASSERT_TRUE(curve || std::string(n.name()) == "PVI") << n.name();
-        pvis.push_back({v[0], v[1], curve ? Attr(n, "length") : 0.0});
+    // The step at 650 ends the first ProfAlign and starts the second: no
+    // ProfAlign has two points at one station.
+    std::vector<std::vector<Pvi>> parts;
+    for (pugi::xml_node align : prof.children("ProfAlign")) {
+        parts.emplace_back();
+        for (pugi::xml_node n : align.children()) {
+            const std::vector<double> v = Numbers(n.text().get());
+            ASSERT_EQ(v.size(), 2u);
+            const bool curve = std::string(n.name()) == "ParaCurve";
+            ASSERT_TRUE(curve || std::string(n.name()) == "PVI") << n.name();
+            if (!parts.back().empty()) {
+                ASSERT_GT(v[0], parts.back().back().station) << "strictly increasing";
+            }
+            parts.back().push_back({v[0], v[1], curve ? Attr(n, "length") : 0.0});
+        }
     }
-    // Three curves; the step is a pair of points at its station.
-    ASSERT_EQ(pvis.size(), 7u);
-    EXPECT_EQ(pvis[3].station, 650.0);
-    EXPECT_EQ(pvis[4].station, 650.0);
-    EXPECT_NEAR(pvis[4].elevation - pvis[3].elevation, 0.4, 1e-12);
+    ASSERT_EQ(parts.size(), 2u);
+    EXPECT_STREQ(prof.child("ProfAlign").attribute("name").value(), "road.zdm, 0 to 650");
+    EXPECT_STREQ(prof.child("ProfAlign").next_sibling("ProfAlign").attribute("name").value(),
+                 "road.zdm, 650 to 940");
+    ASSERT_EQ(parts[0].size(), 4u);
+    ASSERT_EQ(parts[1].size(), 3u);
+    EXPECT_EQ(parts[0].back().station, 650.0);
+    EXPECT_EQ(parts[1].front().station, 650.0);
+    // 104 at 520, then (112.5 - 0.4 - 104) / 240 per metre for 130 m.
+    EXPECT_NEAR(parts[0].back().elevation, 104.0 + 8.1 / 240 * 130, 1e-9);
+    EXPECT_NEAR(parts[1].front().elevation - parts[0].back().elevation, 0.4, 1e-12);
+    std::vector<Pvi> pvis = parts[0];
     // Curve lengths: 2T = R |g1 - g2|, from the points themselves.
     EXPECT_NEAR(pvis[1].length, 5000 * (10.0 / 250 + 6.0 / 270), 1e-9);
 
@@ -194,15 +210,60 @@ TEST_F(ExportTool, ProfileReproducesTheDesignElevations) {
     ASSERT_TRUE(ReadDocumentFile(zdm, profile));
     for (int k = 0; k < 20; ++k) {
         const double s = 3.0 + 46.7 * k;  // 3 to 890.3, through every curve
-        EXPECT_NEAR(TextbookElevation(pvis, s), zdm.GetDesignElevation(s), 1e-6) << "station " << s;
+        EXPECT_NEAR(TextbookElevation(parts[s < 650 ? 0 : 1], s), zdm.GetDesignElevation(s), 1e-6)
+            << "station " << s;
     }
 
-    // The ground line: its points with an elevation, "station elevation".
-    const std::vector<double> ground = Numbers(prof.child("ProfSurf").child("PntList2D").text().get());
-    ASSERT_EQ(ground.size(), 18u);
-    EXPECT_EQ(ground[8], 400.0);
-    EXPECT_EQ(ground[9], 104.75);
-    EXPECT_EQ(ground[10], 600.0);
+    // The ground line: its points with an elevation, "station elevation",
+    // a list each side of the point at 500 that has none.
+    std::vector<std::vector<double>> ground;
+    for (pugi::xml_node list : prof.child("ProfSurf").children("PntList2D"))
+        ground.push_back(Numbers(list.text().get()));
+    ASSERT_EQ(ground.size(), 2u);
+    ASSERT_EQ(ground[0].size(), 10u);
+    ASSERT_EQ(ground[1].size(), 8u);
+    EXPECT_EQ(ground[0][8], 400.0);
+    EXPECT_EQ(ground[0][9], 104.75);
+    EXPECT_EQ(ground[1][0], 600.0);
+}
+
+// An alignment of intersection points is named after the project's road, else
+// after its file, and its elements have the lengths the file gives them.
+TEST_F(ExportTool, IntersectionPointsKeepTheirOwnLengthsAndAName) {
+    const std::string examples = std::string(QDAT_SOURCE_DIR) + "/examples/";
+    plan = examples + "demo-road.jd";
+    pugi::xml_node node = Export("").child("Alignments").child("Alignment");
+    EXPECT_STREQ(node.attribute("name").value(), "demo-road");
+    // JD1 in the file: spirals of 120 either side of its arc. The straights
+    // and the arc follow from the points.
+    std::vector<std::string> spirals;
+    for (pugi::xml_node e : node.child("CoordGeom").children("Spiral"))
+        spirals.push_back(e.attribute("length").value());
+    EXPECT_EQ(spirals, (std::vector<std::string>{"120", "120"}));
+    EXPECT_NEAR(Attr(node.child("CoordGeom").child("Curve"), "length"), 500.00000001, 1e-7);
+    EXPECT_NEAR(Attr(node, "length"), 1720.0, 1e-7);
+
+    node = Export("--project " + examples + "demo-road.prj").child("Alignments").child("Alignment");
+    EXPECT_STREQ(node.attribute("name").value(), "Demo road");
+}
+
+// What LandXML cannot hold, or what lies off the alignment, is refused:
+// nothing is written, the exit says so.
+TEST_F(ExportTool, RefusesWhatItCannotWriteWhole) {
+    std::string out, err;
+    EXPECT_EQ(RunTool("export landxml --plan " + plan + " --break 2000:2010 -o " + xml, &out, &err), 1);
+    EXPECT_NE(err.find("2000:2010"), std::string::npos) << err;
+    EXPECT_NE(err.find("off the alignment (0 to 940)"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(xml));
+
+    // A step at 255, inside the crest curve at 250.
+    std::string inCurve = kProfile;
+    inCurve.replace(inCurve.find("250.000 110.0 5000 0.000 0"), 26, "250.000 110.0 5000 255.000 0.3");
+    WriteFileBytes(profile, inCurve);
+    EXPECT_EQ(RunTool("export landxml --plan " + plan + " --profile " + profile + " -o " + xml, &out, &err),
+              1);
+    EXPECT_NE(err.find("the step at station 255 is not on a tangent"), std::string::npos) << err;
+    EXPECT_FALSE(std::filesystem::exists(xml));
 }
 
 TEST_F(ExportTool, RefusesWrongInputsAndKeepsThem) {

@@ -59,6 +59,37 @@ TEST(QdatInfo, FormsAndSignatures) {
     EXPECT_NE(out.find("kind:      (none)"), std::string::npos) << out;
 }
 
+// Messages speak of kinds of file as users know them and quote a signature
+// as the file writes it; the class name stays in JSON, and --kind is
+// offered only by the commands that take it.
+TEST(QdatTool, MessagesNameTheKindAndQuoteTheFile) {
+    TempDir dir;
+    const std::string xml = dir.Path("road.xml"), hdm = dir.Path("road.hdm");
+    WriteFileBytes(xml, "<?xml version=\"1.0\"?>\n<LandXML/>\n");
+    WriteFileBytes(hdm, "RADUDAR5.83_HDM_SHUJU\n100.000\n1 0 410.5\n1 0 410.5\n");
+    std::string out, err;
+    EXPECT_EQ(RunTool("dump " + xml, &out, &err), 1);
+    EXPECT_NE(
+        err.find("no document kind knows the signature \"<?xml version=\"1.0\"?>\"; name one with --kind"),
+        std::string::npos)
+        << err;
+    EXPECT_EQ(RunTool("export landxml --plan " + xml + " -o " + dir.Path("out.xml"), &out, &err), 1);
+    EXPECT_NE(err.find("signature \"<?xml version"), std::string::npos) << err;
+    EXPECT_EQ(err.find("--kind"), std::string::npos) << err;
+
+    EXPECT_EQ(RunTool("profile " + hdm + " --at 100", &out, &err), 1);
+    EXPECT_NE(err.find(hdm + " is a cross-section ground-line file, not a vertical profile"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(RunTool("plot plan " + hdm + " -o " + dir.Path("p.svg"), &out, &err), 1);
+    EXPECT_NE(err.find(hdm + " is a cross-section ground-line file, not a plan element"), std::string::npos)
+        << err;
+    EXPECT_EQ(RunTool("dump " + hdm, &out, &err), 0) << err;
+    EXPECT_NE(out.find("kind: cross-section ground-line file (HDMFlie)\n"), std::string::npos) << out;
+    EXPECT_EQ(RunTool("dump --json " + hdm, &out, &err), 0) << err;
+    EXPECT_EQ(nlohmann::json::parse(out)["kind"], "HDMFlie");
+}
+
 TEST(QdatInfo, UnreadableFileFailsWithMessage) {
     TempDir dir;
     std::string out, err;

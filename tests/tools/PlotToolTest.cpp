@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <pugixml.hpp>
 #include <regex>
 #include <sstream>
@@ -222,6 +223,48 @@ TEST_F(PlotTool, ProfileDrawsTheDesignAndGroundLines) {
     EXPECT_NEAR(first.y, 101.0, 1e-3);
     const pugi::xml_node path = doc.select_node("//path[@class='ground-line']").node();
     EXPECT_NE(std::string(path.attribute("d").value()).find(" M "), std::string::npos);
+}
+
+// The drawing, not the stations, bounds the work: a profile 900 km long is
+// drawn with no more points than one of a kilometre would need at its
+// scale; stations or elevations no road has are refused by name, and nothing
+// is written.
+TEST_F(PlotTool, ProfileSamplingIsBoundedByTheDrawing) {
+    WriteFileBytes(profile,
+                   "RADUDAR5.83_ZDM_SHUJU\n3\n0.000 100.0 0 0.000 0\n"
+                   "450000.000 200.0 0 0.000 0\n900000.000 100.0 0 0.000 0\n");
+    Plot("profile " + profile);
+    EXPECT_LE(Vertices("design-line").size(), 4100u);
+    EXPECT_LT(ReadFileBytes(svg).size(), 300000u);
+    std::filesystem::remove(svg);
+
+    const struct {
+        const char* rows;
+        const char* says;
+    } absurd[] = {
+        {"0.000 100.0 0 0.000 0\n500.000 105.0 0 0.000 0\n100000000.000 110.0 0 0.000 0\n",
+         "runs from station 0 to 100000000, 100000000 m; a profile longer than 10000000 m is not drawn"},
+        {"-100000000000000000.000 100.0 0 0.000 0\n0.000 100.0 0 0.000 0\n500.000 105.0 0 0.000 0\n",
+         "beyond 1000000000 m is not drawn"},
+        {"0.000 100.0 0 0.000 0\n500.000 1000000.0 0 0.000 0\n900.000 105.0 0 0.000 0\n",
+         "elevations run from 100 to 1000000"},
+    };
+    for (const auto& c : absurd) {
+        SCOPED_TRACE(c.rows);
+        WriteFileBytes(profile, std::string("RADUDAR5.83_ZDM_SHUJU\n3\n") + c.rows);
+        std::string out, err;
+        EXPECT_EQ(RunTool("plot profile " + profile + " -o " + svg, &out, &err), 1);
+        EXPECT_NE(err.find(profile + ": the profile"), std::string::npos) << err;
+        EXPECT_NE(err.find(c.says), std::string::npos) << err;
+        EXPECT_FALSE(std::filesystem::exists(svg));
+    }
+    // A ground line far off is refused by its own name.
+    WriteFileBytes(profile, kProfile);
+    WriteFileBytes(ground, "RADUDAR5.83_DMX_SHUJU\n0.000 99.5\n20000000.000 103.25\n");
+    std::string out, err;
+    EXPECT_EQ(RunTool("plot profile " + profile + " --ground " + ground + " -o " + svg, &out, &err), 1);
+    EXPECT_NE(err.find(ground + ": the ground line runs from station 0 to 20000000"), std::string::npos)
+        << err;
 }
 
 TEST_F(PlotTool, SectionDrawsTheGroundPoints) {

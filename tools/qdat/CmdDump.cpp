@@ -40,7 +40,7 @@ int RunDump(const DumpOptions& opt) {
         return kExitOk;
     }
     std::cout << "file: " << opt.file << "\n"
-              << "kind: " << kind << "\n"
+              << "kind: " << KindFileName(*doc) << " (" << kind << ")\n"
               << "signature: " << signature << "\n"
               << "fileVersion: " << doc->GetFileVersion() << "\n"
               << "currentVersion: " << doc->GetCurrentVersion() << "\n";

@@ -7,9 +7,7 @@
 // file or an intersection-point file (its curves are computed first).
 // Points are "northing easting", which is "X Y" in this package.
 #include <filesystem>
-#include <iostream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "AlignmentInput.h"
@@ -17,6 +15,8 @@
 #include "LandXml.h"
 #include "Tool.h"
 #include "XmlOutput.h"
+#include "project/PrjFile.h"
+#include "project/SettingKeyRegistry.h"
 
 namespace qdat::tool {
 namespace {
@@ -36,6 +36,18 @@ std::string FileName(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
+// The alignment's name: its own in a plan element file; for intersection
+// points, which carry none, the project's road name, else the file's name.
+std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt) {
+    const std::string& own = input.Alignment().Name;
+    if (!input.Points() && !own.empty()) return own;
+    if (!opt.fileOptions.project.empty()) {
+        for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
+            if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
+    }
+    return Stem(opt.plan);
+}
+
 int RunLandXml(const ExportOptions& opt) {
     AlignmentInput input(opt.plan, opt.fileOptions);
     // Each file is read with its own chain table; the alignment's is kept.
@@ -46,7 +58,7 @@ int RunLandXml(const ExportOptions& opt) {
 
     LandXmlSource source;
     source.alignment = &input.Alignment();
-    source.name = source.alignment->Name.empty() ? Stem(opt.plan) : source.alignment->Name;
+    source.name = AlignmentName(input, opt);
     source.chain = &input.Chain();
     source.profile = zdm.get();
     source.profileName = FileName(opt.profile);
@@ -54,11 +66,7 @@ int RunLandXml(const ExportOptions& opt) {
     source.groundName = FileName(opt.ground);
 
     pugi::xml_document doc;
-    std::ostringstream warnings;
-    BuildLandXml(source, doc, warnings);
-    std::istringstream lines(warnings.str());
-    for (std::string line; std::getline(lines, line);)
-        std::cerr << "qdat export: " << opt.profile << ": " << line << "\n";
+    BuildLandXml(source, doc);
     SaveXml(doc, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
     return kExitOk;
 }

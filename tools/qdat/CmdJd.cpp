@@ -96,7 +96,7 @@ void PrintJson(const QJdDoc& doc, const std::string& signature) {
 
 void PrintTable(const QJdDoc& doc, const std::string& signature) {
     const JdList& list = doc.GetList();
-    std::cout << doc.GetRuntimeClass().GetName() << " " << (signature.empty() ? "(no signature)" : signature)
+    std::cout << KindFileName(doc) << " " << (signature.empty() ? "(no signature)" : signature)
               << ", file version " << doc.GetFileVersion() << ", start station "
               << Metres(list.StartStation.GetValue()) << ", " << list.Points.GetSize() << " points\n";
     for (int i = 0; i < list.Points.GetSize(); ++i) {

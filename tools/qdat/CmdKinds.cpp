@@ -91,6 +91,7 @@ Json KindJson(const DocumentKind& kind) {
         content.push_back(std::move(entry));
     }
     return {{"kind", kind.GetName()},
+            {"fileName", kind.GetFileName()},
             {"typeStrings", types},
             {"extensions", kind.GetExtensions()},
             {"currentVersion", d.currentVersion},
@@ -146,7 +147,7 @@ int RunKinds(const KindsOptions& opt) {
     }
     for (const DocumentKind* kind : kinds) {
         const Json j = KindJson(*kind);
-        std::cout << kind->GetName() << "  (" << j["typeStrings"][0]["name"].get<std::string>() << ", ";
+        std::cout << kind->GetName() << "  (" << kind->GetFileName() << ", ";
         for (const auto& ext : j["extensions"]) std::cout << ext.get<std::string>() << " ";
         const SignatureRule* written = kind->WrittenRule(0);
         std::cout << "writes version " << (written ? written->fileVersion : 0)

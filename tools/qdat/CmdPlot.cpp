@@ -41,6 +41,14 @@ constexpr double kSectionWidth = 900.0, kSectionHeight = 360.0;
 // The centre line is drawn through points at most this far apart.
 constexpr double kPlanSpacing = 2.0;
 constexpr double kProfileSpacing = 5.0;
+// The design line is sampled no finer than this many points across the
+// window: the drawing, not the length of the profile, bounds the work.
+constexpr int kProfileSamples = 4000;
+// Extents no profile has: a station or an elevation typed wrong. Such a
+// profile is refused rather than drawn as a line lost in a vast window.
+constexpr double kMostProfileLength = 1e7;  // m of stations, 10 000 km
+constexpr double kMostProfileRise = 1e5;    // m of elevations
+constexpr double kMostProfileValue = 1e9;   // m, any station or elevation
 // A step in the profile is drawn as a gap this wide either side of it.
 constexpr double kStepGap = 0.01;
 
@@ -214,8 +222,10 @@ std::vector<std::vector<WorldPoint>> DesignLine(const QZdmFile& zdm) {
     const GrowArray<GradePoint>& points = zdm.GetGradePointArray();
     const double tol = GetStationTolerance();
     const double first = points[0].Station.GetValue(), last = points[points.GetSize() - 1].Station.GetValue();
+    const double spacing = std::max(kProfileSpacing, (last - first) / kProfileSamples);
     std::vector<double> stations, steps;
-    for (double s = first; s < last; s += kProfileSpacing) stations.push_back(s);
+    for (int k = 0; k <= kProfileSamples && first + k * spacing < last; ++k)
+        stations.push_back(first + k * spacing);
     for (const GradePoint& p : points) {
         for (double s : {p.Station.GetValue(), p.CurveStart.GetValue(), p.CurveEnd.GetValue()})
             if (s >= first && s <= last) stations.push_back(s);
@@ -273,6 +283,34 @@ std::vector<WorldPoint> TangentPolygon(const QZdmFile& zdm) {
     return polygon;
 }
 
+// Refuses a profile whose stations or elevations no road has, naming the
+// file and the extent.
+// A station or an elevation in plain digits, to the millimetre.
+std::string PlainNumber(double value) {
+    if (!(std::fabs(value) < 1e15)) return ShortNumber(value);
+    std::string text = FormatFixed(value, 3);
+    text.erase(text.find_last_not_of('0') + 1);
+    if (text.back() == '.') text.pop_back();
+    return text;
+}
+
+void CheckProfileExtent(const Box& box, const std::string& file, const std::string& what) {
+    const auto range = [](double a, double b) { return PlainNumber(a) + " to " + PlainNumber(b); };
+    for (double v : {box.left, box.right, box.bottom, box.top})
+        if (!(std::fabs(v) <= kMostProfileValue))
+            Fail(file + ": the " + what + " runs from station " + range(box.left, box.right) +
+                 " at elevations " + range(box.bottom, box.top) + "; a station or an elevation beyond " +
+                 FormatFixed(kMostProfileValue, 0) + " m is not drawn (typed wrong?)");
+    if (!(box.right - box.left <= kMostProfileLength))
+        Fail(file + ": the " + what + " runs from station " + range(box.left, box.right) + ", " +
+             PlainNumber(box.right - box.left) + " m; a " + what + " longer than " +
+             FormatFixed(kMostProfileLength, 0) + " m is not drawn (a station typed wrong?)");
+    if (!(box.top - box.bottom <= kMostProfileRise))
+        Fail(file + ": the " + what + "'s elevations run from " + range(box.bottom, box.top) +
+             "; elevations further apart than " + FormatFixed(kMostProfileRise, 0) +
+             " m are not drawn (an elevation typed wrong?)");
+}
+
 int PlotProfile(const PlotOptions& opt) {
     std::unique_ptr<DmxFile> dmx;
     if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, opt.fileOptions);
@@ -280,14 +318,16 @@ int PlotProfile(const PlotOptions& opt) {
     const GrowArray<GradePoint>& points = zdm->GetGradePointArray();
     if (points.GetSize() < 2) Fail(opt.file + ": the profile has fewer than two grade points");
 
-    const std::vector<std::vector<WorldPoint>> design = DesignLine(*zdm);
     const std::vector<WorldPoint> polygon = TangentPolygon(*zdm);
-    std::vector<std::vector<WorldPoint>> ground;
     Box box;
+    for (WorldPoint p : polygon) box.Add(p);
+    CheckProfileExtent(box, opt.file, "profile");
+    const std::vector<std::vector<WorldPoint>> design = DesignLine(*zdm);
     for (const auto& run : design)
         for (WorldPoint p : run) box.Add(p);
-    for (WorldPoint p : polygon) box.Add(p);
+    std::vector<std::vector<WorldPoint>> ground;
     if (dmx) {
+        Box groundBox;
         bool join = false;
         for (const GroundPoint& p : dmx->Rows().GetRows()) {
             if (!p.HasElevation()) {
@@ -300,9 +340,17 @@ int PlotProfile(const PlotOptions& opt) {
             else
                 ground.push_back({w});
             join = true;
-            box.Add(w);
+            groundBox.Add(w);
+        }
+        if (!ground.empty()) {
+            CheckProfileExtent(groundBox, opt.ground, "ground line");
+            box.Add({groundBox.left, groundBox.bottom});
+            box.Add({groundBox.right, groundBox.top});
         }
     }
+    // The design line keeps to its tangents but for rounding; the drawing as
+    // a whole is checked once more.
+    CheckProfileExtent(box, opt.file, "profile");
     const double length = box.right - box.left;
     box.left -= length * 0.02;
     box.right += length * 0.02;

@@ -33,8 +33,7 @@ PlanAlignment& ComputedAlignmentOf(QDocument& doc, const std::string& path, Plan
         fromPoints = jd->GetList().BuildElementList();
         chosen = &fromPoints;
     } else {
-        Fail(path + " is a " + doc.GetRuntimeClass().GetName() +
-             " file, not a plan element or intersection-point file");
+        Fail(path + " is " + AKindFileName(doc) + ", not a plan element or intersection-point file");
     }
     PlanAlignment& alignment = *chosen;
     if (!alignment.ComputeElements()) {

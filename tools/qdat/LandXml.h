@@ -8,7 +8,6 @@
 // users see follow from staStart and the station equations.
 #pragma once
 
-#include <iosfwd>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -30,9 +29,10 @@ struct LandXmlSource {
     std::string groundName;
 };
 
-// Builds the document. What LandXML cannot say (a step in the profile inside
-// a vertical curve) is told on `warnings`, one line each.
-void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc, std::ostream& warnings);
+// Builds the document. What LandXML cannot say, or what does not belong to
+// the alignment (a step in the profile inside a vertical curve, a chain break
+// off the alignment), fails with ToolError: nothing is left out unsaid.
+void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
 
 // A radius as LandXML writes it: "INF" for an infinite one (9999 here).
 std::string LandXmlRadius(double radius);

@@ -186,13 +186,19 @@ void SvgCanvas::Axes(const std::string& xName, const std::string& yName, double 
     // Grid lines stop short of the window's edges; no more than a few
     // hundred of either kind are drawn.
     if (xStep > 0.0 && (m_right - m_left) / xStep < 500.0) {
-        for (double x = std::ceil(m_left / xStep) * xStep; x <= m_right + 1e-9 * xStep; x += xStep) {
+        // Counted in whole steps: far from zero a step added to a number
+        // may leave it as it was.
+        const double first = std::ceil(m_left / xStep);
+        for (int k = 0; k < 500 && (first + k) * xStep <= m_right + 1e-9 * xStep; ++k) {
+            const double x = (first + k) * xStep;
             line(PageX(x), top, PageX(x), bottom);
             text(PageX(x), bottom + 16.0, AxisNumber(x, xStep), "middle", "label", 0.0);
         }
     }
     if (yStep > 0.0 && (m_top - m_bottom) / yStep < 500.0) {
-        for (double y = std::ceil(m_bottom / yStep) * yStep; y <= m_top + 1e-9 * yStep; y += yStep) {
+        const double first = std::ceil(m_bottom / yStep);
+        for (int k = 0; k < 500 && (first + k) * yStep <= m_top + 1e-9 * yStep; ++k) {
+            const double y = (first + k) * yStep;
             line(left, PageY(y), right, PageY(y));
             text(left - 6.0, PageY(y) + 4.0, AxisNumber(y, yStep), "end", "label", 0.0);
         }

@@ -67,6 +67,7 @@ struct FileOptions {
     std::string kind;                 // --kind CLASS
     std::vector<std::string> breaks;  // --break BEFORE:AFTER, repeatable
     std::string project;              // --project PRJ
+    bool takesKind = false;           // whether the command has --kind at all
 
     // Adds --kind, --break and --project; AddChainTo only the last two.
     void AddTo(CLI::App* cmd);
@@ -119,20 +120,27 @@ ArchiveEnvelope ReadFileEnvelope(const std::string& path);
 
 // The kind that reads a file: the one --kind names, else the kind whose
 // signature table reads the file's signature, else the kind of its extension.
-// Throws ToolError naming the file when none fits.
-const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride);
+// Throws ToolError naming the file when none fits; its message offers --kind
+// where the command takes it.
+const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride,
+                               bool offerKind = true);
 
 // Reads a file into a fresh document without the open pipeline (a file is
 // never rewritten by reading it), with the chain table the options give.
 // Throws ToolError with the one message that says why a read failed.
 std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options);
 
+// What a user calls a document's kind of file ("cross-section ground-line
+// file"); machine-read output keeps the class name instead.
+std::string KindFileName(const QDocument& doc);
+// The same with its article: "a cross-section ground-line file".
+std::string AKindFileName(const QDocument& doc);
+
 // LoadDocument for a command that works on one kind (described as `what`).
 template <class T>
 std::unique_ptr<T> LoadDocumentOfKind(const std::string& path, const FileOptions& options, const char* what) {
     std::unique_ptr<QDocument> doc = LoadDocument(path, options);
-    if (!dynamic_cast<T*>(doc.get()))
-        Fail(path + " is a " + doc->GetRuntimeClass().GetName() + " file, not " + what);
+    if (!dynamic_cast<T*>(doc.get())) Fail(path + " is " + AKindFileName(*doc) + ", not " + what);
     return std::unique_ptr<T>(static_cast<T*>(doc.release()));
 }
 

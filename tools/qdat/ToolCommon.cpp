@@ -135,6 +135,7 @@ Json ChainTableJson(const ChainTable& table) {
 // Chain table
 
 void FileOptions::AddTo(CLI::App* cmd) {
+    takesKind = true;
     cmd->add_option("--kind", kind, "Document class, for a file without a usable signature");
     AddChainTo(cmd);
 }
@@ -219,7 +220,7 @@ ArchiveEnvelope ReadFileEnvelope(const std::string& path) {
     return ReadArchiveEnvelope(file);
 }
 
-const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride) {
+const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride, bool offerKind) {
     if (!kindOverride.empty()) {
         const DocumentKind* kind = DocumentKind::Find(kindOverride);
         if (!kind) UsageError("unknown document kind " + kindOverride + " (qdat kinds lists them)");
@@ -230,11 +231,24 @@ const DocumentKind& DetectKind(const std::string& path, const std::string& kindO
     if (!bySignature.empty()) return *bySignature.front().kind;
     const auto byExtension = DocumentKind::MatchExtension(path);
     if (!byExtension.empty()) return *byExtension.front();
-    Fail(path + ": no document kind knows the signature \"" + env.signature + "\"; name one with --kind");
+    Fail(path + ": no document kind knows the signature \"" + env.writtenSignature + "\"" +
+         (offerKind ? "; name one with --kind" : ""));
+}
+
+std::string KindFileName(const QDocument& doc) {
+    const DocumentKind* kind = doc.GetKind();
+    return kind ? std::string(kind->GetFileName()) : doc.GetRuntimeClass().GetName();
+}
+
+std::string AKindFileName(const QDocument& doc) {
+    const std::string name = KindFileName(doc);
+    const bool vowel =
+        !name.empty() && std::string_view("aeiouAEIOU").find(name[0]) != std::string_view::npos;
+    return (vowel ? "an " : "a ") + name;
 }
 
 std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options) {
-    const DocumentKind& kind = DetectKind(path, options.kind);
+    const DocumentKind& kind = DetectKind(path, options.kind, options.takesKind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     HeldErrors held;
@@ -274,7 +288,8 @@ void WriteDocument(QDocument& doc, const std::string& path, Form form, const std
     if (kind && !input.empty()) doc.SetFormatFlags(doc.GetFormatFlags() | VariantOfFile(input, *kind));
     if (form == Form::Legacy) {
         if (!kind || !kind->HasLegacyLayout())
-            Fail(std::string(doc.GetRuntimeClass().GetName()) + " files have no legacy layout");
+            Fail(std::string(kind ? kind->GetFileName() : doc.GetRuntimeClass().GetName()) +
+                 "s have no legacy layout");
         TheToolUi().lastError.clear();
         if (!doc.SaveLegacyCopy(path)) Fail(path + " was not written");
         return;
