@@ -5,7 +5,9 @@
 // give one after the other on one thread.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdio>
+#include <deque>
 #include <filesystem>
 #include <map>
 #include <string>
@@ -13,13 +15,20 @@
 #include <utility>
 #include <vector>
 
+#include "docbase/DocDataType.h"
+#include "docbase/DocumentKind.h"
 #include "host/Context.h"
 #include "host/HostUi.h"
+#include "host/NamedInterfaces.h"
+#include "host/Resources.h"
+#include "host/RuntimeClass.h"
 #include "plan/QJdDoc.h"
 #include "plan/QPmDoc.h"
 #include "profile/DmxFile.h"
 #include "profile/QZdmFile.h"
+#include "project/DataTypeRegistry.h"
 #include "project/PrjFile.h"
+#include "project/SettingKeyRegistry.h"
 #include "station/ChainTable.h"
 #include "station/QStation.h"
 #include "support/TestSupport.h"
@@ -233,6 +242,53 @@ TEST(ParallelContexts, ScopesNestAndNewContextsStartFromTheDefaults) {
     const Context* seen = nullptr;
     std::thread([&seen] { seen = &Context::Current(); }).join();
     EXPECT_EQ(seen, &Context::Default());
+}
+
+// A host that registers texts, classes, data types and interfaces while other
+// threads look them up, each under a context of its own and with texts of
+// its own.
+TEST(ParallelContexts, RegistriesTakeRegistrationsWhileOtherThreadsLookUp) {
+    constexpr int kLate = 40;
+    std::atomic<bool> done{false};
+    std::atomic<int> lookups{0};
+    std::atomic<bool> failed{false};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&done, &lookups, &failed, t] {
+            Context context;
+            const ContextScope scope(context);
+            if (t % 2) ClearLanguageTexts();
+            while ((!done || lookups < 100) && !failed) {
+                bool found = LoadResourceString(10).size() > 0 && RuntimeClass::FromName("DmxFile") &&
+                             DocumentKind::Find("DmxFile") &&
+                             DataTypeRegistry::Get().FindByName("Intersection points") &&
+                             SettingKeyRegistry::Get().FindByName(LoadResourceString(201));
+                const InterfaceCollector editors(kDocDataTypeInterface);
+                found = found && !editors.Items().empty() && !RegisteredInterfaceNames().empty();
+                if (!found) failed = true;
+                ++lookups;
+            }
+        });
+    }
+    // Classes and their names live as long as the registry, as static ones do.
+    static std::deque<std::string> names;
+    static std::deque<RuntimeClass> classes;
+    for (int i = 0; i < kLate; ++i) {
+        names.push_back("LateClass" + std::to_string(i));
+        classes.emplace_back(names.back().c_str(), &QObject::classRecord, nullptr);
+        const ResourceString text{990000 + i, names.back().c_str()};
+        RegisterResourceStrings(std::span(&text, 1));
+        DataTypeRegistry::Get().Register(
+            {static_cast<std::uint16_t>(60000 + i), 0x8001, names.back().c_str(), "Late|late\n\n\n\n.late"});
+        RegisterFactory("LateInterface", [] { return std::make_unique<QObject>(); });
+    }
+    done = true;
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_FALSE(failed) << "a lookup found nothing";
+    EXPECT_EQ(LoadResourceString(990000 + kLate - 1), "LateClass" + std::to_string(kLate - 1));
+    EXPECT_EQ(RuntimeClass::FromName("LateClass7"), &classes[7]);
+    ASSERT_NE(DataTypeRegistry::Get().Find(60000 + kLate - 1), nullptr);
+    EXPECT_EQ(InterfaceCollector("LateInterface").Items().size(), static_cast<std::size_t>(kLate));
 }
 
 }  // namespace
