@@ -1,4 +1,4 @@
-// QStation: tolerant comparisons, the process-wide precision, station text
+// QStation: tolerant comparisons, the context's precision, station text
 // through the current chain table, and streaming in both archives.
 #include "station/QStation.h"
 
