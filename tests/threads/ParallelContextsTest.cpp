@@ -237,6 +237,19 @@ TEST(ParallelContexts, ScopesNestAndNewContextsStartFromTheDefaults) {
     }
     EXPECT_EQ(&Context::Current(), &outer);
     EXPECT_EQ(GetStationPrecision(), 5);
+    // Language texts loaded under a context are that context's.
+    TempDir dir;
+    WriteFileBytes(dir.Path("own.lang"), "828\tno chain of ours\n");
+    {
+        Context translated;
+        const ContextScope scope(translated);
+        ASSERT_EQ(LoadLanguageFile(dir.Path("own.lang")), 1);
+        EXPECT_EQ(LoadResourceString(828), "no chain of ours");
+        Context plain;
+        const ContextScope inner(plain);
+        EXPECT_EQ(LoadResourceString(828), "no chain holds it");
+    }
+    EXPECT_EQ(LoadResourceString(828), "no chain holds it");
     EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 1);
     // Another thread that chose no context works under the default one.
     const Context* seen = nullptr;
