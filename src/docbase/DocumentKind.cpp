@@ -4,6 +4,8 @@
 #include <bit>
 #include <cctype>
 #include <limits>
+#include <mutex>
+#include <shared_mutex>
 #include <stdexcept>
 
 #include "docbase/DocDataType.h"
@@ -15,9 +17,22 @@ namespace qdat {
 
 namespace {
 
-std::vector<const DocumentKind*>& Registry() {
-    static std::vector<const DocumentKind*> kinds;
-    return kinds;
+// Filled while the library loads; a host that defines kinds later takes the
+// lock as the library's own do.
+struct KindRegistry {
+    std::shared_mutex lock;
+    std::vector<const DocumentKind*> kinds;
+};
+
+KindRegistry& Kinds() {
+    static KindRegistry registry;
+    return registry;
+}
+
+std::vector<const DocumentKind*> Registry() {
+    KindRegistry& registry = Kinds();
+    const std::shared_lock lock(registry.lock);
+    return registry.kinds;
 }
 
 bool EndsWithNoCase(std::string_view text, std::string_view tail) {
@@ -82,7 +97,9 @@ DocumentKind::DocumentKind(const char* name, const RuntimeClass* base, Factory f
             return std::make_unique<ContentBlockDataType>(*this, type);
         });
     }
-    Registry().push_back(this);
+    KindRegistry& registry = Kinds();
+    const std::lock_guard lock(registry.lock);
+    registry.kinds.push_back(this);
 }
 
 int DocumentKind::GetTypeStringId() const {

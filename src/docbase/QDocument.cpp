@@ -1,8 +1,8 @@
 #include "docbase/QDocument.h"
 
+#include "host/Context.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
-#include "host/ProcessState.h"
 #include "host/Resources.h"
 
 namespace qdat {
@@ -71,16 +71,16 @@ QDocument::QDocument(const DocumentKind& kind, std::unique_ptr<DocumentData> dat
 QDocument::~QDocument() = default;
 
 void QDocument::SetRailwayMode(bool on) {
-    Process().railwayMode = on;
+    Context::Current().railwayMode = on;
 }
 bool QDocument::GetRailwayMode() {
-    return Process().railwayMode;
+    return Context::Current().railwayMode;
 }
 void QDocument::ArmOldVersionNotice(bool armed) {
-    Process().oldVersionNoticeArmed = armed;
+    Context::Current().oldVersionNoticeArmed = armed;
 }
 bool QDocument::IsOldVersionNoticeArmed() {
-    return Process().oldVersionNoticeArmed;
+    return Context::Current().oldVersionNoticeArmed;
 }
 
 std::string QDocument::TypeStringField(const std::string& typeString, int index) {
@@ -211,11 +211,11 @@ bool QDocument::ReadFromFile(File& file) {
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
                        this);
-        if (m_data->FileVersion < m_data->CurrentVersion && Process().oldVersionNoticeArmed &&
+        if (m_data->FileVersion < m_data->CurrentVersion && Context::Current().oldVersionNoticeArmed &&
             !(m_data->FormatFlags & FormatFlag::NotLoading)) {
             CurrentUi().ShowMessage(FormatResource(263, file.GetFileName().c_str()), MessageKind::Information,
                                     MessageButtons::Ok);
-            Process().oldVersionNoticeArmed = false;
+            Context::Current().oldVersionNoticeArmed = false;
         }
         if (!SerializeContent(ar))
             ar.ThrowError(QArchiveException::GenericError, "the document did not take the content");
@@ -292,7 +292,7 @@ bool QDocument::WriteThroughMirror(const std::string& path, bool legacy) {
 }
 
 bool QDocument::WriteToFile(File& file) {
-    if (Process().railwayMode) SetRailwayVariant(true);
+    if (Context::Current().railwayMode) SetRailwayVariant(true);
     if (m_kind && m_kind->IsTextOnly()) {
         // A kind whose content can only be found again by looking at the
         // tokens is written in text form whatever form was asked for (a

@@ -177,8 +177,8 @@ public:
     DocumentData& Data() { return *m_data; }
     const DocumentData& Data() const { return *m_data; }
 
-    // Process-wide railway mode: while it is on every WriteToFile sets
-    // RailwayVariant before writing.
+    // Railway mode of the current context (host/Context.h): while it is on
+    // every WriteToFile sets RailwayVariant before writing.
     static void SetRailwayMode(bool on);
     static bool GetRailwayMode();
     // The one-time notice of an old file version, armed again by the project

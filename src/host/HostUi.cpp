@@ -1,8 +1,9 @@
 #include "host/HostUi.h"
 
 #include <iostream>
+#include <utility>
 
-#include "host/ProcessState.h"
+#include "host/Context.h"
 
 namespace qdat {
 
@@ -37,13 +38,12 @@ ConsoleUi& DefaultUi() {
 }  // namespace
 
 UserInterface& CurrentUi() {
-    return Process().ui ? *Process().ui : DefaultUi();
+    UserInterface* ui = Context::Current().ui;
+    return ui ? *ui : DefaultUi();
 }
 
 UserInterface* SetCurrentUi(UserInterface* ui) {
-    UserInterface* previous = Process().ui;
-    Process().ui = ui;
-    return previous;
+    return std::exchange(Context::Current().ui, ui);
 }
 
 void ShowError(const std::string& text) {

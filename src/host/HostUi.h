@@ -70,8 +70,8 @@ private:
     UserInterface& m_inner;
 };
 
-// The process-wide current user interface. Never null: without an installed one
-// the ConsoleUi above answers.
+// The user interface of the current context (host/Context.h). Never null:
+// without an installed one the ConsoleUi above answers.
 UserInterface& CurrentUi();
 // Installs ui (not owned); null restores the default. Returns the previous one.
 UserInterface* SetCurrentUi(UserInterface* ui);

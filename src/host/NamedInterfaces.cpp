@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <list>
+#include <mutex>
 
 namespace qdat {
 
@@ -19,6 +20,14 @@ std::vector<std::unique_ptr<InterfaceEntry>>& Registry() {
     return entries;
 }
 
+// Held while the registry or its collectors' lists change, and while a
+// collector takes the items registered so far. Recursive: a factory may well
+// collect the items of another interface.
+std::recursive_mutex& RegistryLock() {
+    static std::recursive_mutex lock;
+    return lock;
+}
+
 InterfaceEntry* FindOrCreateEntry(std::string_view name) {
     auto& entries = Registry();
     auto it = std::lower_bound(
@@ -34,6 +43,7 @@ InterfaceEntry* FindOrCreateEntry(std::string_view name) {
 }  // namespace
 
 const RegistrationNode* RegisterFactory(std::string_view name, InterfaceFactory factory) {
+    const std::lock_guard lock(RegistryLock());
     InterfaceEntry* entry = FindOrCreateEntry(name);
     entry->factories.push_front(RegistrationNode{entry, std::move(factory)});
     const RegistrationNode* node = &entry->factories.front();
@@ -42,18 +52,22 @@ const RegistrationNode* RegisterFactory(std::string_view name, InterfaceFactory 
     return node;
 }
 
-InterfaceCollector::InterfaceCollector(std::string_view name) : m_entry(FindOrCreateEntry(name)) {
+InterfaceCollector::InterfaceCollector(std::string_view name) {
+    const std::lock_guard lock(RegistryLock());
+    m_entry = FindOrCreateEntry(name);
     for (const RegistrationNode& node : m_entry->factories)
         if (auto obj = node.factory()) m_items.push_back(std::move(obj));
     m_entry->collectors.push_back(this);
 }
 
 InterfaceCollector::~InterfaceCollector() {
+    const std::lock_guard lock(RegistryLock());
     auto& cs = m_entry->collectors;
     cs.erase(std::remove(cs.begin(), cs.end(), this), cs.end());
 }
 
 std::vector<std::string> RegisteredInterfaceNames() {
+    const std::lock_guard lock(RegistryLock());
     std::vector<std::string> names;
     for (const auto& e : Registry()) names.push_back(e->name);
     return names;

@@ -3,41 +3,71 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cstdlib>
 #include <fstream>
 #include <map>
-#include <optional>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string_view>
 
+#include "host/Context.h"
 #include "host/HostFile.h"
-#include "host/ProcessState.h"
 
 namespace qdat {
 
-// The language texts loaded over the built-in ones, part of the process state.
-struct LanguageText {
+// A text and the printf conversions and inserts it takes: a language text is
+// used only where it takes exactly those of the built-in text.
+struct CheckedText {
     std::string text;
-    std::optional<bool> valid;  // checked against the built-in text on first use
+    std::string signature;
 };
 
+// Language texts loaded over the built-in ones. Never changed once a context
+// holds them: loading or dropping texts makes new ones, so that the texts a
+// context returned stay valid and contexts on other threads share them safely.
 struct LanguageTexts {
-    std::map<int, LanguageText> texts;
-    bool selected = false;
+    std::map<int, CheckedText> texts;
+    std::uint64_t serial = 0;  // different for every set of texts made
 };
 
 namespace {
 
-LanguageTexts& Language() {
-    ProcessState& process = Process();
-    if (!process.texts) process.texts = std::make_shared<LanguageTexts>();
-    return *process.texts;
+// Draws the serials of language texts and of the built-in registry, so that a
+// generation made of the two changes with either.
+std::atomic<std::uint64_t> g_serial{0};
+
+// The built-in texts: a registry filled while the library loads; a host that
+// registers a table later takes the lock like the library's own tables.
+struct BuiltinTexts {
+    std::shared_mutex lock;
+    std::map<int, CheckedText> texts;  // entries are never replaced nor removed
+    std::atomic<std::uint64_t> serial{0};
+};
+
+BuiltinTexts& Builtin() {
+    static BuiltinTexts builtin;
+    return builtin;
 }
 
-// The built-in texts: a registry filled while the library loads.
-std::map<int, std::string>& Builtin() {
-    static std::map<int, std::string> texts;
+std::shared_ptr<const LanguageTexts> ChooseLanguage();
+
+// The texts of the language found for the process, chosen once, by the first
+// context that takes a text without having loaded texts of its own.
+const LanguageTexts& ProcessLanguage() {
+    static const std::shared_ptr<const LanguageTexts> texts = ChooseLanguage();
+    return *texts;
+}
+
+const LanguageTexts& Language() {
+    const Context& context = Context::Current();
+    return context.texts ? *context.texts : ProcessLanguage();
+}
+
+std::shared_ptr<LanguageTexts> NewTexts() {
+    auto texts = std::make_shared<LanguageTexts>();
+    texts->serial = ++g_serial;
     return texts;
 }
 
@@ -87,8 +117,42 @@ std::vector<std::string> LanguageCandidates() {
     return codes;
 }
 
-void EnsureLanguageSelected() {
-    if (!Language().selected) SelectLanguage();
+// Adds the texts of a language file to texts: the number of texts taken, -1
+// when the file cannot be read.
+int ReadLanguageFile(const std::string& path, LanguageTexts& texts) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return -1;
+    int taken = 0;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.empty() || line[0] == '#') continue;
+        const auto tab = line.find('\t');
+        if (tab == std::string::npos) continue;
+        char* end = nullptr;
+        const long id = std::strtol(line.c_str(), &end, 10);
+        if (end != line.c_str() + tab) continue;
+        std::string text = Unescape(std::string_view(line).substr(tab + 1));
+        std::string signature = ConversionSignature(text);
+        texts.texts[static_cast<int>(id)] = CheckedText{std::move(text), std::move(signature)};
+        ++taken;
+    }
+    return taken;
+}
+
+std::shared_ptr<const LanguageTexts> ChooseLanguage() {
+    std::vector<std::string> folders = {LibraryFolder()};
+#ifdef QDAT_LANGDIR
+    folders.push_back(QDAT_LANGDIR);
+#endif
+    for (const std::string& code : LanguageCandidates()) {
+        for (const std::string& folder : folders) {
+            const std::string path = folder + "/QDatFile60." + code + ".lang";
+            std::shared_ptr<LanguageTexts> texts = NewTexts();
+            if (FileExists(path) && ReadLanguageFile(path, *texts) >= 0) return texts;
+        }
+    }
+    return NewTexts();
 }
 
 }  // namespace
@@ -98,19 +162,28 @@ ResourceTable::ResourceTable(std::initializer_list<ResourceString> strings) {
 }
 
 void RegisterResourceStrings(std::span<const ResourceString> strings) {
-    auto& builtin = Builtin();
+    BuiltinTexts& registry = Builtin();
+    const std::lock_guard lock(registry.lock);
+    auto& builtin = registry.texts;
     for (std::size_t i = 0; i < strings.size(); ++i) {
         bool twice = builtin.count(strings[i].id) != 0;
         for (std::size_t j = 0; j < i && !twice; ++j) twice = strings[j].id == strings[i].id;
         if (twice)
             throw std::logic_error("resource string " + std::to_string(strings[i].id) + " is defined twice");
     }
-    for (const ResourceString& s : strings) builtin[s.id] = s.text;
-    ++Process().textGeneration;
+    for (const ResourceString& s : strings) builtin[s.id] = CheckedText{s.text, ConversionSignature(s.text)};
+    registry.serial = ++g_serial;
 }
 
 bool HasBuiltinResourceString(int id) {
-    return Builtin().count(id) != 0;
+    BuiltinTexts& registry = Builtin();
+    const std::shared_lock lock(registry.lock);
+    return registry.texts.count(id) != 0;
+}
+
+std::uint64_t ResourceGeneration() {
+    // Serials stay far below 2^32: one is drawn per table and per language file.
+    return Builtin().serial.load() << 32 ^ Language().serial;
 }
 
 std::string ConversionSignature(std::string_view text) {
@@ -169,21 +242,17 @@ std::string ConversionSignature(std::string_view text) {
 
 const std::string& ResourceText(int id) {
     static const std::string empty;
-    EnsureLanguageSelected();
-    const auto& builtin = Builtin();
-    auto& language = Language().texts;
-    auto b = builtin.find(id);
-    auto l = language.find(id);
-    if (l != language.end()) {
-        if (!l->second.valid) {
-            // A language text must take exactly the arguments of the built-in text;
-            // anything else would make the formatter read arguments that are not there.
-            l->second.valid =
-                b != builtin.end() && ConversionSignature(l->second.text) == ConversionSignature(b->second);
-        }
-        if (*l->second.valid) return l->second.text;
-    }
-    return b != builtin.end() ? b->second : empty;
+    const auto& language = Language().texts;
+    BuiltinTexts& registry = Builtin();
+    const std::shared_lock lock(registry.lock);
+    const auto& builtin = registry.texts;
+    const auto b = builtin.find(id);
+    const auto l = language.find(id);
+    // A language text must take exactly the arguments of the built-in text;
+    // anything else would make the formatter read arguments that are not there.
+    if (l != language.end() && b != builtin.end() && l->second.signature == b->second.signature)
+        return l->second.text;
+    return b != builtin.end() ? b->second.text : empty;
 }
 
 std::string LoadResourceString(int id) {
@@ -214,49 +283,21 @@ std::string FormatResourceMessage(int id, std::string_view insert1, std::string_
 }
 
 int LoadLanguageFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return -1;
-    LanguageTexts& store = Language();
-    int taken = 0;
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.empty() || line[0] == '#') continue;
-        const auto tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        char* end = nullptr;
-        const long id = std::strtol(line.c_str(), &end, 10);
-        if (end != line.c_str() + tab) continue;
-        store.texts[static_cast<int>(id)] =
-            LanguageText{Unescape(std::string_view(line).substr(tab + 1)), {}};
-        ++taken;
-    }
-    store.selected = true;
-    ++Process().textGeneration;
+    // The texts of the file go over those the context has.
+    auto texts = NewTexts();
+    texts->texts = Language().texts;
+    const int taken = ReadLanguageFile(path, *texts);
+    if (taken < 0) return -1;
+    Context::Current().texts = std::move(texts);
     return taken;
 }
 
 void ClearLanguageTexts() {
-    Language().texts.clear();
-    Language().selected = true;
-    ++Process().textGeneration;
+    Context::Current().texts = NewTexts();
 }
 
 void SelectLanguage() {
-    LanguageTexts& store = Language();
-    store.selected = true;
-    store.texts.clear();
-    ++Process().textGeneration;
-    std::vector<std::string> folders = {LibraryFolder()};
-#ifdef QDAT_LANGDIR
-    folders.push_back(QDAT_LANGDIR);
-#endif
-    for (const std::string& code : LanguageCandidates()) {
-        for (const std::string& folder : folders) {
-            const std::string path = folder + "/QDatFile60." + code + ".lang";
-            if (FileExists(path) && LoadLanguageFile(path) >= 0) return;
-        }
-    }
+    Context::Current().texts = ChooseLanguage();
 }
 
 }  // namespace qdat

@@ -10,8 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "host/ProcessState.h"
-
 namespace qdat {
 
 struct ResourceString {
@@ -34,7 +32,8 @@ bool HasBuiltinResourceString(int id);
 // The text of message id: the language file's text when one is loaded and
 // valid, else the built-in text, else an empty string.
 std::string LoadResourceString(int id);
-// The same text without a copy; valid until language texts are loaded or cleared.
+// The same text without a copy; valid until language texts are loaded or
+// cleared under the current context.
 const std::string& ResourceText(int id);
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
@@ -53,30 +52,31 @@ std::string FormatResource(int id, Args... args) {
     return out;
 }
 
-// Reads a language file: lines "id<TAB>text", "#" comments, escapes \n \t \\.
+// Reads a language file into the texts of the current context, over those it
+// has: lines "id<TAB>text", "#" comments, escapes \n \t \\.
 // A text whose printf conversions or inserts differ from the built-in text of
 // the same number is ignored. Returns the number of texts taken; -1 when the
 // file cannot be read.
 int LoadLanguageFile(const std::string& path);
 
-// Drops every loaded language text.
+// Drops every loaded language text of the current context.
 void ClearLanguageTexts();
 
 // Looks for a language file beside the library (and in the installed data
 // folder), for the language named by LANGUAGE, LC_ALL, LC_MESSAGES or LANG,
-// then the bare language code, then the neutral file. Called once at load.
+// then the bare language code, then the neutral file, and makes its texts
+// those of the current context. Every context starts with the texts so found
+// for the process, the first time any text is taken.
 void SelectLanguage();
 
 // The sequence of printf conversions and %N inserts of a text, used to check
 // language texts against the built-in ones. Exposed for tests.
 std::string ConversionSignature(std::string_view text);
 
-// A number that changes whenever any text may have changed (a table registered,
-// a language file loaded or dropped), so that values derived from texts can be
-// kept between calls and rebuilt only when they may be stale. Read it after
-// taking the texts: the first text taken may select the language.
-inline std::uint64_t ResourceGeneration() {
-    return Process().textGeneration;
-}
+// A number that changes whenever any text of the current context may have
+// changed (a table registered, a language file loaded or dropped, another
+// context made current), so that values derived from texts can be kept between
+// calls and rebuilt only when they may be stale.
+std::uint64_t ResourceGeneration();
 
 }  // namespace qdat

@@ -1,16 +1,33 @@
 #include "host/RuntimeClass.h"
 
 #include <cstring>
+#include <mutex>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 
 namespace qdat {
 
 namespace {
-std::vector<const RuntimeClass*>& Registry() {
-    static std::vector<const RuntimeClass*> records;
-    return records;
+
+// Filled while the library loads; a host that defines classes later takes the
+// lock as the library's own do.
+struct Registry {
+    std::shared_mutex lock;
+    std::vector<const RuntimeClass*> records;
+};
+
+Registry& Classes() {
+    static Registry registry;
+    return registry;
 }
+
+const RuntimeClass* FindLocked(const Registry& registry, std::string_view name) {
+    for (const RuntimeClass* c : registry.records)
+        if (name == c->GetName()) return c;
+    return nullptr;
+}
+
 }  // namespace
 
 const RuntimeClass QObject::classRecord{"QObject", nullptr, nullptr};
@@ -25,8 +42,11 @@ bool QObject::IsKindOf(const RuntimeClass& cls) const {
 
 RuntimeClass::RuntimeClass(const char* name, const RuntimeClass* base, Factory factory)
     : m_name(name), m_base(base), m_factory(std::move(factory)) {
-    if (FromName(name)) throw std::logic_error(std::string("run-time class ") + name + " is defined twice");
-    Registry().push_back(this);
+    Registry& registry = Classes();
+    const std::lock_guard lock(registry.lock);
+    if (FindLocked(registry, name))
+        throw std::logic_error(std::string("run-time class ") + name + " is defined twice");
+    registry.records.push_back(this);
 }
 
 std::unique_ptr<QObject> RuntimeClass::CreateObject() const {
@@ -40,9 +60,9 @@ bool RuntimeClass::IsDerivedFrom(const RuntimeClass& other) const {
 }
 
 const RuntimeClass* RuntimeClass::FromName(std::string_view name) {
-    for (const RuntimeClass* c : Registry())
-        if (name == c->m_name) return c;
-    return nullptr;
+    Registry& registry = Classes();
+    const std::shared_lock lock(registry.lock);
+    return FindLocked(registry, name);
 }
 
 std::unique_ptr<QObject> RuntimeClass::CreateObject(std::string_view name) {
@@ -51,7 +71,9 @@ std::unique_ptr<QObject> RuntimeClass::CreateObject(std::string_view name) {
 }
 
 std::vector<const RuntimeClass*> RuntimeClass::All() {
-    return Registry();
+    Registry& registry = Classes();
+    const std::shared_lock lock(registry.lock);
+    return registry.records;
 }
 
 }  // namespace qdat

@@ -9,18 +9,18 @@
 // the point where the radius is R lies at L = A^2 / R.
 #pragma once
 
-#include "host/ProcessState.h"
+#include "host/Context.h"
 
 namespace qdat {
 
 // Convergence tolerance of the clothoid series (metres) and of the chord
-// search (units of A). Process-wide (host/ProcessState.h), read and changed by
-// the host; initially 0.0001.
+// search (units of A). A setting of the current context (host/Context.h), read
+// and changed by the host; initially 0.0001.
 inline double GetGeometryTolerance() {
-    return Process().geometryTolerance;
+    return Context::Current().geometryTolerance;
 }
 inline void SetGeometryTolerance(double tolerance) {
-    Process().geometryTolerance = tolerance;
+    Context::Current().geometryTolerance = tolerance;
 }
 
 namespace clothoid {

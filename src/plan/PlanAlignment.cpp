@@ -31,7 +31,14 @@ constexpr int kSpareElements = 4;
 // one character each, with separators between them in text form.
 constexpr std::int64_t kMinElementBytes = 37;
 
+// The element the last lookup on this thread used, whichever alignment it was.
+thread_local int t_lastElementIndex = 0;
+
 }  // namespace
+
+int GetLastElementIndex() {
+    return t_lastElementIndex;
+}
 
 PlanAlignment::PlanAlignment() : Name(LoadResourceString(plan_strings::kUnnamed)) {}
 
@@ -192,7 +199,7 @@ int PlanAlignment::FindIndex(const QStation& station, int count) const {
     // asked in order at once; anything else is a bisection of one side.
     int low = -1;          // notBelow(low) false, or -1
     int high = count - 1;  // notBelow(high) true
-    const int hint = std::clamp(Process().lastElementIndex, 0, count - 1);
+    const int hint = std::clamp(m_lastElement, 0, count - 1);
     if (notBelow(hint)) {
         if (hint == 0 || !notBelow(hint - 1)) return hint;
         high = hint - 1;
@@ -221,7 +228,10 @@ int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped)
         m_lookup.valid = false;
         index = FindIndex(clamped, count);
     }
-    if (index >= 0) Process().lastElementIndex = index;
+    if (index >= 0) {
+        m_lastElement = index;
+        t_lastElementIndex = index;
+    }
     return index;
 }
 

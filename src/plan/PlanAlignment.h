@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "docbase/GrowArray.h"
-#include "host/ProcessState.h"
 #include "plan/AlignmentProjection.h"
 #include "plan/PlanElement.h"
 #include "station/QStation.h"
@@ -19,12 +18,10 @@ namespace qdat {
 class DataArchive;
 
 // The index of the element that the last alignment lookup (PointAtStation,
-// RadiusAtStation) used; process-wide (host/ProcessState.h). Lookups also
-// start their search there, so stations asked in order are found in constant
-// time.
-inline int GetLastElementIndex() {
-    return Process().lastElementIndex;
-}
+// RadiusAtStation) on the calling thread used. Each alignment starts its own
+// next lookup at the element it used last, so stations asked in order are
+// found in constant time.
+int GetLastElementIndex();
 
 class PlanAlignment {
 public:
@@ -158,6 +155,8 @@ private:
     GrowArray<PlanElement> m_elements;
     // A cache of the lookups: it changes no answer.
     mutable LookupIndex m_lookup;
+    // The element the last lookup used, where the next one starts its search.
+    mutable int m_lastElement = 0;
 };
 
 }  // namespace qdat

@@ -80,13 +80,12 @@ std::unique_ptr<QDocument> DataType::CreateDocument() const {
 
 DataTypeRegistry& DataTypeRegistry::Get() {
     static DataTypeRegistry registry;
-    registry.Refresh();
     return registry;
 }
 
 DataTypeRegistry::DataTypeRegistry() {
     for (const DataTypeRecord& record : kTypesOfComingKinds) {
-        if (Find(record.id))
+        if (FindId(record.id))
             throw std::logic_error("data type " + std::to_string(record.id) + " is listed twice");
         Insert(record, false);
     }
@@ -140,21 +139,33 @@ void DataTypeRegistry::Insert(const DataTypeRecord& record, bool fromKind) {
     m_byId.insert(at, m_types.back().get());
 }
 
-const std::vector<const DataType*>& DataTypeRegistry::All() {
+std::vector<const DataType*> DataTypeRegistry::All() {
+    const std::lock_guard lock(m_lock);
+    Refresh();
     return m_byId;
 }
 
 const DataType* DataTypeRegistry::Find(std::uint32_t id) {
+    const std::lock_guard lock(m_lock);
+    Refresh();
+    return FindId(id);
+}
+
+const DataType* DataTypeRegistry::FindId(std::uint32_t id) const {
     const auto at = std::lower_bound(m_byId.begin(), m_byId.end(), id,
                                      [](const DataType* t, std::uint32_t key) { return t->GetId() < key; });
     return at != m_byId.end() && (*at)->GetId() == id ? *at : nullptr;
 }
 
 const DataType* DataTypeRegistry::FindByName(std::string_view name) {
+    const std::lock_guard lock(m_lock);
+    Refresh();
     return m_names.Find(name, m_byId, [](const DataType& t) { return t.GetName(); });
 }
 
 void DataTypeRegistry::Register(const DataTypeRecord& record) {
+    const std::lock_guard lock(m_lock);
+    Refresh();
     Insert(record, false);
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,11 +68,12 @@ private:
 class DataTypeRegistry {
 public:
     // The process's registry: the kinds' data types and the built-in ones,
-    // checked for duplicate ids when the library loads.
+    // checked for duplicate ids when the library loads. Every call takes the
+    // registry's lock: kinds and hosts may register types while others look.
     static DataTypeRegistry& Get();
 
     // Every data type, by id.
-    const std::vector<const DataType*>& All();
+    std::vector<const DataType*> All();
     // Binary search by id; null when the id is not registered.
     const DataType* Find(std::uint32_t id);
     // Search by name (byte order); null when no type has the name.
@@ -90,7 +92,9 @@ private:
     // Takes in the data types of kinds registered since the last look.
     void Refresh();
     void Insert(const DataTypeRecord& record, bool fromKind);
+    const DataType* FindId(std::uint32_t id) const;
 
+    std::mutex m_lock;
     std::vector<std::unique_ptr<DataType>> m_types;
     std::vector<const DataType*> m_byId;
     NameIndex<DataType> m_names;

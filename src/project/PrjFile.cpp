@@ -15,7 +15,6 @@
 #include "docbase/TextRecords.h"
 #include "host/HostFile.h"
 #include "host/HostUi.h"
-#include "host/ProcessState.h"
 #include "host/Resources.h"
 #include "project/ProjectPaths.h"
 #include "project/detail/ProjectStrings.h"

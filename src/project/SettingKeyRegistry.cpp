@@ -58,10 +58,12 @@ const SettingKey* SettingKeyRegistry::Find(std::uint32_t id) const {
 }
 
 const SettingKey* SettingKeyRegistry::FindByName(std::string_view name) {
+    const std::lock_guard lock(m_lock);
     return m_names.Find(name, m_byId, [](const SettingKey& k) { return k.GetName(); });
 }
 
 bool SettingKeyRegistry::SetChoiceProvider(std::uint16_t id, const ChoiceProvider* provider) {
+    const std::lock_guard lock(m_lock);
     for (SettingKey& key : m_keys) {
         if (key.id != id) continue;
         key.provider = provider;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -71,6 +72,7 @@ private:
     std::vector<SettingKey> m_keys;  // by id, never resized after construction
     std::vector<const SettingKey*> m_byId;
     NameIndex<SettingKey> m_names;
+    std::mutex m_lock;  // over the name index and the choice providers
 };
 
 }  // namespace qdat

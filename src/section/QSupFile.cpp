@@ -4,7 +4,7 @@
 
 #include "docbase/DataArchive.h"
 #include "docbase/FiniteValues.h"
-#include "host/ProcessState.h"
+#include "host/Context.h"
 #include "section/SupEvaluator.h"
 #include "station/StationCursor.h"
 
@@ -374,7 +374,7 @@ bool QSupFile::RunTransitionTool() {
             if (owned) slot = previous;
         }
     } emptySlot{slot, previous, owned != nullptr};
-    if (TransitionToolWindow* window = Process().transitionToolWindow)
+    if (TransitionToolWindow* window = Context::Current().transitionToolWindow)
         return window->RunTransitionTool(*this, *slot, GetCurrentRow());
     return slot->CalculateTransition(GetCurrentRow());
 }

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <utility>
 
-#include "host/ProcessState.h"
+#include "host/Context.h"
 
 namespace qdat {
 
@@ -430,12 +430,12 @@ std::vector<const RuntimeClass*> SupEvaluator::GetEvaluatorClasses() {
 
 const RuntimeClass* SupEvaluator::SelectEvaluatorClass(const RuntimeClass* record) {
     if (!record || !record->IsDerivedFrom(classRecord)) return nullptr;
-    Process().selectedEvaluatorClass = record;
+    Context::Current().selectedEvaluatorClass = record;
     return record;
 }
 
 const RuntimeClass* SupEvaluator::SelectEvaluatorClassByName(const char* name) {
-    const RuntimeClass*& selected = Process().selectedEvaluatorClass;
+    const RuntimeClass*& selected = Context::Current().selectedEvaluatorClass;
     if (!name) {
         selected = nullptr;
         return nullptr;
@@ -454,7 +454,7 @@ const RuntimeClass* SupEvaluator::SelectEvaluatorSubclass(const char* name, cons
 }
 
 const RuntimeClass* SupEvaluator::GetSelectedEvaluatorClass() {
-    const RuntimeClass*& selected = Process().selectedEvaluatorClass;
+    const RuntimeClass*& selected = Context::Current().selectedEvaluatorClass;
     if (!selected) {
         const std::vector<const RuntimeClass*> children = ClassesBelow(classRecord, true);
         if (!children.empty()) selected = children.front();
@@ -472,15 +472,15 @@ std::unique_ptr<SupEvaluator> SupEvaluator::CreateEvaluator(const RuntimeClass& 
 }
 
 double SupEvaluator::GetColumnFactor(int column) {
-    return IsColumn(column) ? Process().evaluatorColumnFactors[column - 1] : 0.0;
+    return IsColumn(column) ? Context::Current().evaluatorColumnFactors[column - 1] : 0.0;
 }
 
 void SupEvaluator::SetColumnFactor(int column, double factor) {
-    if (IsColumn(column)) Process().evaluatorColumnFactors[column - 1] = factor;
+    if (IsColumn(column)) Context::Current().evaluatorColumnFactors[column - 1] = factor;
 }
 
 TransitionToolWindow* SetTransitionToolWindow(TransitionToolWindow* window) {
-    return std::exchange(Process().transitionToolWindow, window);
+    return std::exchange(Context::Current().transitionToolWindow, window);
 }
 
 }  // namespace qdat

@@ -16,9 +16,9 @@
 
 #include "docbase/DataArchive.h"
 #include "docbase/NumberText.h"
+#include "host/Context.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
-#include "host/ProcessState.h"
 #include "host/Resources.h"
 #include "station/detail/StationStrings.h"
 
@@ -108,12 +108,13 @@ void FillAdmitted(bool (&admitted)[256], const std::string& set) {
         admitted[c] = c < 128 && set.find(UpperAscii(static_cast<char>(c))) != std::string::npos;
 }
 
-// Process-wide, like the chain table and the station precision it serves;
-// constant-initialised, so no guard is tested on every station.
-constinit ScanRules g_rules;
+// Kept for each thread and made again when the texts of its current context
+// may differ from those it was made from; constant-initialised, so no guard is
+// tested on every station.
+constinit thread_local ScanRules t_rules;
 
 void RebuildRules() {
-    ScanRules& rules = g_rules;
+    ScanRules& rules = t_rules;
     FillAdmitted(rules.unchained, ResourceText(ids::kUnchainedChars));
     FillAdmitted(rules.chained, ResourceText(ids::kChainedChars));
     rules.builtinFormat = ResourceText(ids::kNumberScanFormat) == "%lf";
@@ -125,8 +126,8 @@ void RebuildRules() {
 }
 
 inline const ScanRules& Rules() {
-    if (g_rules.generation != ResourceGeneration()) RebuildRules();
-    return g_rules;
+    if (t_rules.generation != ResourceGeneration()) RebuildRules();
+    return t_rules;
 }
 
 bool OnlyCharsOf(std::string_view text, const bool (&admitted)[256]) {
@@ -601,7 +602,7 @@ bool ChainTable::ParseStake(std::string_view text, double& station) const {
     }
     std::optional<QDLException> error;
     if (Parse(text, station, error)) return true;
-    Process().lastStationTextError = std::make_shared<QDLException>(std::move(*error));
+    Context::Current().lastStationTextError = std::make_shared<QDLException>(std::move(*error));
     return false;
 }
 
@@ -632,11 +633,11 @@ FileChainTableScope::~FileChainTableScope() {
 }
 
 const QDLException* GetLastStationTextError() {
-    return Process().lastStationTextError.get();
+    return Context::Current().lastStationTextError.get();
 }
 
 void ClearLastStationTextError() {
-    Process().lastStationTextError.reset();
+    Context::Current().lastStationTextError.reset();
 }
 
 // Whole-interval stations ------------------------------------------------------

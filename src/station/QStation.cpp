@@ -1,4 +1,4 @@
-// QStation: tolerant comparisons, the process-wide precision, station text
+// QStation: tolerant comparisons, the context's precision, station text
 // through the current chain table, and streaming in both archives.
 #include "station/QStation.h"
 
@@ -7,13 +7,14 @@
 #include <charconv>
 #include <cmath>
 #include <memory>
+#include <mutex>
 
 #include "docbase/DataArchive.h"
 #include "docbase/FiniteValues.h"
 #include "docbase/NumberText.h"
+#include "host/Context.h"
 #include "host/HostUi.h"
 #include "host/ObjectArchive.h"
-#include "host/ProcessState.h"
 #include "host/Resources.h"
 #include "station/ChainTable.h"
 #include "station/detail/StationStrings.h"
@@ -33,21 +34,21 @@ constexpr double kDoubleEqualTolerance = 0.000001;
 }  // namespace
 
 int GetStationPrecision() {
-    return Process().stationPrecision;
+    return Context::Current().stationPrecision;
 }
 double GetStationTolerance() {
-    return Process().stationTolerance;
+    return Context::Current().stationTolerance;
 }
 
 void SetStationPrecisionValue(int precision) {
     if (precision < 0) precision = 0;
     if (precision > kMaxStationPrecision) precision = kMaxStationPrecision;
-    Process().stationPrecision = precision;
+    Context::Current().stationPrecision = precision;
     // 1 / 10^p is the double nearest to 0.1^p (10^p itself is exact), so a
     // station exactly 0.001 below another compares as the tables say.
     double power = 1.0;
     for (int i = 0; i < precision; ++i) power *= 10.0;
-    Process().stationTolerance = 1.0 / power;
+    Context::Current().stationTolerance = 1.0 / power;
 }
 
 bool SetStationPrecision(const std::string& text) {
@@ -75,7 +76,7 @@ bool SetStationPrecision(const std::string& text) {
 }
 
 std::string GetStationPrecisionText() {
-    return FormatResource(station_strings::kPrecisionFormat, Process().stationPrecision);
+    return FormatResource(station_strings::kPrecisionFormat, Context::Current().stationPrecision);
 }
 
 const RuntimeClass QStation::classRecord{"QStation", &QObject::classRecord,
@@ -87,41 +88,41 @@ QStation& QStation::operator=(const std::string& text) {
 }
 
 bool QStation::operator==(const QStation& t) const {
-    return std::fabs(m_value - t.m_value) < Process().stationTolerance;
+    return std::fabs(m_value - t.m_value) < Context::Current().stationTolerance;
 }
 bool QStation::operator!=(const QStation& t) const {
-    return std::fabs(m_value - t.m_value) >= Process().stationTolerance;
+    return std::fabs(m_value - t.m_value) >= Context::Current().stationTolerance;
 }
 bool QStation::operator>(const QStation& t) const {
-    return m_value >= t.m_value + Process().stationTolerance;
+    return m_value >= t.m_value + Context::Current().stationTolerance;
 }
 bool QStation::operator>=(const QStation& t) const {
-    return m_value > t.m_value - Process().stationTolerance;
+    return m_value > t.m_value - Context::Current().stationTolerance;
 }
 bool QStation::operator<(const QStation& t) const {
-    return m_value <= t.m_value - Process().stationTolerance;
+    return m_value <= t.m_value - Context::Current().stationTolerance;
 }
 bool QStation::operator<=(const QStation& t) const {
-    return m_value < t.m_value + Process().stationTolerance;
+    return m_value < t.m_value + Context::Current().stationTolerance;
 }
 bool QStation::operator==(double y) const {
-    return std::fabs(m_value - y) < Process().stationTolerance;
+    return std::fabs(m_value - y) < Context::Current().stationTolerance;
 }
 bool QStation::operator!=(double y) const {
-    return std::fabs(m_value - y) >= Process().stationTolerance;
+    return std::fabs(m_value - y) >= Context::Current().stationTolerance;
 }
 bool QStation::operator>(double y) const {
-    return m_value >= y + Process().stationTolerance;
+    return m_value >= y + Context::Current().stationTolerance;
 }
 bool QStation::operator>=(double y) const {
-    return m_value > y - Process().stationTolerance;
+    return m_value > y - Context::Current().stationTolerance;
 }
 // Strictly below: a station exactly one tolerance below a double is not less.
 bool QStation::operator<(double y) const {
-    return m_value < y - Process().stationTolerance;
+    return m_value < y - Context::Current().stationTolerance;
 }
 bool QStation::operator<=(double y) const {
-    return m_value < y + Process().stationTolerance;
+    return m_value < y + Context::Current().stationTolerance;
 }
 
 bool operator==(double x, const QStation& t) {
@@ -273,10 +274,12 @@ DataArchive& operator>>(DataArchive& ar, QStation& s) {
 
 ChainTable& GetCurrentChainTable() {
     // Made on first use, so that static initialisers of other modules can
-    // already convert stations; lives until the library unloads.
-    ProcessState& process = Process();
-    if (!process.chainTable) process.chainTable = std::make_shared<ChainTable>();
-    return *process.chainTable;
+    // already convert stations; once, as threads that never chose a context
+    // share the default one.
+    Context& context = Context::Current();
+    std::call_once(context.chainTableMade,
+                   [&context] { context.chainTable = std::make_shared<ChainTable>(); });
+    return *context.chainTable;
 }
 
 bool HasChainBreaks() {

@@ -1,6 +1,6 @@
 // QStation: a continuous station (chainage) in metres, compared with the
-// process-wide station tolerance and converted to and from station text through
-// the current chain table.
+// station tolerance of the current context and converted to and from station
+// text through its chain table (host/Context.h).
 #pragma once
 
 #include <string>
@@ -14,7 +14,7 @@ class DataArchive;
 class ChainTable;
 class ObjectArchive;
 
-// Process-wide station settings: decimals of station text (never below 0) and
+// Station settings of the current context: decimals of station text (never below 0) and
 // the tolerance of station comparisons, 0.1 to the power of the precision.
 int GetStationPrecision();
 double GetStationTolerance();
@@ -150,7 +150,7 @@ inline void SetColumnValue(QStation& s, double v) {
     s = v;
 }
 
-// Process-wide chain helpers.
+// The chain table of the current context, made on first use, and helpers.
 ChainTable& GetCurrentChainTable();
 bool HasChainBreaks();
 void ClearChainBreaks();

@@ -1,5 +1,5 @@
 // Helpers shared by the tests of the documents by station (ground line,
-// ditch bottom, station list): a fixture that keeps the process-wide station
+// ditch bottom, station list): a fixture that keeps the context's station
 // state and records what the user is shown, little-endian byte builders for
 // hand-written binary files, and reading and writing through memory files.
 #pragma once

@@ -1,4 +1,4 @@
-// The station precision and the current chain table are process-wide: every
+// The station precision and the chain table belong to the current context: every
 // stationing test starts from the defaults and leaves them as it found them.
 #pragma once
 
