@@ -136,6 +136,11 @@ std::unique_ptr<T> LoadDocumentOfKind(const std::string& path, const FileOptions
     return std::unique_ptr<T>(static_cast<T*>(doc.release()));
 }
 
+// Empty when the file written from doc keeps the chain table doc's old file
+// carried (or it carried none); else a note giving the --break options that
+// give its stake stations, so that the table is not lost without a word.
+std::string ChainTableNotKeptNote(const QDocument& doc, const std::string& written);
+
 // The physical forms a document can be written in.
 enum class Form { Text, Binary, Tagged, Scrambled, Legacy };
 const std::vector<std::string>& FormNames();

@@ -233,14 +233,59 @@ const DocumentKind& DetectKind(const std::string& path, const std::string& kindO
     Fail(path + ": no document kind knows the signature \"" + env.signature + "\"; name one with --kind");
 }
 
+namespace {
+
+// Lettered station text read with no chain table: the message says how to
+// give the table the file was written with.
+bool NeedsChainTable(const std::string& message) {
+    return message.find(ChainTableNeededReason()) != std::string::npos;
+}
+const char* const kChainTableHint = "; give its chain table with --break BEFORE:AFTER or --project PRJ";
+
+}  // namespace
+
 std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options) {
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     HeldErrors held;
-    if (!ReadDocumentFile(*doc, path)) Fail(held.Last(path + ": cannot be read"));
+    if (!ReadDocumentFile(*doc, path)) {
+        const std::string message = held.Last(path + ": cannot be read");
+        Fail(NeedsChainTable(message) ? message + kChainTableHint : message);
+    }
+    // A file whose reading stopped at its first lettered station holds
+    // nothing that could be shown without the table.
+    if (doc->WasReadPartly() && NeedsChainTable(held.Last({})))
+        Fail(path + ": " + held.Last({}) + kChainTableHint);
     UseChainTableAfter(options, *doc);
     return doc;
+}
+
+std::string ChainTableNotKeptNote(const QDocument& doc, const std::string& written) {
+    const ChainTable* carried = FileChainTableOf(doc);
+    const DocumentKind* kind = doc.GetKind();
+    if (!carried || carried->IsEmpty() || !kind) return {};
+    // What a later read of the written file finds on its own.
+    std::unique_ptr<QDocument> reread = kind->CreateDocument();
+    {
+        StatedChainTableScope none{ChainTable()};
+        HeldErrors held;
+        if (ReadDocumentFile(*reread, written)) {
+            const ChainTable* kept = FileChainTableOf(*reread);
+            if (kept && kept->GetBreakCount() == carried->GetBreakCount()) {
+                bool same = true;
+                for (int i = 0; i < kept->GetBreakCount(); ++i)
+                    same = same && kept->GetBreak(i) == carried->GetBreak(i);
+                if (same) return {};
+            }
+        }
+    }
+    std::string options;
+    for (int i = 0; i < carried->GetBreakCount(); ++i)
+        options += " --break " + ShortNumber(carried->GetBreak(i).Before) + ":" +
+                   ShortNumber(carried->GetBreak(i).After);
+    return "the chain breaks the file carried are not kept in " + written + ";" + options +
+           " gives its stake stations";
 }
 
 const std::vector<std::string>& FormNames() {
