@@ -153,8 +153,13 @@ std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind);
 // Whether two paths name one file.
 bool SameFile(const std::string& a, const std::string& b);
 
-// A station typed by the user, through the current chain table; a usage
-// error naming `what` when it is not station text or not finite.
+// Station text typed by the user in any form the tool prints, read through
+// the current chain table: a number or lettered text ("B1070.5"), or the
+// kilometre form with or without the prefix ("K1+070.500", "0+400",
+// "KB1+070"). Throws the table's QDLException when it is none of them.
+double ParseStationText(const std::string& text);
+// The same as a station; a usage error naming `what` when it is not station
+// text or not finite.
 QStation ParseStation(const std::string& text, const std::string& what);
 
 // --at STATION... and --from A --to B --step S. A range holds A, A + S,
