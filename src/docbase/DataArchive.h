@@ -212,6 +212,12 @@ public:
     bool NextRecordContains(std::string_view text);
     void NextRecord();
     std::string ReadRecord();
+    // Text form: the first line after the signature, when it is a comment
+    // line that starts with lead ("//" and the rest), with the rest of it in
+    // text; false when it is not one. Where reading goes on does not change.
+    bool TakeCommentLine(std::string_view lead, std::string& text) {
+        return IsTextForm() && m_text.TakeCommentLine(m_buffer, lead, text);
+    }
     const std::string& GetRecord() const { return m_text.GetRecord(); }
     void SetRecord(std::string record) { m_text.SetRecord(std::move(record)); }
     bool WriteFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));

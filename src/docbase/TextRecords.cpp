@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "docbase/ArchiveBuffer.h"
+#include "docbase/ArchiveEnvelope.h"
 
 namespace qdat {
 
@@ -99,6 +100,26 @@ void TextRecords::EndComment(ArchiveBuffer& out) {
 void TextRecords::ReadRecord(ArchiveBuffer& in) {
     ReadRecordInto(in, m_record);
     m_tokenPos = 0;
+}
+
+bool TextRecords::TakeCommentLine(ArchiveBuffer& in, std::string_view lead, std::string& text) {
+    // The archive read its first record when it was made, and skipped the
+    // comment lines before it; the line is looked at again in the file, and
+    // reading goes on where it was.
+    if (lead.size() < 2 || lead.substr(0, 2) != "//" || !in.GetFile()) return false;
+    const std::int64_t position = in.GetPosition();
+    in.SeekTo(0);  // a document's file holds nothing but the document
+    const ArchiveEnvelope envelope = ReadArchiveEnvelope(*in.GetFile());
+    in.SeekTo(envelope.contentOffset);
+    std::string line;
+    const bool found = in.TryFill(lead.size()) && std::string_view(in.Cursor(), lead.size()) == lead;
+    if (found) {
+        in.Skip(lead.size());
+        in.ReadLine(line);
+    }
+    in.SeekTo(position);
+    if (found) text = std::move(line);
+    return found;
 }
 
 void TextRecords::ReadRecordInto(ArchiveBuffer& in, std::string& line) {

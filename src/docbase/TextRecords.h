@@ -57,6 +57,10 @@ public:
 
     // Loading: the next record becomes the current one (empty at the end).
     void ReadRecord(ArchiveBuffer& in);
+    // Loading: when the first line after the signature is a comment line
+    // that starts with lead, gives the rest of it in text (reading goes on
+    // where it was); otherwise returns false.
+    bool TakeCommentLine(ArchiveBuffer& in, std::string_view lead, std::string& text);
     // Loading: the next record into line, trimmed of separators; empty at the end.
     void ReadRecordInto(ArchiveBuffer& in, std::string& line);
     // The next token of the current record as a view into it (valid until the

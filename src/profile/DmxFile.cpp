@@ -79,6 +79,8 @@ int DmxFile::SerializeContent(DataArchive& ar) {
             ar << kLegacyContentSignature;
             GetCurrentChainTable().StoreTo(ar);
             ar << static_cast<int>(GetPointCount());
+        } else {
+            GetCurrentChainTable().StoreAsComment(ar);
         }
         StoreGroundPoints(ar, GetPointArray(), true);
         return true;
@@ -99,6 +101,12 @@ int DmxFile::SerializeContent(DataArchive& ar) {
             int count = 0;  // the writer's point count; the points are read to the end
             ar >> count;
         }
+    } else if (std::optional<ChainTable> stated = ChainTable::LoadFromComment(ar)) {
+        // The station text was written under the table the file states.
+        StatedChainTableScope scope(*stated);
+        DataAs<DmxData>().fileChainTable = std::move(stated);
+        LoadGroundPoints(ar, Rows());
+        return true;
     }
     LoadGroundPoints(ar, Rows());
     return true;

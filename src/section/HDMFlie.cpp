@@ -1,6 +1,7 @@
 #include "section/HDMFlie.h"
 
 #include <algorithm>
+#include <optional>
 #include <string>
 
 #include "docbase/DataArchive.h"
@@ -269,6 +270,8 @@ void HDMFlie::Store(DataArchive& ar) {
         ar << kLegacyContentSignature;
         GetCurrentChainTable().StoreTo(ar);
         ar << static_cast<std::int32_t>(sections.GetSize());
+    } else {
+        GetCurrentChainTable().StoreAsComment(ar);
     }
     const bool counted = SidesAreCounted(ar);
     for (const CrossSection& section : sections) {
@@ -299,6 +302,14 @@ void HDMFlie::Load(DataArchive& ar) {
         }
         // The writer's section count; the sections are read to the end.
         if (GetFileVersion() < 580) ar >> declared;
+    }
+    // The station text was written under the table the file states, if any.
+    std::optional<StatedChainTableScope> stated;
+    if (!ar.IsLegacyLayout()) {
+        if (std::optional<ChainTable> table = ChainTable::LoadFromComment(ar)) {
+            stated.emplace(*table);
+            data.fileChainTable = std::move(table);
+        }
     }
 
     const bool counted = SidesAreCounted(ar);

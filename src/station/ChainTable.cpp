@@ -489,7 +489,15 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
     if (IsEmpty()) {
         double value = 0.0;
         if (!OnlyCharsOf(text, rules.unchained) || !ScanNumber(rules, text, value)) {
-            error.emplace(ids::kBadUnchainedText, shown(), LoadResourceString(ids::kReasonUnchainedChars));
+            // Lettered text read without its table: what is missing is the
+            // table, not a better text.
+            std::string_view rest = text.substr(!text.empty() && text[0] == '-' ? 1 : 0);
+            const bool lettered = rest.size() > 1 && UpperAscii(rest[0]) >= 'A' &&
+                                  UpperAscii(rest[0]) <= 'Z' && OnlyCharsOf(rest.substr(1), rules.chained) &&
+                                  ScanNumber(rules, rest.substr(1), value);
+            error.emplace(
+                ids::kBadUnchainedText, shown(),
+                LoadResourceString(lettered ? ids::kReasonNeedsChainTable : ids::kReasonUnchainedChars));
             return false;
         }
         station = value;
@@ -632,6 +640,18 @@ FileChainTableScope::~FileChainTableScope() {
     if (m_saved) GetCurrentChainTable() = std::move(*m_saved);
 }
 
+StatedChainTableScope::StatedChainTableScope(const ChainTable& stated) : m_saved(GetCurrentChainTable()) {
+    GetCurrentChainTable() = stated;
+}
+
+StatedChainTableScope::~StatedChainTableScope() {
+    GetCurrentChainTable() = std::move(m_saved);
+}
+
+std::string ChainTableNeededReason() {
+    return LoadResourceString(ids::kReasonNeedsChainTable);
+}
+
 const QDLException* GetLastStationTextError() {
     return Context::Current().lastStationTextError.get();
 }
@@ -696,6 +716,62 @@ void ChainTable::StoreTo(DataArchive& ar) const {
         if (legacy) ar << static_cast<int>(ChainBreak::kSchema);
         ar << Precision(4) << brk.After << brk.Before << EndRecord;
     }
+}
+
+namespace {
+constexpr std::string_view kChainCommentLead = "// Chain breaks:";
+
+std::string ShortestText(double value) {
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+}  // namespace
+
+void ChainTable::StoreAsComment(DataArchive& ar) const {
+    if (IsEmpty() || !ar.IsTextForm() || ar.IsLegacyLayout()) return;
+    // Shortest text that reads back exactly: the stations depend on every bit.
+    std::string text(kChainCommentLead.substr(2));
+    for (const ChainBreak& brk : m_breaks)
+        text += " " + ShortestText(brk.Before) + "=" + ShortestText(brk.After);
+    ar << BeginComment;
+    ar.AppendToken(text);
+    ar << EndComment;
+}
+
+std::optional<ChainTable> ChainTable::LoadFromComment(DataArchive& ar) {
+    std::string line;
+    if (!ar.TakeCommentLine(kChainCommentLead, line)) return std::nullopt;
+    ChainTable table;
+    const auto refuse = [&](const std::string& why) {
+        ar.ThrowError(QArchiveException::BadFormat,
+                      "the chain breaks stated in the line after the signature cannot be read: " + why);
+    };
+    std::size_t pos = 0;
+    for (;;) {
+        while (pos < line.size() && (line[pos] == ' ' || line[pos] == '\t' || line[pos] == '\r')) ++pos;
+        if (pos == line.size()) break;
+        std::size_t end = pos;
+        while (end < line.size() && line[end] != ' ' && line[end] != '\t' && line[end] != '\r') ++end;
+        const std::string_view pair(line.data() + pos, end - pos);
+        const std::size_t eq = pair.find('=');
+        double before = 0.0;
+        double after = 0.0;
+        const auto scan = [](std::string_view text, double& value) {
+            const auto r = std::from_chars(text.data(), text.data() + text.size(), value);
+            return !text.empty() && r.ec == std::errc() && r.ptr == text.data() + text.size() &&
+                   std::isfinite(value);
+        };
+        if (eq == std::string_view::npos || !scan(pair.substr(0, eq), before) ||
+            !scan(pair.substr(eq + 1), after))
+            refuse("\"" + std::string(pair) + "\" is not BEFORE=AFTER");
+        if (table.GetBreakCount() >= kMaxBreaks)
+            refuse("more than " + std::to_string(kMaxBreaks) + " breaks");
+        table.m_breaks.Add(ChainBreak(before, after));
+        pos = end;
+    }
+    if (table.IsEmpty()) refuse("no break");
+    return table;
 }
 
 void ChainTable::LoadFrom(DataArchive& ar) {

@@ -146,6 +146,17 @@ public:
     // Document-archive form; schema words only in the legacy layout.
     void LoadFrom(DataArchive& ar);
     void StoreTo(DataArchive& ar) const;
+    // The comment line after the signature of a text file in which a
+    // document whose old layouts carried a chain table states the table its
+    // station text is written under: "// Chain breaks: 1040=1050 2000=1990"
+    // (Before=After, in order). Readers that do not know it skip it as any
+    // comment; a later read parses the stations under it, so the file reads
+    // back to the same stations on its own and under any table in force.
+    // Nothing is written for an empty table or outside the text form.
+    void StoreAsComment(DataArchive& ar) const;
+    // The table such a line states; none when the file has no such line. A
+    // line that is one but does not state a table is a BadFormat error.
+    static std::optional<ChainTable> LoadFromComment(DataArchive& ar);
 
     bool operator==(const ChainTable& other) const {
         return m_prefix == other.m_prefix && m_breaks == other.m_breaks;
@@ -190,6 +201,24 @@ public:
 private:
     std::optional<ChainTable> m_saved;
 };
+
+// While it lives, the current chain table is the one given: the station text
+// of a file that states its table is read under that table, whatever table
+// is in force around the read.
+class StatedChainTableScope {
+public:
+    explicit StatedChainTableScope(const ChainTable& stated);
+    ~StatedChainTableScope();
+    StatedChainTableScope(const StatedChainTableScope&) = delete;
+    StatedChainTableScope& operator=(const StatedChainTableScope&) = delete;
+
+private:
+    ChainTable m_saved;
+};
+
+// The reason a station-text error gives for lettered text read while no
+// chain breaks are known: the file needs the table it was written with.
+std::string ChainTableNeededReason();
 
 // The last station-text error of a non-throwing parse: null when none.
 const QDLException* GetLastStationTextError();

@@ -63,6 +63,8 @@ const ResourceTable kStationStrings{
     {kReasonNoSuchBreak, "there is no chain break with this index; the table holds %d breaks"},
     {kReasonBadBreakText, "a chain break is two stations: the one before the break and the one after it"},
     {kReasonNoChain, "no chain holds it"},
+    {kReasonNeedsChainTable,
+     "it has a chain letter, and no chain breaks are known: it needs the chain table it was written with"},
     {kReasonUnletteredChars,
      "a station without a chain letter is a number made of digits and a decimal point, with a leading minus "
      "sign if it is negative"},

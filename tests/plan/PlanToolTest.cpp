@@ -1,6 +1,7 @@
 // qdat plan and qdat dump on plan element files, from the user's side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <nlohmann/json.hpp>
@@ -24,7 +25,7 @@ TEST_F(PlanTool, JsonRowsAtStations) {
     ASSERT_EQ(RunTool("plan " + path + " --at 50 " + std::to_string(middle) + " 400 --json", &out, &err), 0)
         << err;
     const nlohmann::json rows = nlohmann::json::parse(out);
-    ASSERT_EQ(rows.size(), 3u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0]["station"].get<double>(), 50.0);
     EXPECT_NEAR(rows[0]["x"].get<double>(), 50.0, 1e-9);
     EXPECT_NEAR(rows[0]["y"].get<double>(), 0.0, 1e-9);
@@ -34,10 +35,34 @@ TEST_F(PlanTool, JsonRowsAtStations) {
     EXPECT_NEAR(rows[1]["y"].get<double>(), 100 - 100 * std::cos(kPi / 4), 1e-5);
     EXPECT_NEAR(rows[1]["azimuth"].get<double>(), kPi / 4, 1e-6);
     EXPECT_EQ(rows[1]["radius"].get<double>(), 100.0);
-    // Past the end: the end point, heading east.
-    EXPECT_NEAR(rows[2]["x"].get<double>(), 200.0, 1e-9);
-    EXPECT_NEAR(rows[2]["y"].get<double>(), 200.0, 1e-9);
-    EXPECT_NEAR(rows[2]["azimuth"].get<double>(), kPi / 2, 1e-12);
+    // Past the end there is no point at the station: it is said so.
+    EXPECT_NE(err.find("station 400 lies beyond the end of the alignment"), std::string::npos) << err;
+}
+
+// Stations are read in every form the tool prints; stations beyond either
+// end are told, and a run with none on the alignment fails. Under a break
+// the continuous station has its station text beside it.
+TEST_F(PlanTool, StationsAsPrintedAndBeyondTheEnds) {
+    ASSERT_EQ(RunTool("plan " + path + " --at K0+050 0+050.000 --json", &out, &err), 0) << err;
+    nlohmann::json rows = nlohmann::json::parse(out);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0]["station"].get<double>(), 50.0);
+    EXPECT_EQ(rows[1]["station"].get<double>(), 50.0);
+
+    EXPECT_EQ(RunTool("plan " + path + " --at -10 400", &out, &err), 1);
+    EXPECT_NE(err.find("station -10 lies beyond the start"), std::string::npos) << err;
+    EXPECT_NE(err.find("station 400 lies beyond the end"), std::string::npos) << err;
+    EXPECT_EQ(RunTool("plan " + path + " --from 300 --to 500 --step 100 --csv", &out, &err), 0) << err;
+    EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 2) << out;
+
+    // 120 along is stake 170 on chain B.
+    ASSERT_EQ(RunTool("plan " + path + " --at B170 --break 100:150 --json", &out, &err), 0) << err;
+    rows = nlohmann::json::parse(out);
+    EXPECT_EQ(rows[0]["station"].get<double>(), 120.0);
+    EXPECT_EQ(rows[0]["text"], "B170.000");
+    ASSERT_EQ(RunTool("plan " + path + " --at KB0+170 --break 100:150", &out, &err), 0) << err;
+    EXPECT_NE(out.find("continuous   station text"), std::string::npos) << out;
+    EXPECT_NE(out.find("120.000       B170.000"), std::string::npos) << out;
 }
 
 // The azimuth shown is one full turn, whatever the library leaves it as: a
@@ -62,9 +87,9 @@ TEST_F(PlanTool, TableAndCsvGiveDegrees) {
     // The range ends at its last station also when the step does not fit.
     ASSERT_EQ(RunTool("plan " + path + " --from 10 --to 47.5 --step 20 --csv", &out, &err), 0) << err;
     EXPECT_EQ(out, "station,x,y,azimuth,radius\n10,10,0,0,9999\n30,30,0,0,9999\n47.5,47.5,0,0,9999\n");
-    ASSERT_EQ(RunTool("plan " + path + " --at 400 --csv", &out, &err), 0) << err;
-    EXPECT_EQ(out.substr(out.find('\n') + 1, 6), "400,20");
-    EXPECT_NE(out.find(",90,9999\n"), std::string::npos) << out;
+    // Past the end there is no point to give, only the header.
+    EXPECT_EQ(RunTool("plan " + path + " --at 400 --csv", &out, &err), 1);
+    EXPECT_EQ(out, "station,x,y,azimuth,radius\n");
 }
 
 TEST_F(PlanTool, ComputeSavesTheDerivedFieldsElsewhere) {

@@ -172,15 +172,23 @@ TEST_F(DmxFormsTest, UserOpenOfLegacyFileKeepsTheProjectChainTable) {
     ASSERT_TRUE(doc.OnOpenDocument(path));
     EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 0);
     EXPECT_EQ(Points(doc), (PointList{{1500, 12.5}}));
-    // Older than 5.83: written back at once, in text form.
-    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_DMX_SHUJU\n B1600.000  12.500000\n");
+    // Older than 5.83: written back at once, in text form, with the table
+    // its station text is written under stated after the signature.
+    EXPECT_EQ(ReadFileBytes(path),
+              "RADUDAR5.83_DMX_SHUJU\n// Chain breaks: 1000=1100\n B1600.000  12.500000\n");
 
     WriteFileBytes(path, Legacy50(4, Le64(1500.0) + Le64(12.5), 1));
     GetCurrentChainTable().AddBreak(2000.0, 2100.0);
     DmxFile underProject;
     ASSERT_TRUE(underProject.OnOpenDocument(path));
     EXPECT_EQ(GetCurrentChainTable().GetBreakCount(), 1);
-    EXPECT_EQ(ReadFileBytes(path), "RADUDAR5.83_DMX_SHUJU\n A1500.000  12.500000\n");
+    EXPECT_EQ(ReadFileBytes(path),
+              "RADUDAR5.83_DMX_SHUJU\n// Chain breaks: 2000=2100\n A1500.000  12.500000\n");
+    // Read with no table in force, it gives the same station.
+    GetCurrentChainTable() = ChainTable();
+    DmxFile alone;
+    ASSERT_TRUE(ReadDocumentFile(alone, path));
+    EXPECT_EQ(Points(alone), (PointList{{1500, 12.5}}));
 }
 
 TEST_F(DmxFormsTest, PpcFileHasTableWithoutSchemaWordsAndNoCount) {

@@ -50,6 +50,36 @@ TEST(StationToolTest, ParseReportsErrorsAndFails) {
     EXPECT_NE(RunTool("station parse", &out), 0);
 }
 
+// Every text the tool prints for a station reads back as that station:
+// 1234.5 under the break 1000:1050 is B1284.5, kilometre text K1+284.5.
+TEST(StationToolTest, EveryPrintedFormReadsBack) {
+    for (const std::string options :
+         {"", " --prefix K", " --break 1000:1050", " --prefix DK --break 1000:1050"}) {
+        std::string out;
+        ASSERT_EQ(RunTool("station format 1234.5 400 -45.5" + options + " --json", &out), 0) << options;
+        for (const auto& row : nlohmann::json::parse(out)) {
+            for (const char* form : {"text", "kmText", "plusText"}) {
+                const std::string text = row[form];
+                std::string parsed;
+                ASSERT_EQ(RunTool("station parse --json" + options + " --text " + text, &parsed), 0)
+                    << options << " " << text;
+                EXPECT_EQ(nlohmann::json::parse(parsed)[0]["station"], row["station"])
+                    << options << " " << text;
+            }
+        }
+    }
+    // Typed by hand: without the prefix, with "K" where no table gives one,
+    // with a chain letter, in lower case.
+    std::string out;
+    ASSERT_EQ(RunTool("station parse 0+400 k1+065.5 KB1+100 B1+100 --break 1000:1050", &out), 0);
+    EXPECT_EQ(out, "0+400\t400\nk1+065.5\t1015.5\nKB1+100\t1050\nB1+100\t1050\n");
+    // Metres of a kilometre form stay below 1000; a kilometre form in the
+    // skipped range is refused as the stake text is.
+    EXPECT_EQ(RunTool("station parse 1+2000", &out), 1);
+    EXPECT_EQ(RunTool("station parse 1+020 --break 1000:1050", &out), 1);
+    EXPECT_NE(out.find("skipped"), std::string::npos) << out;
+}
+
 TEST(StationToolTest, FillStopsAtEveryBreak) {
     std::string out;
     ASSERT_EQ(RunTool("station fill 850 2100 100 --break 1000:1050 --break 2000:1980 --json", &out), 0);

@@ -2,6 +2,7 @@
 // reads a data file and writes it in the chosen form (text by default)
 // through a mirror file, so a failed write leaves OUT as it was. The input is
 // never overwritten.
+#include <iostream>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,8 @@ int RunConvert(const ConvertOptions& opt) {
     if (SameFile(opt.file, opt.out)) Fail(opt.out + " is the input file; choose another output");
     std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
     WriteDocument(*doc, opt.out, FormFromName(opt.form), opt.file);
+    if (const std::string note = ChainTableNotKeptNote(*doc, opt.out); !note.empty())
+        std::cerr << "qdat convert: " << note << "\n";
     return kExitOk;
 }
 
@@ -33,7 +36,8 @@ std::function<int()> SetupConvert(CLI::App& app) {
     opt->fileOptions.AddTo(cmd);
     cmd->footer(
         "Station text is written with the chain table of --project or --break, else with the one the file "
-        "carries, so that it reads back to the same stations.");
+        "carries, and a text file states that table in a comment line after its signature, so that it reads "
+        "back to the same stations on its own and under any table.");
     return [opt] { return RunConvert(*opt); };
 }
 

@@ -42,6 +42,7 @@ struct PlanOptions {
 
 struct Row {
     double station = 0.0;
+    std::string text;  // the station text under the chain table; empty without breaks
     double x = 0.0;
     double y = 0.0;
     double azimuth = 0.0;  // radians
@@ -64,25 +65,40 @@ double FullTurn(double radians) {
     return reduced < 0.0 ? reduced + kTwoPi : reduced;
 }
 
-void PrintTable(const std::vector<Row>& rows) {
-    std::printf("%14s %16s %16s %14s %12s\n", "station", "x", "y", "azimuth", "radius");
-    for (const Row& r : rows)
-        std::printf("%14s %16s %16s %14s %12s\n", Fixed(r.station, 3).c_str(), Fixed(r.x, 4).c_str(),
-                    Fixed(r.y, 4).c_str(), Fixed(Degrees(r.azimuth), 6).c_str(), Fixed(r.radius, 3).c_str());
+// Under chain breaks the station column is the continuous station, and the
+// station text (its chain letter and stake station) stands beside it.
+void PrintTable(const std::vector<Row>& rows, bool chained) {
+    if (chained)
+        std::printf("%14s %14s %16s %16s %14s %12s\n", "continuous", "station text", "x", "y", "azimuth",
+                    "radius");
+    else
+        std::printf("%14s %16s %16s %14s %12s\n", "station", "x", "y", "azimuth", "radius");
+    for (const Row& r : rows) {
+        std::printf("%14s ", Fixed(r.station, 3).c_str());
+        if (chained) std::printf("%14s ", r.text.c_str());
+        std::printf("%16s %16s %14s %12s\n", Fixed(r.x, 4).c_str(), Fixed(r.y, 4).c_str(),
+                    Fixed(Degrees(r.azimuth), 6).c_str(), Fixed(r.radius, 3).c_str());
+    }
 }
 
-void PrintCsv(const std::vector<Row>& rows) {
-    std::cout << "station,x,y,azimuth,radius\n";
-    for (const Row& r : rows)
-        std::cout << ShortNumber(r.station) << ',' << ShortNumber(r.x) << ',' << ShortNumber(r.y) << ','
-                  << ShortNumber(Degrees(r.azimuth)) << ',' << ShortNumber(r.radius) << '\n';
+void PrintCsv(const std::vector<Row>& rows, bool chained) {
+    std::cout << (chained ? "station,text,x,y,azimuth,radius\n" : "station,x,y,azimuth,radius\n");
+    for (const Row& r : rows) {
+        std::cout << ShortNumber(r.station) << ',';
+        if (chained) std::cout << r.text << ',';
+        std::cout << ShortNumber(r.x) << ',' << ShortNumber(r.y) << ',' << ShortNumber(Degrees(r.azimuth))
+                  << ',' << ShortNumber(r.radius) << '\n';
+    }
 }
 
-void PrintJson(const std::vector<Row>& rows) {
+void PrintJson(const std::vector<Row>& rows, bool chained) {
     Json out = Json::array();
-    for (const Row& r : rows)
-        out.push_back(
-            {{"station", r.station}, {"x", r.x}, {"y", r.y}, {"azimuth", r.azimuth}, {"radius", r.radius}});
+    for (const Row& r : rows) {
+        Json row{{"station", r.station}};
+        if (chained) row["text"] = r.text;
+        row.update(Json{{"x", r.x}, {"y", r.y}, {"azimuth", r.azimuth}, {"radius", r.radius}});
+        out.push_back(std::move(row));
+    }
     std::cout << out.dump(2) << "\n";
 }
 
@@ -100,15 +116,25 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.compute) WriteDocument(input.Document(), opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
+    const bool chained = !GetCurrentChainTable().IsEmpty();
+    const QStation start = alignment.GetStartStation(), end = alignment.GetEndStation();
     std::vector<Row> rows;
     rows.reserve(stations.size());
     for (const QStation& station : stations) {
+        // The geometry gives the end point for a station past an end; that
+        // point does not lie at the station asked for.
+        if (station < start || station > end) {
+            std::cerr << "qdat plan: station " << ShortNumber(station.GetValue()) << " lies beyond the "
+                      << (station < start ? "start" : "end") << " of the alignment ("
+                      << ShortNumber(start.GetValue()) << " to " << ShortNumber(end.GetValue()) << ")\n";
+            continue;
+        }
         StationPoint point;
         point.Station = station;
         const bool found =
             (opt.offset ? alignment.PointAtOffset(point, *opt.offset) : alignment.PointAtStation(point)) != 0;
-        const Row row{station.GetValue(), point.X, point.Y, FullTurn(point.Azimuth),
-                      alignment.RadiusAtStation(station)};
+        const Row row{station.GetValue(),      chained ? station.GetText() : std::string(), point.X, point.Y,
+                      FullTurn(point.Azimuth), alignment.RadiusAtStation(station)};
         // A row is printed only with numbers throughout: JSON would show
         // anything else as null.
         if (!found || !std::isfinite(row.x) || !std::isfinite(row.y) || !std::isfinite(row.azimuth) ||
@@ -120,8 +146,12 @@ int RunPlan(const PlanOptions& opt) {
         rows.push_back(row);
     }
     if (!stations.empty()) {
-        opt.output.Print([&] { PrintTable(rows); }, [&] { PrintCsv(rows); }, [&] { PrintJson(rows); });
+        opt.output.Print([&] { PrintTable(rows, chained); }, [&] { PrintCsv(rows, chained); },
+                         [&] { PrintJson(rows, chained); });
     }
+    // Stations beyond the ends are told; a run that found none on the
+    // alignment has done nothing that was asked.
+    if (!stations.empty() && rows.empty()) status = kExitFailure;
     return status;
 }
 

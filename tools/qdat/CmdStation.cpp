@@ -91,10 +91,9 @@ int RunParse(StationCommandOptions options) {
     }
     Json out = Json::array();
     bool allParsed = true;
-    const ChainTable& table = GetCurrentChainTable();
     for (const std::string& text : options.values) {
         try {
-            const double station = table.ParseStakeOrThrow(text);
+            const double station = ParseStationText(text);
             if (options.json)
                 out.push_back({{"text", text}, {"station", station}});
             else

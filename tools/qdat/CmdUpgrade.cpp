@@ -65,6 +65,9 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
         std::cout << "; read only in part, NOT SAVED";
     else if (!saved)
         std::cout << "; NOT SAVED";
+    else if (from < to)
+        if (const std::string note = ChainTableNotKeptNote(*doc, path); !note.empty())
+            std::cout << "; " << note;
     std::cout << "\n";
     return saved ? kExitOk : kExitFailure;
 }

@@ -144,6 +144,11 @@ std::unique_ptr<T> LoadDocumentOfKind(const std::string& path, const FileOptions
     return std::unique_ptr<T>(static_cast<T*>(doc.release()));
 }
 
+// Empty when the file written from doc keeps the chain table doc's old file
+// carried (or it carried none); else a note giving the --break options that
+// give its stake stations, so that the table is not lost without a word.
+std::string ChainTableNotKeptNote(const QDocument& doc, const std::string& written);
+
 // The physical forms a document can be written in.
 enum class Form { Text, Binary, Tagged, Scrambled, Legacy };
 const std::vector<std::string>& FormNames();
@@ -156,8 +161,13 @@ std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind);
 // Whether two paths name one file.
 bool SameFile(const std::string& a, const std::string& b);
 
-// A station typed by the user, through the current chain table; a usage
-// error naming `what` when it is not station text or not finite.
+// Station text typed by the user in any form the tool prints, read through
+// the current chain table: a number or lettered text ("B1070.5"), or the
+// kilometre form with or without the prefix ("K1+070.500", "0+400",
+// "KB1+070"). Throws the table's QDLException when it is none of them.
+double ParseStationText(const std::string& text);
+// The same as a station; a usage error naming `what` when it is not station
+// text or not finite.
 QStation ParseStation(const std::string& text, const std::string& what);
 
 // --at STATION... and --from A --to B --step S. A range holds A, A + S,

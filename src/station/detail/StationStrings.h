@@ -39,5 +39,6 @@ inline constexpr int kReasonNoSuchBreak = 826;       // %d break count
 inline constexpr int kReasonBadBreakText = 827;
 inline constexpr int kReasonNoChain = 828;
 inline constexpr int kReasonUnletteredChars = 830;
+inline constexpr int kReasonNeedsChainTable = 831;
 
 }  // namespace qdat::station_strings
