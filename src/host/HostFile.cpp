@@ -1,6 +1,9 @@
 #include "host/HostFile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/xattr.h>
 #include <unistd.h>
@@ -11,7 +14,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <random>
+#include <string_view>
 
 #include "host/HostException.h"
 
@@ -163,6 +166,77 @@ void CopyFileAttributes(const std::string& from, int to, const struct stat& st) 
     }
 }
 
+// The file a save writes before it replaces its target is named
+// ".<target name>.qdat-part-<process id>", with "-<n>" after the process id
+// when that process writes the same target twice at once. The target's name
+// is cut short where the whole would not fit in a file name.
+constexpr std::string_view kPartTag = ".qdat-part-";
+constexpr int kMaxPartSequence = 999;
+constexpr std::size_t kMaxFileName = 255;
+constexpr std::size_t kPartNameRoom = 1 + kPartTag.size() + 10 + 1 + 3;
+
+std::string PartFilePrefix(const std::string& targetName) {
+    std::size_t keep = std::min(targetName.size(), kMaxFileName - kPartNameRoom);
+    // Cut between characters, not inside a UTF-8 sequence.
+    while (keep > 0 && keep < targetName.size() &&
+           (static_cast<unsigned char>(targetName[keep]) & 0xC0) == 0x80)
+        --keep;
+    return "." + targetName.substr(0, keep) + std::string(kPartTag);
+}
+
+// The process that wrote a part file whose name ends in `rest` (after the
+// prefix): "<pid>" or "<pid>-<n>"; 0 for any other name.
+pid_t PartFileWriter(std::string_view rest) {
+    const auto digits = [](std::string_view text) {
+        return !text.empty() && text.size() <= 10 &&
+               std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    };
+    const std::size_t dash = rest.find('-');
+    const std::string_view pidText = rest.substr(0, dash);
+    if (!digits(pidText) || (dash != std::string_view::npos && !digits(rest.substr(dash + 1)))) return 0;
+    const long long pid = std::stoll(std::string(pidText));
+    return pid > 0 && pid <= INT_MAX ? static_cast<pid_t>(pid) : 0;
+}
+
+// Removes the part files of a target that a save cut short (a killed process,
+// a file-size limit) left behind: those whose process is gone and that no
+// process holds locked. A save still running, here or on another machine
+// sharing the folder, holds its lock and keeps its file.
+void RemoveStalePartFiles(const std::filesystem::path& folder, const std::string& prefix) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const int dirFd = ::dirfd(dir);
+    const pid_t self = ::getpid();
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view name = entry->d_name;
+        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix) continue;
+        const pid_t writer = PartFileWriter(name.substr(prefix.size()));
+        if (writer == 0) continue;
+        // Another process of this process's id died long ago; this one's own
+        // files in use are locked.
+        if (writer != self && !(::kill(writer, 0) != 0 && errno == ESRCH)) continue;
+        const int fd =
+            ::openat(dirFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        bool stale = false;
+        struct stat opened;
+        if (fd < 0) {
+            // Unreadable (the target's mode allows no reading): its process tells.
+            stale = writer != self && errno == EACCES &&
+                    ::fstatat(dirFd, entry->d_name, &opened, AT_SYMLINK_NOFOLLOW) == 0 &&
+                    S_ISREG(opened.st_mode);
+        } else if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode)) {
+            // Where the file system keeps no locks, the process alone tells.
+            stale = ::flock(fd, LOCK_EX | LOCK_NB) == 0 || (errno != EWOULDBLOCK && writer != self);
+        }
+        struct stat named;
+        if (stale && ::fstatat(dirFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0 &&
+            named.st_dev == opened.st_dev && named.st_ino == opened.st_ino)
+            ::unlinkat(dirFd, entry->d_name, 0);
+        if (fd >= 0) ::close(fd);
+    }
+    ::closedir(dir);
+}
+
 }  // namespace
 
 void MirrorFile::Open(const std::string& path, unsigned flags) {
@@ -178,10 +252,13 @@ void MirrorFile::Open(const std::string& path, unsigned flags) {
         // Replacing the file by a new one would get round its protection:
         // refuse a file the user may not write, as opening it for writing
         // would, and one with other names, which would keep the old bytes.
-        if (!S_ISREG(st.st_mode)) {
-            errno = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        if (S_ISDIR(st.st_mode)) {
+            errno = EISDIR;
             ThrowErrno(path, "cannot replace");
         }
+        if (!S_ISREG(st.st_mode))
+            throw FileException(FileException::AccessDenied, EINVAL, path, "cannot replace",
+                                "it is not a regular file (a device, a pipe or a socket)");
         if (::access(target.c_str(), W_OK) != 0) ThrowErrno(path, "cannot write");
         if (st.st_nlink > 1) {
             throw FileException(FileException::AccessDenied, EMLINK, path, "cannot replace",
@@ -189,20 +266,24 @@ void MirrorFile::Open(const std::string& path, unsigned flags) {
                                     " hard links, which saving would separate; save it under another name");
         }
     }
-    // A short name beside the target, so that the final rename stays on one
-    // file system and a target name near the length limit still leaves room.
-    const std::filesystem::path folder = std::filesystem::path(target).parent_path();
-    std::random_device rd;
+    // The new file is written beside the target, so that the final rename
+    // stays on one file system, under a name that says whose it is.
+    std::filesystem::path folder = std::filesystem::path(target).parent_path();
+    if (folder.empty()) folder = ".";
+    const std::string prefix = PartFilePrefix(std::filesystem::path(target).filename().string());
+    RemoveStalePartFiles(folder, prefix);
+    const std::string own = prefix + std::to_string(::getpid());
     for (int attempt = 0;; ++attempt) {
-        char name[16];
-        std::snprintf(name, sizeof name, ".~qd%06u", static_cast<unsigned>(rd() % 1000000));
-        const std::string temp = (folder / name).string();
+        const std::string temp =
+            (folder / (attempt == 0 ? own : own + "-" + std::to_string(attempt))).string();
         m_fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (m_fd >= 0) {
+            // The lock tells a later save that this file is still being written.
+            ::flock(m_fd, LOCK_EX | LOCK_NB);
             m_tempPath = temp;
             break;
         }
-        if (errno != EEXIST || attempt > 100) ThrowErrno(path, "cannot create");
+        if (errno != EEXIST || attempt >= kMaxPartSequence) ThrowErrno(path, "cannot create");
     }
     if (exists) CopyFileAttributes(target, m_fd, st);
     m_path = path;

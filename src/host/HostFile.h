@@ -59,6 +59,10 @@ protected:
 // replaced and the link stays. Opening refuses, as opening the old file for
 // writing would, a target the user may not write, and a target with other hard
 // links (replacing it would leave them the old bytes).
+//
+// The temporary file is ".<target name>.qdat-part-<process id>"; a save cut
+// short by a killed process leaves it behind, and the next save of the same
+// target removes it once that process is gone.
 class MirrorFile : public File {
 public:
     ~MirrorFile() override;

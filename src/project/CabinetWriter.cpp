@@ -272,10 +272,17 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 // The writer's steps
 
 std::string CabinetWriter::State::NameFor(const std::string& path) {
+    // A backslash in a name made here would be a separator to the readers of
+    // the format, and a colon a drive ("C:evil.bgg") or a stream: either could
+    // put a file outside the folder it is extracted into. Both become "_", and
+    // the folders in front are real ones, never "." or "..".
     std::vector<std::string> parts;
-    for (const auto& part : std::filesystem::path(path)) {
-        const std::string text = part.string();
-        if (!text.empty() && text != "/") parts.push_back(text);
+    for (const auto& part : std::filesystem::path(path).lexically_normal()) {
+        std::string text = part.string();
+        if (text.empty() || text == "/" || text == "." || text == "..") continue;
+        std::replace(text.begin(), text.end(), '\\', '_');
+        std::replace(text.begin(), text.end(), ':', '_');
+        parts.push_back(text);
     }
     if (parts.empty()) return {};
     const auto lower = [](std::string text) {

@@ -2,9 +2,10 @@
 // format 1.3) with MSZIP compression: blocks of at most 32 KiB of input, each
 // "CK" and a deflate stream, each with its checksum. Files are stored under
 // their file name alone (a second file of a name with its folder in front,
-// "plan\road.pm", so that extracting the set gives back both), with the DOS
-// date and time of their last write in local time and their attributes
-// (read-only where the owner may not write). When a cabinet would pass the
+// "plan\road.pm", so that extracting the set gives back both; a backslash or
+// colon in a name is stored as "_", so that no name leads out of the folder
+// the set is extracted into), with the DOS date and time of their last write
+// in local time and their attributes (read-only where the owner may not write). When a cabinet would pass the
 // size limit the data continues in a further cabinet of the same set:
 // base.cab, base2.CAB, base3.CAB and so on.
 //

@@ -1,11 +1,15 @@
 // The platform layer: mirror file, language resources, run-time class records,
 // the named-interface registry and the default user interface.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <set>
 
 #include "host/HostException.h"
 #include "host/HostFile.h"
@@ -24,6 +28,13 @@ using test::WriteFileBytes;
 
 std::size_t FilesIn(const TempDir& dir) {
     return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir.Root()), {}));
+}
+
+std::set<std::string> NamesIn(const TempDir& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(dir.Root()))
+        names.insert(entry.path().filename().string());
+    return names;
 }
 
 TEST(MirrorFile, CloseReplacesTargetKeepingPermissions) {
@@ -160,6 +171,85 @@ TEST(MirrorFile, RefusesAFileTheUserMayNotWrite) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: replaced, 2: another error, 3: no other user";
     EXPECT_EQ(ReadFileBytes(path), "old");
     EXPECT_EQ(FilesIn(dir), 1u);
+}
+
+// A save writes ".<target>.qdat-part-<process id>". One cut short by a killed
+// process leaves that file; the next save of the same target removes it, and
+// keeps those of other targets and of processes that still run. Under a
+// file-size limit the save fails, and the target and its folder stay as they were.
+TEST(MirrorFile, PartFilesOfSavesCutShort) {
+    TempDir dir;
+    const std::string road = dir.Path("road.dmx"), other = dir.Path("other.dmx");
+    WriteFileBytes(road, "old road");
+    WriteFileBytes(other, "old other");
+    const unsigned flags = File::ModeCreate | File::ModeReadWrite;
+    const std::string own = ".road.dmx.qdat-part-" + std::to_string(::getpid());
+    {
+        MirrorFile first, second;
+        first.Open(road, flags);
+        second.Open(road, flags);
+        EXPECT_EQ(NamesIn(dir), (std::set<std::string>{own, own + "-1", "other.dmx", "road.dmx"}));
+    }
+
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        MirrorFile a, b;
+        a.Open(road, flags);
+        a.Write("new road", 8);
+        b.Open(other, flags);
+        b.Write("new other", 9);
+        [[maybe_unused]] const ssize_t told = ::write(ready[1], "!", 1);
+        ::pause();
+        ::_exit(0);
+    }
+    char byte = 0;
+    ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+    ::close(ready[0]);
+    ::close(ready[1]);
+    ::kill(child, SIGKILL);
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    const std::string roadPart = ".road.dmx.qdat-part-" + std::to_string(child);
+    const std::string otherPart = ".other.dmx.qdat-part-" + std::to_string(child);
+    const std::string running = ".road.dmx.qdat-part-1";  // the system's first process
+    WriteFileBytes(dir.Path(running), "");
+    EXPECT_EQ(NamesIn(dir), (std::set<std::string>{roadPart, otherPart, running, "other.dmx", "road.dmx"}));
+    EXPECT_EQ(ReadFileBytes(road), "old road");
+    {
+        MirrorFile f;
+        f.Open(road, flags);
+        f.Write("new", 3);
+        f.Close();
+    }
+    EXPECT_EQ(ReadFileBytes(road), "new");
+    EXPECT_EQ(NamesIn(dir), (std::set<std::string>{otherPart, running, "other.dmx", "road.dmx"}));
+
+    child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4096, 4096};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) ::_exit(3);
+        MirrorFile f;
+        try {
+            f.Open(other, flags);
+            const std::string bytes(8192, 'x');
+            f.Write(bytes.data(), bytes.size());
+            f.Close();
+        } catch (const FileException& e) {
+            f.Abort();
+            ::_exit(e.GetOsError() == EFBIG ? 0 : 2);
+        }
+        ::_exit(1);
+    }
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: written past the limit, 2: another error";
+    EXPECT_EQ(ReadFileBytes(other), "old other");
+    EXPECT_EQ(NamesIn(dir), (std::set<std::string>{running, "other.dmx", "road.dmx"}));
 }
 
 TEST(MemoryFile, ReadWriteSeek) {

@@ -182,6 +182,33 @@ TEST(CabinetWriter, ThreeReadersExtractEveryFileByteForByte) {
     EXPECT_EQ(st.st_mode & 0222, 0u) << "cabextract keeps the read-only attribute";
 }
 
+// Names are relative and stay in the folder they are extracted into: a
+// backslash (a separator to the format's readers) and a colon (a drive) in a
+// Linux file name become "_", and the folder put in front of a second file
+// of a name is a real one, never "..".
+TEST(CabinetWriter, NamesLeadNowhereOutsideTheFolder) {
+    TempDir dir;
+    std::filesystem::create_directories(dir.Root() / "in" / "sub");
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"in/..\\..\\evil.bgg", ".._.._evil.bgg"}, {"in/\\Windows\\evil2.bgg", "_Windows_evil2.bgg"},
+        {"in/C:evil3.bgg", "C_evil3.bgg"},         {"in/same.dmx", "same.dmx"},
+        {"in/sub/../same.dmx", "in\\same.dmx"},
+    };
+    CabinetWriter writer(dir.Root().string(), "names");
+    for (const auto& [path, name] : inputs) {
+        if (path.find("/../") == std::string::npos) WriteFileBytes(dir.Path(path), name);
+        ASSERT_TRUE(writer.AddFile(dir.Path(path))) << writer.GetError();
+    }
+    ASSERT_TRUE(writer.Finish()) << writer.GetError();
+    const std::string b = ReadFileBytes(dir.Path("names.cab"));
+    ASSERT_EQ(writer.GetEntries().size(), inputs.size());
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        EXPECT_EQ(writer.GetEntries()[i].name, inputs[i].second);
+        EXPECT_NE(b.find(inputs[i].second + '\0'), std::string::npos) << inputs[i].second;
+    }
+    EXPECT_EQ(b.find("..\\"), std::string::npos);
+}
+
 TEST(CabinetWriter, AnEmptyFileAloneMakesACabinetEveryReaderTakes) {
     TempDir dir;
     WriteFileBytes(dir.Path("road.prj"), "");

@@ -2,6 +2,8 @@
 // XML parser and held against the library's own answers and, for the
 // profile, against the textbook parabola through the exported points.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -275,6 +277,54 @@ TEST_F(ExportTool, RefusesWrongInputsAndKeepsThem) {
         RunTool("export landxml --plan " + plan + " --profile " + profile + " -o " + profile, &out, &err), 1);
     EXPECT_EQ(ReadFileBytes(profile), before);
     EXPECT_EQ(RunTool("export landxml -o " + xml, &out, &err), 2) << "--plan is required";
+}
+
+// An output is written as a save writes: through a link, keeping its mode;
+// a pipe and a file the user may not write are refused and stay as they
+// were; a missing folder is named as the system names it; "-" is standard
+// output. The same for plots.
+TEST_F(ExportTool, OutputsAreWrittenAsASaveWrites) {
+    std::string out, err;
+    const std::string exportTo = "export landxml --plan " + plan + " -o ";
+    const std::string plotTo = "plot plan " + plan + " -o ";
+    const std::string inDir = "cd " + dir.Root().string() + " && " + QDAT_TOOL + " ";
+    ASSERT_EQ(RunCommand(inDir + exportTo + "-", &out, &err), 0) << err;
+    EXPECT_NE(out.find("<LandXML"), std::string::npos);
+    ASSERT_EQ(RunCommand(inDir + plotTo + "-", &out, &err), 0) << err;
+    EXPECT_NE(out.find("<svg"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path("-")));
+
+    WriteFileBytes(xml, "old");
+    ASSERT_EQ(::chmod(xml.c_str(), 0600), 0);
+    const std::string link = dir.Path("link.xml");
+    ASSERT_EQ(::symlink("road.xml", link.c_str()), 0);
+    ASSERT_EQ(RunTool(exportTo + link, &out, &err), 0) << err;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_NE(ReadFileBytes(xml).find("<LandXML"), std::string::npos);
+    struct stat st;
+    ASSERT_EQ(::stat(xml.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+
+    const std::string pipe = dir.Path("pipe.svg");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0644), 0);
+    EXPECT_EQ(RunTool(plotTo + pipe, &out, &err), 1);
+    EXPECT_NE(err.find(pipe + ": it is not a regular file"), std::string::npos) << err;
+    ASSERT_EQ(::lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+    // A read-only file in a folder anyone may write, written by another user
+    // when the tests run as root, who may write anything.
+    ASSERT_EQ(::chmod(dir.Root().c_str(), 0777), 0);
+    const std::string locked = dir.Path("locked.svg");
+    WriteFileBytes(locked, "old");
+    ASSERT_EQ(::chmod(locked.c_str(), 0444), 0);
+    const std::string asOther = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    EXPECT_EQ(RunCommand(asOther + QDAT_TOOL + " " + plotTo + locked, &out, &err), 1);
+    EXPECT_NE(err.find("Permission denied"), std::string::npos) << err;
+    EXPECT_EQ(ReadFileBytes(locked), "old");
+
+    EXPECT_EQ(RunTool(exportTo + dir.Path("none/road.xml"), &out, &err), 1);
+    EXPECT_NE(err.find(dir.Path("none/road.xml") + ": No such file or directory"), std::string::npos) << err;
 }
 
 }  // namespace

@@ -80,7 +80,9 @@ std::function<int()> SetupExport(CLI::App& app) {
     landxml->add_option("--plan", opt->plan, "Plan element file or intersection-point file")->required();
     landxml->add_option("--profile", opt->profile, "Vertical profile file")->type_name("ZDM");
     landxml->add_option("--ground", opt->ground, "Profile ground line file")->type_name("DMX");
-    landxml->add_option("-o,--output", opt->out, "LandXML file to write (never an input)")->required();
+    landxml
+        ->add_option("-o,--output", opt->out, "LandXML file to write (never an input; - for standard output)")
+        ->required();
     opt->fileOptions.AddChainTo(landxml);
     landxml->footer(
         "Points are written \"northing easting\": X then Y, as X is the northing here. Stations in the "

@@ -453,7 +453,8 @@ std::function<int()> SetupPlot(CLI::App& app) {
     section->add_option("HDM", opt->file, "Cross-section ground-line file")->required();
     section->add_option("--at", opt->at, "Station of the section")->required();
     for (CLI::App* sub : {plan, profile, section}) {
-        sub->add_option("-o,--output", opt->out, "SVG file to write (never an input)")->required();
+        sub->add_option("-o,--output", opt->out, "SVG file to write (never an input; - for standard output)")
+            ->required();
         opt->fileOptions.AddChainTo(sub);
     }
     return [opt, plan, profile] {
