@@ -9,6 +9,10 @@ namespace qdat {
 
 namespace {
 constexpr std::uint32_t kFlagsAfterRead = FormatFlag::NotLoading | FormatFlag::TextForm;
+// The variants a file is written in besides the plain one. They are the file's
+// own: a railway or NZS file is written back as one, whoever saves it, and a
+// plain file read into the same document is plain again.
+constexpr std::uint32_t kFileVariants = FormatFlag::NzsVariant | FormatFlag::RailwayVariant;
 constexpr std::uint32_t kMinimumListenerVersion = 580;
 // Documents are read and written through a 64 KiB buffer: files of a million
 // points take a few thousand system calls instead of tens of thousands.
@@ -208,6 +212,7 @@ bool QDocument::ReadFromFile(File& file) {
     DeleteContents();
     m_pathName.clear();
     m_partialRead.reset();
+    m_data->FormatFlags &= ~kFileVariants;
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
                        this);
@@ -229,7 +234,7 @@ bool QDocument::ReadFromFile(File& file) {
     }
     if (m_partialRead)
         CurrentUi().ShowMessage(GetPartialReadNote(), MessageKind::Warning, MessageButtons::Ok);
-    m_data->FormatFlags = kFlagsAfterRead;
+    m_data->FormatFlags = kFlagsAfterRead | (m_data->FormatFlags & kFileVariants);
     return true;
 }
 

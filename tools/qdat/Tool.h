@@ -143,8 +143,6 @@ Form FormFromName(const std::string& name);
 // Writes doc to path in the form through a mirror file: a failed write leaves
 // path as it was. Refuses to write over `input` (the file that was read).
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input);
-// The variant flags (NZS, railway) the signature of a file sets for its kind.
-std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind);
 // Whether two paths name one file.
 bool SameFile(const std::string& a, const std::string& b);
 

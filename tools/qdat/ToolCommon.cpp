@@ -262,16 +262,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
-std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind) {
-    return kind.RuleFor(ReadFileEnvelope(path).signature).set &
-           (FormatFlag::NzsVariant | FormatFlag::RailwayVariant);
-}
-
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
     if (!input.empty() && SameFile(input, path)) Fail(path + " is the input file; choose another output");
     const DocumentKind* kind = doc.GetKind();
-    // A read forgets the variant of the file; the copy is written in it again.
-    if (kind && !input.empty()) doc.SetFormatFlags(doc.GetFormatFlags() | VariantOfFile(input, *kind));
     if (form == Form::Legacy) {
         if (!kind || !kind->HasLegacyLayout())
             Fail(std::string(doc.GetRuntimeClass().GetName()) + " files have no legacy layout");
