@@ -224,6 +224,10 @@ bool QDocument::ReadFromFile(File& file) {
         }
         if (!SerializeContent(ar))
             ar.ThrowError(QArchiveException::GenericError, "the document did not take the content");
+        // Content after what the document took (beyond its counts, after its
+        // closing line) is content all the same: the read was partial, and
+        // writing the document back would drop the rest.
+        if (!m_partialRead && !ar.AtEnd()) NoteReadStoppedEarly(ar, "the records before it");
         ar.Close();
     } catch (const std::exception& e) {
         // The header, the signature or the content is unreadable: nothing of it stays.

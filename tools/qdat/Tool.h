@@ -122,10 +122,18 @@ ArchiveEnvelope ReadFileEnvelope(const std::string& path);
 // Throws ToolError naming the file when none fits.
 const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride);
 
+// What a command does with a file that was read only in part (the library
+// has warned of it): refuse it, since whatever it computes, draws or writes
+// from the part would be taken for the whole; or take the part, for a command
+// that then says so and decides its exit code.
+enum class PartialRead { Refuse, Accept };
+
 // Reads a file into a fresh document without the open pipeline (a file is
 // never rewritten by reading it), with the chain table the options give.
-// Throws ToolError with the one message that says why a read failed.
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options);
+// Throws ToolError with the one message that says why a read failed, or
+// that the file was read only in part when that is refused.
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options,
+                                        PartialRead partial = PartialRead::Refuse);
 
 // LoadDocument for a command that works on one kind (described as `what`).
 template <class T>

@@ -233,12 +233,17 @@ const DocumentKind& DetectKind(const std::string& path, const std::string& kindO
     Fail(path + ": no document kind knows the signature \"" + env.signature + "\"; name one with --kind");
 }
 
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options) {
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options,
+                                        PartialRead partial) {
     const DocumentKind& kind = DetectKind(path, options.kind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
-    HeldErrors held;
-    if (!ReadDocumentFile(*doc, path)) Fail(held.Last(path + ": cannot be read"));
+    {
+        HeldErrors held;
+        if (!ReadDocumentFile(*doc, path)) Fail(held.Last(path + ": cannot be read"));
+    }
+    if (doc->WasReadPartly() && partial == PartialRead::Refuse)
+        Fail(path + " was read only in part; nothing was done with it");
     UseChainTableAfter(options, *doc);
     return doc;
 }
