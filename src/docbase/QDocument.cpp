@@ -314,6 +314,10 @@ bool QDocument::WriteToFile(File& file) {
     if (!SerializeContent(ar))
         ar.ThrowError(QArchiveException::GenericError, "the document did not write its content");
     ar.Close();
+    // The file keeps its fixed decimal places; the user hears what that cost.
+    if (const int rounded = ar.GetRoundedCount())
+        CurrentUi().ShowMessage(FormatResource(2022, file.GetFileName().c_str(), rounded),
+                                MessageKind::Warning, MessageButtons::Ok);
     return true;
 }
 
