@@ -345,14 +345,18 @@ DataArchive& DataArchive::operator<<(unsigned long v) {
     return *this;
 }
 
-void DataArchive::AppendFixed(double v) {
+void DataArchive::AppendFixed(double v, bool countRounding) {
     char buf[kFixedTextCapacity];
-    AppendToken(std::string_view(buf, FormatFixedTo(buf, v, m_precision)));
+    bool rounded = false;
+    AppendToken(
+        std::string_view(buf, FormatFixedTo(buf, v, m_precision, countRounding ? &rounded : nullptr)));
+    if (rounded && !IsCommentMode()) ++m_roundedValues;
 }
 
 DataArchive& DataArchive::operator<<(float v) {
+    // A float's own decimals are not those of the double it widens to.
     if (IsTextForm())
-        AppendFixed(static_cast<double>(v));
+        AppendFixed(static_cast<double>(v), false);
     else
         StoreBinary(ArchiveTag::Float, v);
     return *this;

@@ -137,6 +137,9 @@ public:
     int GetPrecision() const { return m_precision; }
     int SetWidth(int width) { return m_text.SetWidth(width); }
     int GetWidth() const { return m_text.GetWidth(); }
+    // Storing in text form: how many numbers had more decimals than the
+    // places they were written with, and were rounded to them.
+    int GetRoundedCount() const { return m_roundedValues; }
     int SetStationAsNumber(int flag);
     bool IsStationAsNumber() const { return m_stationAsNumber != 0; }
 
@@ -258,7 +261,7 @@ private:
     T LoadInteger(ArchiveTag tag);
     std::string_view NextTokenOrThrow(const char* what);
     [[noreturn]] void ThrowUnwritable(std::string_view text) const;
-    void AppendFixed(double value);
+    void AppendFixed(double value, bool countRounding = true);
     void ApplyManipulatorStoring(ArchiveManipulator m);
 
     QDocument* m_document = nullptr;
@@ -269,6 +272,7 @@ private:
     TextRecords m_text;
     int m_stationAsNumber = 0;
     int m_precision = 4;
+    int m_roundedValues = 0;
     StringList m_warnings;
 };
 

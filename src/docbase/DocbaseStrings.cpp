@@ -29,6 +29,10 @@ const ResourceTable kDocbaseStrings{
      "It is not saved over unless you choose to."},
     // (file path) asked before a save over a file that was read only in part
     {2021, "The file %s was read only in part. Saving over it loses the rest of it.\nSave over it?"},
+    // (file path, count) after writing values with more decimals than their fields hold
+    {2022,
+     "%s: values with more decimal places than their fields hold were rounded to the last place, a half "
+     "away from zero (%d in all)."},
 };
 }  // namespace
 }  // namespace qdat

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 
 namespace qdat {
@@ -29,13 +30,61 @@ std::size_t SkipSpaceAndSign(std::string_view token, bool& negative) {
     }
     return i;
 }
+
+// The shortest decimal that reads back as a finite, non-zero magnitude:
+// its significant digits d0 d1 ... and the power of ten of d0, so that digit
+// i stands for 10^(exponent - i).
+struct ShortestDecimal {
+    char digits[24];
+    int count = 0;
+    int exponent = 0;
+};
+
+ShortestDecimal ShortestOf(double magnitude) {
+    char text[40];
+    const auto r = std::to_chars(text, text + sizeof text, magnitude, std::chars_format::scientific);
+    ShortestDecimal d;
+    const char* p = text;
+    for (; p < r.ptr && *p != 'e'; ++p)
+        if (*p != '.') d.digits[d.count++] = *p;
+    if (p < r.ptr) std::from_chars(p + (p[1] == '+' ? 2 : 1), r.ptr, d.exponent);
+    return d;
+}
 }  // namespace
 
-std::size_t FormatFixedTo(char* out, double value, int places) {
+std::size_t FormatFixedTo(char* out, double value, int places, bool* rounded) {
     places = std::clamp(places, 0, kMaxDecimalPlaces);
     const auto r = std::to_chars(out, out + kFixedTextCapacity, value, std::chars_format::fixed, places);
     // The capacity holds the longest text there is, so this never fails.
-    return r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - out) : 0;
+    const std::size_t length = r.ec == std::errc() ? static_cast<std::size_t>(r.ptr - out) : 0;
+    if (rounded) *rounded = false;
+    if (!std::isfinite(value) || value == 0.0) return length;
+    const ShortestDecimal d = ShortestOf(std::fabs(value));
+    if (rounded) *rounded = d.count - 1 - d.exponent > places;
+    // A value whose decimal text ends in a 5 just past the last place is
+    // rounded away from zero: -3.125 to -3.13, and 3.505 to 3.51 although the
+    // double nearest 3.505 lies a hair below it. Every other value rounds as
+    // its exact binary value does, which its decimal text does as well.
+    const int half = d.exponent + places + 1;
+    if (half != d.count - 1 || d.digits[half] != '5') return length;
+    // The kept digits, counted in units of the last place, plus one unit.
+    std::string units(d.digits, static_cast<std::size_t>(half));
+    int i = half - 1;
+    for (; i >= 0 && units[static_cast<std::size_t>(i)] == '9'; --i) units[static_cast<std::size_t>(i)] = '0';
+    if (i >= 0)
+        ++units[static_cast<std::size_t>(i)];
+    else
+        units.insert(units.begin(), '1');
+    if (units.size() < static_cast<std::size_t>(places) + 1)
+        units.insert(0, static_cast<std::size_t>(places) + 1 - units.size(), '0');
+    std::size_t n = 0;
+    if (std::signbit(value)) out[n++] = '-';
+    const std::size_t whole = units.size() - static_cast<std::size_t>(places);
+    for (std::size_t k = 0; k < units.size(); ++k) {
+        if (k == whole) out[n++] = '.';
+        out[n++] = units[k];
+    }
+    return n;
 }
 
 std::string FormatFixed(double value, int places) {

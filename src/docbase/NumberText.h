@@ -18,12 +18,17 @@ inline constexpr int kMaxDecimalPlaces = 19;
 // a sign, the 309 integer digits of the largest double, the point, the places.
 inline constexpr std::size_t kFixedTextCapacity = 1 + 309 + 1 + kMaxDecimalPlaces;
 
-// value with places decimal places, as "%.*f" writes it. places is held to
+// value with places decimal places, as "%.*f" writes it, except that a value
+// whose shortest decimal text ends in a 5 just past the last place is rounded
+// half away from zero (-3.125 gives "-3.13" and 3.505 "3.51" at two places,
+// where "%.*f" gives "-3.12" and "3.50"). places is held to
 // 0..kMaxDecimalPlaces first, so neither a value nor a number of places can
 // make the text longer than kFixedTextCapacity.
 std::string FormatFixed(double value, int places);
-// The same text into out, which holds kFixedTextCapacity bytes; returns its length.
-std::size_t FormatFixedTo(char* out, double value, int places);
+// The same text into out, which holds kFixedTextCapacity bytes; returns its
+// length. With rounded, also tells whether the value has more decimals than
+// the text holds (its shortest decimal text does not fit the places).
+std::size_t FormatFixedTo(char* out, double value, int places, bool* rounded = nullptr);
 
 // "%lf": leading blanks, then a number; trailing text allowed. With used, also
 // tells how many bytes of token the number took.

@@ -9,6 +9,10 @@ namespace qdat {
 
 namespace {
 constexpr std::uint32_t kFlagsAfterRead = FormatFlag::NotLoading | FormatFlag::TextForm;
+// The variants a file is written in besides the plain one. They are the file's
+// own: a railway or NZS file is written back as one, whoever saves it, and a
+// plain file read into the same document is plain again.
+constexpr std::uint32_t kFileVariants = FormatFlag::NzsVariant | FormatFlag::RailwayVariant;
 constexpr std::uint32_t kMinimumListenerVersion = 580;
 // Documents are read and written through a 64 KiB buffer: files of a million
 // points take a few thousand system calls instead of tens of thousands.
@@ -208,6 +212,7 @@ bool QDocument::ReadFromFile(File& file) {
     DeleteContents();
     m_pathName.clear();
     m_partialRead.reset();
+    m_data->FormatFlags &= ~kFileVariants;
     try {
         DataArchive ar(&file, DataArchive::Load | DataArchive::NoFlushOnDelete, kDocumentBufferSize, nullptr,
                        this);
@@ -219,6 +224,10 @@ bool QDocument::ReadFromFile(File& file) {
         }
         if (!SerializeContent(ar))
             ar.ThrowError(QArchiveException::GenericError, "the document did not take the content");
+        // Content after what the document took (beyond its counts, after its
+        // closing line) is content all the same: the read was partial, and
+        // writing the document back would drop the rest.
+        if (!m_partialRead && !ar.AtEnd()) NoteReadStoppedEarly(ar, "the records before it");
         ar.Close();
     } catch (const std::exception& e) {
         // The header, the signature or the content is unreadable: nothing of it stays.
@@ -229,7 +238,7 @@ bool QDocument::ReadFromFile(File& file) {
     }
     if (m_partialRead)
         CurrentUi().ShowMessage(GetPartialReadNote(), MessageKind::Warning, MessageButtons::Ok);
-    m_data->FormatFlags = kFlagsAfterRead;
+    m_data->FormatFlags = kFlagsAfterRead | (m_data->FormatFlags & kFileVariants);
     return true;
 }
 
@@ -305,6 +314,10 @@ bool QDocument::WriteToFile(File& file) {
     if (!SerializeContent(ar))
         ar.ThrowError(QArchiveException::GenericError, "the document did not write its content");
     ar.Close();
+    // The file keeps its fixed decimal places; the user hears what that cost.
+    if (const int rounded = ar.GetRoundedCount())
+        CurrentUi().ShowMessage(FormatResource(2022, file.GetFileName().c_str(), rounded),
+                                MessageKind::Warning, MessageButtons::Ok);
     return true;
 }
 

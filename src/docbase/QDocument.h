@@ -155,6 +155,8 @@ public:
     void SetScrambledForm(bool b) { SetFlag(FormatFlag::ScrambledForm, b); }
     bool IsLegacyLayout() const { return TestFlag(FormatFlag::LegacyLayout); }
     void SetLegacyLayout(bool b) { SetFlag(FormatFlag::LegacyLayout, b); }
+    // The variant (NZS, railway) a file was read in stays with the document,
+    // so that every save writes the file back in it.
     bool IsNzsVariant() const { return TestFlag(FormatFlag::NzsVariant); }
     void SetNzsVariant(bool b) { SetFlag(FormatFlag::NzsVariant, b); }
     bool IsRailwayVariant() const { return TestFlag(FormatFlag::RailwayVariant); }

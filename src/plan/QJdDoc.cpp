@@ -124,6 +124,9 @@ int QJdDoc::SerializeContent(DataArchive& ar) {
     }
     JdList list;
     list.Serialize(ar);
+    // Points after those the count gives are points all the same.
+    if (!ar.AtEnd())
+        NoteReadStoppedEarly(ar, "the " + std::to_string(list.Points.GetSize()) + " points its count gives");
     GetList() = std::move(list);
     DataAs<QJdData>().FileChainTable = std::move(fileTable);
     return true;

@@ -156,6 +156,8 @@ int QZdmFile::SerializeContent(DataArchive& ar) {
     m_points.SetSize(read);
     if (read < count)
         NoteReadStoppedEarly(ar, std::to_string(read) + " of " + std::to_string(count) + " points");
+    else if (!ar.AtEnd())
+        NoteReadStoppedEarly(ar, "the " + std::to_string(count) + " points its count gives");
     m_lastSegment = -1;
     m_orderChecked = false;
     // Derive at once, so that a document read outside the open pipeline

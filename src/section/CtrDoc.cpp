@@ -1072,7 +1072,15 @@ void CtrDoc::Load(DataArchive& ar) {
             ar >> name;
         const TableDescription* table = TableNamedIn(name);
         if (!table) {
-            if (!ContainsNoCase(name, kClosingName)) NoteReadStoppedEarly(ar, "the tables before it");
+            if (!ContainsNoCase(name, kClosingName)) {
+                NoteReadStoppedEarly(ar, "the tables before it");
+                return;
+            }
+            // The closing line ends the tables; anything after it would be
+            // lost by writing the file back.
+            ar >> EndRecord;
+            if (!ar.AtEnd())
+                NoteReadStoppedEarly(ar, std::string("the tables before the line ") + kClosingName);
             return;
         }
         const RowFamily& family = *table->family;

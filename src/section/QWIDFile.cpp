@@ -33,8 +33,9 @@ using namespace FormatFlag;
 constexpr SignatureRule kSignatures[] = {
     {"RADUDAR5.83_WID_SHUJU", 583, 0, LegacyLayout | RailwayVariant, SignatureUse::Written},
     {"RADUDAR5.8_WID_SHUJU", 580, 0, LegacyLayout | RailwayVariant},
-    // Railway tables have always been read as 5.8 files.
-    {"RADUDAR5.83_WID_SHUJU_RAILWAY", 580, RailwayVariant, LegacyLayout, SignatureUse::Written},
+    // A railway table is as current as the road table of its signature: read
+    // as an older one, it would be written back, unchanged, at every open.
+    {"RADUDAR5.83_WID_SHUJU_RAILWAY", 583, RailwayVariant, LegacyLayout, SignatureUse::Written},
 };
 
 template <auto Point, auto Member>

@@ -135,14 +135,14 @@ TEST(ArchiveTextWrite, DecimalPlacesAreHeldToNineteen) {
         EXPECT_EQ(ar.GetPrecision(), 0);
         ar << 2.5 << EndRecord;
     });
-    EXPECT_EQ(text, big + "\n" + std::string(9, ' ') + "2\n");
+    EXPECT_EQ(text, big + "\n" + std::string(9, ' ') + "3\n");
 
     EXPECT_EQ(FormatFixed(1e308, 120), big);
     EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX), PrintfFixed(-DBL_MAX, 19));
     EXPECT_EQ(FormatFixed(-DBL_MAX, INT_MAX).size(), 1u + 309 + 1 + 19);
     EXPECT_EQ(FormatFixed(DBL_MIN, 19), PrintfFixed(DBL_MIN, 19));
     EXPECT_EQ(FormatFixed(0.125, -3), "0");
-    EXPECT_EQ(FormatFixed(0.125, 2), "0.12");  // round half to even, as printf
+    EXPECT_EQ(FormatFixed(0.125, 2), "0.13");  // a half away from zero, not to even as printf
 
     // A manipulator made from a number out of range is held to the range too,
     // instead of turning into another manipulator (100 would end the record).
@@ -151,6 +151,39 @@ TEST(ArchiveTextWrite, DecimalPlacesAreHeldToNineteen) {
         "1.5000000000000000000 5\n");
     EXPECT_EQ(StoreText([](DataArchive& ar) { ar << Width(500) << 5 << EndRecord; }),
               std::string(28, ' ') + "5\n");
+}
+
+// A value is rounded to its field's places as its decimal text reads: a half
+// away from zero, also where the double lies a hair below the half (3.505 is
+// 3.50499999999999989...), and as printf rounds everywhere else. What a field
+// cannot hold is counted.
+TEST(ArchiveTextWrite, HalvesRoundAwayFromZeroAndRoundedValuesAreCounted) {
+    const struct {
+        double value;
+        int places;
+        const char* text;
+    } cases[] = {
+        {-3.125, 2, "-3.13"}, {3.505, 2, "3.51"},    {2.675, 2, "2.68"},
+        {0.005, 2, "0.01"},   {-0.005, 2, "-0.01"},  {9.995, 2, "10.00"},
+        {-99.5, 0, "-100"},   {0.0005, 3, "0.001"},  {3.5049, 2, "3.50"},
+        {3.5051, 2, "3.51"},  {-3.1249, 2, "-3.12"}, {1234.5678, 2, "1234.57"},
+        {-0.001, 2, "-0.00"}, {1e-300, 2, "0.00"},   {123456789.25, 1, "123456789.3"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FormatFixed(c.value, c.places), c.text) << c.value;
+    // Digits far beyond what a double tells apart stay printf's.
+    EXPECT_EQ(FormatFixed(4000000.123456789, 12), PrintfFixed(4000000.123456789, 12));
+    EXPECT_EQ(FormatFixed(0.1, 19), PrintfFixed(0.1, 19));
+
+    int rounded = -1;
+    const std::string text = StoreText([&](DataArchive& ar) {
+        ar << Precision(2) << -3.125 << 3.505 << 3.5 << 0.0 << 12.0 << 0.1f << EndRecord;
+        ar << BeginComment << 1.001 << EndComment;
+        ar << Precision(3) << 3.505 << 1.0005 << EndRecord;
+        rounded = ar.GetRoundedCount();
+    });
+    EXPECT_EQ(text.substr(0, text.find('\n')),
+              "     -3.13       3.51       3.50       0.00      12.00       0.10");
+    EXPECT_EQ(rounded, 3);
 }
 
 TEST(ArchiveTextWrite, WidthManipulator) {

@@ -160,6 +160,33 @@ TEST_F(ProjectUpgradeTest, AnOldProjectIsBackedUpThenEveryFileUpgraded) {
     EXPECT_EQ(Cabinets(dir.Root()).size(), 1u);
 }
 
+// Railway and NZS files are written back in their own variant: a railway
+// superelevation table and an NZS cross-section file whose text is rewritten
+// stay railway and NZS, and a current railway widening table is left alone.
+TEST_F(ProjectUpgradeTest, RailwayAndNzsFilesKeepTheirVariant) {
+    const std::string sup = dir.Path("data/rail.sup"), wid = dir.Path("data/rail.wid"),
+                      hdm = dir.Path("data/road.hdm");
+    WriteFileBytes(sup, "RADUDAR5.83_SUP_SHUJU_RAILWAY\n1.5 200 -1.25\n");
+    const std::string currentWid =
+        "RADUDAR5.83_WID_SHUJU_RAILWAY\nZZZZZZZ\nYYYYYYY\n     0.000       1.20\n   100.000       1.50\n\n";
+    WriteFileBytes(wid, currentWid);
+    WriteFileBytes(hdm, "RADUDAR5.83_HDM_SHUJU_NZS\n100\n3.5 -0.2 4.0 -0.5\n5 0.3\n");
+    WriteFileBytes(project,
+                   "RADUDAR5.83_PRJ_SHUJU\n[Files]1\n105 = data\\road.hdm\n106 = data\\rail.wid\n"
+                   "107 = data\\rail.sup\n[Settings]2\n201 = Variants\n");
+    PrjFile p;
+    ASSERT_TRUE(p.OpenProject(project));
+    const ProjectUpgradeReport& r = p.GetOpenUpgradeReport();
+    ASSERT_TRUE(r.failure.empty()) << r.failure;
+    EXPECT_EQ(r.upgraded.size(), 2u);
+    EXPECT_EQ(r.current, std::vector<std::string>{wid});
+    EXPECT_EQ(ReadFileBytes(sup), "RADUDAR5.83_SUP_SHUJU_RAILWAY\n      1.50    200.000      -1.25\n");
+    EXPECT_EQ(ReadFileBytes(wid), currentWid);
+    EXPECT_EQ(ReadFileBytes(hdm),
+              "RADUDAR5.83_HDM_SHUJU_NZS\n   100.000\n    3.5000    -0.2000     4.0000    -0.5000\n"
+              "    5.0000     0.3000\n\n");
+}
+
 TEST_F(ProjectUpgradeTest, WithoutABackupNoDataFileChanges) {
     ForbidBackups();
     PrjFile p;

@@ -270,11 +270,15 @@ TEST_F(CtrDocTest, CurrentLayoutAsWritten) {
 // Tables in any order, one of them twice, TFFD under its old name, a file
 // without closing line; a row line holding ".dat" is a name line and ends the
 // table, and a line naming no table ends the reading with the rest unread.
+// Tables after an early closing line are left unread too: the read is partial.
 TEST_F(CtrDocTest, WhereTablesAndTheFileEnd) {
     CtrDoc doc;
     ASSERT_TRUE(Read(doc, "RADUDAR5.83_CTR_SHUJU\nZTFBP.DAT\n100 0\n200 0\nXXXX.DAT\nDCHT.DAT\n0 1\n"));
     EXPECT_EQ(doc.GetRowCount(CtrTable::ZTFBP), 2);
     EXPECT_EQ(doc.GetRowCount(CtrTable::DCHT), 0);
+    EXPECT_TRUE(doc.WasReadPartly());
+    EXPECT_NE(doc.GetPartialReadNote().find("before the line XXXX.DAT"), std::string::npos);
+    ASSERT_TRUE(Read(doc, "RADUDAR5.83_CTR_SHUJU\nZTFBP.DAT\n100 0\nXXXX.DAT\n\n// a comment\n"));
     EXPECT_FALSE(doc.WasReadPartly());
 
     ASSERT_TRUE(Read(doc,

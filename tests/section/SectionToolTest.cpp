@@ -55,16 +55,21 @@ TEST(SectionToolTest, DumpShowsEveryPointOfEverySide) {
     EXPECT_EQ(sections[1]["rightGround"].size(), 2u);
 }
 
-// A damaged old file: the tools read what they can, say so, and never write it.
+// A damaged old file: the tools show what they can read, say so and fail, and
+// never write it.
 TEST(SectionToolTest, DamagedFileIsReadInPartAndNeverWritten) {
     TempDir dir;
     const std::string path = dir.Path("old.hdm");
     const std::string bytes = "RADUDAR5.8_HDM_SHUJU\n100\n1 3 -0.2\n1 3 0.2\n\n120\n1 3 -0.3\n3 3 0.3\n";
     WriteFileBytes(path, bytes);
     std::string out, err;
-    ASSERT_EQ(RunTool("dump --json " + path, &out, &err), 0) << err;
-    EXPECT_EQ(nlohmann::json::parse(out)["content"]["sections"].size(), 1u);
+    ASSERT_EQ(RunTool("dump --json " + path, &out, &err), 1) << err;
+    const auto dump = nlohmann::json::parse(out);
+    EXPECT_EQ(dump["content"]["sections"].size(), 1u);
+    EXPECT_NE(dump["partialRead"].get<std::string>().find("the first section"), std::string::npos) << out;
     EXPECT_NE(err.find("read only in part"), std::string::npos) << err;
+    EXPECT_EQ(RunTool("convert " + path + " -o " + dir.Path("copy.hdm"), &out, &err), 1);
+    EXPECT_EQ(RunTool("section " + path + " --at 100", &out, &err), 1);
     EXPECT_EQ(RunTool("upgrade " + path, &out, &err), 1);
     EXPECT_NE(out.find("read only in part, NOT SAVED"), std::string::npos) << out;
     EXPECT_EQ(ReadFileBytes(path), bytes);

@@ -51,7 +51,6 @@ TEST_F(SupFileTest, ReadsEachLayoutAndWritesAcrossTheSection) {
     ASSERT_TRUE(ReadFromBytes(railway, "RADUDAR5.83_SUP_SHUJU_RAILWAY\n1.5 200 -1.25\n", "railway.sup"));
     EXPECT_EQ(railway.GetFileVersion(), 583u);
     ExpectRow(*railway.GetRow(0), 200, {1.5, -1.25, 1.5, -1.25, 1.5, -1.25});
-    railway.SetRailwayVariant(true);
     EXPECT_EQ(WriteToBytes(railway), "RADUDAR5.83_SUP_SHUJU_RAILWAY\n      1.50    200.000      -1.25\n");
 
     // A table without signature: middle, outer, inner, station, inner, outer,

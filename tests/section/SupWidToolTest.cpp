@@ -108,5 +108,25 @@ TEST(WidTool, WidthsOfBothSides) {
     EXPECT_EQ(nlohmann::json::parse(out)["content"]["rows"][2]["rightOuter"], -4.0);
 }
 
+// Values with more decimals than the table's two places: the upgrade keeps
+// the file's layout, rounds a half away from zero and says how many it rounded.
+TEST(SupTool, UpgradeRoundsHalvesAwayFromZeroAndSaysHowMany) {
+    TempDir dir;
+    const std::string sup = dir.Path("old.sup"), wid = dir.Path("old.wid");
+    test::WriteFileBytes(sup, "RADUDAR5.8_SUP_SHUJU\n-3.125 -2.5 -2 0 -2 -2.505 -3\n");
+    test::WriteFileBytes(wid, "RADUDAR5.8_WID_SHUJU\nYYYYYYY\n0 3.505 0 0 0.75 0 0\n50 3.5 0 0 0.75 0 0\n");
+    std::string out, err;
+    ASSERT_EQ(RunTool("upgrade " + sup, &out, &err), 0) << err;
+    EXPECT_EQ(test::ReadFileBytes(sup),
+              "RADUDAR5.83_SUP_SHUJU\n     -3.13      -2.50      -2.00      0.000      -2.00      -2.51      "
+              "-3.00\n");
+    EXPECT_NE(err.find("rounded to the last place, a half away from zero (2 in all)"), std::string::npos)
+        << err;
+    ASSERT_EQ(RunTool("upgrade " + wid, &out, &err), 0) << err;
+    EXPECT_NE(test::ReadFileBytes(wid).find("     0.000       3.51       0.00"), std::string::npos)
+        << test::ReadFileBytes(wid);
+    EXPECT_NE(err.find("(1 in all)"), std::string::npos) << err;
+}
+
 }  // namespace
 }  // namespace qdat

@@ -87,15 +87,15 @@ TEST_F(WidFileTest, ReadsTheSidesByKeywordAndWritesThemBack) {
               "    50.000       3.50       2.50       0.00       0.75       0.50          A\n"
               "\n");
 
-    // A railway point holds its fourth width only; the table counts as old.
+    // A railway point holds its fourth width only. The table is current, and
+    // is written back as a railway table.
     QWIDFile railway;
     ASSERT_TRUE(ReadFromBytes(railway, "RADUDAR5.83_WID_SHUJU_RAILWAY\nYYYYYYY\n0 1.2\n100 1.5\n", "rw.wid"));
-    EXPECT_EQ(railway.GetFileVersion(), 580u);
-    EXPECT_LT(railway.GetFileVersion(), railway.GetCurrentVersion());
+    EXPECT_EQ(railway.GetFileVersion(), 583u);
+    EXPECT_EQ(railway.GetFileVersion(), railway.GetCurrentVersion());
     const WidPoint& end = railway.GetRightSegments()[0].End;
     EXPECT_EQ(end.Width4, 1.5);
     EXPECT_EQ(end.Width1 + end.Width2 + end.Width3 + end.Width5, 0.0);
-    railway.SetRailwayVariant(true);
     EXPECT_EQ(
         WriteToBytes(railway),
         "RADUDAR5.83_WID_SHUJU_RAILWAY\nZZZZZZZ\nYYYYYYY\n     0.000       1.20\n   100.000       1.50\n\n");

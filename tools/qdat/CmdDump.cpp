@@ -1,6 +1,7 @@
 // qdat dump FILE [--json]: the whole content of a data file, read without the
 // open pipeline (an old file is never rewritten), with the chain table an old
-// file carries.
+// file carries. A file read only in part is shown as far as it was read, and
+// the dump fails: what it shows is not the whole file.
 #include <iostream>
 #include <memory>
 #include <string>
@@ -24,8 +25,13 @@ std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
     return kind && kind->RuleFor(signature).IsAccepted() ? signature : std::string();
 }
 
+int Shown(const DumpOptions& opt, const QDocument& doc) {
+    if (!doc.WasReadPartly()) return kExitOk;
+    Fail(opt.file + " was read only in part; what is shown is the part that was read");
+}
+
 int RunDump(const DumpOptions& opt) {
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions);
+    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions, PartialRead::Accept);
     const std::string signature = AcceptedSignature(opt.file, *doc);
     const std::string kind = doc->GetRuntimeClass().GetName();
     const ChainTable* fileTable = FileChainTableOf(*doc);
@@ -35,9 +41,10 @@ int RunDump(const DumpOptions& opt) {
                  {"fileVersion", doc->GetFileVersion()},
                  {"currentVersion", doc->GetCurrentVersion()}};
         if (fileTable) out["fileChainTable"] = ChainTableJson(*fileTable);
+        if (doc->WasReadPartly()) out["partialRead"] = doc->GetPartialReadNote();
         out["content"] = ContentJson(*doc);
         std::cout << out.dump(2) << "\n";
-        return kExitOk;
+        return Shown(opt, *doc);
     }
     std::cout << "file: " << opt.file << "\n"
               << "kind: " << KindFileName(*doc) << " (" << kind << ")\n"
@@ -51,7 +58,7 @@ int RunDump(const DumpOptions& opt) {
                       << ShortNumber(fileTable->GetBreak(i).After) << "\n";
     }
     PrintContent(*doc, std::cout);
-    return kExitOk;
+    return Shown(opt, *doc);
 }
 
 std::function<int()> SetupDump(CLI::App& app) {

@@ -63,7 +63,12 @@ Json InfoOf(const std::string& path, const InfoOptions& opt) {
         j["lengthPrefixedSignature"] = false;
     }
     if (!j["kinds"].empty() || !opt.file.kind.empty()) {
-        auto doc = LoadDocument(path, opt.file);
+        auto doc = LoadDocument(path, opt.file, PartialRead::Accept);
+        // What was kept and where reading stopped: the note's first line.
+        if (doc->WasReadPartly()) {
+            const std::string note = doc->GetPartialReadNote();
+            j["partialRead"] = note.substr(0, note.find('\n'));
+        }
         j["count"] = ContentCount(*doc);
         if (const ChainTable* table = FileChainTableOf(*doc)) j["fileChainBreaks"] = table->GetBreakCount();
     }
@@ -87,6 +92,8 @@ void PrintInfo(const Json& j) {
                       << (k["accepted"].get<bool>() ? "" : ", read as a file without signature");
         std::cout << '\n';
     }
+    if (j.contains("partialRead"))
+        std::cout << "  read only in part: " << j["partialRead"].get<std::string>() << '\n';
     if (j.contains("count")) std::cout << "  count:     " << j["count"] << '\n';
     if (j.contains("fileChainBreaks"))
         std::cout << "  chain breaks in the file: " << j["fileChainBreaks"] << '\n';

@@ -43,24 +43,22 @@ int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& 
     UseChainTableBefore(opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
-    // A railway file is written back as one: railway mode marks every write
-    // of the open (the read itself forgets the variant).
-    const bool railway = (VariantOfFile(path, kind) & FormatFlag::RailwayVariant) != 0;
-    QDocument::SetRailwayMode(railway);
-    const bool opened = doc->OnOpenDocument(path);
-    QDocument::SetRailwayMode(false);
-    if (!opened) Fail(path + " was not opened");
+    // A railway or NZS file is written back in its own variant: the document
+    // keeps the one it was read in.
+    if (!doc->OnOpenDocument(path)) Fail(path + " was not opened");
     const std::uint32_t from = doc->GetFileVersion(), to = doc->GetCurrentVersion();
+    const bool saved = !doc->IsModified();
     std::cout << path << ": ";
-    if (from < to)
+    if (from < to && saved)
         std::cout << "upgraded from version " << from << " to " << to;
+    else if (from < to)
+        std::cout << "left at version " << from << " (current " << to << ")";
     else
         std::cout << "version " << from << " is current";
     if (watch.answeredYes)
         std::cout << "; sorted into station order";
     else if (doc->NeedsRepair())
         std::cout << "; out of station order, left unsorted (answer yes or give --yes to sort)";
-    const bool saved = !doc->IsModified();
     if (doc->WasReadPartly())
         std::cout << "; read only in part, NOT SAVED";
     else if (!saved)

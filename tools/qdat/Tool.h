@@ -125,10 +125,18 @@ ArchiveEnvelope ReadFileEnvelope(const std::string& path);
 const DocumentKind& DetectKind(const std::string& path, const std::string& kindOverride,
                                bool offerKind = true);
 
+// What a command does with a file that was read only in part (the library
+// has warned of it): refuse it, since whatever it computes, draws or writes
+// from the part would be taken for the whole; or take the part, for a command
+// that then says so and decides its exit code.
+enum class PartialRead { Refuse, Accept };
+
 // Reads a file into a fresh document without the open pipeline (a file is
 // never rewritten by reading it), with the chain table the options give.
-// Throws ToolError with the one message that says why a read failed.
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options);
+// Throws ToolError with the one message that says why a read failed, or
+// that the file was read only in part when that is refused.
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options,
+                                        PartialRead partial = PartialRead::Refuse);
 
 // What a user calls a document's kind of file ("cross-section ground-line
 // file"); machine-read output keeps the class name instead.
@@ -156,8 +164,6 @@ Form FormFromName(const std::string& name);
 // Writes doc to path in the form through a mirror file: a failed write leaves
 // path as it was. Refuses to write over `input` (the file that was read).
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input);
-// The variant flags (NZS, railway) the signature of a file sets for its kind.
-std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind);
 // Whether two paths name one file.
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -261,7 +261,8 @@ const char* const kChainTableHint = "; give its chain table with --break BEFORE:
 
 }  // namespace
 
-std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options) {
+std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptions& options,
+                                        PartialRead partial) {
     const DocumentKind& kind = DetectKind(path, options.kind, options.takesKind);
     UseChainTableBefore(options);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
@@ -274,6 +275,8 @@ std::unique_ptr<QDocument> LoadDocument(const std::string& path, const FileOptio
     // nothing that could be shown without the table.
     if (doc->WasReadPartly() && NeedsChainTable(held.Last({})))
         Fail(path + ": " + held.Last({}) + kChainTableHint);
+    if (doc->WasReadPartly() && partial == PartialRead::Refuse)
+        Fail(path + " was read only in part; nothing was done with it");
     UseChainTableAfter(options, *doc);
     return doc;
 }
@@ -324,16 +327,9 @@ bool SameFile(const std::string& a, const std::string& b) {
     return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
-std::uint32_t VariantOfFile(const std::string& path, const DocumentKind& kind) {
-    return kind.RuleFor(ReadFileEnvelope(path).signature).set &
-           (FormatFlag::NzsVariant | FormatFlag::RailwayVariant);
-}
-
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
     if (!input.empty() && SameFile(input, path)) Fail(path + " is the input file; choose another output");
     const DocumentKind* kind = doc.GetKind();
-    // A read forgets the variant of the file; the copy is written in it again.
-    if (kind && !input.empty()) doc.SetFormatFlags(doc.GetFormatFlags() | VariantOfFile(input, *kind));
     if (form == Form::Legacy) {
         if (!kind || !kind->HasLegacyLayout())
             Fail(std::string(kind ? kind->GetFileName() : doc.GetRuntimeClass().GetName()) +
