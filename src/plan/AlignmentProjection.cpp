@@ -97,8 +97,10 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
         const PlanElement& element = elements[i];
         Slot slot;
         if (!std::isfinite(element.StartX) || !std::isfinite(element.StartY) ||
-            !std::isfinite(element.StartStation.GetValue()) || !slot.curve.Build(element))
+            !std::isfinite(element.StartStation.GetValue()) || !slot.curve.Build(element)) {
+            if (m_leftOut < 0) m_leftOut = i;
             continue;
+        }
         slot.index = i;
         slot.startStation = element.StartStation.GetValue();
         slot.endStation = element.EndStation.GetValue();
@@ -303,6 +305,10 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
 
 bool AlignmentProjection::Locate(double x, double y, PointLocation& location) const {
     location = PointLocation();
+    if (m_leftOut >= 0) {
+        location.Element = m_leftOut;
+        return false;
+    }
     if (m_root < 0 || !std::isfinite(x) || !std::isfinite(y)) return false;
 
     // Nearest box first; a box no nearer than the best point found so far

@@ -34,7 +34,8 @@ struct PointLocation {
 class AlignmentProjection {
 public:
     // Indexes elements[0 .. count-1] (evaluated): elements that cannot be
-    // evaluated as curves are left out. The elements are copied into the
+    // evaluated as curves (damaged sizes) are left out, and then no point is
+    // located at all. The elements are copied into the
     // index: a projection stays valid only as long as they are unchanged.
     AlignmentProjection(const PlanElement* elements, int count);
     ~AlignmentProjection();
@@ -44,7 +45,8 @@ public:
     // The nearest point of the centre line to (x, y). Among points at the
     // same distance (to 1e-8 m) the one of the lowest station wins, and of
     // one station the lowest element index. Returns false when no element
-    // could be indexed.
+    // could be indexed, and when an element had to be left out: the nearest
+    // point might lie on it, so location.Element names it instead.
     bool Locate(double x, double y, PointLocation& location) const;
 
     // The point at `station` on the element, shifted `offset` square to the
@@ -82,7 +84,8 @@ private:
     std::vector<Slot> m_slots;
     std::vector<Node> m_nodes;
     int m_root = -1;
-    int m_count = 0;  // elements of the alignment, indexed or not
+    int m_count = 0;     // elements of the alignment, indexed or not
+    int m_leftOut = -1;  // the first element left out of the index
 };
 
 }  // namespace qdat

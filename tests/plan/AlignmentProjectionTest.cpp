@@ -228,6 +228,14 @@ TEST(AlignmentProjection, ClothoidsThatTurnFarOrByNoNumber) {
     damaged.EndRadius = 1e-300;
     const AlignmentProjection projection(&damaged, 1);
     EXPECT_FALSE(projection.Locate(p.X, p.Y, loc));
+    EXPECT_EQ(loc.Element, 0);
+
+    // Beside a sound element the damaged one still gives no answer: the
+    // nearest point might lie on it. It is named instead.
+    const PlanElement both[] = {a.ElementAt(0), damaged};
+    const AlignmentProjection mixed(both, 2);
+    EXPECT_FALSE(mixed.Locate(p.X, p.Y, loc));
+    EXPECT_EQ(loc.Element, 1);
 }
 
 }  // namespace

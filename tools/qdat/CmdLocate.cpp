@@ -139,8 +139,11 @@ std::vector<Located> ReadPoints(std::istream& in, const std::string& name) {
 }
 
 void LocateOrFail(const PlanAlignment& alignment, Located& p, const std::string& file) {
-    if (!alignment.LocatePoint(p.x, p.y, p.where))
-        Fail(file + ": no point of the centre line near " + ShortNumber(p.x) + "," + ShortNumber(p.y));
+    if (alignment.LocatePoint(p.x, p.y, p.where)) return;
+    if (p.where.Element >= 0)
+        Fail(file + ": element " + std::to_string(p.where.Element) +
+             " has sizes that give no curve (a damaged file?); no point can be located on the alignment");
+    Fail(file + ": no point of the centre line near " + ShortNumber(p.x) + "," + ShortNumber(p.y));
 }
 
 int RunCsv(const LocateOptions& opt, const PlanAlignment& alignment) {
