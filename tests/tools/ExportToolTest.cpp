@@ -292,6 +292,8 @@ TEST_F(ExportTool, OutputsAreWrittenAsASaveWrites) {
     EXPECT_NE(out.find("<LandXML"), std::string::npos);
     ASSERT_EQ(RunCommand(inDir + plotTo + "-", &out, &err), 0) << err;
     EXPECT_NE(out.find("<svg"), std::string::npos);
+    ASSERT_EQ(RunCommand(inDir + "convert " + plan + " -o -", &out, &err), 0) << err;
+    EXPECT_EQ(out.rfind("RADUDAR", 0), 0u) << out;
     EXPECT_FALSE(std::filesystem::exists(dir.Path("-")));
 
     WriteFileBytes(xml, "old");

@@ -27,7 +27,8 @@ int RunConvert(const ConvertOptions& opt) {
         Fail(opt.file +
              " was read only in part; nothing was written (--partial writes the part that was read)");
     WriteDocument(*doc, opt.out, FormFromName(opt.form), opt.file);
-    if (const std::string note = ChainTableNotKeptNote(*doc, opt.out); !note.empty())
+    if (const std::string note = opt.out == "-" ? std::string() : ChainTableNotKeptNote(*doc, opt.out);
+        !note.empty())
         std::cerr << "qdat convert: " << note << "\n";
     if (doc->WasReadPartly())
         std::cerr << "qdat convert: " << opt.out << " holds only the part of " << opt.file
@@ -39,7 +40,8 @@ std::function<int()> SetupConvert(CLI::App& app) {
     auto opt = std::make_shared<ConvertOptions>();
     CLI::App* cmd = app.add_subcommand("convert", "Write a data file in another form");
     cmd->add_option("FILE", opt->file, "Data file to read")->required();
-    cmd->add_option("-o,--output", opt->out, "File to write (never the input)")->required();
+    cmd->add_option("-o,--output", opt->out, "File to write (never the input; - for standard output)")
+        ->required();
     cmd->add_option("--form", opt->form, "Form to write")->check(CLI::IsMember(FormNames()));
     cmd->add_flag("--partial", opt->partial,
                   "Write the part that was read of a file that reads only in part (else nothing is written)");

@@ -128,6 +128,8 @@ void PrintTable(const QJdDoc& doc, const std::string& signature) {
 }
 
 int RunJd(const JdOptions& opt) {
+    if ((opt.out == "-") + (opt.elements == "-") + (opt.json && (opt.out == "-" || opt.elements == "-")) > 1)
+        UsageError("only one output can go to standard output");
     for (const std::string* out : {&opt.out, &opt.elements})
         if (!out->empty() && SameFile(opt.file, *out))
             Fail(*out + " is the input file; choose another output");
@@ -156,9 +158,11 @@ std::function<int()> SetupJd(CLI::App& app) {
     cmd->add_option("FILE", opt->file, "Intersection-point file")->required();
     cmd->add_flag("--compute", opt->compute, "Compute the curves of every point first");
     cmd->add_flag("--json", opt->json, "JSON, angles in radians");
-    cmd->add_option("-o,--output", opt->out, "File to save the points to (never the input)");
+    cmd->add_option("-o,--output", opt->out,
+                    "File to save the points to (never the input; - for standard output)");
     cmd->add_option("--elements", opt->elements,
-                    "Compute the curves and save the alignment as a plan element file (never the input)")
+                    "Compute the curves and save the alignment as a plan element file (never the input; - "
+                    "for standard output)")
         ->type_name("OUT.pm");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunJd(*opt); };

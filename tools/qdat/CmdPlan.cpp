@@ -164,7 +164,8 @@ std::function<int()> SetupPlan(CLI::App& app) {
         ->type_name("D");
     opt->output.AddTo(cmd, "Comma-separated values, azimuth in degrees", "JSON rows, azimuth in radians");
     cmd->add_flag("--compute", opt->compute, "Recompute the elements and save them to -o");
-    cmd->add_option("-o,--output", opt->out, "File to save the computed elements to (never the input)");
+    cmd->add_option("-o,--output", opt->out,
+                    "File to save the computed elements to (never the input; - for standard output)");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunPlan(*opt); };
 }

@@ -105,7 +105,9 @@ int RunTransition(const SupOptions& opt, QSupFile& sup, bool railway) {
     sup.RunTransitionTool();
     sup.SetRailwayVariant(railway);
     WriteDocument(sup, opt.out, Form::Text, opt.file);
-    std::cout << opt.out << ": " << sup.GetRowCount() - count << " rows inserted\n";
+    // Written to standard output, the file is all that goes there.
+    (opt.out == "-" ? std::cerr : std::cout)
+        << opt.out << ": " << sup.GetRowCount() - count << " rows inserted\n";
     return kExitOk;
 }
 
@@ -153,7 +155,7 @@ std::function<int()> SetupSup(CLI::App& app) {
     cmd->add_option("--transition", opt->transition,
                     "Run the transition tool on this row (from 0) and the next, and save to -o");
     cmd->add_option("-o,--output", opt->out,
-                    "File to save the table to after --transition (never the input)");
+                    "File to save the table to after --transition (never the input; - for standard output)");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunSup(*opt); };
 }

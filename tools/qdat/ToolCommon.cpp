@@ -328,9 +328,11 @@ bool SameFile(const std::string& a, const std::string& b) {
 }
 
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {
-    if (!input.empty() && SameFile(input, path)) Fail(path + " is the input file; choose another output");
+    if (path != "-" && !input.empty() && SameFile(input, path))
+        Fail(path + " is the input file; choose another output");
     const DocumentKind* kind = doc.GetKind();
     if (form == Form::Legacy) {
+        if (path == "-") UsageError("the legacy layout is written to a file only, not to standard output");
         if (!kind || !kind->HasLegacyLayout())
             Fail(std::string(kind ? kind->GetFileName() : doc.GetRuntimeClass().GetName()) +
                  "s have no legacy layout");
@@ -342,6 +344,22 @@ void WriteDocument(QDocument& doc, const std::string& path, Form form, const std
                                                    FormatFlag::ScrambledForm};
     doc.SetFormatFlags((doc.GetFormatFlags() & ~(FormatFlag::FormBits | FormatFlag::LegacyLayout)) |
                        kFormFlags[static_cast<int>(form)]);
+    if (path == "-") {
+        // Written whole in memory first: a document that fails half-way
+        // leaves nothing on standard output.
+        MemoryFile memory(std::string(), "standard output");
+        try {
+            if (!doc.WriteToFile(memory)) Fail("the standard output was not written");
+        } catch (const ToolError&) {
+            throw;
+        } catch (const std::exception& e) {
+            Fail(e.what());
+        }
+        std::cout.write(memory.Bytes().data(), static_cast<std::streamsize>(memory.Bytes().size()));
+        std::cout.flush();
+        if (!std::cout) Fail("the standard output cannot be written");
+        return;
+    }
     MirrorFile file;
     try {
         file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
