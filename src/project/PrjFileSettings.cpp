@@ -6,7 +6,6 @@
 #include "host/HostFile.h"
 #include "host/Resources.h"
 #include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
 #include "project/detail/PrjFileShared.h"
 #include "project/detail/ProjectStrings.h"
 
