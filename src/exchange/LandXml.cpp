@@ -1,14 +1,17 @@
 #include "LandXml.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 #include <numbers>
+#include <pugixml.hpp>
 #include <vector>
 
-#include "Tool.h"
+#include "ExchangeError.h"
+#include "XmlOutput.h"
 
-namespace qdat::tool {
+namespace qdat {
 namespace {
 
 constexpr const char* kNamespace = "http://www.landxml.org/schema/LandXML-1.2";
@@ -17,7 +20,10 @@ constexpr double kMinElementLength = 1e-9;
 
 // Numbers are written in the shortest text that reads back exactly.
 std::string Number(double value) {
-    return ShortNumber(value);
+    if (!std::isfinite(value)) return "";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
 }
 
 void SetNumber(pugi::xml_node node, const char* name, double value) {
@@ -136,8 +142,8 @@ void AppendProfAligns(pugi::xml_node profile, const QZdmFile& zdm, const std::st
         if (!p.HasStep(tol)) continue;
         const double step = p.StepStation.GetValue();
         if (step < p.CurveEnd.GetValue() + tol || step > points[i + 1].CurveStart.GetValue() - tol)
-            Fail(name + ": the step at station " + Number(step) +
-                 " is not on a tangent; LandXML cannot hold it, so nothing is written");
+            throw ExchangeError(name + ": the step at station " + Number(step) +
+                                " is not on a tangent; LandXML cannot hold it, so nothing is written");
         steps.push_back(i);
     }
     const auto partName = [&](double from, double to) {
@@ -249,8 +255,9 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
         // A station equation off the alignment would tell a reader of a
         // stationing the alignment does not have.
         if (!(at >= start - tol && at <= end + tol))
-            Fail("the chain break " + Number(b.Before) + ":" + Number(b.After) + " lies at " + Number(at) +
-                 ", off the alignment (" + Number(start) + " to " + Number(end) + "); nothing is written");
+            throw ExchangeError("the chain break " + Number(b.Before) + ":" + Number(b.After) + " lies at " +
+                                Number(at) + ", off the alignment (" + Number(start) + " to " + Number(end) +
+                                "); nothing is written");
         pugi::xml_node eq = node.append_child("StaEquation");
         SetNumber(eq, "staBack", b.Before);
         SetNumber(eq, "staAhead", b.After);
@@ -263,4 +270,11 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
     if (source.profile) AppendProfAligns(profile, *source.profile, source.profileName);
 }
 
-}  // namespace qdat::tool
+void WriteLandXml(const LandXmlSource& source, const std::string& path,
+                  const std::vector<std::string>& inputs) {
+    pugi::xml_document doc;
+    BuildLandXml(source, doc);
+    SaveXml(doc, path, inputs);
+}
+
+}  // namespace qdat
