@@ -61,7 +61,11 @@ void ComputeCurves(QJdDoc& doc, const std::string& name) {
 }
 
 DocumentAlignment AlignmentOf(QDocument& doc, const std::string& name) {
-    const std::string what = name.empty() ? doc.GetPathNameRef() : name;
+    // A document read without the open pipeline has no path: it is then
+    // "the document".
+    const std::string what = !name.empty()                   ? name
+                             : !doc.GetPathNameRef().empty() ? doc.GetPathNameRef()
+                                                             : "the document";
     DocumentAlignment result = [&] {
         if (auto* pm = dynamic_cast<QPmDoc*>(&doc)) return DocumentAlignment(pm->GetAlignment());
         auto* jd = dynamic_cast<QJdDoc*>(&doc);

@@ -46,7 +46,7 @@ private:
 // The alignment of a plan element file, or of an intersection-point file
 // (its curves computed first), its elements computed from its start; the
 // document must outlive the result. Throws ExchangeError naming `name`
-// (the document's path when empty) for any other kind of document, for
+// (the document's path when empty, "the document" without one) for any other kind of document, for
 // curves and for elements that cannot be computed.
 DocumentAlignment AlignmentOf(QDocument& doc, const std::string& name = {});
 

@@ -216,6 +216,7 @@ std::string LandXmlRadius(double radius) {
 }
 
 void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
+    if (!source.alignment) throw ExchangeError(source.name + ": no alignment to write");
     pugi::xml_node decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
     decl.append_attribute("encoding") = "UTF-8";
@@ -230,7 +231,8 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
     app.append_attribute("version") = QDAT_VERSION;
 
     const PlanAlignment& alignment = *source.alignment;
-    const ChainTable& chain = *source.chain;
+    const ChainTable noBreaks;
+    const ChainTable& chain = source.chain ? *source.chain : noBreaks;
     pugi::xml_node node = root.append_child("Alignments").append_child("Alignment");
     node.append_attribute("name") = source.name.c_str();
     const double start = alignment.GetStartStation().GetValue();

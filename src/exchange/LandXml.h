@@ -25,7 +25,7 @@ namespace qdat {
 struct LandXmlSource {
     std::string name;  // the alignment's name
     const PlanAlignment* alignment = nullptr;
-    const ChainTable* chain = nullptr;  // the alignment's station equations
+    const ChainTable* chain = nullptr;  // the alignment's station equations; null: none
     const QZdmFile* profile = nullptr;  // optional
     std::string profileName;
     const DmxFile* ground = nullptr;  // optional
@@ -34,7 +34,8 @@ struct LandXmlSource {
 
 // Builds the document. What LandXML cannot say, or what does not belong to
 // the alignment (a step in the profile inside a vertical curve, a chain break
-// off the alignment), throws ExchangeError: nothing is left out unsaid.
+// off the alignment), throws ExchangeError: nothing is left out unsaid. So
+// does a source without an alignment.
 void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
 
 // Builds the document and saves it to path as SaveXml (exchange/XmlOutput.h)

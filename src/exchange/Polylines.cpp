@@ -26,9 +26,14 @@ PlanPolylines SamplePlan(const PlanAlignment& alignment, double spacing) {
     for (int i = 0; i < count; ++i) {
         const PlanElement& e = alignment.GetElement(i);
         if (!(e.Length > 1e-9)) continue;
-        const int parts = e.Type == PlanElement::Straight
-                              ? 1
-                              : std::clamp(static_cast<int>(std::ceil(e.Length / spacing)), 8, 5000);
+        // Bounded before it becomes a count: a spacing of zero or none cuts
+        // a curve into the most parts, never into an endless or undefined
+        // number.
+        const double wanted = std::ceil(e.Length / spacing);
+        const int parts = e.Type == PlanElement::Straight ? 1
+                          : !(wanted > 8.0)               ? (spacing > 0.0 ? 8 : 5000)
+                          : wanted < 5000.0               ? static_cast<int>(wanted)
+                                                          : 5000;
         for (int k = 0; k <= parts; ++k) {
             StationPoint p;
             p.Station = e.StartStation.GetValue() + e.Length * k / parts;

@@ -23,7 +23,8 @@ using Polyline = std::vector<PolylinePoint>;
 
 // The centre line in plan, in this package's coordinates (x the northing X,
 // y the easting Y): one run per stretch of touching elements, arcs and
-// spirals cut at most `spacing` apart (8 to 5000 parts an element), and the
+// spirals cut at most `spacing` apart (8 to 5000 parts an element; a
+// spacing not above zero takes the 5000), and the
 // main points (the ends of the elements, the first end of touching elements
 // once) with their stations. Elements of no length are left out.
 struct PlanPolylines {

@@ -114,6 +114,13 @@ TEST_F(ExchangeTest, TheDemoRoadIsOneAlignmentInEveryForm) {
         if (std::hypot(q.x - p.x, q.y - p.y) > 2.0 + 1e-9) ++longSteps;
     }
     EXPECT_EQ(longSteps, 2u);  // the two straights
+
+    // A spacing of zero or none cuts each curve into the most parts, 5000.
+    for (double spacing : {0.0, -1.0, std::nan("")}) {
+        const PlanPolylines finest = SamplePlan(b, spacing);
+        ASSERT_EQ(finest.runs.size(), 1u) << spacing;
+        EXPECT_EQ(finest.runs[0].size(), 3u * 5000 + 2 + 1) << spacing;
+    }
 }
 
 // What cannot be exported or computed throws ExchangeError naming the file;
@@ -129,6 +136,14 @@ TEST_F(ExchangeTest, RefusalsAreExchangeErrorsAndWriteNothing) {
         EXPECT_STREQ(
             e.what(),
             "demo-road.dmx is a profile ground-line file, not a plan element or intersection-point file");
+    }
+    // Unnamed, a document read without its path is "the document".
+    try {
+        AlignmentOf(ground);
+        ADD_FAILURE() << "a ground line has no alignment";
+    } catch (const ExchangeError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("the document is a profile ground-line file", 0), 0u)
+            << e.what();
     }
 
     // Three points on a line, the last back between the first two: a half
@@ -163,6 +178,8 @@ TEST_F(ExchangeTest, RefusalsAreExchangeErrorsAndWriteNothing) {
     LandXmlSource source{.name = "Demo", .alignment = &elements.GetAlignment(), .chain = &beyond};
     ASSERT_TRUE(elements.GetAlignment().ComputeElements());
     EXPECT_THROW(WriteLandXml(source, xml, {}), ExchangeError);
+    LandXmlSource nothing{.name = "Demo"};
+    EXPECT_THROW(WriteLandXml(nothing, xml, {}), ExchangeError);
     const ChainTable none;
     source.chain = &none;
     try {
