@@ -215,8 +215,9 @@ std::string LandXmlRadius(double radius) {
     return std::fabs(radius) >= InfiniteRadius ? "INF" : Number(radius);
 }
 
-void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
-    if (!source.alignment) throw ExchangeError(source.name + ": no alignment to write");
+namespace {
+
+void Build(const LandXmlSource& source, pugi::xml_document& doc) {
     pugi::xml_node decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
     decl.append_attribute("encoding") = "UTF-8";
@@ -270,6 +271,16 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
     profile.append_attribute("name") = source.name.c_str();
     if (source.ground) AppendProfSurf(profile, *source.ground, source.groundName);
     if (source.profile) AppendProfAligns(profile, *source.profile, source.profileName);
+}
+
+}  // namespace
+
+void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
+    if (!source.alignment) throw ExchangeError(source.name + ": no alignment to write");
+    // Built apart, so that a refusal leaves the caller's document as it was.
+    pugi::xml_document built;
+    Build(source, built);
+    doc.reset(built);
 }
 
 void WriteLandXml(const LandXmlSource& source, const std::string& path,

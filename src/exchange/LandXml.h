@@ -32,10 +32,10 @@ struct LandXmlSource {
     std::string groundName;
 };
 
-// Builds the document. What LandXML cannot say, or what does not belong to
+// Builds the document, in place of what doc held. What LandXML cannot say, or what does not belong to
 // the alignment (a step in the profile inside a vertical curve, a chain break
 // off the alignment), throws ExchangeError: nothing is left out unsaid. So
-// does a source without an alignment.
+// does a source without an alignment. Refused, doc is left as it was.
 void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
 
 // Builds the document and saves it to path as SaveXml (exchange/XmlOutput.h)

@@ -178,6 +178,11 @@ TEST_F(ExchangeTest, RefusalsAreExchangeErrorsAndWriteNothing) {
     LandXmlSource source{.name = "Demo", .alignment = &elements.GetAlignment(), .chain = &beyond};
     ASSERT_TRUE(elements.GetAlignment().ComputeElements());
     EXPECT_THROW(WriteLandXml(source, xml, {}), ExchangeError);
+    pugi::xml_document kept;
+    kept.append_child("kept");
+    EXPECT_THROW(BuildLandXml(source, kept), ExchangeError);
+    EXPECT_STREQ(kept.document_element().name(), "kept");
+    EXPECT_FALSE(kept.document_element().next_sibling());
     LandXmlSource nothing{.name = "Demo"};
     EXPECT_THROW(WriteLandXml(nothing, xml, {}), ExchangeError);
     const ChainTable none;
