@@ -1,5 +1,6 @@
 # Installs the built library into a scratch prefix, then configures, builds and
-# runs the consumer project against it.
+# runs the consumer project against it: it reads a file's envelope, and writes
+# the alignment of a plan element file as LandXML through the exchange library.
 file(REMOVE_RECURSE ${WORK_DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/prefix
                 RESULT_VARIABLE rc OUTPUT_QUIET)
@@ -15,8 +16,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} --build ${WORK_DIR}/build RESULT_VARIAB
 if(rc)
   message(FATAL_ERROR "build failed")
 endif()
-execute_process(COMMAND ${WORK_DIR}/build/consumer ${DATA_FILE} RESULT_VARIABLE rc OUTPUT_VARIABLE out)
+execute_process(COMMAND ${WORK_DIR}/build/consumer ${DATA_FILE} ${PLAN_FILE} ${WORK_DIR}/plan.xml
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out)
 message(STATUS "${out}")
 if(rc)
   message(FATAL_ERROR "the consumer failed")
+endif()
+file(READ ${WORK_DIR}/plan.xml landxml)
+if(NOT landxml MATCHES "<LandXML" OR NOT landxml MATCHES "<Spiral")
+  message(FATAL_ERROR "the consumer's LandXML holds no alignment")
 endif()

@@ -12,6 +12,7 @@
 
 #include "Tool.h"
 #include "section/CtrDoc.h"
+#include "section/CtrStructures.h"
 
 namespace qdat::tool {
 namespace {
@@ -31,45 +32,7 @@ const std::map<std::string, int> kTransitions{{"linear", CtrDoc::LinearTransitio
 const std::map<std::string, int> kFirstValueModes{{"linear", CtrDoc::LinearFirstValue},
                                                   {"cubic", CtrDoc::CubicFirstValue}};
 
-// What the file says at one station.
-struct Answer {
-    QStation station;
-    bool inTunnel = false;
-    const TunnelRow* tunnel = nullptr;
-    const StructureRow* left = nullptr;
-    const StructureRow* right = nullptr;
-    const BenchmarkRow* behind = nullptr;
-    const BenchmarkRow* ahead = nullptr;
-    std::optional<ItemRow> leftFjbk;
-    std::optional<ItemRow> rightFjbk;
-};
-
-// The benchmarks nearest to the station: the last at or behind it, the first
-// ahead of it (tolerant station comparisons; the first of equals).
-void FindBenchmarks(const CtrDoc& doc, Answer& a) {
-    for (int i = 0; i < doc.GetRowCount(CtrTable::SHUIZHUNDIAN); ++i) {
-        const BenchmarkRow* row = doc.GetRow<BenchmarkRow>(CtrTable::SHUIZHUNDIAN, i);
-        if (row->Station <= a.station) {
-            if (!a.behind || row->Station > a.behind->Station) a.behind = row;
-        } else if (!a.ahead || row->Station < a.ahead->Station) {
-            a.ahead = row;
-        }
-    }
-}
-
-Answer Ask(const CtrDoc& doc, const QStation& station, int transition, int mode) {
-    Answer a;
-    a.station = station;
-    a.inTunnel = doc.IsInTunnel(station);
-    a.tunnel = doc.FindTunnelAt(station);
-    a.left = doc.FindStructureAt(station, CtrSide::Left);
-    a.right = doc.FindStructureAt(station, CtrSide::Right);
-    FindBenchmarks(doc, a);
-    ItemRow row;
-    if (doc.InterpolateFJBK(CtrSide::Left, station, transition, mode, row)) a.leftFjbk = row;
-    if (doc.InterpolateFJBK(CtrSide::Right, station, transition, mode, row)) a.rightFjbk = row;
-    return a;
-}
+using Answer = CtrStationAnswer;
 
 // ---------------------------------------------------------------------------
 // JSON: the rows with the keys of `qdat dump`.
@@ -203,7 +166,8 @@ int RunControl(const ControlOptions& opt) {
     std::vector<Answer> answers;
     answers.reserve(stations.size());
     for (const QStation& s : stations)
-        answers.push_back(Ask(*doc, s, kTransitions.at(opt.transition), kFirstValueModes.at(opt.firstValue)));
+        answers.push_back(
+            AskControlAt(*doc, s, kTransitions.at(opt.transition), kFirstValueModes.at(opt.firstValue)));
     if (opt.json)
         PrintJson(answers);
     else

@@ -12,9 +12,8 @@
 
 #include "AlignmentInput.h"
 #include "InputFiles.h"
-#include "LandXml.h"
 #include "Tool.h"
-#include "XmlOutput.h"
+#include "exchange/LandXml.h"
 #include "project/PrjFile.h"
 #include "project/SettingKeyRegistry.h"
 
@@ -65,9 +64,7 @@ int RunLandXml(const ExportOptions& opt) {
     source.ground = dmx.get();
     source.groundName = FileName(opt.ground);
 
-    pugi::xml_document doc;
-    BuildLandXml(source, doc);
-    SaveXml(doc, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
+    WriteLandXml(source, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
     return kExitOk;
 }
 

@@ -14,9 +14,9 @@
 #include <numbers>
 #include <string>
 
-#include "JdCurves.h"
 #include "Tool.h"
 #include "docbase/NumberText.h"
+#include "exchange/AlignmentOf.h"
 #include "plan/QJdDoc.h"
 #include "plan/QPmDoc.h"
 
@@ -135,7 +135,7 @@ int RunJd(const JdOptions& opt) {
             Fail(*out + " is the input file; choose another output");
     const std::string signature = ReadFileEnvelope(opt.file).signature;
     auto doc = LoadDocumentOfKind<QJdDoc>(opt.file, opt.fileOptions, "an intersection-point file");
-    if (opt.compute || !opt.elements.empty()) ComputeCurvesOrFail(*doc, opt.file);
+    if (opt.compute || !opt.elements.empty()) ComputeCurves(*doc, opt.file);
 
     if (!opt.elements.empty()) {
         QPmDoc pm;

@@ -17,11 +17,12 @@
 
 #include "AlignmentInput.h"
 #include "InputFiles.h"
-#include "JdCurves.h"
 #include "SvgCanvas.h"
 #include "Tool.h"
-#include "XmlOutput.h"
 #include "docbase/NumberText.h"
+#include "exchange/AlignmentOf.h"
+#include "exchange/Polylines.h"
+#include "exchange/XmlOutput.h"
 
 namespace qdat::tool {
 namespace {
@@ -79,18 +80,6 @@ struct Box {
     }
 };
 
-// Adds a point to the runs of a line. The first point of an element goes on
-// with the last run only where it is that run's end (an element shifted
-// sideways starts a run of its own).
-void Extend(std::vector<std::vector<WorldPoint>>& runs, WorldPoint p, bool startsElement) {
-    if (!startsElement) {
-        runs.back().push_back(p);
-        return;
-    }
-    if (runs.empty() || std::hypot(runs.back().back().x - p.x, runs.back().back().y - p.y) > 1e-6)
-        runs.push_back({p});
-}
-
 // Text placed beside a point across the line's direction: turned to run
 // along the normal (nx, ny) on the page, and kept readable (never upside
 // down).
@@ -115,34 +104,19 @@ WorldPoint PlanPoint(double x, double y) {
 int PlotPlan(const PlotOptions& opt) {
     AlignmentInput input(opt.file, opt.fileOptions);
     const PlanAlignment& alignment = input.Alignment();
-    const int count = std::min(alignment.GetTotalElementCount(), alignment.GetElements().GetSize());
-
+    const PlanPolylines sampled = SamplePlan(alignment, kPlanSpacing);
     std::vector<std::vector<WorldPoint>> runs;
-    std::vector<QStation> mainStations;
-    std::vector<WorldPoint> mainPoints;
     Box box;
-    for (int i = 0; i < count; ++i) {
-        const PlanElement& e = alignment.GetElement(i);
-        if (!(e.Length > 1e-9)) continue;
-        const int parts = e.Type == PlanElement::Straight
-                              ? 1
-                              : std::clamp(static_cast<int>(std::ceil(e.Length / kPlanSpacing)), 8, 5000);
-        for (int k = 0; k <= parts; ++k) {
-            StationPoint p;
-            p.Station = e.StartStation.GetValue() + e.Length * k / parts;
-            e.PointAtStation(p);
-            const WorldPoint w = PlanPoint(p.X, p.Y);
-            Extend(runs, w, k == 0);
-            box.Add(w);
+    for (const Polyline& run : sampled.runs) {
+        runs.emplace_back();
+        for (PolylinePoint p : run) {
+            runs.back().push_back(PlanPoint(p.x, p.y));
+            box.Add(runs.back().back());
         }
-        if (mainStations.empty() ||
-            std::fabs(mainStations.back().GetValue() - e.StartStation.GetValue()) > 1e-6) {
-            mainStations.push_back(e.StartStation);
-            mainPoints.push_back(PlanPoint(e.StartX, e.StartY));
-        }
-        mainStations.push_back(e.EndStation);
-        mainPoints.push_back(PlanPoint(e.EndX, e.EndY));
     }
+    const std::vector<QStation>& mainStations = sampled.mainStations;
+    std::vector<WorldPoint> mainPoints;
+    for (PolylinePoint p : sampled.mainPoints) mainPoints.push_back(PlanPoint(p.x, p.y));
     if (runs.empty()) Fail(opt.file + ": the alignment has no element to draw");
 
     const QJdDoc* jd = input.Points();
@@ -216,73 +190,6 @@ int PlotPlan(const PlotOptions& opt) {
 // ---------------------------------------------------------------------------
 // Profile
 
-// The design line's stations: every few metres, and the grade points, the
-// ends of the vertical curves and either side of each step exactly.
-std::vector<std::vector<WorldPoint>> DesignLine(const QZdmFile& zdm) {
-    const GrowArray<GradePoint>& points = zdm.GetGradePointArray();
-    const double tol = GetStationTolerance();
-    const double first = points[0].Station.GetValue(), last = points[points.GetSize() - 1].Station.GetValue();
-    const double spacing = std::max(kProfileSpacing, (last - first) / kProfileSamples);
-    std::vector<double> stations, steps;
-    for (int k = 0; k <= kProfileSamples && first + k * spacing < last; ++k)
-        stations.push_back(first + k * spacing);
-    for (const GradePoint& p : points) {
-        for (double s : {p.Station.GetValue(), p.CurveStart.GetValue(), p.CurveEnd.GetValue()})
-            if (s >= first && s <= last) stations.push_back(s);
-    }
-    for (int i = 0; i + 1 < points.GetSize(); ++i)
-        if (points[i].HasStep(tol)) steps.push_back(points[i].StepStation.GetValue());
-    std::sort(steps.begin(), steps.end());
-    for (double s : steps)
-        for (double side : {s - kStepGap, s + kStepGap})
-            if (side > first && side < last) stations.push_back(side);
-    std::sort(stations.begin(), stations.end());
-    // Stations closer than the tolerance are one; those within a step's gap
-    // are dropped.
-    std::vector<std::vector<WorldPoint>> runs;
-    double previous = -HUGE_VAL;
-    std::size_t nextStep = 0;
-    bool join = false;
-    for (double s : stations) {
-        if (s - previous < tol) continue;
-        bool inGap = false;
-        while (nextStep < steps.size() && s > steps[nextStep] + kStepGap / 2) {
-            ++nextStep;
-            join = false;
-        }
-        if (nextStep < steps.size() && std::fabs(s - steps[nextStep]) < kStepGap / 2) inGap = true;
-        if (inGap) continue;
-        const double z = zdm.GetDesignElevation(s);
-        if (z == QZdmFile::kNoValue) continue;
-        if (join)
-            runs.back().push_back({s, z});
-        else
-            runs.push_back({{s, z}});
-        join = true;
-        previous = s;
-    }
-    return runs;
-}
-
-// The tangents through the grade points, a step as two points at its
-// station.
-std::vector<WorldPoint> TangentPolygon(const QZdmFile& zdm) {
-    const GrowArray<GradePoint>& points = zdm.GetGradePointArray();
-    const double tol = GetStationTolerance();
-    std::vector<WorldPoint> polygon;
-    for (int i = 0; i < points.GetSize(); ++i) {
-        const GradePoint& p = points[i];
-        polygon.push_back({p.Station.GetValue(), p.Elevation});
-        if (i + 1 < points.GetSize() && p.HasStep(tol)) {
-            const double s = p.StepStation.GetValue();
-            const double z = p.Elevation + p.GradeOut * (s - p.Station.GetValue());
-            polygon.push_back({s, z});
-            polygon.push_back({s, z + p.StepHeight});
-        }
-    }
-    return polygon;
-}
-
 // Refuses a profile whose stations or elevations no road has, naming the
 // file and the extent.
 // A station or an elevation in plain digits, to the millimetre.
@@ -322,26 +229,16 @@ int PlotProfile(const PlotOptions& opt) {
     Box box;
     for (WorldPoint p : polygon) box.Add(p);
     CheckProfileExtent(box, opt.file, "profile");
-    const std::vector<std::vector<WorldPoint>> design = DesignLine(*zdm);
+    const std::vector<std::vector<WorldPoint>> design =
+        SampleDesignLine(*zdm, kProfileSpacing, kProfileSamples, kStepGap);
     for (const auto& run : design)
         for (WorldPoint p : run) box.Add(p);
     std::vector<std::vector<WorldPoint>> ground;
     if (dmx) {
         Box groundBox;
-        bool join = false;
-        for (const GroundPoint& p : dmx->Rows().GetRows()) {
-            if (!p.HasElevation()) {
-                join = false;
-                continue;
-            }
-            const WorldPoint w{p.m_station.GetValue(), p.m_elevation};
-            if (join)
-                ground.back().push_back(w);
-            else
-                ground.push_back({w});
-            join = true;
-            groundBox.Add(w);
-        }
+        ground = GroundLineRuns(*dmx);
+        for (const auto& run : ground)
+            for (WorldPoint p : run) groundBox.Add(p);
         if (!ground.empty()) {
             CheckProfileExtent(groundBox, opt.ground, "ground line");
             box.Add({groundBox.left, groundBox.bottom});
@@ -410,10 +307,7 @@ int PlotSection(const PlotOptions& opt) {
     const CrossSection& section = SectionAtOrFail(*hdm, opt.file, station);
     // Left of the centre line is drawn to the left: the file's distances
     // there count outwards, so they are negated.
-    std::vector<WorldPoint> line;
-    for (auto it = section.LeftGround.rbegin(); it != section.LeftGround.rend(); ++it)
-        line.push_back({-it->Horizontal, it->Vertical});
-    for (const SectionPoint& p : section.RightGround) line.push_back({p.Horizontal, p.Vertical});
+    const std::vector<WorldPoint> line = SectionGround(section);
     if (line.empty())
         Fail(opt.file + ": the section at " + section.m_station.GetKmText() + " holds no points");
     Box box;

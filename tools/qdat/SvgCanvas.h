@@ -11,12 +11,13 @@
 #include <string>
 #include <vector>
 
+#include "exchange/Polylines.h"
+
 namespace qdat::tool {
 
-struct WorldPoint {
-    double x = 0.0;  // across (easting, station, offset)
-    double y = 0.0;  // up (northing, elevation)
-};
+// A point of the world drawn: x across (easting, station, offset), y up
+// (northing, elevation); the polylines of the library are drawn as they are.
+using WorldPoint = PolylinePoint;
 
 class SvgCanvas {
 public:

@@ -1,8 +1,14 @@
-// A host program: reads the envelope of a data file through the installed library.
+// A host program: reads the envelope of a data file through the installed
+// library, and, given a plan element file and an output, writes its
+// alignment as LandXML through the installed exchange library.
 #include <cstdio>
+#include <exception>
 
 #include "docbase/ArchiveEnvelope.h"
+#include "exchange/AlignmentOf.h"
+#include "exchange/LandXml.h"
 #include "host/HostFile.h"
+#include "plan/QPmDoc.h"
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
@@ -10,5 +16,22 @@ int main(int argc, char** argv) {
     file.Open(argv[1], qdat::File::ModeRead);
     const qdat::ArchiveEnvelope env = qdat::ReadArchiveEnvelope(file);
     std::printf("%s\n", env.signature.c_str());
-    return env.signature.empty() ? 1 : 0;
+    if (env.signature.empty()) return 1;
+    if (argc < 4) return 0;
+    try {
+        qdat::QPmDoc plan;
+        if (!qdat::ReadDocumentFile(plan, argv[2])) return 1;
+        qdat::DocumentAlignment alignment = qdat::AlignmentOf(plan, argv[2]);
+        const qdat::ChainTable noBreaks;
+        qdat::LandXmlSource source;
+        source.name = "consumer";
+        source.alignment = &alignment.Alignment();
+        source.chain = &noBreaks;
+        qdat::WriteLandXml(source, argv[3], {argv[2]});
+        std::printf("LandXML written: %s\n", argv[3]);
+    } catch (const std::exception& e) {
+        std::printf("LandXML export failed: %s\n", e.what());
+        return 1;
+    }
+    return 0;
 }

@@ -1,14 +1,23 @@
 #include "XmlOutput.h"
 
+#include <filesystem>
 #include <iostream>
+#include <system_error>
 
-#include "Tool.h"
+#include "ExchangeError.h"
 #include "host/HostException.h"
 #include "host/HostFile.h"
 
-namespace qdat::tool {
-
+namespace qdat {
 namespace {
+
+// Whether two paths name one file, the second perhaps not there yet.
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return true;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
+}
 
 class StringWriter : public pugi::xml_writer {
 public:
@@ -19,16 +28,19 @@ public:
 }  // namespace
 
 void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::vector<std::string>& inputs) {
+    // The whole text is made first: nothing is written of a document that
+    // cannot be.
     StringWriter writer;
     doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
     if (path == "-") {
         std::cout.write(writer.text.data(), static_cast<std::streamsize>(writer.text.size()));
         std::cout.flush();
-        if (!std::cout) Fail("the standard output cannot be written");
+        if (!std::cout) throw ExchangeError("the standard output cannot be written");
         return;
     }
     for (const std::string& input : inputs)
-        if (!input.empty() && SameFile(input, path)) Fail(path + " is an input file; choose another output");
+        if (!input.empty() && SameFile(input, path))
+            throw ExchangeError(path + " is an input file; choose another output");
     MirrorFile file;
     try {
         file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
@@ -36,8 +48,8 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
         file.Close();
     } catch (const FileException& e) {
         file.Abort();
-        Fail(e.GetErrorMessage());
+        throw ExchangeError(e.GetErrorMessage());
     }
 }
 
-}  // namespace qdat::tool
+}  // namespace qdat

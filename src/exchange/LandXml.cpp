@@ -1,14 +1,17 @@
 #include "LandXml.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <ctime>
 #include <numbers>
+#include <pugixml.hpp>
 #include <vector>
 
-#include "Tool.h"
+#include "ExchangeError.h"
+#include "XmlOutput.h"
 
-namespace qdat::tool {
+namespace qdat {
 namespace {
 
 constexpr const char* kNamespace = "http://www.landxml.org/schema/LandXML-1.2";
@@ -17,7 +20,10 @@ constexpr double kMinElementLength = 1e-9;
 
 // Numbers are written in the shortest text that reads back exactly.
 std::string Number(double value) {
-    return ShortNumber(value);
+    if (!std::isfinite(value)) return "";
+    char buf[64];
+    const auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
 }
 
 void SetNumber(pugi::xml_node node, const char* name, double value) {
@@ -136,8 +142,8 @@ void AppendProfAligns(pugi::xml_node profile, const QZdmFile& zdm, const std::st
         if (!p.HasStep(tol)) continue;
         const double step = p.StepStation.GetValue();
         if (step < p.CurveEnd.GetValue() + tol || step > points[i + 1].CurveStart.GetValue() - tol)
-            Fail(name + ": the step at station " + Number(step) +
-                 " is not on a tangent; LandXML cannot hold it, so nothing is written");
+            throw ExchangeError(name + ": the step at station " + Number(step) +
+                                " is not on a tangent; LandXML cannot hold it, so nothing is written");
         steps.push_back(i);
     }
     const auto partName = [&](double from, double to) {
@@ -209,7 +215,9 @@ std::string LandXmlRadius(double radius) {
     return std::fabs(radius) >= InfiniteRadius ? "INF" : Number(radius);
 }
 
-void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
+namespace {
+
+void Build(const LandXmlSource& source, pugi::xml_document& doc) {
     pugi::xml_node decl = doc.append_child(pugi::node_declaration);
     decl.append_attribute("version") = "1.0";
     decl.append_attribute("encoding") = "UTF-8";
@@ -224,7 +232,8 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
     app.append_attribute("version") = QDAT_VERSION;
 
     const PlanAlignment& alignment = *source.alignment;
-    const ChainTable& chain = *source.chain;
+    const ChainTable noBreaks;
+    const ChainTable& chain = source.chain ? *source.chain : noBreaks;
     pugi::xml_node node = root.append_child("Alignments").append_child("Alignment");
     node.append_attribute("name") = source.name.c_str();
     const double start = alignment.GetStartStation().GetValue();
@@ -249,8 +258,9 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
         // A station equation off the alignment would tell a reader of a
         // stationing the alignment does not have.
         if (!(at >= start - tol && at <= end + tol))
-            Fail("the chain break " + Number(b.Before) + ":" + Number(b.After) + " lies at " + Number(at) +
-                 ", off the alignment (" + Number(start) + " to " + Number(end) + "); nothing is written");
+            throw ExchangeError("the chain break " + Number(b.Before) + ":" + Number(b.After) + " lies at " +
+                                Number(at) + ", off the alignment (" + Number(start) + " to " + Number(end) +
+                                "); nothing is written");
         pugi::xml_node eq = node.append_child("StaEquation");
         SetNumber(eq, "staBack", b.Before);
         SetNumber(eq, "staAhead", b.After);
@@ -263,4 +273,21 @@ void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
     if (source.profile) AppendProfAligns(profile, *source.profile, source.profileName);
 }
 
-}  // namespace qdat::tool
+}  // namespace
+
+void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc) {
+    if (!source.alignment) throw ExchangeError(source.name + ": no alignment to write");
+    // Built apart, so that a refusal leaves the caller's document as it was.
+    pugi::xml_document built;
+    Build(source, built);
+    doc.reset(built);
+}
+
+void WriteLandXml(const LandXmlSource& source, const std::string& path,
+                  const std::vector<std::string>& inputs) {
+    pugi::xml_document doc;
+    BuildLandXml(source, doc);
+    SaveXml(doc, path, inputs);
+}
+
+}  // namespace qdat

@@ -8,7 +8,6 @@
 // users see follow from staStart and the station equations.
 #pragma once
 
-#include <pugixml.hpp>
 #include <string>
 #include <vector>
 
@@ -17,24 +16,35 @@
 #include "profile/QZdmFile.h"
 #include "station/ChainTable.h"
 
-namespace qdat::tool {
+namespace pugi {
+class xml_document;
+}
+
+namespace qdat {
 
 struct LandXmlSource {
     std::string name;  // the alignment's name
     const PlanAlignment* alignment = nullptr;
-    const ChainTable* chain = nullptr;  // the alignment's station equations
+    const ChainTable* chain = nullptr;  // the alignment's station equations; null: none
     const QZdmFile* profile = nullptr;  // optional
     std::string profileName;
     const DmxFile* ground = nullptr;  // optional
     std::string groundName;
 };
 
-// Builds the document. What LandXML cannot say, or what does not belong to
+// Builds the document, in place of what doc held. What LandXML cannot say, or what does not belong to
 // the alignment (a step in the profile inside a vertical curve, a chain break
-// off the alignment), fails with ToolError: nothing is left out unsaid.
+// off the alignment), throws ExchangeError: nothing is left out unsaid. So
+// does a source without an alignment. Refused, doc is left as it was.
 void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
+
+// Builds the document and saves it to path as SaveXml (exchange/XmlOutput.h)
+// does, never over one of the inputs; ExchangeError when it cannot be built
+// or written, the old file then as it was.
+void WriteLandXml(const LandXmlSource& source, const std::string& path,
+                  const std::vector<std::string>& inputs);
 
 // A radius as LandXML writes it: "INF" for an infinite one (9999 here).
 std::string LandXmlRadius(double radius);
 
-}  // namespace qdat::tool
+}  // namespace qdat

@@ -1,0 +1,18 @@
+// The failure of an export or of a computation the exports rely on: what
+// the other format cannot hold, an input that is not of the kind asked for,
+// an output that cannot be written. The message names the file and is
+// complete, ready to be shown as it is.
+#pragma once
+
+#include <string>
+
+#include "host/HostException.h"
+
+namespace qdat {
+
+class ExchangeError : public HostException {
+public:
+    explicit ExchangeError(const std::string& message) : HostException(message) {}
+};
+
+}  // namespace qdat
