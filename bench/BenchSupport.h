@@ -13,7 +13,7 @@
 #include <new>
 #include <string>
 
-#include "host/HostUi.h"
+#include <qdat/host/HostUi.h>
 
 namespace bench {
 

@@ -13,10 +13,10 @@
 #include <system_error>
 #include <vector>
 
+#include <qdat/section/CtrDoc.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "BenchSupport.h"
-#include "section/CtrDoc.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
 
 namespace {
 

@@ -20,13 +20,13 @@
 #include <system_error>
 #include <vector>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/profile/DmxFile.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "BenchSupport.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "profile/DmxFile.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
 
 // ---------------------------------------------------------------------------
 // The test file

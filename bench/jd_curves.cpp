@@ -16,8 +16,8 @@
 
 #include <cmath>
 
-#include "plan/JdList.h"
-#include "plan/PlanElement.h"
+#include <qdat/plan/JdList.h>
+#include <qdat/plan/PlanElement.h>
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <random>
 #include <vector>
 
-#include "plan/PlanAlignment.h"
+#include <qdat/plan/PlanAlignment.h>
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <random>
 #include <vector>
 
-#include "plan/Clothoid.h"
-#include "plan/PlanAlignment.h"
+#include <qdat/plan/Clothoid.h>
+#include <qdat/plan/PlanAlignment.h>
 
 namespace {
 

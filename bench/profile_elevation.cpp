@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "profile/QZdmFile.h"
+#include <qdat/profile/QZdmFile.h>
 
 namespace {
 

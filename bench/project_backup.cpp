@@ -16,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "host/HostUi.h"
-#include "project/PrjFile.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/project/PrjFile.h>
 
 namespace {
 

@@ -20,12 +20,12 @@
 #include <system_error>
 #include <vector>
 
+#include <qdat/earthwork/TfDoc.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/section/HDMFlie.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "BenchSupport.h"
-#include "earthwork/TfDoc.h"
-#include "host/HostUi.h"
-#include "section/HDMFlie.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
 
 namespace {
 

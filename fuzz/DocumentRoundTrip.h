@@ -10,11 +10,11 @@
 #include <string>
 #include <string_view>
 
-#include "docbase/DocumentKind.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat::fuzz {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <string>
 
+#include <qdat/host/HostUi.h>
 #include "DocumentRoundTrip.h"
-#include "host/HostUi.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <cstdint>
 #include <string>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "docbase/DataArchive.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
 
 namespace {
 

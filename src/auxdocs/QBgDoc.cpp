@@ -1,8 +1,8 @@
-#include "auxdocs/QBgDoc.h"
+#include <qdat/auxdocs/QBgDoc.h>
 
 #include <cmath>
 
-#include "docbase/DataArchive.h"
+#include <qdat/docbase/DataArchive.h>
 
 namespace qdat {
 

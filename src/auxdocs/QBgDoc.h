@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "profile/GroundPoints.h"
+#include <qdat/profile/GroundPoints.h>
 
 namespace qdat {
 

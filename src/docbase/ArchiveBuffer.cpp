@@ -1,10 +1,10 @@
-#include "docbase/ArchiveBuffer.h"
+#include <qdat/docbase/ArchiveBuffer.h>
 
 #include <algorithm>
 #include <bit>
 #include <cstring>
 
-#include "host/HostFile.h"
+#include <qdat/host/HostFile.h>
 
 static_assert(std::endian::native == std::endian::little,
               "the binary forms are read and written as little-endian memory");

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "docbase/QArchiveException.h"
+#include <qdat/docbase/QArchiveException.h>
 
 namespace qdat {
 

@@ -1,10 +1,10 @@
-#include "docbase/ArchiveEnvelope.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
 
 #include <string_view>
 
-#include "docbase/ArchiveBuffer.h"
-#include "docbase/TextRecords.h"
-#include "host/HostFile.h"
+#include <qdat/docbase/ArchiveBuffer.h>
+#include <qdat/docbase/TextRecords.h>
+#include <qdat/host/HostFile.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "docbase/DataArchive.h"
+#include <qdat/docbase/DataArchive.h>
 
 #include <algorithm>
 #include <cctype>
@@ -8,12 +8,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "docbase/FiniteValues.h"
-#include "docbase/NumberText.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
-#include "host/Resources.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -14,12 +14,12 @@
 #include <string_view>
 #include <vector>
 
-#include "docbase/ArchiveBuffer.h"
-#include "docbase/FormatFlags.h"
-#include "docbase/NumberText.h"
-#include "docbase/PtrList.h"
-#include "docbase/QArchiveException.h"
-#include "docbase/TextRecords.h"
+#include <qdat/docbase/ArchiveBuffer.h>
+#include <qdat/docbase/FormatFlags.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/PtrList.h>
+#include <qdat/docbase/QArchiveException.h>
+#include <qdat/docbase/TextRecords.h>
 
 namespace qdat {
 

@@ -7,10 +7,10 @@
 
 #include <string>
 
-#include "docbase/DocumentKind.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
-#include "host/RuntimeClass.h"
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/host/Resources.h>
+#include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 

@@ -1,6 +1,6 @@
 // Built-in English texts of the document framework's numbered messages.
 // Printf formats take exactly the arguments noted; a language file must keep them.
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 namespace {

@@ -1,4 +1,4 @@
-#include "docbase/DocumentKind.h"
+#include <qdat/docbase/DocumentKind.h>
 
 #include <algorithm>
 #include <bit>
@@ -8,10 +8,10 @@
 #include <shared_mutex>
 #include <stdexcept>
 
-#include "docbase/DocDataType.h"
-#include "docbase/QDocument.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

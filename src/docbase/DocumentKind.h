@@ -20,9 +20,9 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "docbase/FormatFlags.h"
-#include "host/RuntimeClass.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/FormatFlags.h>
+#include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 

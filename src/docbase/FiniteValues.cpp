@@ -1,9 +1,9 @@
-#include "docbase/FiniteValues.h"
+#include <qdat/docbase/FiniteValues.h>
 
 #include <cmath>
 #include <string>
 
-#include "docbase/DataArchive.h"
+#include <qdat/docbase/DataArchive.h>
 
 namespace qdat {
 

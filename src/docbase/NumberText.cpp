@@ -1,4 +1,4 @@
-#include "docbase/NumberText.h"
+#include <qdat/docbase/NumberText.h>
 
 #include <algorithm>
 #include <charconv>

@@ -1,7 +1,7 @@
-#include "docbase/QArchiveException.h"
+#include <qdat/docbase/QArchiveException.h>
 
-#include "docbase/DataArchive.h"
-#include "host/Resources.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "host/HostException.h"
+#include <qdat/host/HostException.h>
 
 namespace qdat {
 

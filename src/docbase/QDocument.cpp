@@ -1,9 +1,9 @@
-#include "docbase/QDocument.h"
+#include <qdat/docbase/QDocument.h>
 
-#include "host/Context.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "host/Resources.h"
+#include <qdat/host/Context.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "docbase/DataArchive.h"
-#include "docbase/DocumentKind.h"
-#include "docbase/PtrList.h"
-#include "host/HostDocument.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/PtrList.h>
+#include <qdat/host/HostDocument.h>
 
 namespace qdat {
 

@@ -1,9 +1,9 @@
-#include "docbase/TextRecords.h"
+#include <qdat/docbase/TextRecords.h>
 
 #include <cctype>
 
-#include "docbase/ArchiveBuffer.h"
-#include "docbase/ArchiveEnvelope.h"
+#include <qdat/docbase/ArchiveBuffer.h>
+#include <qdat/docbase/ArchiveEnvelope.h>
 
 namespace qdat {
 

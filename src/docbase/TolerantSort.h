@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/GrowArray.h"
+#include <qdat/docbase/GrowArray.h>
 
 namespace qdat {
 

@@ -1,13 +1,13 @@
-#include "earthwork/TfDoc.h"
+#include <qdat/earthwork/TfDoc.h>
 
 #include <cmath>
 #include <initializer_list>
 #include <string_view>
 #include <utility>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
-#include "host/Resources.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

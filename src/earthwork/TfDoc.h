@@ -14,8 +14,8 @@
 #include <cstdint>
 #include <string>
 
-#include "station/QStation.h"
-#include "station/StationCursorDocument.h"
+#include <qdat/station/QStation.h>
+#include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 

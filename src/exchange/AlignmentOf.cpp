@@ -1,10 +1,10 @@
-#include "AlignmentOf.h"
+#include <qdat/exchange/AlignmentOf.h>
 
 #include <string_view>
 
-#include "ExchangeError.h"
-#include "host/HostUi.h"
-#include "plan/QPmDoc.h"
+#include <qdat/exchange/ExchangeError.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/plan/QPmDoc.h>
 
 namespace qdat {
 namespace {

@@ -7,9 +7,9 @@
 #include <memory>
 #include <string>
 
-#include "docbase/QDocument.h"
-#include "plan/PlanAlignment.h"
-#include "plan/QJdDoc.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/plan/QJdDoc.h>
 
 namespace qdat {
 

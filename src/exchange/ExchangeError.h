@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "host/HostException.h"
+#include <qdat/host/HostException.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "LandXml.h"
+#include <qdat/exchange/LandXml.h>
 
 #include <algorithm>
 #include <charconv>
@@ -8,8 +8,8 @@
 #include <pugixml.hpp>
 #include <vector>
 
-#include "ExchangeError.h"
-#include "XmlOutput.h"
+#include <qdat/exchange/ExchangeError.h>
+#include <qdat/exchange/XmlOutput.h>
 
 namespace qdat {
 namespace {

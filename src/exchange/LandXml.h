@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "plan/PlanAlignment.h"
-#include "profile/DmxFile.h"
-#include "profile/QZdmFile.h"
-#include "station/ChainTable.h"
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/profile/DmxFile.h>
+#include <qdat/profile/QZdmFile.h>
+#include <qdat/station/ChainTable.h>
 
 namespace pugi {
 class xml_document;

@@ -1,4 +1,4 @@
-#include "Polylines.h"
+#include <qdat/exchange/Polylines.h>
 
 #include <algorithm>
 #include <cmath>

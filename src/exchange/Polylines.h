@@ -7,11 +7,11 @@
 
 #include <vector>
 
-#include "plan/PlanAlignment.h"
-#include "profile/DmxFile.h"
-#include "profile/QZdmFile.h"
-#include "section/CrossSection.h"
-#include "station/QStation.h"
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/profile/DmxFile.h>
+#include <qdat/profile/QZdmFile.h>
+#include <qdat/section/CrossSection.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,12 +1,12 @@
-#include "XmlOutput.h"
+#include <qdat/exchange/XmlOutput.h>
 
 #include <filesystem>
 #include <iostream>
 #include <system_error>
 
-#include "ExchangeError.h"
-#include "host/HostException.h"
-#include "host/HostFile.h"
+#include <qdat/exchange/ExchangeError.h>
+#include <qdat/host/HostException.h>
+#include <qdat/host/HostFile.h>
 
 namespace qdat {
 namespace {

@@ -1,4 +1,4 @@
-#include "host/Context.h"
+#include <qdat/host/Context.h>
 
 namespace qdat {
 

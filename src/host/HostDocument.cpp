@@ -1,4 +1,4 @@
-#include "host/HostDocument.h"
+#include <qdat/host/HostDocument.h>
 
 namespace qdat {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "host/RuntimeClass.h"
+#include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 

@@ -1,9 +1,9 @@
-#include "host/HostException.h"
+#include <qdat/host/HostException.h>
 
 #include <cerrno>
 #include <cstring>
 
-#include "host/HostUi.h"
+#include <qdat/host/HostUi.h>
 
 namespace qdat {
 

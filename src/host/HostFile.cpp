@@ -1,4 +1,4 @@
-#include "host/HostFile.h"
+#include <qdat/host/HostFile.h>
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -16,7 +16,7 @@
 #include <filesystem>
 #include <string_view>
 
-#include "host/HostException.h"
+#include <qdat/host/HostException.h>
 
 namespace qdat {
 

@@ -1,9 +1,9 @@
-#include "host/HostUi.h"
+#include <qdat/host/HostUi.h>
 
 #include <iostream>
 #include <utility>
 
-#include "host/Context.h"
+#include <qdat/host/Context.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "host/NamedInterfaces.h"
+#include <qdat/host/NamedInterfaces.h>
 
 #include <algorithm>
 #include <list>

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "host/RuntimeClass.h"
+#include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 

@@ -1,13 +1,13 @@
 // The framework's object archive: little-endian int32 and double values over a
 // File.
-#include "host/ObjectArchive.h"
+#include <qdat/host/ObjectArchive.h>
 
 #include <bit>
 #include <cstring>
 #include <string>
 #include <utility>
 
-#include "host/HostFile.h"
+#include <qdat/host/HostFile.h>
 
 namespace qdat {
 

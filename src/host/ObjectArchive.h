@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "host/HostException.h"
+#include <qdat/host/HostException.h>
 
 namespace qdat {
 

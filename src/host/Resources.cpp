@@ -1,4 +1,4 @@
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 #include <dlfcn.h>
 
@@ -12,8 +12,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include "host/Context.h"
-#include "host/HostFile.h"
+#include <qdat/host/Context.h>
+#include <qdat/host/HostFile.h>
 
 namespace qdat {
 

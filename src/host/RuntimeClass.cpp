@@ -1,4 +1,4 @@
-#include "host/RuntimeClass.h"
+#include <qdat/host/RuntimeClass.h>
 
 #include <cstring>
 #include <mutex>

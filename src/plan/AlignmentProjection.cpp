@@ -2,7 +2,7 @@
 // the candidates nearest first, and each candidate is solved on its own
 // geometry (straights and arcs in closed form, clothoids by safeguarded Newton
 // steps on the foot-point condition).
-#include "plan/AlignmentProjection.h"
+#include <qdat/plan/AlignmentProjection.h>
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <numbers>
 #include <vector>
 
-#include "plan/detail/ElementCurve.h"
+#include <qdat/plan/detail/ElementCurve.h>
 
 namespace qdat {
 

@@ -10,8 +10,8 @@
 #include <memory>
 #include <vector>
 
-#include "plan/PlanElement.h"
-#include "station/QStation.h"
+#include <qdat/plan/PlanElement.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,5 +1,5 @@
 // Clothoid series, piece integration and the chord search.
-#include "plan/Clothoid.h"
+#include <qdat/plan/Clothoid.h>
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 // the point where the radius is R lies at L = A^2 / R.
 #pragma once
 
-#include "host/Context.h"
+#include <qdat/host/Context.h>
 
 namespace qdat {
 

@@ -1,15 +1,15 @@
 // The curve of one intersection point: laying its elements, measuring its
 // tangents, the eight calculation modes and placing the result.
-#include "plan/detail/CurveFit.h"
+#include <qdat/plan/detail/CurveFit.h>
 
 #include <cmath>
 #include <numbers>
 #include <optional>
 
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "plan/JdList.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/JdList.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat::detail {
 

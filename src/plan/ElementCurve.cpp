@@ -1,11 +1,11 @@
 // Plan elements as curves by distance: the same geometry as the element's
 // evaluation, with direction and curvature, and without the end snapping.
-#include "plan/detail/ElementCurve.h"
+#include <qdat/plan/detail/ElementCurve.h>
 
 #include <algorithm>
 #include <cmath>
 
-#include "plan/Clothoid.h"
+#include <qdat/plan/Clothoid.h>
 
 namespace qdat {
 

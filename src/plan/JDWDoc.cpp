@@ -1,8 +1,8 @@
 // The JDW list: its kind and its records.
-#include "plan/JDWDoc.h"
+#include <qdat/plan/JDWDoc.h>
 
-#include "host/Resources.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/host/Resources.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat {
 

@@ -1,8 +1,8 @@
 // The JDX list: its kind and its records.
-#include "plan/JDXDoc.h"
+#include <qdat/plan/JDXDoc.h>
 
-#include "host/Resources.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/host/Resources.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat {
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plan/RecordListDocument.h"
+#include <qdat/plan/RecordListDocument.h>
 
 namespace qdat {
 

@@ -1,15 +1,15 @@
 // The list of intersection points: legs, virtual points, the curve of every
 // point, the element list, and the stored list.
-#include "plan/JdList.h"
+#include <qdat/plan/JdList.h>
 
 #include <cmath>
 
-#include "docbase/DataArchive.h"
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "plan/detail/CurveFit.h"
-#include "plan/detail/PlanStrings.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/detail/CurveFit.h>
+#include <qdat/plan/detail/PlanStrings.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

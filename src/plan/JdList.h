@@ -26,10 +26,10 @@
 // ones. No computation leaves a number that is not finite in a point.
 #pragma once
 
-#include "docbase/GrowArray.h"
-#include "plan/JdPoint.h"
-#include "plan/PlanAlignment.h"
-#include "station/QStation.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/plan/JdPoint.h>
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,15 +1,15 @@
 // Intersection points: classification, the leg operations, names and the
 // stored record.
-#include "plan/JdPoint.h"
+#include <qdat/plan/JdPoint.h>
 
 #include <cctype>
 #include <cmath>
 #include <initializer_list>
 #include <numbers>
 
-#include "docbase/DataArchive.h"
-#include "host/Resources.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat {
 

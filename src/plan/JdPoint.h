@@ -13,9 +13,9 @@
 #include <cstdint>
 #include <string>
 
-#include "docbase/GrowArray.h"
-#include "plan/PlanElement.h"
-#include "station/QStation.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/plan/PlanElement.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,16 +1,16 @@
 // Chaining the elements of an alignment, lookups by station, and the stored
 // alignment record.
-#include "plan/PlanAlignment.h"
+#include <qdat/plan/PlanAlignment.h>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
 
-#include "docbase/DataArchive.h"
-#include "docbase/NumberText.h"
-#include "host/Resources.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat {
 

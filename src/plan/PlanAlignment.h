@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "docbase/GrowArray.h"
-#include "plan/AlignmentProjection.h"
-#include "plan/PlanElement.h"
-#include "station/QStation.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/plan/AlignmentProjection.h>
+#include <qdat/plan/PlanElement.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,14 +1,14 @@
 // Evaluation of single plan elements: end data, points and radii at stations,
 // and the stored record.
-#include "plan/PlanElement.h"
+#include <qdat/plan/PlanElement.h>
 
 #include <algorithm>
 #include <cmath>
 #include <numbers>
 #include <utility>
 
-#include "docbase/DataArchive.h"
-#include "plan/Clothoid.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/plan/Clothoid.h>
 
 namespace qdat {
 

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "station/QStation.h"
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,5 +1,5 @@
 // PlanRect operations.
-#include "plan/PlanRect.h"
+#include <qdat/plan/PlanRect.h>
 
 #include <utility>
 

@@ -1,7 +1,7 @@
 // Built-in English texts of the plan module's resource strings.
-#include "plan/detail/PlanStrings.h"
+#include <qdat/plan/detail/PlanStrings.h>
 
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -1,8 +1,8 @@
 // The intersection-point file: its kind and its content.
-#include "plan/QJdDoc.h"
+#include <qdat/plan/QJdDoc.h>
 
-#include "docbase/DataArchive.h"
-#include "plan/detail/PlanStrings.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/plan/detail/PlanStrings.h>
 
 namespace qdat {
 

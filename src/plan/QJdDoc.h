@@ -15,9 +15,9 @@
 #include <memory>
 #include <optional>
 
-#include "docbase/QDocument.h"
-#include "plan/JdList.h"
-#include "station/ChainTable.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/plan/JdList.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 

@@ -1,11 +1,11 @@
 // The plan element file: its kind and its content.
-#include "plan/QPmDoc.h"
+#include <qdat/plan/QPmDoc.h>
 
 #include <algorithm>
 
-#include "docbase/DataArchive.h"
-#include "plan/detail/PlanStrings.h"
-#include "station/ChainTable.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/plan/detail/PlanStrings.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 

@@ -12,9 +12,9 @@
 #include <optional>
 #include <string>
 
-#include "docbase/QDocument.h"
-#include "plan/PlanAlignment.h"
-#include "station/ChainTable.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 

@@ -13,11 +13,11 @@
 #include <span>
 #include <string>
 
-#include "docbase/DataArchive.h"
-#include "docbase/DocumentKind.h"
-#include "docbase/GrowArray.h"
-#include "docbase/QDocument.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

@@ -1,7 +1,7 @@
-#include "profile/DmxFile.h"
+#include <qdat/profile/DmxFile.h>
 
-#include "docbase/DataArchive.h"
-#include "station/ChainTable.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 

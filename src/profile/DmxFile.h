@@ -9,8 +9,8 @@
 
 #include <optional>
 
-#include "profile/GroundPoints.h"
-#include "station/ChainTable.h"
+#include <qdat/profile/GroundPoints.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 

@@ -1,11 +1,11 @@
-#include "profile/GroundPoints.h"
+#include <qdat/profile/GroundPoints.h>
 
 #include <cmath>
 #include <string>
 #include <string_view>
 
-#include "docbase/DataArchive.h"
-#include "docbase/NumberText.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/NumberText.h>
 
 namespace qdat {
 

@@ -3,8 +3,8 @@
 // hold nothing else (the profile ground line and the ditch-bottom file).
 #pragma once
 
-#include "station/QStation.h"
-#include "station/StationCursorDocument.h"
+#include <qdat/station/QStation.h>
+#include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 

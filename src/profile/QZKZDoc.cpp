@@ -1,9 +1,9 @@
-#include "profile/QZKZDoc.h"
+#include <qdat/profile/QZKZDoc.h>
 
 #include <cmath>
 #include <string_view>
 
-#include "docbase/DataArchive.h"
+#include <qdat/docbase/DataArchive.h>
 
 namespace qdat {
 

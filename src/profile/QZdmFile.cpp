@@ -1,4 +1,4 @@
-#include "profile/QZdmFile.h"
+#include <qdat/profile/QZdmFile.h>
 
 #include <algorithm>
 #include <cfloat>
@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/DataArchive.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "project/CabinetWriter.h"
+#include <qdat/project/CabinetWriter.h>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,8 +14,8 @@
 #include <filesystem>
 #include <set>
 
-#include "host/HostException.h"
-#include "host/HostFile.h"
+#include <qdat/host/HostException.h>
+#include <qdat/host/HostFile.h>
 
 namespace qdat {
 

@@ -1,12 +1,12 @@
-#include "project/DataTypeRegistry.h"
+#include <qdat/project/DataTypeRegistry.h>
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "docbase/DocumentKind.h"
-#include "docbase/QDocument.h"
-#include "host/Resources.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

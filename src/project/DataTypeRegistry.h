@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "host/RuntimeClass.h"
-#include "project/NameIndex.h"
+#include <qdat/host/RuntimeClass.h>
+#include <qdat/project/NameIndex.h>
 
 namespace qdat {
 

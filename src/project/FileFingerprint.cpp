@@ -1,4 +1,4 @@
-#include "project/FileFingerprint.h"
+#include <qdat/project/FileFingerprint.h>
 
 #include <fcntl.h>
 #include <openssl/evp.h>

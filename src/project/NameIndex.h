@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -3,17 +3,17 @@
 // text), PrjFileEntries.cpp (the data files and their documents),
 // PrjFileSettings.cpp (settings, segments and the host's numbered values),
 // PrjFileBackup.cpp and PrjFileUpgrade.cpp.
-#include "project/PrjFile.h"
+#include <qdat/project/PrjFile.h>
 
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "project/ProjectPaths.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/ProjectPaths.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

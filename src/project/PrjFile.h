@@ -19,14 +19,14 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/QDocument.h"
-#include "project/CabinetWriter.h"
-#include "project/DataTypeRegistry.h"
-#include "project/FileFingerprint.h"
-#include "project/ProjectMap.h"
-#include "project/SettingKeyRegistry.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/project/CabinetWriter.h>
+#include <qdat/project/DataTypeRegistry.h>
+#include <qdat/project/FileFingerprint.h>
+#include <qdat/project/ProjectMap.h>
+#include <qdat/project/SettingKeyRegistry.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

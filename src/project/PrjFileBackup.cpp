@@ -5,12 +5,12 @@
 #include <ctime>
 #include <filesystem>
 
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/ProjectPaths.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

@@ -2,12 +2,12 @@
 // fingerprint, and its document, made and opened on the first request.
 #include <algorithm>
 
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/ProjectPaths.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "host/HostFile.h"
-#include "host/Resources.h"
-#include "project/PrjFile.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/host/HostFile.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

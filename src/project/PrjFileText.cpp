@@ -4,12 +4,12 @@
 #include <cctype>
 #include <cmath>
 
-#include "docbase/TextRecords.h"
-#include "host/Resources.h"
-#include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/docbase/TextRecords.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/ProjectPaths.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

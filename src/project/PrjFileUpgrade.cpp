@@ -6,14 +6,14 @@
 #include <algorithm>
 #include <sstream>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "host/Resources.h"
-#include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
-#include "project/detail/PrjFileShared.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/Resources.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/ProjectPaths.h>
+#include <qdat/project/detail/PrjFileShared.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

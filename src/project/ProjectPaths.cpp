@@ -1,4 +1,4 @@
-#include "project/ProjectPaths.h"
+#include <qdat/project/ProjectPaths.h>
 
 #include <sys/stat.h>
 

@@ -1,8 +1,8 @@
 // Built-in English texts of the project module's resource strings.
 // Printf formats take exactly the arguments noted; a language file must keep them.
-#include "project/detail/ProjectStrings.h"
+#include <qdat/project/detail/ProjectStrings.h>
 
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 namespace {

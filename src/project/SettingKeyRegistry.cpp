@@ -1,9 +1,9 @@
-#include "project/SettingKeyRegistry.h"
+#include <qdat/project/SettingKeyRegistry.h>
 
 #include <algorithm>
 
-#include "host/Resources.h"
-#include "project/detail/ProjectStrings.h"
+#include <qdat/host/Resources.h>
+#include <qdat/project/detail/ProjectStrings.h>
 
 namespace qdat {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "project/NameIndex.h"
+#include <qdat/project/NameIndex.h>
 
 namespace qdat {
 

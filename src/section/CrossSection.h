@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "station/QStation.h"
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -3,7 +3,7 @@
 // holds; one reader and one writer of the row engine (detail/RowEngine.h)
 // walk the steps for all thirty tables. The document's questions about a
 // station are in CtrDocQueries.cpp.
-#include "section/CtrDoc.h"
+#include <qdat/section/CtrDoc.h>
 
 #include <algorithm>
 #include <array>
@@ -12,8 +12,8 @@
 #include <span>
 #include <utility>
 
-#include "docbase/DataArchive.h"
-#include "section/detail/CtrTables.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/section/detail/CtrTables.h>
 
 namespace qdat {
 

@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "docbase/QDocument.h"
-#include "station/QStation.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <utility>
 
-#include "section/CtrDoc.h"
+#include <qdat/section/CtrDoc.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "CtrStructures.h"
+#include <qdat/section/CtrStructures.h>
 
 namespace qdat {
 namespace {

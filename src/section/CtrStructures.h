@@ -6,8 +6,8 @@
 
 #include <optional>
 
-#include "section/CtrDoc.h"
-#include "station/QStation.h"
+#include <qdat/section/CtrDoc.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

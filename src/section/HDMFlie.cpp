@@ -1,12 +1,12 @@
-#include "section/HDMFlie.h"
+#include <qdat/section/HDMFlie.h>
 
 #include <algorithm>
 #include <optional>
 #include <string>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
-#include "section/SectionDataType.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/section/SectionDataType.h>
 
 namespace qdat {
 

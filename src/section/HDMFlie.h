@@ -15,10 +15,10 @@
 
 #include <optional>
 
-#include "docbase/QDocument.h"
-#include "section/CrossSection.h"
-#include "station/ChainTable.h"
-#include "station/StationCursorDocument.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/section/CrossSection.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 

@@ -1,4 +1,4 @@
-#include "section/LinearSupEvaluator.h"
+#include <qdat/section/LinearSupEvaluator.h>
 
 namespace qdat {
 

@@ -29,7 +29,7 @@
 // The per-column factors are not used.
 #pragma once
 
-#include "section/SupEvaluator.h"
+#include <qdat/section/SupEvaluator.h>
 
 namespace qdat {
 

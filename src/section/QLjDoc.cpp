@@ -1,10 +1,10 @@
-#include "section/QLjDoc.h"
+#include <qdat/section/QLjDoc.h>
 
 #include <cmath>
 #include <utility>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
 
 namespace qdat {
 

@@ -8,8 +8,8 @@
 
 #include <array>
 
-#include "station/QStation.h"
-#include "station/StationCursorDocument.h"
+#include <qdat/station/QStation.h>
+#include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 

@@ -1,12 +1,12 @@
-#include "section/QSupFile.h"
+#include <qdat/section/QSupFile.h>
 
 #include <algorithm>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
-#include "host/Context.h"
-#include "section/SupEvaluator.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/host/Context.h>
+#include <qdat/section/SupEvaluator.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

@@ -16,9 +16,9 @@
 
 #include <memory>
 
-#include "docbase/GrowArray.h"
-#include "docbase/QDocument.h"
-#include "station/QStation.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

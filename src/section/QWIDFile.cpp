@@ -1,10 +1,10 @@
-#include "section/QWIDFile.h"
+#include <qdat/section/QWIDFile.h>
 
 #include <cmath>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

@@ -1,7 +1,7 @@
-#include "section/detail/RowEngine.h"
+#include <qdat/section/detail/RowEngine.h>
 
-#include "docbase/FiniteValues.h"
-#include "station/ChainTable.h"
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat::row_engine {
 

@@ -1,6 +1,6 @@
-#include "section/SectionDataType.h"
+#include <qdat/section/SectionDataType.h>
 
-#include "docbase/QDocument.h"
+#include <qdat/docbase/QDocument.h>
 
 namespace qdat {
 

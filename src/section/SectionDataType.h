@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "docbase/DocDataType.h"
-#include "section/CrossSection.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/section/CrossSection.h>
 
 namespace qdat {
 

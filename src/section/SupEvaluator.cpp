@@ -1,11 +1,11 @@
-#include "section/SupEvaluator.h"
+#include <qdat/section/SupEvaluator.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-#include "host/Context.h"
+#include <qdat/host/Context.h>
 
 namespace qdat {
 

@@ -25,8 +25,8 @@
 #include <memory>
 #include <vector>
 
-#include "host/RuntimeClass.h"
-#include "section/QSupFile.h"
+#include <qdat/host/RuntimeClass.h>
+#include <qdat/section/QSupFile.h>
 
 namespace qdat {
 

@@ -1,6 +1,6 @@
 // Chain-break table: stake stations, station text and the table's two
 // persistence forms.
-#include "station/ChainTable.h"
+#include <qdat/station/ChainTable.h>
 
 #include <algorithm>
 #include <cctype>
@@ -14,13 +14,13 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/DataArchive.h"
-#include "docbase/NumberText.h"
-#include "host/Context.h"
-#include "host/HostUi.h"
-#include "host/ObjectArchive.h"
-#include "host/Resources.h"
-#include "station/detail/StationStrings.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/host/Context.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/ObjectArchive.h>
+#include <qdat/host/Resources.h>
+#include <qdat/station/detail/StationStrings.h>
 
 namespace qdat {
 

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "docbase/GrowArray.h"
-#include "docbase/QArchiveException.h"
-#include "station/QStation.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/docbase/QArchiveException.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -1,10 +1,10 @@
-#include "station/QStaDoc.h"
+#include <qdat/station/QStaDoc.h>
 
 #include <charconv>
 #include <string>
 #include <utility>
 
-#include "docbase/DataArchive.h"
+#include <qdat/docbase/DataArchive.h>
 
 namespace qdat {
 

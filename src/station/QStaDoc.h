@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "station/QStation.h"
-#include "station/StationCursorDocument.h"
+#include <qdat/station/QStation.h>
+#include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 

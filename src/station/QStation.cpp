@@ -1,6 +1,6 @@
 // QStation: tolerant comparisons, the context's precision, station text
 // through the current chain table, and streaming in both archives.
-#include "station/QStation.h"
+#include <qdat/station/QStation.h>
 
 #include <algorithm>
 #include <cctype>
@@ -9,15 +9,15 @@
 #include <memory>
 #include <mutex>
 
-#include "docbase/DataArchive.h"
-#include "docbase/FiniteValues.h"
-#include "docbase/NumberText.h"
-#include "host/Context.h"
-#include "host/HostUi.h"
-#include "host/ObjectArchive.h"
-#include "host/Resources.h"
-#include "station/ChainTable.h"
-#include "station/detail/StationStrings.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/host/Context.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/ObjectArchive.h>
+#include <qdat/host/Resources.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/detail/StationStrings.h>
 
 namespace qdat {
 

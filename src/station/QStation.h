@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "docbase/DocumentKind.h"
-#include "host/RuntimeClass.h"
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 

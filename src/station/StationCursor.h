@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/DataArchive.h"
-#include "docbase/GrowArray.h"
-#include "docbase/TolerantSort.h"
-#include "station/QStation.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/docbase/TolerantSort.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 

@@ -7,9 +7,9 @@
 #include <span>
 #include <utility>
 
-#include "docbase/DocumentKind.h"
-#include "docbase/QDocument.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat {
 

@@ -1,7 +1,7 @@
 // Built-in English texts of the stationing module.
-#include "station/detail/StationStrings.h"
+#include <qdat/station/detail/StationStrings.h>
 
-#include "host/Resources.h"
+#include <qdat/host/Resources.h>
 
 namespace qdat {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "auxdocs/QBgDoc.h"
+#include <qdat/auxdocs/QBgDoc.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat {

@@ -7,10 +7,10 @@
 #include <cstdint>
 #include <string>
 
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostFile.h>
 #include "ArchiveTestKit.h"
-#include "docbase/ArchiveEnvelope.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {

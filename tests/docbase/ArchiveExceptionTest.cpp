@@ -4,10 +4,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "docbase/DataArchive.h"
-#include "docbase/QArchiveException.h"
-#include "host/HostFile.h"
-#include "host/Resources.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/QArchiveException.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/Resources.h>
 
 namespace qdat::test {
 namespace {

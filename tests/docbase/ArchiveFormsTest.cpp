@@ -15,9 +15,9 @@
 #include <limits>
 #include <string>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostFile.h>
 #include "ArchiveTestKit.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
 
 namespace qdat::test {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <utility>
 
-#include "docbase/DataArchive.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
 
 namespace qdat::test {
 

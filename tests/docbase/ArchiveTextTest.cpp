@@ -12,10 +12,10 @@
 #include <string_view>
 #include <vector>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/NumberText.h>
+#include <qdat/host/HostFile.h>
 #include "ArchiveTestKit.h"
-#include "docbase/DataArchive.h"
-#include "docbase/NumberText.h"
-#include "host/HostFile.h"
 
 namespace qdat::test {
 namespace {

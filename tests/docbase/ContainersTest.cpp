@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "docbase/GrowArray.h"
-#include "docbase/PtrList.h"
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/docbase/PtrList.h>
 
 namespace qdat::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "earthwork/TfDoc.h"
+#include <qdat/earthwork/TfDoc.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat {

@@ -8,12 +8,12 @@
 #include <pugixml.hpp>
 #include <sstream>
 
-#include "exchange/AlignmentOf.h"
-#include "exchange/ExchangeError.h"
-#include "exchange/LandXml.h"
-#include "exchange/Polylines.h"
-#include "plan/QPmDoc.h"
-#include "profile/DmxFile.h"
+#include <qdat/exchange/AlignmentOf.h>
+#include <qdat/exchange/ExchangeError.h>
+#include <qdat/exchange/LandXml.h>
+#include <qdat/exchange/Polylines.h>
+#include <qdat/plan/QPmDoc.h>
+#include <qdat/profile/DmxFile.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

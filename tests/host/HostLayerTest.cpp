@@ -11,12 +11,12 @@
 #include <filesystem>
 #include <set>
 
-#include "host/HostException.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
-#include "host/RuntimeClass.h"
+#include <qdat/host/HostException.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/host/Resources.h>
+#include <qdat/host/RuntimeClass.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

@@ -13,13 +13,13 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/Resources.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "DocumentRoundTrip.h"
-#include "docbase/DocumentKind.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
-#include "host/Resources.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
 #include "support/TestSupport.h"
 
 namespace qdat {

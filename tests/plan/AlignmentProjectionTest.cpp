@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "plan/PlanAlignment.h"
+#include <qdat/plan/PlanAlignment.h>
 #include "plan/PlanTestHelpers.h"
 
 namespace qdat::test {

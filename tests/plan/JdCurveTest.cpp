@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "docbase/QDocument.h"
-#include "host/Resources.h"
-#include "plan/JdList.h"
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/JdList.h>
+#include <qdat/plan/QJdDoc.h>
+#include <qdat/plan/QPmDoc.h>
 #include "support/TestSupport.h"
 
 namespace qdat::test {

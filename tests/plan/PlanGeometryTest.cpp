@@ -7,8 +7,8 @@
 #include <numbers>
 #include <vector>
 
-#include "plan/Clothoid.h"
-#include "plan/PlanElement.h"
+#include <qdat/plan/Clothoid.h>
+#include <qdat/plan/PlanElement.h>
 
 namespace qdat::test {
 namespace {

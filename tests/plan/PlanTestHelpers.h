@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "plan/PlanElement.h"
+#include <qdat/plan/PlanElement.h>
 #include "support/TestSupport.h"
 
 namespace qdat::test {

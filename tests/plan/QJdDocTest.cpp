@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "plan/QJdDoc.h"
+#include <qdat/plan/QJdDoc.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat::test {

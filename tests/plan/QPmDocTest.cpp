@@ -7,13 +7,13 @@
 #include <cstring>
 #include <string>
 
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
-#include "host/Resources.h"
-#include "plan/PlanRect.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/Resources.h>
+#include <qdat/plan/PlanRect.h>
+#include <qdat/plan/QPmDoc.h>
+#include <qdat/station/ChainTable.h>
 #include "plan/PlanTestHelpers.h"
-#include "plan/QPmDoc.h"
-#include "station/ChainTable.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {

@@ -5,9 +5,9 @@
 #include <limits>
 #include <string>
 
-#include "host/Resources.h"
-#include "plan/JDWDoc.h"
-#include "plan/JDXDoc.h"
+#include <qdat/host/Resources.h>
+#include <qdat/plan/JDWDoc.h>
+#include <qdat/plan/JDXDoc.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat::test {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "docbase/DocDataType.h"
-#include "host/NamedInterfaces.h"
-#include "profile/DmxFile.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/profile/DmxFile.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "profile/DmxFile.h"
+#include <qdat/profile/DmxFile.h>
 #include "profile/DmxTestHelpers.h"
 
 namespace qdat {

@@ -10,11 +10,11 @@
 #include <cstring>
 #include <string>
 
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "support/TestSupport.h"
 
 namespace qdat::test {

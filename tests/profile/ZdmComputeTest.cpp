@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "profile/QZdmFile.h"
+#include <qdat/profile/QZdmFile.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

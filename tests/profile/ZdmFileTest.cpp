@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "docbase/QArchiveException.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "profile/QZdmFile.h"
+#include <qdat/docbase/QArchiveException.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/profile/QZdmFile.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

@@ -5,9 +5,9 @@
 #include <cmath>
 #include <string>
 
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "profile/QZKZDoc.h"
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/profile/QZKZDoc.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

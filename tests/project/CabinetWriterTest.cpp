@@ -10,7 +10,7 @@
 #include <ctime>
 #include <random>
 
-#include "project/CabinetWriter.h"
+#include <qdat/project/CabinetWriter.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

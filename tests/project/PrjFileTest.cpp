@@ -6,8 +6,8 @@
 #include <chrono>
 #include <cmath>
 
-#include "host/HostUi.h"
-#include "project/PrjFile.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/project/PrjFile.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

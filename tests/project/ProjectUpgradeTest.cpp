@@ -11,9 +11,9 @@
 #include <map>
 #include <regex>
 
-#include "host/HostUi.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/project/PrjFile.h>
 #include "profile/DmxTestHelpers.h"
-#include "project/PrjFile.h"
 #include "support/TestSupport.h"
 
 namespace qdat {

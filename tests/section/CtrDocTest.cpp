@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "section/CtrDoc.h"
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/section/CtrDoc.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

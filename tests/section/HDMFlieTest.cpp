@@ -9,12 +9,12 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/DocDataType.h"
-#include "host/NamedInterfaces.h"
-#include "profile/DmxFile.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/profile/DmxFile.h>
+#include <qdat/section/HDMFlie.h>
+#include <qdat/section/SectionDataType.h>
 #include "profile/DmxTestHelpers.h"
-#include "section/HDMFlie.h"
-#include "section/SectionDataType.h"
 
 namespace qdat {
 namespace {

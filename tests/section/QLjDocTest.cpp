@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include <qdat/section/QLjDoc.h>
 #include "profile/DmxTestHelpers.h"
-#include "section/QLjDoc.h"
 
 namespace qdat {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <vector>
 
-#include "section/LinearSupEvaluator.h"
-#include "section/QSupFile.h"
-#include "section/SupEvaluator.h"
+#include <qdat/section/LinearSupEvaluator.h>
+#include <qdat/section/QSupFile.h>
+#include <qdat/section/SupEvaluator.h>
 
 namespace qdat {
 namespace {

@@ -5,8 +5,8 @@
 #include <limits>
 #include <string>
 
+#include <qdat/section/QSupFile.h>
 #include "profile/DmxTestHelpers.h"
-#include "section/QSupFile.h"
 
 namespace qdat {
 namespace {

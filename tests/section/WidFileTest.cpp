@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include <qdat/section/QWIDFile.h>
 #include "profile/DmxTestHelpers.h"
-#include "section/QWIDFile.h"
 
 namespace qdat {
 namespace {

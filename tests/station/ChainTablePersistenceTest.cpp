@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/ObjectArchive.h>
 #include "StationFixture.h"
-#include "docbase/DataArchive.h"
-#include "docbase/QDocument.h"
-#include "host/HostFile.h"
-#include "host/ObjectArchive.h"
 
 namespace qdat::test {
 namespace {

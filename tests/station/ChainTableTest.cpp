@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/host/Resources.h>
 #include "StationFixture.h"
-#include "docbase/NumberText.h"
-#include "host/Resources.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {

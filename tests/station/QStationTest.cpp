@@ -6,10 +6,10 @@
 #include <limits>
 #include <string>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/ObjectArchive.h>
 #include "StationFixture.h"
-#include "docbase/DataArchive.h"
-#include "host/HostFile.h"
-#include "host/ObjectArchive.h"
 #include "support/TestSupport.h"
 
 namespace qdat::test {

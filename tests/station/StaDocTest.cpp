@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "docbase/DocDataType.h"
-#include "host/NamedInterfaces.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/station/QStaDoc.h>
 #include "profile/DmxTestHelpers.h"
-#include "station/QStaDoc.h"
 
 namespace qdat {
 namespace {

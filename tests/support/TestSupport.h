@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "host/HostUi.h"
-#include "station/ChainTable.h"
+#include <qdat/host/HostUi.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat::test {
 

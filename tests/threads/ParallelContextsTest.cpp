@@ -15,22 +15,22 @@
 #include <utility>
 #include <vector>
 
-#include "docbase/DocDataType.h"
-#include "docbase/DocumentKind.h"
-#include "host/Context.h"
-#include "host/HostUi.h"
-#include "host/NamedInterfaces.h"
-#include "host/Resources.h"
-#include "host/RuntimeClass.h"
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
-#include "profile/DmxFile.h"
-#include "profile/QZdmFile.h"
-#include "project/DataTypeRegistry.h"
-#include "project/PrjFile.h"
-#include "project/SettingKeyRegistry.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
+#include <qdat/docbase/DocDataType.h>
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/host/Context.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/host/NamedInterfaces.h>
+#include <qdat/host/Resources.h>
+#include <qdat/host/RuntimeClass.h>
+#include <qdat/plan/QJdDoc.h>
+#include <qdat/plan/QPmDoc.h>
+#include <qdat/profile/DmxFile.h>
+#include <qdat/profile/QZdmFile.h>
+#include <qdat/project/DataTypeRegistry.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/SettingKeyRegistry.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

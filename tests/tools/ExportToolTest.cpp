@@ -13,8 +13,8 @@
 #include <string>
 #include <vector>
 
-#include "plan/QPmDoc.h"
-#include "profile/QZdmFile.h"
+#include <qdat/plan/QPmDoc.h>
+#include <qdat/profile/QZdmFile.h>
 #include "support/TestSupport.h"
 #include "tools/RoadSamples.h"
 

@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "profile/DmxFile.h"
-#include "station/ChainTable.h"
+#include <qdat/profile/DmxFile.h>
+#include <qdat/station/ChainTable.h>
 #include "support/TestSupport.h"
 
 namespace qdat {

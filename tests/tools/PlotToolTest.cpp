@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
-#include "profile/QZdmFile.h"
+#include <qdat/plan/QJdDoc.h>
+#include <qdat/plan/QPmDoc.h>
+#include <qdat/profile/QZdmFile.h>
 #include "support/TestSupport.h"
 #include "tools/RoadSamples.h"
 

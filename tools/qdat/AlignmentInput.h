@@ -6,11 +6,11 @@
 #include <memory>
 #include <string>
 
+#include <qdat/exchange/AlignmentOf.h>
+#include <qdat/plan/PlanAlignment.h>
+#include <qdat/plan/QJdDoc.h>
+#include <qdat/station/ChainTable.h>
 #include "Tool.h"
-#include "exchange/AlignmentOf.h"
-#include "plan/PlanAlignment.h"
-#include "plan/QJdDoc.h"
-#include "station/ChainTable.h"
 
 namespace qdat::tool {
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
+#include <qdat/host/HostFile.h>
+#include <qdat/project/PrjFile.h>
 #include "Tool.h"
-#include "host/HostFile.h"
-#include "project/PrjFile.h"
 
 namespace qdat::tool {
 namespace {

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include <qdat/auxdocs/QBgDoc.h>
 #include "Tool.h"
-#include "auxdocs/QBgDoc.h"
 
 namespace qdat::tool {
 namespace {

@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/section/CtrDoc.h>
+#include <qdat/section/CtrStructures.h>
 #include "Tool.h"
-#include "section/CtrDoc.h"
-#include "section/CtrStructures.h"
 
 namespace qdat::tool {
 namespace {

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/earthwork/TfDoc.h>
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "earthwork/TfDoc.h"
 
 namespace qdat::tool {
 namespace {

@@ -10,12 +10,12 @@
 #include <memory>
 #include <string>
 
+#include <qdat/exchange/LandXml.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/SettingKeyRegistry.h>
 #include "AlignmentInput.h"
 #include "InputFiles.h"
 #include "Tool.h"
-#include "exchange/LandXml.h"
-#include "project/PrjFile.h"
-#include "project/SettingKeyRegistry.h"
 
 namespace qdat::tool {
 namespace {

@@ -14,11 +14,11 @@
 #include <numbers>
 #include <string>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/exchange/AlignmentOf.h>
+#include <qdat/plan/QJdDoc.h>
+#include <qdat/plan/QPmDoc.h>
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "exchange/AlignmentOf.h"
-#include "plan/QJdDoc.h"
-#include "plan/QPmDoc.h"
 
 namespace qdat::tool {
 namespace {

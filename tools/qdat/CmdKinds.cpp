@@ -6,8 +6,8 @@
 #include <cstdio>
 #include <iostream>
 
+#include <qdat/project/DataTypeRegistry.h>
 #include "Tool.h"
-#include "project/DataTypeRegistry.h"
 
 namespace qdat::tool {
 namespace {

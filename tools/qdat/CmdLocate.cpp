@@ -24,10 +24,10 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/plan/PlanAlignment.h>
 #include "AlignmentInput.h"
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "plan/PlanAlignment.h"
 
 namespace qdat::tool {
 namespace {

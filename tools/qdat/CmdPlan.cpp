@@ -23,9 +23,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
 #include "AlignmentInput.h"
 #include "Tool.h"
-#include "docbase/NumberText.h"
 
 namespace qdat::tool {
 namespace {

@@ -15,14 +15,14 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/exchange/AlignmentOf.h>
+#include <qdat/exchange/Polylines.h>
+#include <qdat/exchange/XmlOutput.h>
 #include "AlignmentInput.h"
 #include "InputFiles.h"
 #include "SvgCanvas.h"
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "exchange/AlignmentOf.h"
-#include "exchange/Polylines.h"
-#include "exchange/XmlOutput.h"
 
 namespace qdat::tool {
 namespace {

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/profile/QZdmFile.h>
 #include "InputFiles.h"
 #include "Tool.h"
-#include "profile/QZdmFile.h"
 
 namespace qdat::tool {
 namespace {

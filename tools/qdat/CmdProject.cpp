@@ -15,10 +15,10 @@
 #include <optional>
 #include <string>
 
+#include <qdat/host/HostFile.h>
+#include <qdat/project/PrjFile.h>
+#include <qdat/project/ProjectPaths.h>
 #include "Tool.h"
-#include "host/HostFile.h"
-#include "project/PrjFile.h"
-#include "project/ProjectPaths.h"
 
 namespace qdat::tool {
 namespace {

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/section/HDMFlie.h>
 #include "InputFiles.h"
 #include "Tool.h"
-#include "section/HDMFlie.h"
 
 namespace qdat::tool {
 namespace {

@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/QArchiveException.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStaDoc.h>
+#include <qdat/station/QStation.h>
 #include "Tool.h"
-#include "docbase/QArchiveException.h"
-#include "station/ChainTable.h"
-#include "station/QStaDoc.h"
-#include "station/QStation.h"
 
 namespace qdat::tool {
 

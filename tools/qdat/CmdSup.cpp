@@ -16,10 +16,10 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/section/QSupFile.h>
+#include <qdat/section/SupEvaluator.h>
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "section/QSupFile.h"
-#include "section/SupEvaluator.h"
 
 namespace qdat::tool {
 namespace {

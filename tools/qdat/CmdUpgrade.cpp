@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include <qdat/host/HostUi.h>
 #include "Tool.h"
-#include "host/HostUi.h"
 
 namespace qdat::tool {
 namespace {

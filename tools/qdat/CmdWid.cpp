@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <qdat/docbase/NumberText.h>
+#include <qdat/section/QWIDFile.h>
 #include "Tool.h"
-#include "docbase/NumberText.h"
-#include "section/QWIDFile.h"
 
 namespace qdat::tool {
 namespace {

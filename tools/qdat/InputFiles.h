@@ -6,10 +6,10 @@
 #include <memory>
 #include <string>
 
+#include <qdat/profile/DmxFile.h>
+#include <qdat/profile/QZdmFile.h>
+#include <qdat/section/HDMFlie.h>
 #include "Tool.h"
-#include "profile/DmxFile.h"
-#include "profile/QZdmFile.h"
-#include "section/HDMFlie.h"
 
 namespace qdat::tool {
 

@@ -2,8 +2,8 @@
 
 #include <cmath>
 
+#include <qdat/docbase/NumberText.h>
 #include "Tool.h"
-#include "docbase/NumberText.h"
 
 namespace qdat::tool {
 namespace {

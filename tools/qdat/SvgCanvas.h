@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "exchange/Polylines.h"
+#include <qdat/exchange/Polylines.h>
 
 namespace qdat::tool {
 

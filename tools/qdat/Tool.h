@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "docbase/QDocument.h"
-#include "station/ChainTable.h"
-#include "station/QStation.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/QDocument.h>
+#include <qdat/station/ChainTable.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat {
 class PrjFile;

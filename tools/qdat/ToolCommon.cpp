@@ -14,12 +14,12 @@
 #include <optional>
 #include <system_error>
 
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/host/HostException.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/host/HostUi.h>
+#include <qdat/project/PrjFile.h>
 #include "Tool.h"
-#include "docbase/DataArchive.h"
-#include "host/HostException.h"
-#include "host/HostFile.h"
-#include "host/HostUi.h"
-#include "project/PrjFile.h"
 
 namespace qdat::tool {
 

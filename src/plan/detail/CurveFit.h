@@ -16,9 +16,9 @@
 // steps of that size in the alignment at its ends.
 #pragma once
 
-#include "plan/JdPoint.h"
-#include "plan/PlanElement.h"
-#include "station/QStation.h"
+#include <qdat/plan/JdPoint.h>
+#include <qdat/plan/PlanElement.h>
+#include <qdat/station/QStation.h>
 
 namespace qdat::detail {
 

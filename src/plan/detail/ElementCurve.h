@@ -8,7 +8,7 @@
 // signed: positive where the centre line turns right (the azimuth grows).
 #pragma once
 
-#include "plan/PlanElement.h"
+#include <qdat/plan/PlanElement.h>
 
 namespace qdat {
 

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "docbase/QDocument.h"
-#include "project/PrjFile.h"
+#include <qdat/docbase/QDocument.h>
+#include <qdat/project/PrjFile.h>
 
 namespace qdat::prj_file {
 

@@ -6,9 +6,9 @@
 #include <cstddef>
 #include <span>
 
-#include "section/CtrDoc.h"
-#include "section/detail/RowEngine.h"
-#include "station/ChainTable.h"
+#include <qdat/section/CtrDoc.h>
+#include <qdat/section/detail/RowEngine.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat::ctr_tables {
 

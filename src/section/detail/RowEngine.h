@@ -12,11 +12,11 @@
 #include <span>
 #include <string>
 
-#include "docbase/DataArchive.h"
-#include "docbase/DocumentKind.h"
-#include "docbase/GrowArray.h"
-#include "station/QStation.h"
-#include "station/StationCursor.h"
+#include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/GrowArray.h>
+#include <qdat/station/QStation.h>
+#include <qdat/station/StationCursor.h>
 
 namespace qdat::row_engine {
 

@@ -4,11 +4,11 @@
 #include <cstdio>
 #include <exception>
 
-#include "docbase/ArchiveEnvelope.h"
-#include "exchange/AlignmentOf.h"
-#include "exchange/LandXml.h"
-#include "host/HostFile.h"
-#include "plan/QPmDoc.h"
+#include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/exchange/AlignmentOf.h>
+#include <qdat/exchange/LandXml.h>
+#include <qdat/host/HostFile.h>
+#include <qdat/plan/QPmDoc.h>
 
 int main(int argc, char** argv) {
     if (argc < 2) return 2;
