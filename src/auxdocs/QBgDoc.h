@@ -10,11 +10,12 @@
 
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/profile/GroundPoints.h>
 
 namespace qdat {
 
-class QBgDoc : public GroundPointDocument {
+class QDAT_API QBgDoc : public GroundPointDocument {
 public:
     QBgDoc();
 

@@ -4,6 +4,7 @@
 // tool that asks what a file is.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -13,7 +14,7 @@ namespace qdat {
 class File;
 
 // What the first bytes of a file say about its form: header and signature.
-struct ArchiveEnvelope {
+struct QDAT_API ArchiveEnvelope {
     bool hasHeader = false;
     bool tagged = false;
     bool scrambled = false;
@@ -30,13 +31,13 @@ struct ArchiveEnvelope {
 // are outside the scrambled content. Leaves the file position unspecified. A
 // length-prefixed signature whose body the file cannot hold is an EndOfFile
 // archive error.
-ArchiveEnvelope ReadArchiveEnvelope(File& file);
+QDAT_API ArchiveEnvelope ReadArchiveEnvelope(File& file);
 
 // A signature trimmed of blanks, tabs, line ends and commas on both sides.
-std::string TrimSignature(std::string_view signature);
+QDAT_API std::string TrimSignature(std::string_view signature);
 
 // A signature as documents compare it: blanks, tabs, line ends and commas
 // trimmed on both sides, ASCII letters upper-cased.
-std::string NormalizeSignature(std::string_view signature);
+QDAT_API std::string NormalizeSignature(std::string_view signature);
 
 }  // namespace qdat

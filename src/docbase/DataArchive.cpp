@@ -9,9 +9,9 @@
 #include <cstring>
 
 #include <qdat/docbase/ArchiveEnvelope.h>
-#include <qdat/docbase/FiniteValues.h>
-#include <qdat/docbase/NumberText.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/docbase/detail/FiniteValues.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/HostFile.h>
 #include <qdat/host/Resources.h>
 

@@ -16,10 +16,10 @@
 
 #include <qdat/docbase/ArchiveBuffer.h>
 #include <qdat/docbase/FormatFlags.h>
-#include <qdat/docbase/NumberText.h>
 #include <qdat/docbase/PtrList.h>
 #include <qdat/docbase/QArchiveException.h>
 #include <qdat/docbase/TextRecords.h>
+#include <qdat/host/Export.h>
 
 namespace qdat {
 
@@ -59,7 +59,7 @@ constexpr ArchiveManipulator Width(int width) {
 // file holds it (in text form the token itself, so that an overflowing
 // "1e999" is named as written) and where it stands; writing one fails with
 // GenericError naming it, so that no file ever holds one.
-struct FiniteValue {
+struct QDAT_API FiniteValue {
     double* target;  // loading: where the value goes; null for a value only written
     double value;    // storing
     const char* what;
@@ -87,7 +87,7 @@ enum class ArchiveTag : std::uint8_t {
     Station = 11,
 };
 
-class DataArchive {
+class QDAT_API DataArchive {
 public:
     enum Mode : unsigned { Store = 0x0, Load = 0x1, NoFlushOnDelete = 0x2 };
     static constexpr std::uint32_t kInitialKey = ArchiveBuffer::kInitialKey;

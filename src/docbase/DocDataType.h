@@ -8,6 +8,7 @@
 #include <string>
 
 #include <qdat/docbase/DocumentKind.h>
+#include <qdat/host/Export.h>
 #include <qdat/host/NamedInterfaces.h>
 #include <qdat/host/Resources.h>
 #include <qdat/host/RuntimeClass.h>
@@ -18,7 +19,7 @@ class QDocument;
 
 inline constexpr const char* kDocDataTypeInterface = "QDocDataType";
 
-class DocDataType : public QObject {
+class QDAT_API DocDataType : public QObject {
 public:
     // Resource message of the descriptor's name, group number and the two
     // display numbers; their meaning belongs to the host.
@@ -54,7 +55,7 @@ public:
 
 // The descriptor every kind's editor types get: the rows of one list of the
 // kind's content, with the list's columns.
-class ContentBlockDataType : public DocDataType {
+class QDAT_API ContentBlockDataType : public DocDataType {
 public:
     ContentBlockDataType(const DocumentKind& kind, const EditorType& type);
 

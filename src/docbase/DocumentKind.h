@@ -22,6 +22,7 @@
 
 #include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/docbase/FormatFlags.h>
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
@@ -44,7 +45,7 @@ enum class SignatureUse : std::uint8_t {
 // clears the flags `clear` and sets the flags `set`. When writing, the flags of
 // a written row among LegacyLayout, NzsVariant and RailwayVariant say for which
 // variant it is the signature.
-struct SignatureRule {
+struct QDAT_API SignatureRule {
     std::string_view text;
     std::uint32_t fileVersion = 0;
     std::uint32_t set = 0;
@@ -59,7 +60,7 @@ struct SignatureRule {
 // One column of a kind's content: a field of a record that the table editor
 // edits and the tools show. Values travel as doubles; text columns use the
 // text accessors instead.
-struct ColumnDescription {
+struct QDAT_API ColumnDescription {
     enum class Kind { Station, Double, Integer, Unsigned, Text };
     static constexpr double kNoMarker = std::numeric_limits<double>::quiet_NaN();
 
@@ -77,7 +78,7 @@ struct ColumnDescription {
 
 // A list that every row of a block holds in turn (the ground points of one
 // side of a cross-section): its items are records of the columns.
-struct RowList {
+struct QDAT_API RowList {
     const char* key;
     std::span<const ColumnDescription> columns;
     int (*count)(const void* row) = nullptr;
@@ -87,7 +88,7 @@ struct RowList {
 // A part of a document's content: a list of records (count and row given), or
 // the fields of one record (count null; row 0 is the record), shown at the top
 // level of the content. Rows are handed out by address for the editor.
-struct ContentBlock {
+struct QDAT_API ContentBlock {
     const char* key;  // the list's name; null for a record of fields
     std::span<const ColumnDescription> columns;
     int (*count)(QDocument& doc) = nullptr;
@@ -109,7 +110,7 @@ struct ContentBlock {
 // is no data type of a project and has no document-type string (the base
 // default, empty) gives the number 0: the text then only names its files
 // (the filter and the extension by which the tools know them).
-struct TypeString {
+struct QDAT_API TypeString {
     int id;
     // 0x8001 plan, 0x8002 design, 0x8003 ground, 0x8004 section and earthwork;
     // 0 for a type string that stands for no data type of a project.
@@ -122,7 +123,7 @@ struct TypeString {
 };
 
 // A descriptor of the host's table editor over one list of the content.
-struct EditorType {
+struct QDAT_API EditorType {
     int nameMessage;
     int group;
     int firstDisplay;
@@ -134,7 +135,7 @@ struct EditorType {
     std::unique_ptr<QObject> (*makeDescriptor)(const DocumentKind& kind, const EditorType& type) = nullptr;
 };
 
-struct KindDescription {
+struct QDAT_API KindDescription {
     std::span<const TypeString> typeStrings;  // the first is the document-type string
     std::uint32_t currentVersion = 0;         // 0: files of the kind are never old
     std::span<const SignatureRule> signatures;
@@ -148,7 +149,7 @@ struct KindDescription {
     const char* fileName = nullptr;
 };
 
-class DocumentKind : public RuntimeClass {
+class QDAT_API DocumentKind : public RuntimeClass {
 public:
     // Registers the run-time class, the document-type texts and the editor
     // descriptors. A second kind or class of the same name, a type string whose

@@ -1,4 +1,4 @@
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 
 #include <cmath>
 #include <string>

@@ -21,4 +21,8 @@ inline constexpr std::uint32_t FormBits = TextForm | TaggedForm | ScrambledForm;
 inline constexpr std::uint32_t VariantBits = LegacyLayout | NzsVariant | RailwayVariant;
 }  // namespace FormatFlag
 
+// The most decimal places a value is written with: the archive's decimal-place
+// manipulators run from 0 to this.
+inline constexpr int kMaxDecimalPlaces = 19;
+
 }  // namespace qdat

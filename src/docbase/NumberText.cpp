@@ -1,4 +1,4 @@
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 
 #include <algorithm>
 #include <charconv>

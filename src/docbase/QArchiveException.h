@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/HostException.h>
 
 namespace qdat {
@@ -14,7 +15,7 @@ class DataArchive;
 
 // Raised by DataArchive and by documents reading through it. The message names
 // the file and the position (text line, or byte offset in binary forms).
-class QArchiveException : public HostException {
+class QDAT_API QArchiveException : public HostException {
 public:
     enum Cause { GenericError = 0, BadFormat = 1, EndOfFile = 2, ReadFailed = 3, WriteFailed = 4 };
 
@@ -42,7 +43,7 @@ private:
 };
 
 // A numbered message of the resource library with up to two inserts.
-class QDLException : public HostException {
+class QDAT_API QDLException : public HostException {
 public:
     // With an empty first insert the text is message 13; with an empty second
     // insert it is message id with the first insert; otherwise with both.

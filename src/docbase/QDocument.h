@@ -14,6 +14,7 @@
 #include <qdat/docbase/DataArchive.h>
 #include <qdat/docbase/DocumentKind.h>
 #include <qdat/docbase/PtrList.h>
+#include <qdat/host/Export.h>
 #include <qdat/host/HostDocument.h>
 
 namespace qdat {
@@ -24,7 +25,7 @@ class File;
 // The low 16 bits of GetInterfaceVersion are the interface version (at least
 // 580 to be attached); bit 0x10000 announces OnEntryPathChanged, bit 0x20000
 // the three setting operations (called by the project document only).
-class DocumentListener {
+class QDAT_API DocumentListener {
 public:
     static constexpr std::uint32_t kAnnouncesEntryPath = 0x10000;
     static constexpr std::uint32_t kAnnouncesSettings = 0x20000;
@@ -66,7 +67,7 @@ public:
 };
 
 // What a document tells the project that lists it when it was saved under a path.
-class ProjectOwner {
+class QDAT_API ProjectOwner {
 public:
     virtual ~ProjectOwner() = default;
     virtual void OnEntrySaved(int entryId, const std::string& path) = 0;
@@ -74,7 +75,7 @@ public:
 
 // The state block of a document: format flags, versions, listeners, owner.
 // Concrete documents derive their own block and keep their content in it.
-class DocumentData {
+class QDAT_API DocumentData {
 public:
     DocumentData() = default;
     virtual ~DocumentData() = default;
@@ -96,7 +97,7 @@ public:
     std::int32_t ProjectEntryId = 0;
 };
 
-class QDocument : public HostDocument {
+class QDAT_API QDocument : public HostDocument {
 public:
     QDocument();
     explicit QDocument(std::unique_ptr<DocumentData> data);
@@ -238,6 +239,6 @@ private:
 
 // Reading helpers for tools and tests: read a file into a document without the
 // open pipeline (no notice, no repair question, no re-save).
-bool ReadDocumentFile(QDocument& doc, const std::string& path);
+QDAT_API bool ReadDocumentFile(QDocument& doc, const std::string& path);
 
 }  // namespace qdat

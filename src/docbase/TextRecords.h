@@ -8,6 +8,7 @@
 // line of a million points is read without a copy per token.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -18,7 +19,7 @@ namespace qdat {
 
 class ArchiveBuffer;
 
-class TextRecords {
+class QDAT_API TextRecords {
 public:
     static bool IsSeparator(char c) {
         // Every byte above ',' (digits, the point, the minus, letters) is no

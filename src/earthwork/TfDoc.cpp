@@ -6,7 +6,7 @@
 #include <utility>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/host/Resources.h>
 
 namespace qdat {

@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 #include <qdat/station/StationCursorDocument.h>
 
@@ -23,7 +24,7 @@ namespace qdat {
 // station's value, kind 28 a whole number, every other kind a double. The
 // library gives the kinds no meaning, except that kinds 8 and 9 are the pair
 // interpolated between stations.
-struct EarthworkRow {
+struct QDAT_API EarthworkRow {
     static constexpr int kKindCount = 62;
     static constexpr unsigned kStationKind = 0;
     static constexpr unsigned kIntegerKind = 28;
@@ -40,7 +41,7 @@ struct EarthworkRow {
     std::string Remark;  // written from version 586 on
 };
 
-class TfDoc : public StationCursorDocument<EarthworkRow> {
+class QDAT_API TfDoc : public StationCursorDocument<EarthworkRow> {
 public:
     // The quantities InterpolateAt gives.
     static constexpr unsigned kFirstInterpolatedKind = 8;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/plan/QJdDoc.h>
 
@@ -17,15 +18,15 @@ namespace qdat {
 // naming `name` (the file as the caller calls it), the index and name of
 // the point that failed, and the library's message; the error the
 // computation reports is held back for it, warnings are shown as they come.
-void ComputeCurves(QJdDoc& doc, const std::string& name);
+QDAT_API void ComputeCurves(QJdDoc& doc, const std::string& name);
 
 // The name a point is shown with: its own, or one made from its index.
-std::string PointName(const JdPoint& point, int index);
+QDAT_API std::string PointName(const JdPoint& point, int index);
 
 // An alignment and where it came from. For an element file it is the
 // document's own; for intersection points, the element list their curves
 // make, held here.
-class DocumentAlignment {
+class QDAT_API DocumentAlignment {
 public:
     DocumentAlignment(PlanAlignment& own) : m_alignment(&own) {}
     DocumentAlignment(std::unique_ptr<PlanAlignment> made, const QJdDoc& points)
@@ -48,6 +49,6 @@ private:
 // document must outlive the result. Throws ExchangeError naming `name`
 // (the document's path when empty, "the document" without one) for any other kind of document, for
 // curves and for elements that cannot be computed.
-DocumentAlignment AlignmentOf(QDocument& doc, const std::string& name = {});
+QDAT_API DocumentAlignment AlignmentOf(QDocument& doc, const std::string& name = {});
 
 }  // namespace qdat

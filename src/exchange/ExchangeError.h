@@ -6,11 +6,12 @@
 
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/HostException.h>
 
 namespace qdat {
 
-class ExchangeError : public HostException {
+class QDAT_API ExchangeError : public HostException {
 public:
     explicit ExchangeError(const std::string& message) : HostException(message) {}
 };

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/profile/DmxFile.h>
 #include <qdat/profile/QZdmFile.h>
@@ -22,7 +23,7 @@ class xml_document;
 
 namespace qdat {
 
-struct LandXmlSource {
+struct QDAT_API LandXmlSource {
     std::string name;  // the alignment's name
     const PlanAlignment* alignment = nullptr;
     const ChainTable* chain = nullptr;  // the alignment's station equations; null: none
@@ -36,15 +37,15 @@ struct LandXmlSource {
 // the alignment (a step in the profile inside a vertical curve, a chain break
 // off the alignment), throws ExchangeError: nothing is left out unsaid. So
 // does a source without an alignment. Refused, doc is left as it was.
-void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
+QDAT_API void BuildLandXml(const LandXmlSource& source, pugi::xml_document& doc);
 
 // Builds the document and saves it to path as SaveXml (exchange/XmlOutput.h)
 // does, never over one of the inputs; ExchangeError when it cannot be built
 // or written, the old file then as it was.
-void WriteLandXml(const LandXmlSource& source, const std::string& path,
-                  const std::vector<std::string>& inputs);
+QDAT_API void WriteLandXml(const LandXmlSource& source, const std::string& path,
+                           const std::vector<std::string>& inputs);
 
 // A radius as LandXML writes it: "INF" for an infinite one (9999 here).
-std::string LandXmlRadius(double radius);
+QDAT_API std::string LandXmlRadius(double radius);
 
 }  // namespace qdat

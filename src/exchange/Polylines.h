@@ -7,6 +7,7 @@
 
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/profile/DmxFile.h>
 #include <qdat/profile/QZdmFile.h>
@@ -15,7 +16,7 @@
 
 namespace qdat {
 
-struct PolylinePoint {
+struct QDAT_API PolylinePoint {
     double x = 0.0;
     double y = 0.0;
 };
@@ -27,29 +28,30 @@ using Polyline = std::vector<PolylinePoint>;
 // spacing not above zero takes the 5000), and the
 // main points (the ends of the elements, the first end of touching elements
 // once) with their stations. Elements of no length are left out.
-struct PlanPolylines {
+struct QDAT_API PlanPolylines {
     std::vector<Polyline> runs;
     std::vector<QStation> mainStations;
     Polyline mainPoints;
 };
-PlanPolylines SamplePlan(const PlanAlignment& alignment, double spacing);
+QDAT_API PlanPolylines SamplePlan(const PlanAlignment& alignment, double spacing);
 
 // The design line of a profile as (station, elevation): every `spacing`
 // metres (widened so that no more than `mostSamples` are taken), the grade
 // points and the ends of the vertical curves exactly; a step breaks the
 // line, `stepGap` either side of it. Empty for fewer than two grade points.
-std::vector<Polyline> SampleDesignLine(const QZdmFile& zdm, double spacing, int mostSamples, double stepGap);
+QDAT_API std::vector<Polyline> SampleDesignLine(const QZdmFile& zdm, double spacing, int mostSamples,
+                                                double stepGap);
 
 // The tangents through the grade points, a step as two points at its
 // station.
-Polyline TangentPolygon(const QZdmFile& zdm);
+QDAT_API Polyline TangentPolygon(const QZdmFile& zdm);
 
 // The ground line as (station, elevation), one run between gaps (points
 // without an elevation).
-std::vector<Polyline> GroundLineRuns(const DmxFile& dmx);
+QDAT_API std::vector<Polyline> GroundLineRuns(const DmxFile& dmx);
 
 // The ground of a cross-section as (offset, elevation) from left to right,
 // the left side's offsets negated.
-Polyline SectionGround(const CrossSection& section);
+QDAT_API Polyline SectionGround(const CrossSection& section);
 
 }  // namespace qdat

@@ -3,6 +3,7 @@
 // along (the exchange library itself links pugixml privately).
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -14,6 +15,7 @@ namespace qdat {
 // written, is never replaced. A path of "-" is standard output. Refuses to
 // write over any of the inputs (the files the export read). Throws
 // ExchangeError naming the path.
-void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::vector<std::string>& inputs);
+QDAT_API void SaveXml(const pugi::xml_document& doc, const std::string& path,
+                      const std::vector<std::string>& inputs);
 
 }  // namespace qdat

@@ -18,6 +18,7 @@
 // files. A host may register more later; each registry takes a lock of its own.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -31,7 +32,7 @@ class RuntimeClass;
 class TransitionToolWindow;
 struct LanguageTexts;
 
-class Context {
+class QDAT_API Context {
 public:
     // A context with the library's start-up settings: precision 3, tolerance
     // 0.001, an empty chain table, the process's language, railway mode off.
@@ -87,7 +88,7 @@ public:
 
 // While it lives, context is the calling thread's current context; scopes
 // nest, and each one's end brings back the context before it.
-class ContextScope {
+class QDAT_API ContextScope {
 public:
     explicit ContextScope(Context& context);
     ~ContextScope();

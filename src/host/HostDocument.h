@@ -4,11 +4,12 @@
 
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
 
-class HostDocument : public QObject {
+class QDAT_API HostDocument : public QObject {
 public:
     HostDocument() = default;
     ~HostDocument() override = default;

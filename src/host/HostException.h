@@ -2,6 +2,7 @@
 // and the file errors raised by File and MirrorFile.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <stdexcept>
 #include <string>
 
@@ -10,7 +11,7 @@ namespace qdat {
 // Base of the library's exceptions. Thrown by value and caught by reference.
 // The message is complete when the exception is built, so it can be shown to the
 // user long after the object that raised it is gone.
-class HostException : public std::runtime_error {
+class QDAT_API HostException : public std::runtime_error {
 public:
     explicit HostException(const std::string& message) : std::runtime_error(message) {}
 
@@ -22,7 +23,7 @@ public:
 };
 
 // An operating-system error on a file: open, read, write, seek, rename.
-class FileException : public HostException {
+class QDAT_API FileException : public HostException {
 public:
     enum Cause {
         Generic = 1,

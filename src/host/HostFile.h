@@ -2,6 +2,7 @@
 // that makes saving atomic, and an in-memory file for tests and fuzzing.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -9,7 +10,7 @@
 
 namespace qdat {
 
-class File {
+class QDAT_API File {
 public:
     enum OpenFlags : unsigned {
         ModeRead = 0x0000,
@@ -63,7 +64,7 @@ protected:
 // The temporary file is ".<target name>.qdat-part-<process id>"; a save cut
 // short by a killed process leaves it behind, and the next save of the same
 // target removes it once that process is gone.
-class MirrorFile : public File {
+class QDAT_API MirrorFile : public File {
 public:
     ~MirrorFile() override;
     void Open(const std::string& path, unsigned flags) override;
@@ -77,7 +78,7 @@ private:
 
 // A file held in memory. Reading works on the given bytes; writing appends or
 // overwrites at the position.
-class MemoryFile : public File {
+class QDAT_API MemoryFile : public File {
 public:
     MemoryFile() = default;
     explicit MemoryFile(std::string bytes, std::string path = "memory");
@@ -101,8 +102,8 @@ private:
 };
 
 // Path helpers used by the document pipeline.
-std::string MakeAbsolutePath(const std::string& path);
-std::string FileTitleOf(const std::string& path);  // last component
-bool FileExists(const std::string& path);
+QDAT_API std::string MakeAbsolutePath(const std::string& path);
+QDAT_API std::string FileTitleOf(const std::string& path);  // last component
+QDAT_API bool FileExists(const std::string& path);
 
 }  // namespace qdat

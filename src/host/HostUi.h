@@ -2,6 +2,7 @@
 // the real dialogs; the library and the tools ship non-interactive defaults.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,13 +13,13 @@ enum class MessageKind { Information, Warning, Error, Question };
 enum class MessageButtons { Ok, OkCancel, YesNo, YesNoCancel };
 enum class MessageAnswer { Ok, Cancel, Yes, No };
 
-struct FileFilter {
+struct QDAT_API FileFilter {
     std::string name;     // shown to the user, e.g. "Ground line files"
     std::string pattern;  // e.g. "*.dmx"
 };
 
 // What a file chooser is asked to show.
-struct FileDialogRequest {
+struct QDAT_API FileDialogRequest {
     std::vector<FileFilter> filters;
     int selectedFilter = 0;
     std::string defaultExtension;  // without the leading dot
@@ -27,7 +28,7 @@ struct FileDialogRequest {
     bool promptOverwrite = true;
 };
 
-class UserInterface {
+class QDAT_API UserInterface {
 public:
     virtual ~UserInterface() = default;
 
@@ -42,7 +43,7 @@ public:
 
 // The safe default: messages go to standard error, every question is answered
 // No (Cancel where No is not offered), every chooser is cancelled.
-class ConsoleUi : public UserInterface {
+class QDAT_API ConsoleUi : public UserInterface {
 public:
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override;
     std::optional<std::string> ChooseOpenFile(const FileDialogRequest& request) override;
@@ -52,7 +53,7 @@ public:
 
 // Passes everything to another interface: a base for one that watches or
 // changes a part of what the user is shown or asked.
-class ForwardingUi : public UserInterface {
+class QDAT_API ForwardingUi : public UserInterface {
 public:
     explicit ForwardingUi(UserInterface& inner) : m_inner(inner) {}
     MessageAnswer ShowMessage(const std::string& text, MessageKind kind, MessageButtons buttons) override {
@@ -72,12 +73,12 @@ private:
 
 // The user interface of the current context (host/Context.h). Never null:
 // without an installed one the ConsoleUi above answers.
-UserInterface& CurrentUi();
+QDAT_API UserInterface& CurrentUi();
 // Installs ui (not owned); null restores the default. Returns the previous one.
-UserInterface* SetCurrentUi(UserInterface* ui);
+QDAT_API UserInterface* SetCurrentUi(UserInterface* ui);
 
 // Installs a user interface for the lifetime of the object.
-class ScopedUi {
+class QDAT_API ScopedUi {
 public:
     explicit ScopedUi(UserInterface& ui) : m_previous(SetCurrentUi(&ui)) {}
     ~ScopedUi() { SetCurrentUi(m_previous); }
@@ -89,7 +90,7 @@ private:
 };
 
 // Short forms for the library's own messages.
-void ShowError(const std::string& text);
-bool AskYesNo(const std::string& text);
+QDAT_API void ShowError(const std::string& text);
+QDAT_API bool AskYesNo(const std::string& text);
 
 }  // namespace qdat

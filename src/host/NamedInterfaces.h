@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
@@ -19,18 +20,18 @@ using InterfaceFactory = std::function<std::unique_ptr<QObject>()>;
 struct InterfaceEntry;
 
 // One registered factory; returned by RegisterFactory and kept by the registry.
-struct RegistrationNode {
+struct QDAT_API RegistrationNode {
     InterfaceEntry* entry;
     InterfaceFactory factory;
 };
 
 // Registers factory under name. The node lives as long as the process.
-const RegistrationNode* RegisterFactory(std::string_view name, InterfaceFactory factory);
+QDAT_API const RegistrationNode* RegisterFactory(std::string_view name, InterfaceFactory factory);
 
 // Collects one object from every factory registered under a name. The
 // registry keeps one list of collectors per name; a collector unregisters when
 // destroyed.
-class InterfaceCollector {
+class QDAT_API InterfaceCollector {
 public:
     explicit InterfaceCollector(std::string_view name);
     ~InterfaceCollector();
@@ -46,6 +47,6 @@ private:
 };
 
 // Names of every interface registered so far, in byte order.
-std::vector<std::string> RegisteredInterfaceNames();
+QDAT_API std::vector<std::string> RegisteredInterfaceNames();
 
 }  // namespace qdat

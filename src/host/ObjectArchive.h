@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/HostException.h>
 
 namespace qdat {
@@ -12,7 +13,7 @@ namespace qdat {
 class File;
 
 // Thrown when an object archive is short or holds an object of the wrong class.
-class ObjectArchiveException : public HostException {
+class QDAT_API ObjectArchiveException : public HostException {
 public:
     enum Cause { EndOfFile = 1, BadClass = 2 };
     ObjectArchiveException(Cause cause, const std::string& message)
@@ -20,7 +21,7 @@ public:
     Cause m_cause;
 };
 
-class ObjectArchive {
+class QDAT_API ObjectArchive {
 public:
     enum Mode { Store, Load };
     ObjectArchive(File& file, Mode mode) : m_file(file), m_mode(mode) {}

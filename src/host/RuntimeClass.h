@@ -2,6 +2,7 @@
 // can create documents and stations by class name and test derivation.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -12,7 +13,7 @@ namespace qdat {
 class RuntimeClass;
 
 // Root of every class that has a run-time class record.
-class QObject {
+class QDAT_API QObject {
 public:
     virtual ~QObject() = default;
     virtual const RuntimeClass& GetRuntimeClass() const;
@@ -21,7 +22,7 @@ public:
     static const RuntimeClass classRecord;
 };
 
-class RuntimeClass {
+class QDAT_API RuntimeClass {
 public:
     using Factory = std::function<std::unique_ptr<QObject>()>;
 

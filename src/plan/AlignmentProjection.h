@@ -10,13 +10,14 @@
 #include <memory>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanElement.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
 // Where a point lies relative to an alignment.
-struct PointLocation {
+struct QDAT_API PointLocation {
     QStation Station;     // station of the nearest point of the centre line
     double Offset = 0.0;  // signed distance from it, + right of travel
     int Element = -1;     // index of the element it lies on
@@ -31,7 +32,7 @@ struct PointLocation {
     double Beyond = 0.0;
 };
 
-class AlignmentProjection {
+class QDAT_API AlignmentProjection {
 public:
     // Indexes elements[0 .. count-1] (evaluated): elements that cannot be
     // evaluated as curves (damaged sizes) are left out, and then no point is

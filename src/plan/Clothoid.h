@@ -10,6 +10,7 @@
 #pragma once
 
 #include <qdat/host/Context.h>
+#include <qdat/host/Export.h>
 
 namespace qdat {
 
@@ -25,7 +26,7 @@ inline void SetGeometryTolerance(double tolerance) {
 
 namespace clothoid {
 
-struct LocalPoint {
+struct QDAT_API LocalPoint {
     double x = 0.0;  // along the tangent at the origin
     double y = 0.0;  // towards the inside of the curve
 };
@@ -41,11 +42,11 @@ struct LocalPoint {
 // the order 20 is never reached and the result is exact to a few units of
 // rounding of L; beyond it the terms of higher order stop at
 // GeometryTolerance, so the error may approach GeometryTolerance.
-LocalPoint SeriesPoint(double A, double L);
+QDAT_API LocalPoint SeriesPoint(double A, double L);
 
 // The same point by composite Gauss-Legendre quadrature of cos and sin of
 // t^2 / (2 A^2); exact to rounding at any spiral angle, slower.
-LocalPoint QuadraturePoint(double A, double L);
+QDAT_API LocalPoint QuadraturePoint(double A, double L);
 
 // The most an element may turn, as its greatest curvature times its length
 // (radians; about 160 full turns, far beyond any road element). Pieces up to
@@ -62,7 +63,7 @@ inline constexpr double kSeriesAngleLimit = 2.0;
 // curve tightening) or inwards (towards it, the curve loosening, h <= La).
 // Either way the piece turns to one side only, and these are the magnitudes
 // of its geometry.
-struct PieceShape {
+struct QDAT_API PieceShape {
     double chord = 0.0;         // distance start -> end
     double chordAngle1 = 0.0;   // from the start tangent to the chord
     double centralAngle = 0.0;  // total change of direction, |tau(Lb) - tau(La)|
@@ -78,7 +79,7 @@ struct PieceShape {
 // difference of two series points loses at most a few units of rounding of
 // h; otherwise (tightly wound clothoids, pieces far out) the piece itself is
 // integrated. Points are then exact to a few units of rounding of h.
-PieceShape Piece(double A, double La, double h, bool outwards);
+QDAT_API PieceShape Piece(double A, double La, double h, bool outwards);
 
 // The clothoid parameter A for which the piece between the curvatures k1 and
 // k2 (1/R, 0 for an infinite radius) has the wanted chord: a section search on
@@ -86,7 +87,7 @@ PieceShape Piece(double A, double La, double h, bool outwards);
 // wanted chord is longer than the chord tried and lowers high otherwise, and
 // stops when high - low < GeometryTolerance or after 2000 steps. Returns the
 // last A tried.
-double ParameterFromChord(double chord, double k1, double k2);
+QDAT_API double ParameterFromChord(double chord, double k1, double k2);
 
 }  // namespace clothoid
 }  // namespace qdat

@@ -7,18 +7,19 @@
 #include <cstdint>
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/plan/RecordListDocument.h>
 
 namespace qdat {
 
-struct JdwHeader {
+struct QDAT_API JdwHeader {
     double HeaderValue = 0.0;
 
     void Serialize(DataArchive& ar);
     bool IsFinite() const;
 };
 
-struct JdwRecord {
+struct QDAT_API JdwRecord {
     std::string Name;
     double Value1 = 0.0;
     double Value2 = 0.0;
@@ -32,7 +33,7 @@ struct JdwRecord {
     bool operator==(const JdwRecord&) const = default;
 };
 
-class JDWDoc : public RecordListDocument<JdwHeader, JdwRecord> {
+class QDAT_API JDWDoc : public RecordListDocument<JdwHeader, JdwRecord> {
 public:
     // A new document holds one record with the name of string resource 216.
     JDWDoc();

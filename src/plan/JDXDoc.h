@@ -7,11 +7,12 @@
 #include <cstdint>
 #include <string>
 
+#include <qdat/host/Export.h>
 #include <qdat/plan/RecordListDocument.h>
 
 namespace qdat {
 
-struct JdxHeader {
+struct QDAT_API JdxHeader {
     std::int32_t HeaderInt1 = 0;
     double HeaderValue1 = 0.0;
     double HeaderValue2 = 0.0;
@@ -23,7 +24,7 @@ struct JdxHeader {
     bool IsFinite() const;
 };
 
-struct JdxRecord {
+struct QDAT_API JdxRecord {
     std::string Name;
     double Value1 = 0.0;
     double Value2 = 0.0;
@@ -36,7 +37,7 @@ struct JdxRecord {
     bool operator==(const JdxRecord&) const = default;
 };
 
-class JDXDoc : public RecordListDocument<JdxHeader, JdxRecord> {
+class QDAT_API JDXDoc : public RecordListDocument<JdxHeader, JdxRecord> {
 public:
     // A new document holds one record with the name of string resource 250.
     JDXDoc();

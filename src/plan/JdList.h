@@ -27,6 +27,7 @@
 #pragma once
 
 #include <qdat/docbase/GrowArray.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/JdPoint.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/station/QStation.h>
@@ -35,7 +36,7 @@ namespace qdat {
 
 class DataArchive;
 
-class JdList {
+class QDAT_API JdList {
 public:
     // The tangent a bisection mode must reach (metres).
     static constexpr double kTangentTolerance = 5e-5;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include <qdat/docbase/GrowArray.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanElement.h>
 #include <qdat/station/QStation.h>
 
@@ -23,7 +24,7 @@ class DataArchive;
 
 // An auxiliary point of a virtual intersection point: a surveyed point on the
 // way round a corner whose true intersection point cannot be occupied.
-struct AuxPoint {
+struct QDAT_API AuxPoint {
     std::string Name;
     double X = 0.0;           // in
     double Y = 0.0;           // in
@@ -36,12 +37,12 @@ struct AuxPoint {
 
 // The azimuth of the line from (xa, ya) to (xb, yb) in [0, 2 pi); pi/2 for
 // two equal points.
-double AzimuthBetween(double xa, double ya, double xb, double yb);
+QDAT_API double AzimuthBetween(double xa, double ya, double xb, double yb);
 // An angle brought into [-pi, pi] by one turn: above pi it loses 2 pi, below
 // -pi it gains 2 pi.
-double ReduceTurn(double angle);
+QDAT_API double ReduceTurn(double angle);
 
-class JdPoint {
+class QDAT_API JdPoint {
 public:
     // Shape classes of the curve at a point (CurveType).
     enum CurveClass : std::int32_t {

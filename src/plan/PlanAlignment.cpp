@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/Resources.h>
 #include <qdat/plan/detail/PlanStrings.h>
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include <qdat/docbase/GrowArray.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/AlignmentProjection.h>
 #include <qdat/plan/PlanElement.h>
 #include <qdat/station/QStation.h>
@@ -21,9 +22,9 @@ class DataArchive;
 // RadiusAtStation) on the calling thread used. Each alignment starts its own
 // next lookup at the element it used last, so stations asked in order are
 // found in constant time.
-int GetLastElementIndex();
+QDAT_API int GetLastElementIndex();
 
-class PlanAlignment {
+class QDAT_API PlanAlignment {
 public:
     PlanAlignment();
 

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
@@ -19,14 +20,14 @@ class DataArchive;
 inline constexpr double InfiniteRadius = 9999.0;
 
 // The record through which a position is asked for and returned.
-struct StationPoint {
+struct QDAT_API StationPoint {
     QStation Station;      // in
     double Azimuth = 0.0;  // out
     double X = 0.0;        // out
     double Y = 0.0;        // out
 };
 
-class PlanElement {
+class QDAT_API PlanElement {
 public:
     enum ElementType : std::int32_t {
         Empty = 0,
@@ -148,6 +149,6 @@ private:
 
 // Reduces an azimuth the way the element computations do: 2 pi is subtracted
 // while the value is at least 2 pi; negative values are left alone.
-double ReduceAzimuth(double azimuth);
+QDAT_API double ReduceAzimuth(double azimuth);
 
 }  // namespace qdat

@@ -2,9 +2,11 @@
 // bound and clip plan geometry.
 #pragma once
 
+#include <qdat/host/Export.h>
+
 namespace qdat {
 
-class PlanRect {
+class QDAT_API PlanRect {
 public:
     // Bits of OutCode: where a point lies outside the rectangle.
     enum OutCodeBits : int {

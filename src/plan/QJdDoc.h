@@ -16,18 +16,19 @@
 #include <optional>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/JdList.h>
 #include <qdat/station/ChainTable.h>
 
 namespace qdat {
 
-class QJdData : public DocumentData {
+class QDAT_API QJdData : public DocumentData {
 public:
     JdList List;
     std::optional<ChainTable> FileChainTable;  // the table a 5.0 file carries
 };
 
-class QJdDoc : public QDocument, public ChainTableCarrier {
+class QDAT_API QJdDoc : public QDocument, public ChainTableCarrier {
 public:
     // The legacy layout's signature as written at the start of its content.
     static constexpr const char* kLegacyContentSignature = "RaduDAR5.0_Pm_Shuju_Jd_BYTE";

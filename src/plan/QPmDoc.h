@@ -13,18 +13,19 @@
 #include <string>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/station/ChainTable.h>
 
 namespace qdat {
 
-class QPmData : public DocumentData {
+class QDAT_API QPmData : public DocumentData {
 public:
     PlanAlignment Alignment;
     std::optional<ChainTable> FileChainTable;  // the table a legacy file carries
 };
 
-class QPmDoc : public QDocument, public ChainTableCarrier {
+class QDAT_API QPmDoc : public QDocument, public ChainTableCarrier {
 public:
     QPmDoc();
 

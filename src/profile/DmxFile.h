@@ -9,12 +9,13 @@
 
 #include <optional>
 
+#include <qdat/host/Export.h>
 #include <qdat/profile/GroundPoints.h>
 #include <qdat/station/ChainTable.h>
 
 namespace qdat {
 
-class DmxFile : public GroundPointDocument, public ChainTableCarrier {
+class QDAT_API DmxFile : public GroundPointDocument, public ChainTableCarrier {
 public:
     // The legacy layout's signature as written inside the content.
     static constexpr const char* kLegacyContentSignature = "Qaro5.0_DMX";

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 
 namespace qdat {
 

@@ -3,6 +3,7 @@
 // hold nothing else (the profile ground line and the ditch-bottom file).
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 #include <qdat/station/StationCursorDocument.h>
 
@@ -10,7 +11,7 @@ namespace qdat {
 
 // A point of a ground line: station and elevation in metres. The elevation
 // NoElevation (-9999) means the point has none.
-struct GroundPoint {
+struct QDAT_API GroundPoint {
     static constexpr double NoElevation = -9999.0;
 
     GroundPoint() = default;
@@ -29,14 +30,14 @@ struct GroundPoint {
 // Text form: a record is a station, optionally followed by an elevation or a
 // token containing "NULL"; a point without elevation gets NoElevation. Binary
 // forms: station and elevation pairs.
-void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
+QDAT_API void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows);
 
 // Writes ground points. A point without elevation is written as its station
 // alone in text form (as a pair in the binary forms), and of several such
 // points in a row only the first. The ground-line rules add: a point at
 // station 0 with elevation exactly 0 is not written, and elevations carry six
 // decimals.
-void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
+QDAT_API void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
 
 // The columns of ground points: the table editor's and the tools'.
 inline constexpr ColumnDescription kGroundPointColumns[] = {
@@ -46,7 +47,7 @@ inline constexpr ColumnDescription kGroundPointColumns[] = {
 
 // The point accessors shared by the documents that keep ground points by
 // station (the ground line and the ditch-bottom file).
-class GroundPointDocument : public StationCursorDocument<GroundPoint> {
+class QDAT_API GroundPointDocument : public StationCursorDocument<GroundPoint> {
 public:
     using StationCursorDocument<GroundPoint>::StationCursorDocument;
 

@@ -10,12 +10,13 @@
 
 #include <qdat/docbase/GrowArray.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
 // A control at one station (sections "BPD_CTRL" and "SJGC_CTRL").
-struct ControlPoint {
+struct QDAT_API ControlPoint {
     QStation Station;
     double Value1 = 0.0;
     double Value2 = 0.0;
@@ -23,7 +24,7 @@ struct ControlPoint {
 
 // A control over a station range (section "GZW_CTRL"); Value1 belongs to
 // FromStation, Value2 to ToStation.
-struct ControlRange {
+struct QDAT_API ControlRange {
     QStation FromStation;
     QStation ToStation;
     double Value1 = 0.0;
@@ -31,14 +32,14 @@ struct ControlRange {
 };
 
 // A minimum fill over a station range (section "MINTG_CTRL").
-struct FillRange {
+struct QDAT_API FillRange {
     QStation FromStation;
     QStation ToStation;
     double Value = 0.0;
 };
 
 // The start and end controls (section "OD_CTRL"). 9999 marks a value not set.
-struct EndControls {
+struct QDAT_API EndControls {
     static constexpr double kUnset = 9999.0;
 
     QStation StartStation;
@@ -50,7 +51,7 @@ struct EndControls {
 };
 
 // The document's data block: the pipeline's state followed by the controls.
-class ProfileControls : public DocumentData, public EndControls {
+class QDAT_API ProfileControls : public DocumentData, public EndControls {
 public:
     GrowArray<ControlPoint> GradePointControls;
     GrowArray<ControlPoint> ElevationControls;
@@ -58,7 +59,7 @@ public:
     GrowArray<FillRange> MinFillControls;
 };
 
-class QZKZDoc : public QDocument {
+class QDAT_API QZKZDoc : public QDocument {
 public:
     QZKZDoc();
     ~QZKZDoc() override;

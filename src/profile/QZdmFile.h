@@ -12,6 +12,7 @@
 
 #include <qdat/docbase/GrowArray.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
@@ -20,7 +21,7 @@ namespace qdat {
 // StepHeight are stored in the file; the other fields are derived by
 // QZdmFile::Recalculate or, for TangentLength and ExternalDistance, entered
 // with the matching CurveInput.
-class GradePoint {
+class QDAT_API GradePoint {
 public:
     // Which curve quantity is the input to Recalculate.
     enum CurveInputKind : std::int32_t { RadiusInput = 0, TangentInput = 1, ExternalInput = 2 };
@@ -61,7 +62,7 @@ public:
     std::int32_t CurveInput = RadiusInput;
 };
 
-class QZdmFile : public QDocument {
+class QDAT_API QZdmFile : public QDocument {
 public:
     static constexpr double kNoValue = -9999.0;
     // Codes of Recalculate; the last one met is returned.

@@ -14,6 +14,7 @@
 // of the set behind.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -21,7 +22,7 @@
 
 namespace qdat {
 
-struct CabinetOptions {
+struct QDAT_API CabinetOptions {
     // The largest cabinet written, in bytes (header, lists and data).
     std::uint32_t maxCabinetSize = 0x7FFFFFF;
     // A folder (one compressed stream) ends after the file that takes it
@@ -31,7 +32,7 @@ struct CabinetOptions {
     int compressionLevel = 6;  // zlib's levels 1 to 9
 };
 
-class CabinetWriter {
+class QDAT_API CabinetWriter {
 public:
     using Options = CabinetOptions;
 

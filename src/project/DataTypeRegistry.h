@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 #include <qdat/project/NameIndex.h>
 
@@ -25,7 +26,7 @@ namespace qdat {
 class QDocument;
 
 // What registers a data type.
-struct DataTypeRecord {
+struct QDAT_API DataTypeRecord {
     std::uint16_t id;
     std::uint16_t group;    // 0x8001 to 0x8004 (bit 15 set)
     const char* className;  // the document class that opens files of the type
@@ -34,7 +35,7 @@ struct DataTypeRecord {
     const char* text;
 };
 
-class DataType {
+class QDAT_API DataType {
 public:
     explicit DataType(const DataTypeRecord& record);
 
@@ -65,7 +66,7 @@ private:
     bool m_fromKind = false;  // described by a kind's type string
 };
 
-class DataTypeRegistry {
+class QDAT_API DataTypeRegistry {
 public:
     // The process's registry: the kinds' data types and the built-in ones,
     // checked for duplicate ids when the library loads. Every call takes the

@@ -3,6 +3,7 @@
 // (16 bytes; all zero for an empty file).
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <array>
 #include <cstdint>
 #include <string>
@@ -13,6 +14,6 @@ using Fingerprint = std::array<std::uint8_t, 16>;
 
 // The fingerprint of the regular file at path. False, with fingerprint
 // unchanged, when the file cannot be opened or read or is no regular file.
-bool ComputeFileFingerprint(const std::string& path, Fingerprint& fingerprint);
+QDAT_API bool ComputeFileFingerprint(const std::string& path, Fingerprint& fingerprint);
 
 }  // namespace qdat

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/project/CabinetWriter.h>
 #include <qdat/project/DataTypeRegistry.h>
 #include <qdat/project/FileFingerprint.h>
@@ -33,14 +34,14 @@ namespace qdat {
 class PrjFile;
 
 // A line of a project file the project does not understand, kept as it was.
-struct ProjectLine {
+struct QDAT_API ProjectLine {
     std::string key;       // the text before "=", its number included
     std::string value;     // the text after "="
     bool hasValue = true;  // the line had "="
 };
 
 // The project's entry of one data type.
-struct ProjectFileEntry {
+struct QDAT_API ProjectFileEntry {
     const DataType* type = nullptr;
     std::uint32_t typeId = 0;
     std::string storedPath;               // as the project file holds it; empty: no file of the kind
@@ -48,20 +49,20 @@ struct ProjectFileEntry {
     Fingerprint fingerprint{};
 };
 
-struct SettingValue {
+struct QDAT_API SettingValue {
     std::uint32_t keyId = 0;
     std::string value;
 };
 
 // A station segment: one value per per-segment key, and lines of its section
 // the project does not understand.
-struct ProjectSegment {
+struct QDAT_API ProjectSegment {
     std::vector<SettingValue> values;
     std::vector<ProjectLine> unknownLines;
 };
 
 // What gives the text of a setting for SetSettingFrom.
-class SettingText {
+class QDAT_API SettingText {
 public:
     virtual ~SettingText() = default;
     virtual std::string GetText() const = 0;
@@ -71,7 +72,7 @@ public:
 using ProjectFileNote = std::pair<std::string, std::string>;
 
 // What a backup wrote, or why it failed.
-struct ProjectBackupResult {
+struct QDAT_API ProjectBackupResult {
     std::vector<std::string> cabinets;  // first to last
     std::vector<CabinetWriter::Entry> entries;
     // Files the project names that were not packed: the other lines of the
@@ -82,7 +83,7 @@ struct ProjectBackupResult {
 };
 
 // What an upgrade of the data files did.
-struct ProjectUpgradeReport {
+struct QDAT_API ProjectUpgradeReport {
     std::string backup;                 // the first cabinet of the backup made before
     std::vector<std::string> upgraded;  // data files written in the current version
     std::vector<std::string> current;   // data files that were current already
@@ -96,7 +97,7 @@ struct ProjectUpgradeReport {
 };
 
 // The project's data block: the pipeline's state and the project's content.
-class ProjectData : public DocumentData {
+class QDAT_API ProjectData : public DocumentData {
 public:
     explicit ProjectData(PrjFile& project) : m_project(project) {}
 
@@ -122,7 +123,7 @@ private:
     PrjFile& m_project;
 };
 
-class PrjFile : public QDocument, public ProjectOwner {
+class QDAT_API PrjFile : public QDocument, public ProjectOwner {
 public:
     static constexpr int kMaxSegments = 9;
     static constexpr std::uint32_t kCurrentVersion = 600;

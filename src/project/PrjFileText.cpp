@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cmath>
 
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/docbase/TextRecords.h>
 #include <qdat/host/Resources.h>
 #include <qdat/project/PrjFile.h>

@@ -9,13 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/project/NameIndex.h>
 
 namespace qdat {
 
 // A list of choices a setting's value is taken from (supplied by the host's
 // list controls). A stored value "index|text" selects the entry of the index.
-class ChoiceProvider {
+class QDAT_API ChoiceProvider {
 public:
     virtual ~ChoiceProvider() = default;
     // The text of the entry of index; false when there is none.
@@ -24,7 +25,7 @@ public:
     virtual bool FindChoice(const std::string& text, int& index) const = 0;
 };
 
-struct SettingKey {
+struct QDAT_API SettingKey {
     static constexpr std::uint16_t kPerSegment = 0x8000;
 
     std::uint16_t id;
@@ -36,7 +37,7 @@ struct SettingKey {
     std::string GetName() const;
 };
 
-class SettingKeyRegistry {
+class QDAT_API SettingKeyRegistry {
 public:
     // Keys of the project's own rules.
     static constexpr std::uint16_t kProjectName = 201;

@@ -4,20 +4,21 @@
 
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
 // A ground point of a cross-section: its horizontal and vertical component
 // exactly as the file gives them (the document does not interpret them).
-struct SectionPoint {
+struct QDAT_API SectionPoint {
     double Horizontal = 0.0;
     double Vertical = 0.0;
 
     bool operator==(const SectionPoint&) const = default;
 };
 
-class CrossSection {
+class QDAT_API CrossSection {
 public:
     enum Side { Left = 1, Right = 2 };
 

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
@@ -75,7 +76,7 @@ enum class CtrRowShape : std::uint8_t {
 // An item of a slope, ditch or FJBK row: a slope level (first, second,
 // third value and a code), a ditch item (its third value is never stored: 0
 // after every read) or a four-part item.
-struct CtrItem {
+struct QDAT_API CtrItem {
     double First = 0.0;
     double Second = 0.0;
     double Third = 0.0;
@@ -88,14 +89,14 @@ using DitchItem = CtrItem;
 using FourPartItem = CtrItem;
 
 // A value pair of an intercepting-ditch row.
-struct ValuePair {
+struct QDAT_API ValuePair {
     double First = 0.0;
     double Second = 0.0;
 
     bool operator==(const ValuePair&) const = default;
 };
 
-struct ItemRow {
+struct QDAT_API ItemRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Items;
     QStation Station;
     std::vector<CtrItem> Items;
@@ -103,14 +104,14 @@ struct ItemRow {
 
 // TFFD holds six values, LCSD four, BZDM nine (f1 to f9), CHT one, QCHBT,
 // YDK and FYHP two; the others stay 0.
-struct ValueRow {
+struct QDAT_API ValueRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Values;
     static constexpr int kMaxValues = 9;
     QStation Station;
     double Values[kMaxValues] = {};
 };
 
-struct StructureRow {
+struct QDAT_API StructureRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Structure;
     QStation StartStation;
     QStation EndStation;
@@ -125,7 +126,7 @@ struct StructureRow {
     std::int32_t Side = 0;  // CtrSide: -1 left only, 0 both sides, 1 right only
 };
 
-struct CulvertRow {
+struct QDAT_API CulvertRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Culvert;
     static constexpr double kDefaultAngle = 90.0;
     QStation Station;
@@ -135,13 +136,13 @@ struct CulvertRow {
     double Value = 0.0;
 };
 
-struct GeologyRow {
+struct QDAT_API GeologyRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Geology;
     QStation Station;
     std::string Text;
 };
 
-struct InterceptingDitchRow {
+struct QDAT_API InterceptingDitchRow {
     static constexpr CtrRowShape kShape = CtrRowShape::InterceptingDitch;
     QStation StartStation;
     QStation EndStation;
@@ -149,14 +150,14 @@ struct InterceptingDitchRow {
     std::vector<ValuePair> Pairs;
 };
 
-struct TunnelRow {
+struct QDAT_API TunnelRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Tunnel;
     QStation StartStation;
     QStation EndStation;
     std::string Name;
 };
 
-struct BenchmarkRow {
+struct QDAT_API BenchmarkRow {
     static constexpr CtrRowShape kShape = CtrRowShape::Benchmark;
     QStation Station;
     std::string Name;
@@ -164,7 +165,7 @@ struct BenchmarkRow {
     std::string Remark;
 };
 
-class CtrDoc : public QDocument {
+class QDAT_API CtrDoc : public QDocument {
 public:
     // A value accessor's answer outside a table or outside a row's values.
     static constexpr double kNoValue = -9999.0;

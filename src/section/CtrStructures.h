@@ -6,12 +6,13 @@
 
 #include <optional>
 
+#include <qdat/host/Export.h>
 #include <qdat/section/CtrDoc.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
-struct CtrStationAnswer {
+struct QDAT_API CtrStationAnswer {
     QStation station;
     bool inTunnel = false;               // more than the tolerance inside both ends
     const TunnelRow* tunnel = nullptr;   // the tunnel holding the station, ends included
@@ -27,6 +28,7 @@ struct CtrStationAnswer {
 // (CtrDoc::Transition) and first-value mode (CtrDoc's first-value modes)
 // given. Station comparisons are tolerant; of equal benchmarks the first
 // counts.
-CtrStationAnswer AskControlAt(const CtrDoc& doc, const QStation& station, int transition, int firstValueMode);
+QDAT_API CtrStationAnswer AskControlAt(const CtrDoc& doc, const QStation& station, int transition,
+                                       int firstValueMode);
 
 }  // namespace qdat

@@ -5,7 +5,7 @@
 #include <string>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/section/SectionDataType.h>
 
 namespace qdat {

@@ -16,13 +16,14 @@
 #include <optional>
 
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/section/CrossSection.h>
 #include <qdat/station/ChainTable.h>
 #include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 
-class HDMFlie : public QDocument, public ChainTableCarrier {
+class QDAT_API HDMFlie : public QDocument, public ChainTableCarrier {
 public:
     // The 5.0 layout's signature as written inside the content.
     static constexpr const char* kLegacyContentSignature = "Qaro5.0_HDM";

@@ -29,11 +29,12 @@
 // The per-column factors are not used.
 #pragma once
 
+#include <qdat/host/Export.h>
 #include <qdat/section/SupEvaluator.h>
 
 namespace qdat {
 
-class LinearSupEvaluator : public SupEvaluator {
+class QDAT_API LinearSupEvaluator : public SupEvaluator {
 public:
     bool ComputeValue() override;
     bool ComputeStation() override;

@@ -4,7 +4,7 @@
 #include <utility>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 
 namespace qdat {
 

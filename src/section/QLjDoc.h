@@ -8,6 +8,7 @@
 
 #include <array>
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 #include <qdat/station/StationCursorDocument.h>
 
@@ -21,7 +22,7 @@ namespace qdat {
 //   Values[10..18]   heights of the nine section points, from the first
 //                    (10) over the middle one (14) to the last (18), relative
 //                    to Values[1] until MakeHeightsAbsolute adds it, m
-struct SubgradeRecord {
+struct QDAT_API SubgradeRecord {
     static constexpr int kValueCount = 19;
     static constexpr int kBaseElevation = 1;
     static constexpr int kFirstPoint = 10;
@@ -32,7 +33,7 @@ struct SubgradeRecord {
     std::array<double, kValueCount> Values{};
 };
 
-class QLjDoc : public StationCursorDocument<SubgradeRecord> {
+class QDAT_API QLjDoc : public StationCursorDocument<SubgradeRecord> {
 public:
     // Two records are one when their stations lie this close, in metres.
     static constexpr double kSameStation = 0.02;

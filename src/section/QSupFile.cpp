@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/host/Context.h>
 #include <qdat/section/SupEvaluator.h>
 #include <qdat/station/StationCursor.h>

@@ -18,6 +18,7 @@
 
 #include <qdat/docbase/GrowArray.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
@@ -27,7 +28,7 @@ class SupEvaluator;
 // A row of the table. Column numbers 1-6 name its cells in the searches and
 // in the evaluator: odd numbers the left side, even the right, from the
 // inner part out.
-struct SupRow {
+struct QDAT_API SupRow {
     static constexpr double NoValue = 9999.0;
     // The column number that asks for a complete row in MoveToNextValued.
     static constexpr int kCompleteRow = 255;
@@ -57,7 +58,7 @@ struct SupRow {
     double RightOuter = 0.0;   // column 6
 };
 
-class QSupFile : public QDocument {
+class QDAT_API QSupFile : public QDocument {
 public:
     QSupFile();
     ~QSupFile() override;

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/station/StationCursor.h>
 
 namespace qdat {

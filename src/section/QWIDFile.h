@@ -20,11 +20,12 @@
 
 #include <qdat/docbase/GrowArray.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
-struct WidPoint {
+struct QDAT_API WidPoint {
     WidPoint() = default;
     WidPoint(const WidPoint&) = default;
     WidPoint& operator=(const WidPoint&) = default;
@@ -39,7 +40,7 @@ struct WidPoint {
     std::string Label;    // free text; written as "0" when empty
 };
 
-struct WidSegment {
+struct QDAT_API WidSegment {
     WidPoint Begin;
     WidPoint End;
 
@@ -50,13 +51,13 @@ struct WidSegment {
 // The host's record of the widths of a section: its station, then four
 // widths a side, the left side outermost first (Width5, Width4, Width2,
 // Width1), the right side innermost first (Width1, Width2, Width4, Width5).
-struct SectionWidths {
+struct QDAT_API SectionWidths {
     double Station = 0.0;
     std::array<double, 4> Left{};
     std::array<double, 4> Right{};
 };
 
-class QWIDFile : public QDocument {
+class QDAT_API QWIDFile : public QDocument {
 public:
     // Transition shapes of InterpolateWidths.
     enum Shape : int { Linear = 0, FourthDegree = 1, Cubic = 2 };

@@ -1,6 +1,6 @@
 #include <qdat/section/detail/RowEngine.h>
 
-#include <qdat/docbase/FiniteValues.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/station/ChainTable.h>
 
 namespace qdat::row_engine {

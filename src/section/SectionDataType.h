@@ -6,11 +6,12 @@
 #include <memory>
 
 #include <qdat/docbase/DocDataType.h>
+#include <qdat/host/Export.h>
 #include <qdat/section/CrossSection.h>
 
 namespace qdat {
 
-class SectionDataType : public ContentBlockDataType {
+class QDAT_API SectionDataType : public ContentBlockDataType {
 public:
     using ContentBlockDataType::ContentBlockDataType;
 

@@ -25,6 +25,7 @@
 #include <memory>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 #include <qdat/section/QSupFile.h>
 
@@ -32,7 +33,7 @@ namespace qdat {
 
 // The state an evaluator works on. Column values are kept in row order:
 // LeftInner, LeftMiddle, LeftOuter, RightInner, RightMiddle, RightOuter.
-struct EvaluatorBody {
+struct QDAT_API EvaluatorBody {
     QSupFile* Document = nullptr;  // not owned
     std::uint32_t Mode = 0;        // low byte: the current column 1-6; higher bits: SupEvaluator::k...
     std::int32_t Row = -1;         // k of the row pair k, k+1
@@ -46,7 +47,7 @@ struct EvaluatorBody {
     std::array<double, 6> Result{};  // SupRow::NoValue: no value
 };
 
-class SupEvaluator : public QObject {
+class QDAT_API SupEvaluator : public QObject {
 public:
     // Mode bits above the column byte.
     static constexpr std::uint32_t kColumnMask = 0xFF;
@@ -193,13 +194,13 @@ private:
 // attached to it and the current row instead of calculating at once; the
 // window shows the rows, runs CalculateTransition when the user asks, and
 // returns whether rows were inserted. The evaluator lives for the call.
-class TransitionToolWindow {
+class QDAT_API TransitionToolWindow {
 public:
     virtual ~TransitionToolWindow() = default;
     virtual bool RunTransitionTool(QSupFile& document, SupEvaluator& evaluator, int row) = 0;
 };
 
 // Installs the host's window (not owned; null: none); returns the previous one.
-TransitionToolWindow* SetTransitionToolWindow(TransitionToolWindow* window);
+QDAT_API TransitionToolWindow* SetTransitionToolWindow(TransitionToolWindow* window);
 
 }  // namespace qdat

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/Context.h>
 #include <qdat/host/HostUi.h>
 #include <qdat/host/ObjectArchive.h>

@@ -10,6 +10,7 @@
 
 #include <qdat/docbase/GrowArray.h>
 #include <qdat/docbase/QArchiveException.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
@@ -19,7 +20,7 @@ class ObjectArchive;
 
 // One station equation: the stake station Before, on the chain behind the
 // break, continues as the stake station After.
-class ChainBreak {
+class QDAT_API ChainBreak {
 public:
     static constexpr std::int32_t kSchema = 3;
 
@@ -44,7 +45,7 @@ public:
     double After = 0.0;
 };
 
-class ChainTable {
+class QDAT_API ChainTable {
 public:
     static constexpr std::int32_t kSchema = 4;
     static constexpr int kMaxBreaks = 25;
@@ -180,7 +181,7 @@ private:
 
 // A document whose old layouts carry a chain table of their own, kept with
 // the document when such a file is read.
-class ChainTableCarrier {
+class QDAT_API ChainTableCarrier {
 public:
     virtual ~ChainTableCarrier() = default;
     // The table the file read last carried; none for a file without one.
@@ -191,7 +192,7 @@ public:
 // carries, unless the current table has breaks of its own (a project's, or
 // one the host set). A document read from an old layout is then written with
 // station text that reads back to the same stations under its own table.
-class FileChainTableScope {
+class QDAT_API FileChainTableScope {
 public:
     explicit FileChainTableScope(const ChainTableCarrier& document);
     ~FileChainTableScope();
@@ -205,7 +206,7 @@ private:
 // While it lives, the current chain table is the one given: the station text
 // of a file that states its table is read under that table, whatever table
 // is in force around the read.
-class StatedChainTableScope {
+class QDAT_API StatedChainTableScope {
 public:
     explicit StatedChainTableScope(const ChainTable& stated);
     ~StatedChainTableScope();
@@ -218,10 +219,10 @@ private:
 
 // The reason a station-text error gives for lettered text read while no
 // chain breaks are known: the file needs the table it was written with.
-std::string ChainTableNeededReason();
+QDAT_API std::string ChainTableNeededReason();
 
 // The last station-text error of a non-throwing parse: null when none.
-const QDLException* GetLastStationTextError();
-void ClearLastStationTextError();
+QDAT_API const QDLException* GetLastStationTextError();
+QDAT_API void ClearLastStationTextError();
 
 }  // namespace qdat

@@ -13,12 +13,13 @@
 #include <string>
 #include <vector>
 
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 #include <qdat/station/StationCursorDocument.h>
 
 namespace qdat {
 
-struct StationEntry {
+struct QDAT_API StationEntry {
     StationEntry() = default;
     StationEntry(const QStation& station, std::uint32_t number) : m_station(station), m_nNumber(number) {}
 
@@ -28,12 +29,12 @@ struct StationEntry {
 
 // A station that a fill adds: a whole-interval stake station, a chain break
 // on the way, or the target.
-struct FillStation {
+struct QDAT_API FillStation {
     QStation station;
     bool atBreak = false;
 };
 
-class QStaDoc : public StationCursorDocument<StationEntry> {
+class QDAT_API QStaDoc : public StationCursorDocument<StationEntry> {
 public:
     QStaDoc();
 

@@ -10,8 +10,8 @@
 #include <mutex>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/FiniteValues.h>
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/FiniteValues.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/Context.h>
 #include <qdat/host/HostUi.h>
 #include <qdat/host/ObjectArchive.h>

@@ -6,6 +6,7 @@
 #include <string>
 
 #include <qdat/docbase/DocumentKind.h>
+#include <qdat/host/Export.h>
 #include <qdat/host/RuntimeClass.h>
 
 namespace qdat {
@@ -16,16 +17,16 @@ class ObjectArchive;
 
 // Station settings of the current context: decimals of station text (never below 0) and
 // the tolerance of station comparisons, 0.1 to the power of the precision.
-int GetStationPrecision();
-double GetStationTolerance();
+QDAT_API int GetStationPrecision();
+QDAT_API double GetStationTolerance();
 // Scans one integer from text (resource message 88); false, with nothing
 // changed, when it does not scan. A negative value becomes 0.
-bool SetStationPrecision(const std::string& text);
-std::string GetStationPrecisionText();
+QDAT_API bool SetStationPrecision(const std::string& text);
+QDAT_API std::string GetStationPrecisionText();
 // Sets the precision directly (same clamping), for code and tests.
-void SetStationPrecisionValue(int precision);
+QDAT_API void SetStationPrecisionValue(int precision);
 
-class QStation : public QObject {
+class QDAT_API QStation : public QObject {
 public:
     QStation() = default;
     QStation(double value) : m_value(value) {}  // NOLINT: stations convert from metres
@@ -125,19 +126,19 @@ private:
 // Double on the left: == and != use 0.000001, the order operators are exact.
 bool operator==(double x, const QStation& t);
 bool operator!=(double x, const QStation& t);
-bool operator<(double x, const QStation& t);
+QDAT_API bool operator<(double x, const QStation& t);
 bool operator<=(double x, const QStation& t);
-bool operator>(double x, const QStation& t);
+QDAT_API bool operator>(double x, const QStation& t);
 bool operator>=(double x, const QStation& t);
-QStation operator+(double x, const QStation& t);
-QStation operator-(double x, const QStation& t);
-QStation operator*(double x, const QStation& t);
-QStation operator/(double x, const QStation& t);
+QDAT_API QStation operator+(double x, const QStation& t);
+QDAT_API QStation operator-(double x, const QStation& t);
+QDAT_API QStation operator*(double x, const QStation& t);
+QDAT_API QStation operator/(double x, const QStation& t);
 
 // The library's archive: tag 11 and 8 bytes in binary forms; station text (or
 // the number, with the station-as-number switch) in text form.
-DataArchive& operator<<(DataArchive& ar, const QStation& s);
-DataArchive& operator>>(DataArchive& ar, QStation& s);
+QDAT_API DataArchive& operator<<(DataArchive& ar, const QStation& s);
+QDAT_API DataArchive& operator>>(DataArchive& ar, QStation& s);
 
 // Stations as columns of a kind's content (docbase/DocumentKind.h).
 constexpr ColumnDescription::Kind ColumnKindFor(const QStation*) {
@@ -151,9 +152,9 @@ inline void SetColumnValue(QStation& s, double v) {
 }
 
 // The chain table of the current context, made on first use, and helpers.
-ChainTable& GetCurrentChainTable();
-bool HasChainBreaks();
-void ClearChainBreaks();
-double ToStakeStation(double station);
+QDAT_API ChainTable& GetCurrentChainTable();
+QDAT_API bool HasChainBreaks();
+QDAT_API void ClearChainBreaks();
+QDAT_API double ToStakeStation(double station);
 
 }  // namespace qdat

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include <qdat/docbase/DataArchive.h>
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/HostFile.h>
 #include "ArchiveTestKit.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/Resources.h>
 #include "StationFixture.h"
 #include "support/TestSupport.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/earthwork/TfDoc.h>
 #include "Tool.h"
 

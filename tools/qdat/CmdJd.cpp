@@ -14,7 +14,7 @@
 #include <numbers>
 #include <string>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/exchange/AlignmentOf.h>
 #include <qdat/plan/QJdDoc.h>
 #include <qdat/plan/QPmDoc.h>

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/plan/PlanAlignment.h>
 #include "AlignmentInput.h"
 #include "Tool.h"

@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include "AlignmentInput.h"
 #include "Tool.h"
 

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/exchange/AlignmentOf.h>
 #include <qdat/exchange/Polylines.h>
 #include <qdat/exchange/XmlOutput.h>

@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/section/QSupFile.h>
 #include <qdat/section/SupEvaluator.h>
 #include "Tool.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/section/QWIDFile.h>
 #include "Tool.h"
 

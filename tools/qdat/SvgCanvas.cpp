@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include <qdat/docbase/NumberText.h>
+#include <qdat/docbase/detail/NumberText.h>
 #include "Tool.h"
 
 namespace qdat::tool {

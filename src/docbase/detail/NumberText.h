@@ -2,17 +2,19 @@
 // text with a number of decimal places ("%.*f"), and scans that follow the
 // rules of scanf's "%lf", "%f" and "%ld" (leading white space, an optional
 // sign, trailing text after the number accepted).
+//
+// Hosts do not get this header; the functions stay exported for the qdat
+// tool, which prints its tables with the archive's rounding.
 #pragma once
 
 #include <cstddef>
 #include <string>
 #include <string_view>
 
-namespace qdat {
+#include <qdat/docbase/FormatFlags.h>
+#include <qdat/host/Export.h>
 
-// The most decimal places a value is written with: the archive's decimal-place
-// manipulators run from 0 to this.
-inline constexpr int kMaxDecimalPlaces = 19;
+namespace qdat {
 
 // Room for any double in fixed-point text with up to kMaxDecimalPlaces places:
 // a sign, the 309 integer digits of the largest double, the point, the places.
@@ -24,18 +26,18 @@ inline constexpr std::size_t kFixedTextCapacity = 1 + 309 + 1 + kMaxDecimalPlace
 // where "%.*f" gives "-3.12" and "3.50"). places is held to
 // 0..kMaxDecimalPlaces first, so neither a value nor a number of places can
 // make the text longer than kFixedTextCapacity.
-std::string FormatFixed(double value, int places);
+QDAT_API std::string FormatFixed(double value, int places);
 // The same text into out, which holds kFixedTextCapacity bytes; returns its
 // length. With rounded, also tells whether the value has more decimals than
 // the text holds (its shortest decimal text does not fit the places).
-std::size_t FormatFixedTo(char* out, double value, int places, bool* rounded = nullptr);
+QDAT_API std::size_t FormatFixedTo(char* out, double value, int places, bool* rounded = nullptr);
 
 // "%lf": leading blanks, then a number; trailing text allowed. With used, also
 // tells how many bytes of token the number took.
-bool ScanDouble(std::string_view token, double& value, std::size_t* used = nullptr);
+QDAT_API bool ScanDouble(std::string_view token, double& value, std::size_t* used = nullptr);
 // "%f": as ScanDouble, but rounded once, straight to float.
-bool ScanFloat(std::string_view token, float& value);
+QDAT_API bool ScanFloat(std::string_view token, float& value);
 // "%d"/"%ld": a whole number; one too large for long long is held at its limit.
-bool ScanLong(std::string_view token, long long& value);
+QDAT_API bool ScanLong(std::string_view token, long long& value);
 
 }  // namespace qdat
