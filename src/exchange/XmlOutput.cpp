@@ -1,23 +1,14 @@
 #include <qdat/exchange/XmlOutput.h>
 
-#include <filesystem>
 #include <iostream>
-#include <system_error>
 
 #include <qdat/exchange/ExchangeError.h>
 #include <qdat/host/HostException.h>
 #include <qdat/host/HostFile.h>
+#include <qdat/host/HostPaths.h>
 
 namespace qdat {
 namespace {
-
-// Whether two paths name one file, the second perhaps not there yet.
-bool SameFile(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return true;
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
-}
 
 class StringWriter : public pugi::xml_writer {
 public:

@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include <qdat/host/HostException.h>
+#include <qdat/host/HostPaths.h>
 
 namespace qdat {
 
@@ -365,6 +366,32 @@ std::string FileTitleOf(const std::string& path) {
 bool FileExists(const std::string& path) {
     struct stat st;
     return ::stat(path.c_str(), &st) == 0;
+}
+
+PathKind KindOfPath(const std::string& path) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return PathKind::Missing;
+    return S_ISREG(st.st_mode) ? PathKind::RegularFile : PathKind::Other;
+}
+
+bool MayWriteFile(const std::string& path) {
+    struct stat st;
+    return ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+}
+
+bool CanonicalPath(const std::string& path, std::string& canonical) {
+    std::error_code ec;
+    const std::filesystem::path found = std::filesystem::weakly_canonical(path, ec);
+    if (ec) return false;
+    canonical = found.string();
+    return true;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return true;
+    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
 }  // namespace qdat

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 
+#include <qdat/host/HostFile.h>
 #include <qdat/host/HostUi.h>
 #include <qdat/host/Resources.h>
 #include <qdat/project/PrjFile.h>
@@ -31,12 +32,11 @@ std::string LocalTimeStamp() {
 // The first cabinet of a set whose name is not taken yet: a second backup
 // within the same second must not replace the first.
 std::string FreeCabinetName(const std::string& wanted) {
-    std::error_code ec;
-    if (!std::filesystem::exists(wanted, ec)) return wanted;
+    if (!FileExists(wanted)) return wanted;
     const std::string stem = wanted.substr(0, wanted.size() - 4);  // without ".cab"
     for (int n = 2;; ++n) {
         const std::string candidate = stem + "-" + std::to_string(n) + ".cab";
-        if (!std::filesystem::exists(candidate, ec)) return candidate;
+        if (!FileExists(candidate)) return candidate;
     }
 }
 

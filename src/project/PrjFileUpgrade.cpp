@@ -1,13 +1,11 @@
 // The upgrade of an old project: every data file it names that writing in
 // the current version would change is written again, after a backup.
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <sstream>
 
 #include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/host/HostFile.h>
+#include <qdat/host/HostPaths.h>
 #include <qdat/host/HostUi.h>
 #include <qdat/host/Resources.h>
 #include <qdat/project/PrjFile.h>
@@ -99,8 +97,7 @@ std::string OwnChainTableDiffers(const QDocument& doc, const ChainTable& project
 // Whether the user may write the file: a read-only file stays as it is, also
 // for a user whom the system would let write it.
 bool MayBeWritten(const std::string& path) {
-    struct stat st;
-    return ::access(path.c_str(), W_OK) == 0 && ::stat(path.c_str(), &st) == 0 && (st.st_mode & 0222) != 0;
+    return MayWriteFile(path);
 }
 
 // The file as the open pipeline would write it back: in text form, current version.

@@ -1,10 +1,10 @@
 #include <qdat/project/ProjectPaths.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
+
+#include <qdat/host/HostPaths.h>
 
 namespace qdat {
 
@@ -43,18 +43,16 @@ std::string MakeStoredPath(const std::string& folder, const std::string& absolut
 
 bool ResolvedFileExists(const std::string& resolved) {
     if (resolved.empty() || IsWindowsDrivePath(resolved)) return false;
-    struct stat st;
-    return ::stat(resolved.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+    return KindOfPath(resolved) == PathKind::RegularFile;
 }
 
 bool LiesInsideFolder(const std::string& folder, const std::string& resolved) {
     if (resolved.empty() || IsWindowsDrivePath(resolved)) return false;
-    std::error_code ec;
-    const fs::path base = fs::weakly_canonical(folder.empty() ? fs::path(".") : fs::path(folder), ec);
-    if (ec) return false;
-    const fs::path target = fs::weakly_canonical(resolved, ec);
-    if (ec) return false;
-    const fs::path relative = target.lexically_relative(base);
+    std::string base;
+    std::string target;
+    if (!CanonicalPath(folder.empty() ? std::string(".") : folder, base) || !CanonicalPath(resolved, target))
+        return false;
+    const fs::path relative = fs::path(target).lexically_relative(base);
     if (relative.empty() || relative == ".") return false;
     const std::string first = relative.begin()->string();
     return first != ".." && !relative.is_absolute();
@@ -62,8 +60,7 @@ bool LiesInsideFolder(const std::string& folder, const std::string& resolved) {
 
 bool IsOtherThanRegularFile(const std::string& resolved) {
     if (resolved.empty() || IsWindowsDrivePath(resolved)) return false;
-    struct stat st;
-    return ::stat(resolved.c_str(), &st) == 0 && !S_ISREG(st.st_mode);
+    return KindOfPath(resolved) == PathKind::Other;
 }
 
 bool SameResolvedPath(const std::string& a, const std::string& b) {
