@@ -7,6 +7,13 @@ execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_
 if(rc)
   message(FATAL_ERROR "install failed")
 endif()
+# Hosts get the public headers under one root, and nothing of the library's
+# own parts.
+file(GLOB_RECURSE internals LIST_DIRECTORIES true ${WORK_DIR}/prefix/include/qdat/*/detail
+     ${WORK_DIR}/prefix/include/qdat/*/detail/* ${WORK_DIR}/prefix/include/qdat/*/NumberText.h)
+if(internals OR NOT EXISTS ${WORK_DIR}/prefix/include/qdat/host/Export.h)
+  message(FATAL_ERROR "the installed headers are not the public ones: ${internals}")
+endif()
 execute_process(COMMAND ${CMAKE_COMMAND} -S ${SOURCE_DIR}/tests/consumer/project -B ${WORK_DIR}/build -G Ninja
                         -DCMAKE_PREFIX_PATH=${WORK_DIR}/prefix RESULT_VARIABLE rc)
 if(rc)
