@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string_view>
@@ -385,6 +386,96 @@ bool CanonicalPath(const std::string& path, std::string& canonical) {
     if (ec) return false;
     canonical = found.string();
     return true;
+}
+
+bool RemovePath(const std::string& path) {
+    return ::unlink(path.c_str()) == 0;
+}
+
+RegularFileReader::~RegularFileReader() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+RegularFileReader::Opened RegularFileReader::Open(const std::string& path) {
+    if (m_fd >= 0) ::close(m_fd);
+    m_error = 0;
+    m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (m_fd < 0) {
+        m_error = errno;
+        return Opened::CannotOpen;
+    }
+    struct stat st;
+    if (::fstat(m_fd, &st) != 0) {
+        m_error = errno;
+        return Opened::CannotStat;
+    }
+    if (!S_ISREG(st.st_mode)) return Opened::NotRegular;
+    m_size = static_cast<std::uint64_t>(st.st_size);
+    m_modified = st.st_mtime;
+    m_ownerMayWrite = (st.st_mode & S_IWUSR) != 0;
+    return Opened::Yes;
+}
+
+long long RegularFileReader::Read(void* buffer, std::size_t count) {
+    for (;;) {
+        const ssize_t n = ::read(m_fd, buffer, count);
+        if (n >= 0) return n;
+        if (errno != EINTR) {
+            m_error = errno;
+            return -1;
+        }
+    }
+}
+
+ScratchFile::~ScratchFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool ScratchFile::Create() {
+    const char* tmp = std::getenv("TMPDIR");
+    m_folder = tmp && *tmp ? tmp : "/tmp";
+    std::string pattern = m_folder + "/xxXXXXXX";
+    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (m_fd < 0) {
+        m_error = errno;
+        return false;
+    }
+    ::unlink(pattern.c_str());
+    return true;
+}
+
+bool ScratchFile::WriteAll(const void* data, std::size_t size) {
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(m_fd, bytes, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            m_error = errno;
+            return false;
+        }
+        bytes += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool ScratchFile::Clear() {
+    if (::ftruncate(m_fd, 0) != 0 || ::lseek(m_fd, 0, SEEK_SET) != 0) {
+        m_error = errno;
+        return false;
+    }
+    return true;
+}
+
+long long ScratchFile::ReadAt(void* buffer, std::size_t count, std::uint64_t offset) {
+    for (;;) {
+        const ssize_t n = ::pread(m_fd, buffer, count, static_cast<off_t>(offset));
+        if (n >= 0) return n;
+        if (errno != EINTR) {
+            m_error = errno;
+            return -1;
+        }
+    }
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -1,8 +1,5 @@
 #include <qdat/project/CabinetWriter.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
@@ -16,6 +13,7 @@
 
 #include <qdat/host/HostException.h>
 #include <qdat/host/HostFile.h>
+#include <qdat/host/HostPaths.h>
 
 namespace qdat {
 
@@ -114,7 +112,7 @@ struct CabinetWriter::State {
     // The cabinet being filled.
     int cabinet = 0;
     std::vector<FolderPart> parts;
-    int spill = -1;
+    ScratchFile spill;
     std::uint64_t spillSize = 0;
     std::string spillBuffer;
     std::vector<std::unique_ptr<MirrorFile>> written;  // cabinets waiting to be put in place
@@ -123,7 +121,6 @@ struct CabinetWriter::State {
 
     ~State() {
         if (deflaterReady) deflateEnd(&deflater);
-        if (spill >= 0) ::close(spill);
         for (auto& file : written) file->Abort();
     }
 
@@ -192,14 +189,10 @@ CabinetWriter::CabinetWriter(std::string folder, std::string baseName, Options o
     }
     s.deflaterReady = true;
     // The data of a cabinet waits in an unnamed file in the temporary folder.
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/xxXXXXXX";
-    s.spill = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (s.spill < 0) {
-        Fail("no temporary file in " + pattern.substr(0, pattern.size() - 9) + ": " + SystemError(errno));
+    if (!s.spill.Create()) {
+        Fail("no temporary file in " + s.spill.Folder() + ": " + SystemError(s.spill.Error()));
         return;
     }
-    ::unlink(pattern.c_str());
 }
 
 CabinetWriter::~CabinetWriter() = default;
@@ -253,19 +246,6 @@ bool CompressBlock(z_stream& z, const std::string& input, std::string& out) {
     return true;
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------
@@ -314,8 +294,8 @@ std::uint64_t CabinetWriter::State::ProjectedSize(std::size_t extraBytes, bool n
 
 std::string CabinetWriter::State::SpillOut() {
     if (spillBuffer.empty()) return {};
-    if (!WriteAll(spill, spillBuffer.data(), spillBuffer.size()))
-        return "cannot write the temporary file: " + SystemError(errno);
+    if (!spill.WriteAll(spillBuffer.data(), spillBuffer.size()))
+        return "cannot write the temporary file: " + SystemError(spill.Error());
     spillSize += spillBuffer.size();
     spillBuffer.clear();
     return {};
@@ -423,8 +403,7 @@ std::string CabinetWriter::State::NextCabinet() {
     parts.clear();
     spillSize = 0;
     spillBuffer.clear();
-    if (::ftruncate(spill, 0) != 0 || ::lseek(spill, 0, SEEK_SET) != 0)
-        return "cannot reuse the temporary file: " + SystemError(errno);
+    if (!spill.Clear()) return "cannot reuse the temporary file: " + SystemError(spill.Error());
     while (firstInCabinet < files.size() && files[firstInCabinet].firstCabinet >= 0 &&
            files[firstInCabinet].lastCabinet < cabinet)
         ++firstInCabinet;
@@ -497,11 +476,11 @@ std::string CabinetWriter::State::CloseCabinet(bool hasNext) {
         out->Write(head.data(), head.size());
         std::string buffer(1u << 20, '\0');
         for (std::uint64_t done = 0; done < spillSize;) {
-            const ssize_t n =
-                ::pread(spill, buffer.data(), std::min<std::uint64_t>(buffer.size(), spillSize - done),
-                        static_cast<off_t>(done));
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) return "cannot read the temporary file back: " + SystemError(n < 0 ? errno : EIO);
+            const long long n = spill.ReadAt(
+                buffer.data(),
+                static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), spillSize - done)), done);
+            if (n <= 0)
+                return "cannot read the temporary file back: " + SystemError(n < 0 ? spill.Error() : EIO);
             out->Write(buffer.data(), static_cast<std::size_t>(n));
             done += static_cast<std::uint64_t>(n);
         }
@@ -520,16 +499,18 @@ std::string CabinetWriter::State::CloseCabinet(bool hasNext) {
 bool CabinetWriter::AddFile(const std::string& path) {
     if (IsFailed()) return false;
     State& s = *m_state;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return Fail(path + " cannot be opened: " + SystemError(errno));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0) return Fail(path + " cannot be read: " + SystemError(errno));
-    if (!S_ISREG(st.st_mode)) return Fail(path + " is no regular file");
-    const auto size = static_cast<std::uint64_t>(st.st_size);
+    RegularFileReader file;
+    switch (file.Open(path)) {
+        case RegularFileReader::Opened::CannotOpen:
+            return Fail(path + " cannot be opened: " + SystemError(file.Error()));
+        case RegularFileReader::Opened::CannotStat:
+            return Fail(path + " cannot be read: " + SystemError(file.Error()));
+        case RegularFileReader::Opened::NotRegular:
+            return Fail(path + " is no regular file");
+        case RegularFileReader::Opened::Yes:
+            break;
+    }
+    const std::uint64_t size = file.Size();
     if (size > kMaxFolderInput) return Fail(path + " is too large for a cabinet (2 GiB at the most)");
     // A folder holds at most 65535 blocks and ends before a file it could not hold.
     if (s.folderInput + size > kMaxFolderInput)
@@ -553,8 +534,8 @@ bool CabinetWriter::AddFile(const std::string& path) {
     record.size = static_cast<std::uint32_t>(size);
     record.offset = static_cast<std::uint32_t>(s.folderInput);
     record.folder = s.folderNumber;
-    DosDateTime(st.st_mtime, record.date, record.time);
-    record.attributes = static_cast<std::uint16_t>(kArchive | ((st.st_mode & S_IWUSR) ? 0 : kReadOnly) |
+    DosDateTime(file.ModifiedTime(), record.date, record.time);
+    record.attributes = static_cast<std::uint16_t>(kArchive | (file.OwnerMayWrite() ? 0 : kReadOnly) |
                                                    (IsAscii(record.name) ? 0 : kNameIsUtf8));
     s.files.push_back(record);
     m_entries.push_back({record.name, size, record.attributes, path});
@@ -565,13 +546,9 @@ bool CabinetWriter::AddFile(const std::string& path) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(room, left));
         const std::size_t had = s.pending.size();
         s.pending.resize(had + want);
-        const ssize_t n = ::read(fd, s.pending.data() + had, want);
-        if (n < 0 && errno == EINTR) {
-            s.pending.resize(had);
-            continue;
-        }
+        const long long n = file.Read(s.pending.data() + had, want);
         if (n <= 0) {
-            return Fail(n < 0 ? path + " cannot be read: " + SystemError(errno)
+            return Fail(n < 0 ? path + " cannot be read: " + SystemError(file.Error())
                               : path + " became shorter while it was being read");
         }
         s.pending.resize(had + static_cast<std::size_t>(n));
@@ -598,7 +575,7 @@ bool CabinetWriter::Finish() {
             s.written[i]->Close();
             placed.push_back(s.names[i]);
         } catch (const FileException& e) {
-            for (const std::string& path : placed) ::unlink(path.c_str());
+            for (const std::string& path : placed) RemovePath(path);
             return Fail(e.GetErrorMessage());
         }
     }

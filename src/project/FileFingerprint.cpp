@@ -1,38 +1,27 @@
 #include <qdat/project/FileFingerprint.h>
 
-#include <fcntl.h>
 #include <openssl/evp.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
-#include <cerrno>
 #include <memory>
 #include <vector>
+
+#include <qdat/host/HostPaths.h>
 
 namespace qdat {
 
 bool ComputeFileFingerprint(const std::string& path, Fingerprint& fingerprint) {
     // Opened without waiting (a pipe named in a project would block the open)
     // and taken only when it is a regular file: a device never ends.
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return false;
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer{fd};
-    struct stat st;
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    RegularFileReader file;
+    if (file.Open(path) != RegularFileReader::Opened::Yes) return false;
 
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!context || EVP_DigestInit_ex(context.get(), EVP_md5(), nullptr) != 1) return false;
     std::vector<unsigned char> buffer(256 * 1024);
     std::uint64_t total = 0;
     for (;;) {
-        const ssize_t n = ::read(fd, buffer.data(), buffer.size());
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
+        const long long n = file.Read(buffer.data(), buffer.size());
+        if (n < 0) return false;
         if (n == 0) break;
         total += static_cast<std::uint64_t>(n);
         if (EVP_DigestUpdate(context.get(), buffer.data(), static_cast<std::size_t>(n)) != 1) return false;
