@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 #include "host/HostFile.h"
 #include "project/PrjFile.h"
 

@@ -6,14 +6,15 @@
 #include <cstdio>
 #include <iostream>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 #include "project/DataTypeRegistry.h"
 
 namespace qdat::tool {
 namespace {
 
 struct KindsOptions {
-    bool json = false;
+    OutputOptions output;
     bool names = false;
     bool dataTypes = false;
 };
@@ -125,7 +126,7 @@ void PrintDataTypes() {
 
 int RunKinds(const KindsOptions& opt) {
     if (opt.dataTypes) {
-        if (!opt.json) {
+        if (!opt.output.json) {
             PrintDataTypes();
             return kExitOk;
         }
@@ -139,7 +140,7 @@ int RunKinds(const KindsOptions& opt) {
         for (const DocumentKind* kind : kinds) std::cout << kind->GetName() << "\n";
         return kExitOk;
     }
-    if (opt.json) {
+    if (opt.output.json) {
         Json out = Json::array();
         for (const DocumentKind* kind : kinds) out.push_back(KindJson(*kind));
         std::cout << out.dump(2) << "\n";
@@ -172,7 +173,7 @@ std::function<int()> SetupKinds(CLI::App& app) {
     auto opt = std::make_shared<KindsOptions>();
     CLI::App* cmd =
         app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
-    CLI::Option* json = cmd->add_flag("--json", opt->json, "Write JSON");
+    CLI::Option* json = opt->output.AddJsonTo(cmd, "Write JSON");
     CLI::Option* names =
         cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
     cmd->add_flag("--data-types", opt->dataTypes,

@@ -25,7 +25,8 @@
 #include <vector>
 
 #include "AlignmentInput.h"
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 #include "docbase/NumberText.h"
 #include "plan/PlanAlignment.h"
 
@@ -37,7 +38,7 @@ struct LocateOptions {
     std::string x;
     std::string y;
     std::string csv;
-    bool json = false;
+    OutputOptions output;
     FileOptions fileOptions;
 };
 
@@ -87,17 +88,6 @@ void PrintTable(const Located& p) {
     std::printf("element       %16d\n", w.Element);
     const std::string note = BeyondNote(w);
     if (!note.empty()) std::printf("%s\n", note.c_str());
-}
-
-// A CSV field as written: quoted when it holds a comma or a quote.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
 }
 
 std::string Trimmed(const std::string& text) {
@@ -172,17 +162,18 @@ int RunCsv(const LocateOptions& opt, const PlanAlignment& alignment) {
 int RunLocate(const LocateOptions& opt) {
     const bool single = !opt.x.empty() || !opt.y.empty();
     if (single == !opt.csv.empty()) UsageError("give either X Y or --csv IN");
-    if (!opt.csv.empty() && opt.json) UsageError("--json goes with X Y, not with --csv");
+    if (!opt.csv.empty() && opt.output.json) UsageError("--json goes with X Y, not with --csv");
     Located point;
     if (single && (!ParseNumber(opt.x, point.x) || !ParseNumber(opt.y, point.y)))
         UsageError("X and Y must both be numbers (\"" + opt.x + "\", \"" + opt.y + "\")");
 
-    const AlignmentInput input(opt.file, opt.fileOptions);
+    FileContext context(opt.fileOptions);
+    const AlignmentInput input(opt.file, context);
     const PlanAlignment& alignment = input.Alignment();
     if (!single) return RunCsv(opt, alignment);
 
     LocateOrFail(alignment, point, opt.file);
-    if (opt.json)
+    if (opt.output.json)
         std::cout << LocatedJson(point).dump(2) << "\n";
     else
         PrintTable(point);
@@ -197,7 +188,7 @@ std::function<int()> SetupLocate(CLI::App& app) {
     cmd->add_option("Y", opt->y, "Y (easting) of the point");
     cmd->add_option("--csv", opt->csv, "Points as lines x,y from a file, or - for standard input")
         ->type_name("IN|-");
-    cmd->add_flag("--json", opt->json, "The point as JSON");
+    opt->output.AddJsonTo(cmd, "The point as JSON");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunLocate(*opt); };
 }
