@@ -64,12 +64,19 @@ TEST_P(RowCommands, CsvAndJsonGiveTheSameRows) {
         std::vector<std::pair<std::string, nlohmann::ordered_json>> flat;
         for (const auto& [key, value] : rows[r].items()) {
             if (key == "error") continue;  // a station text that does not parse
-            if (value.is_array()) {
-                for (std::size_t i = 0; i < value.size(); ++i)
-                    flat.emplace_back(key + std::to_string(i + 1), value[i]);
-            } else {
+            // A list of five is five columns key1 to key5; a list left out
+            // (null) is as many empty ones.
+            std::size_t items = value.is_array() ? value.size() : 0;
+            if (value.is_null() && std::find(header.begin(), header.end(), key) == header.end())
+                while (std::find(header.begin(), header.end(), key + std::to_string(items + 1)) !=
+                       header.end())
+                    ++items;
+            if (items == 0) {
                 flat.emplace_back(key, value);
+                continue;
             }
+            for (std::size_t i = 0; i < items; ++i)
+                flat.emplace_back(key + std::to_string(i + 1), value.is_array() ? value[i] : nullptr);
         }
         const std::vector<std::string> fields = Split(lines[r + 1], ',');
         ASSERT_EQ(fields.size(), header.size()) << lines[r + 1];
@@ -82,12 +89,13 @@ TEST_P(RowCommands, CsvAndJsonGiveTheSameRows) {
             EXPECT_EQ(flat[f].first, key) << "row " << r;
             const nlohmann::ordered_json& value = flat[f++].second;
             if (renamed != c.converted.end()) continue;
-            if (value.is_number())
+            if (value.is_number()) {
                 EXPECT_EQ(std::stod(fields[h]), value.get<double>()) << header[h] << " row " << r;
-            else if (value.is_null())
+            } else if (value.is_null()) {
                 EXPECT_EQ(fields[h], "") << header[h] << " row " << r;
-            else if (value.is_string())
+            } else if (value.is_string()) {
                 EXPECT_EQ(fields[h], value.get<std::string>()) << header[h] << " row " << r;
+            }
         }
         EXPECT_EQ(f, flat.size()) << "row " << r;
     }
@@ -104,13 +112,12 @@ INSTANTIATE_TEST_SUITE_P(
         RowCommand{"plan " + kExamples + "demo-road.pm --at 100 200",
                    "station,x,y,azimuth,radius",
                    {{"azimuth", "azimuth"}}},
-        RowCommand{"plan " + kExamples + "demo-road.pm --at 100 B170 --break 150:200",
+        RowCommand{"plan " + kExamples + "demo-road.pm --at 100 B250 --break 150:200",
                    "station,text,x,y,azimuth,radius",
                    {{"azimuth", "azimuth"}}},
         RowCommand{"profile " + kExamples + "demo-road.zdm --at 100 200 5000",
                    "station,elevation,grade_percent",
                    {{"grade_percent", "grade"}}},
-        RowCommand{"section " + kExamples + "demo-road.hdm --at 80", "side,horizontal,vertical", {}},
         RowCommand{"station format 1020 1000 --break 1000:1050", "station,text,kmText,plusText", {}},
         RowCommand{"station fill 850 1100 100 --break 1000:1050", "station,text,kmText,plusText,atBreak", {}},
         RowCommand{"station parse B1020 A1020 1060 --break 1050:1000", "text,station,error", {}},
@@ -120,6 +127,32 @@ INSTANTIATE_TEST_SUITE_P(
         RowCommand{"wid " + kExamples + "demo-road.wid --at 100 5000",
                    "station,left1,left2,left3,left4,left5,right1,right2,right3,right4,right5",
                    {}}));
+
+// A cross-section is one JSON object, its sides lists; CSV gives its points
+// as rows, left side first, as the table does.
+TEST(QdatSection, CsvGivesThePointsOfBothSides) {
+    const std::string section = "section " + kExamples + "demo-road.hdm --at 80";
+    std::string csv, json, err;
+    ASSERT_EQ(RunTool(section + " --csv", &csv, &err), 0) << err;
+    ASSERT_EQ(RunTool(section + " --json", &json, &err), 0) << err;
+    EXPECT_EQ(RunTool(section + " --csv --json", nullptr, &err), 2);
+    const nlohmann::json j = nlohmann::json::parse(json);
+    const std::vector<std::string> lines = Split(csv, '\n');
+    ASSERT_EQ(lines[0], "side,horizontal,vertical");
+    std::size_t line = 1;
+    for (const char* side : {"left", "right"}) {
+        for (const auto& p : j[std::string(side) + "Ground"]) {
+            ASSERT_LT(line, lines.size());
+            const std::vector<std::string> fields = Split(lines[line++], ',');
+            ASSERT_EQ(fields.size(), 3u);
+            EXPECT_EQ(fields[0], side);
+            EXPECT_EQ(std::stod(fields[1]), p["horizontal"].get<double>());
+            EXPECT_EQ(std::stod(fields[2]), p["vertical"].get<double>());
+        }
+    }
+    EXPECT_GT(line, 1u);
+    EXPECT_EQ(line + 1, lines.size());  // and the line break after the last
+}
 
 TEST(QdatTool, HelpListsTheCommandsInNameOrder) {
     std::string out;
@@ -167,7 +200,7 @@ TEST(QdatEarthwork, QuantityAndItsOldSpelling) {
 TEST(QdatTool, DocumentOutputsGoToStandardOutputForDash) {
     TempDir dir;
     const std::string file = dir.Path("written");
-    for (const std::string command :
+    for (const std::string& command :
          {"plan " + kExamples + "demo-road.pm --compute -o ",
           "sup " + kExamples + "demo-road.sup --transition 1 -o ", "jd " + kExamples + "demo-road.jd -o ",
           "jd " + kExamples + "demo-road.jd --elements ",
