@@ -109,6 +109,7 @@ INSTANTIATE_TEST_SUITE_P(
             "earthwork " + kExamples + "demo-road.tf --at 0 100 5000", "station,quantity8,quantity9", {}},
         RowCommand{
             "earthwork " + kExamples + "demo-road.tf --at 0 100 --quantity 3", "station,kind,name,value", {}},
+        RowCommand{"kinds --data-types", "id,name,group,groupName,extension,class,available", {}},
         RowCommand{"plan " + kExamples + "demo-road.pm --at 100 200",
                    "station,x,y,azimuth,radius",
                    {{"azimuth", "azimuth"}}},

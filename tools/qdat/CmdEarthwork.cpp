@@ -6,7 +6,6 @@
 // (none between rows). --kind N is the old spelling of --quantity N and still
 // means it here: the table is always read as an earthwork file, also one
 // without signature.
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -15,7 +14,6 @@
 
 #include "Inputs.h"
 #include "Output.h"
-#include "docbase/NumberText.h"
 #include "earthwork/TfDoc.h"
 
 namespace qdat::tool {
@@ -32,7 +30,7 @@ struct EarthworkOptions {
 // Quantities are kept to three decimals in the file; interpolated ones are
 // shown the same way (JSON gives them exactly).
 std::string ValueText(const std::optional<double>& v) {
-    return v ? FormatFixed(*v, 3) : "none";
+    return v ? Fixed(*v, 3) : "none";
 }
 
 // A legacy table has no signature: a file no kind knows by its signature is

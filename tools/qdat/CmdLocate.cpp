@@ -17,7 +17,6 @@
 // text is the lettered form files use ("B250.000": stake 250 of chain B),
 // through the chain table of --project or --break, else the file's own.
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
@@ -27,7 +26,6 @@
 #include "AlignmentInput.h"
 #include "Inputs.h"
 #include "Output.h"
-#include "docbase/NumberText.h"
 #include "plan/PlanAlignment.h"
 
 namespace qdat::tool {
@@ -61,7 +59,7 @@ double Offset(const PointLocation& where) {
 std::string BeyondNote(const PointLocation& where) {
     if (!where.BeyondStart && !where.BeyondEnd) return {};
     return std::string("beyond the ") + (where.BeyondStart ? "start" : "end") + " of the alignment by " +
-           FormatFixed(where.Beyond, 3) + " m";
+           Fixed(where.Beyond, 3) + " m";
 }
 
 Json LocatedJson(const Located& p) {
@@ -79,15 +77,15 @@ Json LocatedJson(const Located& p) {
 
 void PrintTable(const Located& p) {
     const PointLocation& w = p.where;
-    std::printf("x             %16s\n", FormatFixed(p.x, 4).c_str());
-    std::printf("y             %16s\n", FormatFixed(p.y, 4).c_str());
-    std::printf("station       %16s  %s\n", FormatFixed(w.Station.GetValue(), 3).c_str(),
-                StationText(w).c_str());
-    std::printf("offset        %16s  %s\n", FormatFixed(Offset(w), 3).c_str(),
-                Offset(w) > 0.0 ? "right" : (Offset(w) < 0.0 ? "left" : "on the centre line"));
-    std::printf("element       %16d\n", w.Element);
+    std::cout << "x             " << Padded(Fixed(p.x, 4), 16) << "\n"
+              << "y             " << Padded(Fixed(p.y, 4), 16) << "\n"
+              << "station       " << Padded(Fixed(w.Station.GetValue(), 3), 16) << "  " << StationText(w)
+              << "\n"
+              << "offset        " << Padded(Fixed(Offset(w), 3), 16) << "  "
+              << (Offset(w) > 0.0 ? "right" : (Offset(w) < 0.0 ? "left" : "on the centre line")) << "\n"
+              << "element       " << Padded(std::to_string(w.Element), 16) << "\n";
     const std::string note = BeyondNote(w);
-    if (!note.empty()) std::printf("%s\n", note.c_str());
+    if (!note.empty()) std::cout << note << "\n";
 }
 
 std::string Trimmed(const std::string& text) {

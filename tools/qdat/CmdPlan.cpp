@@ -15,7 +15,6 @@
 // The elements are always recomputed after loading: the derived fields stored
 // in a file may be stale.
 #include <cmath>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <numbers>

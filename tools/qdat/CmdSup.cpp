@@ -9,7 +9,6 @@
 // --transition runs the transition tool on row ROW (counted from 0) and the
 // row after it, and saves the table with the rows it inserted to OUT (never
 // the input), in the variant of the input.
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>

@@ -4,7 +4,6 @@
 // quartic is the fourth-degree transition). A side without a segment at a
 // station shows dashes, empty fields in CSV, null in JSON.
 #include <array>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <memory>

@@ -56,6 +56,12 @@ std::string FileStem(const std::string& path) {
     return std::filesystem::path(path).stem().string();
 }
 
+std::string Padded(const std::string& text, int width) {
+    const std::size_t w = static_cast<std::size_t>(std::abs(width));
+    const std::string fill(text.size() < w ? w - text.size() : 0, ' ');
+    return width < 0 ? text + fill : fill + text;
+}
+
 std::string CsvField(const std::string& text) {
     if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
     std::string quoted = "\"";
@@ -112,11 +118,7 @@ namespace {
 
 void PrintTable(const std::vector<Column>& columns, const std::vector<Row>& rows, TableStyle style) {
     std::string out;
-    const auto pad = [&out](const std::string& text, int width) {
-        const std::size_t w = static_cast<std::size_t>(std::abs(width));
-        const std::string fill(text.size() < w ? w - text.size() : 0, ' ');
-        out += width < 0 ? text + fill : fill + text;
-    };
+    const auto pad = [&out](const std::string& text, int width) { out += Padded(text, width); };
     if (style == TableStyle::Aligned) {
         bool first = true;
         for (const Column& column : columns) {

@@ -38,6 +38,9 @@ std::string Quoted(const std::string& text);
 // The last part of a path ("road.zdm"), and the same without its extension.
 std::string FileName(const std::string& path);
 std::string FileStem(const std::string& path);
+// Text filled with spaces to the width: right-aligned, left when width is
+// negative; longer text as it is.
+std::string Padded(const std::string& text, int width);
 // A CSV field as written: quoted when it holds a comma, a quote or a line break.
 std::string CsvField(const std::string& text);
 // A chain table as JSON: its prefix and its breaks.
