@@ -24,6 +24,8 @@ struct BackupOptions {
 };
 
 int RunBackup(const BackupOptions& opt) {
+    const FileOptions none;
+    FileContext context(none);
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
     project->AllowFilesOutsideFolder(opt.includeOutside);
     ProjectBackupResult result;

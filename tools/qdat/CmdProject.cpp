@@ -323,6 +323,10 @@ std::function<int()> SetupProject(CLI::App& app) {
         "path "
         "on a Windows drive cannot be found here and counts as missing. Segments are numbered 0 to 8.");
     return [opt, get, set, path, upgrade] {
+        // The project opens under a context of its own: its chain table and
+        // precision are set there.
+        const FileOptions none;
+        FileContext context(none);
         if (get->parsed()) return RunGet(*opt);
         if (set->parsed()) return RunSet(*opt);
         if (path->parsed()) return RunPath(*opt);

@@ -119,7 +119,8 @@ FileContext::FileContext(const FileOptions& options) : m_options(options), m_sco
 }
 
 const ChainTable& FileContext::Chain() const {
-    return GetCurrentChainTable();
+    // Made by the constructor.
+    return *m_context.chainTable;
 }
 
 void FileContext::SetChainTable(const ChainTable& table) {
