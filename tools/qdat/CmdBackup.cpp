@@ -9,7 +9,8 @@
 #include <memory>
 #include <string>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 #include "host/HostFile.h"
 #include "project/PrjFile.h"
 
@@ -23,6 +24,8 @@ struct BackupOptions {
 };
 
 int RunBackup(const BackupOptions& opt) {
+    const FileOptions none;
+    FileContext context(none);
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
     project->AllowFilesOutsideFolder(opt.includeOutside);
     ProjectBackupResult result;

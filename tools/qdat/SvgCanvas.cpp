@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "Tool.h"
+#include "Output.h"
 #include "docbase/NumberText.h"
 
 namespace qdat::tool {

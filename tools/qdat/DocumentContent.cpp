@@ -4,7 +4,8 @@
 #include <ostream>
 #include <span>
 
-#include "Tool.h"
+#include "Output.h"
+#include "docbase/QDocument.h"
 
 namespace qdat::tool {
 
