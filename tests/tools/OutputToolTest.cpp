@@ -211,6 +211,10 @@ TEST(QdatTool, DocumentOutputsGoToStandardOutputForDash) {
         ASSERT_EQ(RunTool(command + "-", &out, &err), 0) << command << err;
         EXPECT_EQ(out, ReadFileBytes(file)) << command;
     }
+    // Rows at stations would run into the file's bytes.
+    std::string out, err;
+    EXPECT_EQ(RunTool("plan " + kExamples + "demo-road.pm --compute -o - --at 100", &out, &err), 2) << out;
+    EXPECT_EQ(out, "");
 }
 
 }  // namespace

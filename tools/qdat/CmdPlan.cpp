@@ -61,6 +61,8 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.stations.Empty() && !opt.compute)
         UsageError("nothing to do; give --at, a range, or --compute -o OUT");
     if (opt.offset && !std::isfinite(*opt.offset)) UsageError("--offset: a finite distance is needed");
+    if (opt.out == "-" && !opt.stations.Empty())
+        UsageError("-o - writes the elements to standard output; the rows at stations cannot go there too");
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
