@@ -196,18 +196,12 @@ bool TextRecords::NextTokenContains(std::string_view text) {
 }
 
 bool TextRecords::AtEnd(ArchiveBuffer& in) {
-    if (HasToken()) {
-        // Old DOS editors ended a text file with Ctrl-Z; what follows that
-        // mark was never part of the file's text.
-        std::size_t pos = m_tokenPos;
-        while (pos < m_record.size() && IsSeparator(m_record[pos])) ++pos;
-        return m_record[pos] == '\x1a';
-    }
+    if (HasToken()) return false;
     // Skip blank input and every line the record reader would skip as a
     // comment; only a real record left means "not at end".
     for (;;) {
         const int c = in.Peek();
-        if (c < 0 || c == 0x1A) return true;
+        if (c < 0) return true;
         if (c == '\n') {
             ++m_line;
             in.Skip(1);

@@ -83,17 +83,5 @@ TEST(PartialReadTool, ComputingFromAPartFails) {
     EXPECT_EQ(out, "");
 }
 
-// Old DOS editors closed a text file with Ctrl-Z: that mark is no content
-// left unread, and the file is upgraded as whole.
-TEST(PartialReadTool, ADosEndMarkIsNoContent) {
-    TempDir dir;
-    const std::string path = dir.Path("dos.zdm");
-    WriteFileBytes(path,
-                   "RADUDAR5.8_ZDM_SHUJU\r\n3\r\n1000 100 0 0 0\r\n1050 101 0 0 0\r\n1100 100 0 0 0\r\n\x1a");
-    std::string out, err;
-    EXPECT_EQ(RunTool("upgrade " + path, &out, &err), 0) << out << err;
-    EXPECT_NE(out.find("upgraded from version"), std::string::npos) << out;
-}
-
 }  // namespace
 }  // namespace qdat

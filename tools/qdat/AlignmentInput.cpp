@@ -2,9 +2,9 @@
 
 namespace qdat::tool {
 
-AlignmentInput::AlignmentInput(const std::string& path, const FileOptions& options)
-    : m_document(LoadDocument(path, options)) {
-    m_chain = GetCurrentChainTable();
+AlignmentInput::AlignmentInput(const std::string& path, FileContext& context)
+    : m_document(LoadDocument(path, context)) {
+    m_chain = context.Chain();
     m_alignment = std::make_unique<DocumentAlignment>(AlignmentOf(*m_document, path));
 }
 

@@ -11,7 +11,8 @@
 
 #include <qdat/host/HostFile.h>
 #include <qdat/project/PrjFile.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -23,6 +24,8 @@ struct BackupOptions {
 };
 
 int RunBackup(const BackupOptions& opt) {
+    const FileOptions none;
+    FileContext context(none);
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
     project->AllowFilesOutsideFolder(opt.includeOutside);
     ProjectBackupResult result;

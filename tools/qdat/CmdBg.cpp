@@ -1,12 +1,16 @@
-// qdat bg FILE --at STATION... | --from A --to B --step S: ditch-bottom
-// elevations interpolated at stations.
+// qdat bg FILE --at STATION... | --from A --to B --step S [--csv | --json]:
+// ditch-bottom elevations interpolated at stations. The table gives a line a
+// station, the station and the elevation between tabs ("none" outside the
+// file's stations); CSV and JSON give station and elevation (empty, null).
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <qdat/auxdocs/QBgDoc.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -15,19 +19,22 @@ struct BgOptions {
     std::string file;
     FileOptions fileOptions;
     StationOptions stations;
+    OutputOptions output;
 };
 
 int RunBg(const BgOptions& opt) {
     if (opt.stations.Empty()) UsageError("give --at STATION... or --from A --to B --step S");
-    auto bg = LoadDocumentOfKind<QBgDoc>(opt.file, opt.fileOptions, "a ditch-bottom file");
+    FileContext context(opt.fileOptions);
+    auto bg = LoadDocumentOfKind<QBgDoc>(opt.file, context, "a ditch-bottom file");
+    std::vector<Row> rows;
     for (const QStation& station : opt.stations.Collect()) {
         double elevation = 0.0;
-        std::cout << ShortNumber(station.GetValue()) << "\t";
-        if (bg->ElevationAtStation(station, elevation))
-            std::cout << ShortNumber(elevation) << "\n";
-        else
-            std::cout << "none\n";
+        std::optional<double> found;
+        if (bg->ElevationAtStation(station, elevation)) found = elevation;
+        rows.push_back({Cell::Number(station.GetValue(), ShortNumber(station.GetValue())),
+                        Cell::Number(found, found ? ShortNumber(*found) : std::string(), "none")});
     }
+    PrintRows(opt.output, {{"station"}, {"elevation"}}, rows, TableStyle::Tabs);
     return kExitOk;
 }
 
@@ -36,6 +43,7 @@ std::function<int()> SetupBg(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("bg", "Ditch-bottom elevation at stations");
     cmd->add_option("FILE", opt->file, "Ditch-bottom file")->required();
     opt->stations.AddTo(cmd);
+    opt->output.AddTo(cmd, "Comma-separated values: station, elevation", "JSON rows: station, elevation");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunBg(*opt); };
 }

@@ -12,7 +12,8 @@
 
 #include <qdat/section/CtrDoc.h>
 #include <qdat/section/CtrStructures.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -21,7 +22,7 @@ struct ControlOptions {
     std::string file;
     FileOptions fileOptions;
     StationOptions stations;
-    bool json = false;
+    OutputOptions output;
     std::string transition = "linear";
     std::string firstValue = "linear";
 };
@@ -97,10 +98,6 @@ void PrintJson(const std::vector<Answer>& answers) {
 // ---------------------------------------------------------------------------
 // Text
 
-std::string Quoted(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 std::string Range(const QStation& start, const QStation& end) {
     return ShortNumber(start.GetValue()) + " to " + ShortNumber(end.GetValue());
 }
@@ -155,20 +152,16 @@ void PrintText(const std::vector<Answer>& answers) {
 
 int RunControl(const ControlOptions& opt) {
     if (opt.stations.Empty()) UsageError("give --at STATION... or --from A --to B --step S");
-    auto doc = LoadDocumentOfKind<CtrDoc>(opt.file, opt.fileOptions, "a design control file");
+    FileContext context(opt.fileOptions);
+    auto doc = LoadDocumentOfKind<CtrDoc>(opt.file, context, "a design control file");
     const std::vector<QStation> stations = opt.stations.Collect();
-    if (doc->NeedsRepair()) {
-        // Only in memory: the tool never rewrites the file.
-        std::cerr << "qdat control: " << opt.file
-                  << ": some table is not in station order; sorted for this run\n";
-        doc->Repair();
-    }
+    SortForThisRun(*doc, opt.file, "control", "some table is");
     std::vector<Answer> answers;
     answers.reserve(stations.size());
     for (const QStation& s : stations)
         answers.push_back(
             AskControlAt(*doc, s, kTransitions.at(opt.transition), kFirstValueModes.at(opt.firstValue)));
-    if (opt.json)
+    if (opt.output.json)
         PrintJson(answers);
     else
         PrintText(answers);
@@ -182,7 +175,7 @@ std::function<int()> SetupControl(CLI::App& app) {
         "Tunnels, bridges and culverts, benchmarks and FJBK rows of a design control file at stations");
     cmd->add_option("FILE", opt->file, "Design control file")->required();
     opt->stations.AddTo(cmd);
-    cmd->add_flag("--json", opt->json, "Write JSON: one object per station");
+    opt->output.AddJsonTo(cmd, "Write JSON: one object per station");
     cmd->add_option("--transition", opt->transition, "How the FJBK second values pass from row to row")
         ->check(CLI::IsMember({"linear", "parabola", "cubic"}))
         ->capture_default_str();

@@ -7,7 +7,8 @@
 #include <memory>
 #include <string>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -22,7 +23,8 @@ struct ConvertOptions {
 
 int RunConvert(const ConvertOptions& opt) {
     if (SameFile(opt.file, opt.out)) Fail(opt.out + " is the input file; choose another output");
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions, PartialRead::Accept);
+    FileContext context(opt.fileOptions);
+    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, context, PartialRead::Accept);
     if (doc->WasReadPartly() && !opt.partial)
         Fail(opt.file +
              " was read only in part; nothing was written (--partial writes the part that was read)");

@@ -6,7 +6,8 @@
 #include <memory>
 #include <string>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -14,7 +15,7 @@ namespace {
 struct DumpOptions {
     std::string file;
     FileOptions fileOptions;
-    bool json = false;
+    OutputOptions output;
 };
 
 // The signature the document accepted, as compared (trimmed, upper case);
@@ -31,11 +32,12 @@ int Shown(const DumpOptions& opt, const QDocument& doc) {
 }
 
 int RunDump(const DumpOptions& opt) {
-    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, opt.fileOptions, PartialRead::Accept);
+    FileContext context(opt.fileOptions);
+    std::unique_ptr<QDocument> doc = LoadDocument(opt.file, context, PartialRead::Accept);
     const std::string signature = AcceptedSignature(opt.file, *doc);
     const std::string kind = doc->GetRuntimeClass().GetName();
     const ChainTable* fileTable = FileChainTableOf(*doc);
-    if (opt.json) {
+    if (opt.output.json) {
         Json out{{"kind", kind},
                  {"signature", signature},
                  {"fileVersion", doc->GetFileVersion()},
@@ -65,8 +67,7 @@ std::function<int()> SetupDump(CLI::App& app) {
     auto opt = std::make_shared<DumpOptions>();
     CLI::App* cmd = app.add_subcommand("dump", "Show the whole content of a data file");
     cmd->add_option("FILE", opt->file, "Data file")->required();
-    cmd->add_flag("--json", opt->json,
-                  "Write JSON: kind, signature, versions, the file's chain table and content");
+    opt->output.AddJsonTo(cmd, "Write JSON: kind, signature, versions, the file's chain table and content");
     opt->fileOptions.AddTo(cmd);
     cmd->footer(
         "Stations, lengths and coordinates are in metres, angles in radians, grades as rise over run; the "

@@ -6,7 +6,6 @@
 // their parabolas, and the ground line. The plan file may be a plan element
 // file or an intersection-point file (its curves are computed first).
 // Points are "northing easting", which is "X Y" in this package.
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -14,8 +13,8 @@
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/SettingKeyRegistry.h>
 #include "AlignmentInput.h"
-#include "InputFiles.h"
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -28,13 +27,6 @@ struct ExportOptions {
     std::string out;
 };
 
-std::string Stem(const std::string& path) {
-    return std::filesystem::path(path).stem().string();
-}
-std::string FileName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
-
 // The alignment's name: its own in a plan element file; for intersection
 // points, which carry none, the project's road name, else the file's name.
 std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt) {
@@ -44,16 +36,18 @@ std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt)
         for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
             if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
     }
-    return Stem(opt.plan);
+    return FileStem(opt.plan);
 }
 
 int RunLandXml(const ExportOptions& opt) {
-    AlignmentInput input(opt.plan, opt.fileOptions);
-    // Each file is read with its own chain table; the alignment's is kept.
+    // The files are read together under one context, each with its own
+    // chain table while it is read; the alignment's is kept.
+    FileContext context(opt.fileOptions);
+    AlignmentInput input(opt.plan, context);
     std::unique_ptr<QZdmFile> zdm;
-    if (!opt.profile.empty()) zdm = LoadProfile(opt.profile, opt.fileOptions, "export");
+    if (!opt.profile.empty()) zdm = LoadProfile(opt.profile, context, "export");
     std::unique_ptr<DmxFile> dmx;
-    if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, opt.fileOptions);
+    if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, context);
 
     LandXmlSource source;
     source.alignment = &input.Alignment();

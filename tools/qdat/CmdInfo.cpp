@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <iostream>
 
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -11,7 +12,7 @@ namespace {
 struct InfoOptions {
     std::vector<std::string> files;
     FileOptions file;
-    bool json = false;
+    OutputOptions output;
 };
 
 // A file without header is text, unless the signature that names its kind
@@ -29,7 +30,7 @@ bool ReadsNoSignature(const DocumentKind& kind) {
     return std::none_of(rules.begin(), rules.end(), [](const SignatureRule& r) { return r.IsRead(); });
 }
 
-Json InfoOf(const std::string& path, const InfoOptions& opt) {
+Json InfoOf(const std::string& path, const InfoOptions& opt, FileContext& context) {
     const ArchiveEnvelope env = ReadFileEnvelope(path);
     const auto matches = DocumentKind::MatchSignature(env.signature);
     const SignatureRule* rule = matches.empty() ? nullptr : matches.front().rule;
@@ -63,7 +64,7 @@ Json InfoOf(const std::string& path, const InfoOptions& opt) {
         j["lengthPrefixedSignature"] = false;
     }
     if (!j["kinds"].empty() || !opt.file.kind.empty()) {
-        auto doc = LoadDocument(path, opt.file, PartialRead::Accept);
+        auto doc = LoadDocument(path, context, PartialRead::Accept);
         // What was kept and where reading stopped: the note's first line.
         if (doc->WasReadPartly()) {
             const std::string note = doc->GetPartialReadNote();
@@ -103,8 +104,10 @@ int RunInfo(const InfoOptions& opt) {
     int status = kExitOk;
     for (const std::string& path : opt.files) {
         try {
-            const Json j = InfoOf(path, opt);
-            if (opt.json)
+            // Each file under a context of its own, while it is read and shown.
+            FileContext context(opt.file);
+            const Json j = InfoOf(path, opt, context);
+            if (opt.output.json)
                 std::cout << j.dump() << '\n';
             else
                 PrintInfo(j);
@@ -122,7 +125,7 @@ CommandRegistration reg{{"info", [](CLI::App& app) -> std::function<int()> {
                                  "info", "Show the form, signature and kind of data files");
                              auto opt = std::make_shared<InfoOptions>();
                              sub->add_option("FILE", opt->files, "Data files")->required();
-                             sub->add_flag("--json", opt->json, "One JSON object per file");
+                             opt->output.AddJsonTo(sub, "One JSON object per file");
                              opt->file.AddTo(sub);
                              return [opt] { return RunInfo(*opt); };
                          }}};

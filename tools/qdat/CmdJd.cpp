@@ -18,7 +18,8 @@
 #include <qdat/exchange/AlignmentOf.h>
 #include <qdat/plan/QJdDoc.h>
 #include <qdat/plan/QPmDoc.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -27,14 +28,10 @@ struct JdOptions {
     std::string file;
     FileOptions fileOptions;
     bool compute = false;
-    bool json = false;
+    OutputOptions output;
     std::string out;
     std::string elements;
 };
-
-double Degrees(double radians) {
-    return radians * 180.0 / std::numbers::pi;
-}
 
 std::string Metres(double value) {
     return FormatFixed(value, 3);
@@ -128,13 +125,16 @@ void PrintTable(const QJdDoc& doc, const std::string& signature) {
 }
 
 int RunJd(const JdOptions& opt) {
-    if ((opt.out == "-") + (opt.elements == "-") + (opt.json && (opt.out == "-" || opt.elements == "-")) > 1)
+    if ((opt.out == "-") + (opt.elements == "-") +
+            (opt.output.json && (opt.out == "-" || opt.elements == "-")) >
+        1)
         UsageError("only one output can go to standard output");
     for (const std::string* out : {&opt.out, &opt.elements})
         if (!out->empty() && SameFile(opt.file, *out))
             Fail(*out + " is the input file; choose another output");
     const std::string signature = ReadFileEnvelope(opt.file).signature;
-    auto doc = LoadDocumentOfKind<QJdDoc>(opt.file, opt.fileOptions, "an intersection-point file");
+    FileContext context(opt.fileOptions);
+    auto doc = LoadDocumentOfKind<QJdDoc>(opt.file, context, "an intersection-point file");
     if (opt.compute || !opt.elements.empty()) ComputeCurves(*doc, opt.file);
 
     if (!opt.elements.empty()) {
@@ -144,8 +144,8 @@ int RunJd(const JdOptions& opt) {
     }
     if (!opt.out.empty()) WriteDocument(*doc, opt.out, Form::Text, opt.file);
     // A command that writes files prints only when JSON is asked for.
-    if ((!opt.out.empty() || !opt.elements.empty()) && !opt.json) return kExitOk;
-    if (opt.json)
+    if ((!opt.out.empty() || !opt.elements.empty()) && !opt.output.json) return kExitOk;
+    if (opt.output.json)
         PrintJson(*doc, signature);
     else
         PrintTable(*doc, signature);
@@ -157,7 +157,7 @@ std::function<int()> SetupJd(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("jd", "Intersection points and their curves");
     cmd->add_option("FILE", opt->file, "Intersection-point file")->required();
     cmd->add_flag("--compute", opt->compute, "Compute the curves of every point first");
-    cmd->add_flag("--json", opt->json, "JSON, angles in radians");
+    opt->output.AddJsonTo(cmd, "JSON, angles in radians");
     cmd->add_option("-o,--output", opt->out,
                     "File to save the points to (never the input; - for standard output)");
     cmd->add_option("--elements", opt->elements,

@@ -7,13 +7,14 @@
 #include <iostream>
 
 #include <qdat/project/DataTypeRegistry.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
 
 struct KindsOptions {
-    bool json = false;
+    OutputOptions output;
     bool names = false;
     bool dataTypes = false;
 };
@@ -125,21 +126,32 @@ void PrintDataTypes() {
 
 int RunKinds(const KindsOptions& opt) {
     if (opt.dataTypes) {
-        if (!opt.json) {
+        if (opt.output.Table()) {
             PrintDataTypes();
             return kExitOk;
         }
-        Json out = Json::array();
-        for (const DataType* type : DataTypeRegistry::Get().All()) out.push_back(DataTypeJson(*type));
-        std::cout << out.dump(2) << "\n";
+        // The data types are rows: JSON and CSV give the same keys.
+        std::vector<Column> columns;
+        std::vector<Row> rows;
+        for (const DataType* type : DataTypeRegistry::Get().All()) {
+            const Json j = DataTypeJson(*type);
+            Row row;
+            for (const auto& [key, value] : j.items()) {
+                if (rows.empty()) columns.push_back({key});
+                row.push_back({value, {}, value.is_string() ? value.get<std::string>() : value.dump()});
+            }
+            rows.push_back(std::move(row));
+        }
+        PrintRows(opt.output, columns, rows);
         return kExitOk;
     }
+    if (opt.output.csv) UsageError("--csv goes with --data-types: the kinds are no rows");
     const auto kinds = DocumentKind::All();
     if (opt.names) {
         for (const DocumentKind* kind : kinds) std::cout << kind->GetName() << "\n";
         return kExitOk;
     }
-    if (opt.json) {
+    if (opt.output.json) {
         Json out = Json::array();
         for (const DocumentKind* kind : kinds) out.push_back(KindJson(*kind));
         std::cout << out.dump(2) << "\n";
@@ -172,9 +184,11 @@ std::function<int()> SetupKinds(CLI::App& app) {
     auto opt = std::make_shared<KindsOptions>();
     CLI::App* cmd =
         app.add_subcommand("kinds", "List the document kinds, their extensions, versions and signatures");
-    CLI::Option* json = cmd->add_flag("--json", opt->json, "Write JSON");
-    CLI::Option* names =
-        cmd->add_flag("--names", opt->names, "Only the class names, one a line")->excludes(json);
+    opt->output.AddTo(cmd, "The data types as comma-separated values (with --data-types)", "Write JSON");
+    CLI::Option* json = cmd->get_option("--json");
+    CLI::Option* names = cmd->add_flag("--names", opt->names, "Only the class names, one a line")
+                             ->excludes(json)
+                             ->excludes(cmd->get_option("--csv"));
     cmd->add_flag("--data-types", opt->dataTypes,
                   "The data types of a project instead: id, name, group, extension, class")
         ->excludes(names);

@@ -17,17 +17,16 @@
 // text is the lettered form files use ("B250.000": stake 250 of chain B),
 // through the chain table of --project or --break, else the file's own.
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/plan/PlanAlignment.h>
 #include "AlignmentInput.h"
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -37,7 +36,7 @@ struct LocateOptions {
     std::string x;
     std::string y;
     std::string csv;
-    bool json = false;
+    OutputOptions output;
     FileOptions fileOptions;
 };
 
@@ -60,7 +59,7 @@ double Offset(const PointLocation& where) {
 std::string BeyondNote(const PointLocation& where) {
     if (!where.BeyondStart && !where.BeyondEnd) return {};
     return std::string("beyond the ") + (where.BeyondStart ? "start" : "end") + " of the alignment by " +
-           FormatFixed(where.Beyond, 3) + " m";
+           Fixed(where.Beyond, 3) + " m";
 }
 
 Json LocatedJson(const Located& p) {
@@ -78,26 +77,15 @@ Json LocatedJson(const Located& p) {
 
 void PrintTable(const Located& p) {
     const PointLocation& w = p.where;
-    std::printf("x             %16s\n", FormatFixed(p.x, 4).c_str());
-    std::printf("y             %16s\n", FormatFixed(p.y, 4).c_str());
-    std::printf("station       %16s  %s\n", FormatFixed(w.Station.GetValue(), 3).c_str(),
-                StationText(w).c_str());
-    std::printf("offset        %16s  %s\n", FormatFixed(Offset(w), 3).c_str(),
-                Offset(w) > 0.0 ? "right" : (Offset(w) < 0.0 ? "left" : "on the centre line"));
-    std::printf("element       %16d\n", w.Element);
+    std::cout << "x             " << Padded(Fixed(p.x, 4), 16) << "\n"
+              << "y             " << Padded(Fixed(p.y, 4), 16) << "\n"
+              << "station       " << Padded(Fixed(w.Station.GetValue(), 3), 16) << "  " << StationText(w)
+              << "\n"
+              << "offset        " << Padded(Fixed(Offset(w), 3), 16) << "  "
+              << (Offset(w) > 0.0 ? "right" : (Offset(w) < 0.0 ? "left" : "on the centre line")) << "\n"
+              << "element       " << Padded(std::to_string(w.Element), 16) << "\n";
     const std::string note = BeyondNote(w);
-    if (!note.empty()) std::printf("%s\n", note.c_str());
-}
-
-// A CSV field as written: quoted when it holds a comma or a quote.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"") == std::string::npos) return text;
-    std::string quoted = "\"";
-    for (char c : text) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + '"';
+    if (!note.empty()) std::cout << note << "\n";
 }
 
 std::string Trimmed(const std::string& text) {
@@ -172,17 +160,18 @@ int RunCsv(const LocateOptions& opt, const PlanAlignment& alignment) {
 int RunLocate(const LocateOptions& opt) {
     const bool single = !opt.x.empty() || !opt.y.empty();
     if (single == !opt.csv.empty()) UsageError("give either X Y or --csv IN");
-    if (!opt.csv.empty() && opt.json) UsageError("--json goes with X Y, not with --csv");
+    if (!opt.csv.empty() && opt.output.json) UsageError("--json goes with X Y, not with --csv");
     Located point;
     if (single && (!ParseNumber(opt.x, point.x) || !ParseNumber(opt.y, point.y)))
         UsageError("X and Y must both be numbers (\"" + opt.x + "\", \"" + opt.y + "\")");
 
-    const AlignmentInput input(opt.file, opt.fileOptions);
+    FileContext context(opt.fileOptions);
+    const AlignmentInput input(opt.file, context);
     const PlanAlignment& alignment = input.Alignment();
     if (!single) return RunCsv(opt, alignment);
 
     LocateOrFail(alignment, point, opt.file);
-    if (opt.json)
+    if (opt.output.json)
         std::cout << LocatedJson(point).dump(2) << "\n";
     else
         PrintTable(point);
@@ -197,7 +186,7 @@ std::function<int()> SetupLocate(CLI::App& app) {
     cmd->add_option("Y", opt->y, "Y (easting) of the point");
     cmd->add_option("--csv", opt->csv, "Points as lines x,y from a file, or - for standard input")
         ->type_name("IN|-");
-    cmd->add_flag("--json", opt->json, "The point as JSON");
+    opt->output.AddJsonTo(cmd, "The point as JSON");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunLocate(*opt); };
 }

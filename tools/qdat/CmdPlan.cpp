@@ -15,7 +15,6 @@
 // The elements are always recomputed after loading: the derived fields stored
 // in a file may be stale.
 #include <cmath>
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <numbers>
@@ -23,9 +22,9 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/detail/NumberText.h>
 #include "AlignmentInput.h"
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -40,23 +39,6 @@ struct PlanOptions {
     std::optional<double> offset;
 };
 
-struct Row {
-    double station = 0.0;
-    std::string text;  // the station text under the chain table; empty without breaks
-    double x = 0.0;
-    double y = 0.0;
-    double azimuth = 0.0;  // radians
-    double radius = 0.0;
-};
-
-std::string Fixed(double value, int places) {
-    return FormatFixed(value, places);
-}
-
-double Degrees(double radians) {
-    return radians * 180.0 / std::numbers::pi;
-}
-
 // The library leaves the azimuths of points on curves as they come (a left
 // turn from 1.0 gives 1.0 + 2 pi - phi); shown, they are one full turn.
 double FullTurn(double radians) {
@@ -67,39 +49,11 @@ double FullTurn(double radians) {
 
 // Under chain breaks the station column is the continuous station, and the
 // station text (its chain letter and stake station) stands beside it.
-void PrintTable(const std::vector<Row>& rows, bool chained) {
-    if (chained)
-        std::printf("%14s %14s %16s %16s %14s %12s\n", "continuous", "station text", "x", "y", "azimuth",
-                    "radius");
-    else
-        std::printf("%14s %16s %16s %14s %12s\n", "station", "x", "y", "azimuth", "radius");
-    for (const Row& r : rows) {
-        std::printf("%14s ", Fixed(r.station, 3).c_str());
-        if (chained) std::printf("%14s ", r.text.c_str());
-        std::printf("%16s %16s %14s %12s\n", Fixed(r.x, 4).c_str(), Fixed(r.y, 4).c_str(),
-                    Fixed(Degrees(r.azimuth), 6).c_str(), Fixed(r.radius, 3).c_str());
-    }
-}
-
-void PrintCsv(const std::vector<Row>& rows, bool chained) {
-    std::cout << (chained ? "station,text,x,y,azimuth,radius\n" : "station,x,y,azimuth,radius\n");
-    for (const Row& r : rows) {
-        std::cout << ShortNumber(r.station) << ',';
-        if (chained) std::cout << r.text << ',';
-        std::cout << ShortNumber(r.x) << ',' << ShortNumber(r.y) << ',' << ShortNumber(Degrees(r.azimuth))
-                  << ',' << ShortNumber(r.radius) << '\n';
-    }
-}
-
-void PrintJson(const std::vector<Row>& rows, bool chained) {
-    Json out = Json::array();
-    for (const Row& r : rows) {
-        Json row{{"station", r.station}};
-        if (chained) row["text"] = r.text;
-        row.update(Json{{"x", r.x}, {"y", r.y}, {"azimuth", r.azimuth}, {"radius", r.radius}});
-        out.push_back(std::move(row));
-    }
-    std::cout << out.dump(2) << "\n";
+std::vector<Column> PlanColumns(bool chained) {
+    std::vector<Column> columns{{"station", 14, chained ? "continuous" : "station"}};
+    if (chained) columns.push_back({"text", 14, "station text"});
+    columns.insert(columns.end(), {{"x", 16}, {"y", 16}, {"azimuth", 14}, {"radius", 12}});
+    return columns;
 }
 
 int RunPlan(const PlanOptions& opt) {
@@ -107,16 +61,19 @@ int RunPlan(const PlanOptions& opt) {
     if (opt.stations.Empty() && !opt.compute)
         UsageError("nothing to do; give --at, a range, or --compute -o OUT");
     if (opt.offset && !std::isfinite(*opt.offset)) UsageError("--offset: a finite distance is needed");
+    if (opt.out == "-" && !opt.stations.Empty())
+        UsageError("-o - writes the elements to standard output; the rows at stations cannot go there too");
     if (opt.compute && SameFile(opt.file, opt.out))
         Fail(opt.out + " is the input file; choose another output");
 
-    AlignmentInput input(opt.file, opt.fileOptions);
+    FileContext context(opt.fileOptions);
+    AlignmentInput input(opt.file, context);
     const std::vector<QStation> stations = opt.stations.Collect();
     PlanAlignment& alignment = input.Alignment();
     if (opt.compute) WriteDocument(input.Document(), opt.out, Form::Text, opt.file);
 
     int status = kExitOk;
-    const bool chained = !GetCurrentChainTable().IsEmpty();
+    const bool chained = !context.Chain().IsEmpty();
     const QStation start = alignment.GetStartStation(), end = alignment.GetEndStation();
     std::vector<Row> rows;
     rows.reserve(stations.size());
@@ -133,21 +90,26 @@ int RunPlan(const PlanOptions& opt) {
         point.Station = station;
         const bool found =
             (opt.offset ? alignment.PointAtOffset(point, *opt.offset) : alignment.PointAtStation(point)) != 0;
-        const Row row{station.GetValue(),      chained ? station.GetText() : std::string(), point.X, point.Y,
-                      FullTurn(point.Azimuth), alignment.RadiusAtStation(station)};
+        const double azimuth = FullTurn(point.Azimuth), radius = alignment.RadiusAtStation(station);
         // A row is printed only with numbers throughout: JSON would show
         // anything else as null.
-        if (!found || !std::isfinite(row.x) || !std::isfinite(row.y) || !std::isfinite(row.azimuth) ||
-            !std::isfinite(row.radius)) {
+        if (!found || !std::isfinite(point.X) || !std::isfinite(point.Y) || !std::isfinite(azimuth) ||
+            !std::isfinite(radius)) {
             std::cerr << "qdat plan: no point at station " << ShortNumber(station.GetValue()) << "\n";
             status = kExitFailure;
             continue;
         }
-        rows.push_back(row);
+        // The table and CSV give the azimuth in degrees, JSON in radians.
+        Row row{Cell::Number(station.GetValue(), Fixed(station.GetValue(), 3))};
+        if (chained) row.push_back(Cell::Text(station.GetText()));
+        row.insert(row.end(),
+                   {Cell::Number(point.X, Fixed(point.X, 4)), Cell::Number(point.Y, Fixed(point.Y, 4)),
+                    Cell::Shown(azimuth, Degrees(azimuth), Fixed(Degrees(azimuth), 6)),
+                    Cell::Number(radius, Fixed(radius, 3))});
+        rows.push_back(std::move(row));
     }
     if (!stations.empty()) {
-        opt.output.Print([&] { PrintTable(rows, chained); }, [&] { PrintCsv(rows, chained); },
-                         [&] { PrintJson(rows, chained); });
+        PrintRows(opt.output, PlanColumns(chained), rows);
     }
     // Stations beyond the ends are told; a run that found none on the
     // alignment has done nothing that was asked.

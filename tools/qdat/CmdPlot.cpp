@@ -9,7 +9,6 @@
 // SVG. The plan is drawn with the easting across and the northing up.
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 #include <memory>
 #include <numbers>
 #include <string>
@@ -20,9 +19,9 @@
 #include <qdat/exchange/Polylines.h>
 #include <qdat/exchange/XmlOutput.h>
 #include "AlignmentInput.h"
-#include "InputFiles.h"
+#include "Inputs.h"
+#include "Output.h"
 #include "SvgCanvas.h"
-#include "Tool.h"
 
 namespace qdat::tool {
 namespace {
@@ -52,10 +51,6 @@ constexpr double kMostProfileRise = 1e5;    // m of elevations
 constexpr double kMostProfileValue = 1e9;   // m, any station or elevation
 // A step in the profile is drawn as a gap this wide either side of it.
 constexpr double kStepGap = 0.01;
-
-std::string FileName(const std::string& path) {
-    return std::filesystem::path(path).filename().string();
-}
 
 std::string Metres(double value, int places) {
     return FormatFixed(value, places) + " m";
@@ -102,7 +97,8 @@ WorldPoint PlanPoint(double x, double y) {
 }
 
 int PlotPlan(const PlotOptions& opt) {
-    AlignmentInput input(opt.file, opt.fileOptions);
+    FileContext context(opt.fileOptions);
+    AlignmentInput input(opt.file, context);
     const PlanAlignment& alignment = input.Alignment();
     const PlanPolylines sampled = SamplePlan(alignment, kPlanSpacing);
     std::vector<std::vector<WorldPoint>> runs;
@@ -219,9 +215,11 @@ void CheckProfileExtent(const Box& box, const std::string& file, const std::stri
 }
 
 int PlotProfile(const PlotOptions& opt) {
+    // The ground line and the profile are drawn together, under one context.
+    FileContext context(opt.fileOptions);
     std::unique_ptr<DmxFile> dmx;
-    if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, opt.fileOptions);
-    std::unique_ptr<QZdmFile> zdm = LoadProfile(opt.file, opt.fileOptions, "plot");
+    if (!opt.ground.empty()) dmx = LoadGroundLine(opt.ground, context);
+    std::unique_ptr<QZdmFile> zdm = LoadProfile(opt.file, context, "plot");
     const GrowArray<GradePoint>& points = zdm->GetGradePointArray();
     if (points.GetSize() < 2) Fail(opt.file + ": the profile has fewer than two grade points");
 
@@ -302,7 +300,8 @@ int PlotProfile(const PlotOptions& opt) {
 // Cross-section
 
 int PlotSection(const PlotOptions& opt) {
-    std::unique_ptr<HDMFlie> hdm = LoadSections(opt.file, opt.fileOptions, "plot");
+    FileContext context(opt.fileOptions);
+    std::unique_ptr<HDMFlie> hdm = LoadSections(opt.file, context, "plot");
     const QStation station = ParseStation(opt.at, "station");
     const CrossSection& section = SectionAtOrFail(*hdm, opt.file, station);
     // Left of the centre line is drawn to the left: the file's distances

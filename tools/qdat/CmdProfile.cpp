@@ -6,12 +6,13 @@
 #include <cstdio>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <qdat/profile/QZdmFile.h>
-#include "InputFiles.h"
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -23,58 +24,36 @@ struct ProfileOptions {
     OutputOptions output;
 };
 
-struct Row {
-    double station;
-    double elevation;
-    double grade;
-};
-
-std::string Fixed(double value, const char* format) {
+// Elevations and grades to four decimals, as printf rounds them.
+std::string FourPlaces(double value) {
     char buf[64];
-    std::snprintf(buf, sizeof buf, format, value);
+    std::snprintf(buf, sizeof buf, "%.4f", value);
     return buf;
 }
 
-bool HasValue(double v) {
-    return v != QZdmFile::kNoValue;
-}
-
-void PrintTable(const std::vector<Row>& rows) {
-    std::printf("%12s %12s %9s\n", "station", "elevation", "grade %");
-    for (const Row& r : rows) {
-        std::printf("%12s %12s %9s\n", ShortNumber(r.station).c_str(),
-                    HasValue(r.elevation) ? Fixed(r.elevation, "%.4f").c_str() : "",
-                    HasValue(r.grade) ? Fixed(r.grade * 100.0, "%.4f").c_str() : "");
-    }
-}
-
-void PrintCsv(const std::vector<Row>& rows) {
-    std::cout << "station,elevation,grade_percent\n";
-    for (const Row& r : rows) {
-        std::cout << ShortNumber(r.station) << "," << (HasValue(r.elevation) ? ShortNumber(r.elevation) : "")
-                  << "," << (HasValue(r.grade) ? ShortNumber(r.grade * 100.0) : "") << "\n";
-    }
-}
-
-void PrintJson(const std::vector<Row>& rows) {
-    Json out = Json::array();
-    for (const Row& r : rows) {
-        out.push_back({{"station", r.station},
-                       {"elevation", HasValue(r.elevation) ? Json(r.elevation) : Json()},
-                       {"grade", HasValue(r.grade) ? Json(r.grade) : Json()}});
-    }
-    std::cout << out.dump(2) << "\n";
+std::optional<double> ValueOf(double v) {
+    if (v == QZdmFile::kNoValue) return std::nullopt;
+    return v;
 }
 
 int RunProfile(const ProfileOptions& opt) {
     if (opt.stations.Empty()) UsageError("give --at STATION... or --from A --to B --step S");
-    auto zdm = LoadProfile(opt.file, opt.fileOptions, "profile");
+    FileContext context(opt.fileOptions);
+    auto zdm = LoadProfile(opt.file, context, "profile");
     const std::vector<QStation> stations = opt.stations.Collect();
     std::vector<Row> rows;
     rows.reserve(stations.size());
-    for (const QStation& s : stations)
-        rows.push_back({s.GetValue(), zdm->GetDesignElevation(s), zdm->GetDesignGrade(s)});
-    opt.output.Print([&] { PrintTable(rows); }, [&] { PrintCsv(rows); }, [&] { PrintJson(rows); });
+    for (const QStation& s : stations) {
+        const std::optional<double> elevation = ValueOf(zdm->GetDesignElevation(s));
+        const std::optional<double> grade = ValueOf(zdm->GetDesignGrade(s));
+        const std::optional<double> percent = grade ? std::optional<double>(*grade * 100.0) : std::nullopt;
+        rows.push_back({Cell::Number(s.GetValue(), ShortNumber(s.GetValue())),
+                        Cell::Number(elevation, elevation ? FourPlaces(*elevation) : std::string()),
+                        Cell::Shown(grade, percent, percent ? FourPlaces(*percent) : std::string())});
+    }
+    // The table and CSV give the grade in per cent, JSON as rise over run.
+    PrintRows(opt.output, {{"station", 12}, {"elevation", 12}, {"grade", 9, "grade %", "grade_percent"}},
+              rows);
     return kExitOk;
 }
 

@@ -18,14 +18,15 @@
 #include <qdat/host/HostFile.h>
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/ProjectPaths.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
 
 struct ProjectOptions {
     std::string file;
-    bool json = false;
+    OutputOptions output;
     std::string key;
     std::string value;
     std::optional<int> segment;
@@ -179,7 +180,7 @@ void PrintProject(const Json& j) {
 int RunShow(const ProjectOptions& opt) {
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
     const Json j = ProjectJson(*project, ReadFileEnvelope(opt.file).signature);
-    if (opt.json)
+    if (opt.output.json)
         std::cout << j.dump(2) << "\n";
     else
         PrintProject(j);
@@ -294,7 +295,7 @@ std::function<int()> SetupProject(CLI::App& app) {
     CLI::App* cmd =
         app.add_subcommand("project", "Show a project file, change its settings, upgrade its files");
     cmd->add_option("FILE", opt->file, "Project file (.prj)")->required();
-    cmd->add_flag("--json", opt->json, "Write JSON");
+    opt->output.AddJsonTo(cmd, "Write JSON");
     cmd->require_subcommand(0, 1);
 
     CLI::App* get = cmd->add_subcommand("get", "Print a setting");
@@ -322,6 +323,10 @@ std::function<int()> SetupProject(CLI::App& app) {
         "path "
         "on a Windows drive cannot be found here and counts as missing. Segments are numbered 0 to 8.");
     return [opt, get, set, path, upgrade] {
+        // The project opens under a context of its own: its chain table and
+        // precision are set there.
+        const FileOptions none;
+        FileContext context(none);
         if (get->parsed()) return RunGet(*opt);
         if (set->parsed()) return RunSet(*opt);
         if (path->parsed()) return RunPath(*opt);

@@ -2,8 +2,8 @@
 //   qdat station format VALUE...      lettered, kilometre and plus text
 //   qdat station parse TEXT...        continuous station of station text
 //   qdat station fill FROM TO STEP    whole-interval stake stations
-// Common options: --break BEFORE:AFTER (repeatable), --prefix, --precision,
-// --json.
+// Common options: --break BEFORE:AFTER (repeatable), --project, --prefix,
+// --precision, --csv or --json.
 #include <cmath>
 #include <cstdlib>
 #include <iostream>
@@ -16,7 +16,8 @@
 #include <qdat/station/ChainTable.h>
 #include <qdat/station/QStaDoc.h>
 #include <qdat/station/QStation.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 
@@ -29,7 +30,7 @@ struct StationCommandOptions {
     FileOptions chain;
     std::string prefix;
     std::optional<int> precision;
-    bool json = false;
+    OutputOptions output;
     std::vector<std::string> values;
     std::vector<std::string> texts;  // parse: --text, for texts that look like options
     double from = 0.0;
@@ -37,32 +38,22 @@ struct StationCommandOptions {
     double step = 0.0;
 };
 
-// Sets up the current chain table and the precision from the options. The
-// tool is one process per command, so the process-wide state is ours.
-void ApplyOptions(const StationCommandOptions& options) {
+// Sets up the context's chain table and precision from the options.
+void ApplyOptions(const StationCommandOptions& options, FileContext& context) {
     // The precision --precision gives, else the project's, else 3.
-    SetStationPrecisionValue(3);
-    options.chain.ApplyProjectPrecision();
-    if (options.precision) SetStationPrecisionValue(*options.precision);
-    ChainTable table = options.chain.GetChainTable();
+    if (options.chain.project.empty()) context.SetPrecision(3);
+    if (options.precision) context.SetPrecision(*options.precision);
+    ChainTable table = context.Chain();
     if (!options.prefix.empty() || options.chain.project.empty()) table.SetPrefix(options.prefix);
-    GetCurrentChainTable() = table;
+    context.SetChainTable(table);
 }
 
-Json StationJson(double station) {
-    const QStation s(station);
-    return {{"station", station},
-            {"text", s.GetText()},
-            {"kmText", s.GetKmText()},
-            {"plusText", s.GetPlusText()}};
-}
+const std::vector<Column> kStationColumns{{"station"}, {"text"}, {"kmText"}, {"plusText"}};
 
-void PrintStation(double station, const char* note = nullptr) {
+Row StationRow(double station) {
     const QStation s(station);
-    std::cout << ShortNumber(station) << '\t' << s.GetText() << '\t' << s.GetKmText() << '\t'
-              << s.GetPlusText();
-    if (note) std::cout << '\t' << note;
-    std::cout << '\n';
+    return {Cell::Number(station, ShortNumber(station)), Cell::Text(s.GetText()), Cell::Text(s.GetKmText()),
+            Cell::Text(s.GetPlusText())};
 }
 
 int RunFormat(const StationCommandOptions& options) {
@@ -74,13 +65,9 @@ int RunFormat(const StationCommandOptions& options) {
         }
         stations.push_back(value);
     }
-    if (options.json) {
-        Json out = Json::array();
-        for (double station : stations) out.push_back(StationJson(station));
-        std::cout << out.dump(2) << '\n';
-    } else {
-        for (double station : stations) PrintStation(station);
-    }
+    std::vector<Row> rows;
+    for (double station : stations) rows.push_back(StationRow(station));
+    PrintRows(options.output, kStationColumns, rows, TableStyle::Tabs);
     return kExitOk;
 }
 
@@ -89,25 +76,24 @@ int RunParse(StationCommandOptions options) {
     if (options.values.empty()) {
         UsageError("parse: no station text given");
     }
-    Json out = Json::array();
+    // A text that does not parse has an error instead of a station.
+    std::vector<Row> rows;
     bool allParsed = true;
     for (const std::string& text : options.values) {
         try {
             const double station = ParseStationText(text);
-            if (options.json)
-                out.push_back({{"text", text}, {"station", station}});
-            else
-                std::cout << text << '\t' << ShortNumber(station) << '\n';
+            Cell error = Cell::Text({});
+            error.leftOut = true;
+            rows.push_back({Cell::Text(text), Cell::Number(station, ShortNumber(station)), error});
         } catch (const QDLException& e) {
             allParsed = false;
-            if (options.json)
-                out.push_back({{"text", text},
-                               {"error", {{"code", e.m_nMessageId}, {"message", e.GetErrorMessage()}}}});
-            else
-                std::cout << text << "\terror " << e.m_nMessageId << ": " << e.GetErrorMessage() << '\n';
+            const std::string message = std::to_string(e.m_nMessageId) + ": " + e.GetErrorMessage();
+            Cell station{Json(), "error " + message, {}, true};
+            Cell error{Json{{"code", e.m_nMessageId}, {"message", e.GetErrorMessage()}}, {}, message};
+            rows.push_back({Cell::Text(text), station, error});
         }
     }
-    if (options.json) std::cout << out.dump(2) << '\n';
+    PrintRows(options.output, {{"text"}, {"station"}, {"error", 0}}, rows, TableStyle::Tabs);
     return allParsed ? kExitOk : kExitFailure;
 }
 
@@ -127,18 +113,14 @@ int RunFill(const StationCommandOptions& options) {
     }
     entries.insert(entries.begin(), {QStation(options.from), false});
 
-    if (options.json) {
-        Json out = Json::array();
-        for (const FillStation& e : entries) {
-            Json item = StationJson(e.station.GetValue());
-            item["atBreak"] = e.atBreak;
-            out.push_back(std::move(item));
-        }
-        std::cout << out.dump(2) << '\n';
-    } else {
-        for (const FillStation& e : entries)
-            PrintStation(e.station.GetValue(), e.atBreak ? "break" : nullptr);
+    std::vector<Column> columns = kStationColumns;
+    columns.push_back({"atBreak"});
+    std::vector<Row> rows;
+    for (const FillStation& e : entries) {
+        rows.push_back(StationRow(e.station.GetValue()));
+        rows.back().push_back(Cell::Flag(e.atBreak, e.atBreak ? "break" : ""));
     }
+    PrintRows(options.output, columns, rows, TableStyle::Tabs);
     return kExitOk;
 }
 
@@ -147,7 +129,7 @@ void AddCommonOptions(CLI::App* cmd, StationCommandOptions& options) {
     cmd->add_option("--prefix", options.prefix, "Station prefix of the kilometre forms, e.g. K");
     cmd->add_option("--precision", options.precision,
                     "Decimal places of station text (default: the project's with --project, else 3)");
-    cmd->add_flag("--json", options.json, "Write JSON");
+    options.output.AddTo(cmd, "Comma-separated values", "Write JSON");
 }
 
 std::function<int()> Setup(CLI::App& app) {
@@ -174,7 +156,8 @@ std::function<int()> Setup(CLI::App& app) {
     AddCommonOptions(fill, *options);
 
     return [options, format, parse, fill]() -> int {
-        ApplyOptions(*options);
+        FileContext context(options->chain);
+        ApplyOptions(*options, context);
         if (format->parsed()) return RunFormat(*options);
         if (parse->parsed()) return RunParse(*options);
         if (fill->parsed()) return RunFill(*options);

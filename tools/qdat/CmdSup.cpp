@@ -1,4 +1,4 @@
-// qdat sup FILE --at STATION... [--evaluator NAME] [--json]
+// qdat sup FILE --at STATION... [--evaluator NAME] [--csv | --json]
 // qdat sup FILE --transition ROW -o OUT [--evaluator NAME]
 // The cross-falls of a superelevation table at stations, in per cent, as the
 // evaluator class computes them (the library's own linear one unless --evaluator
@@ -9,17 +9,16 @@
 // --transition runs the transition tool on row ROW (counted from 0) and the
 // row after it, and saves the table with the rows it inserted to OUT (never
 // the input), in the variant of the input.
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/section/QSupFile.h>
 #include <qdat/section/SupEvaluator.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -29,14 +28,9 @@ struct SupOptions {
     FileOptions fileOptions;
     StationOptions stations;
     std::string evaluator;
-    bool json = false;
+    OutputOptions output;
     std::optional<int> transition;
     std::string out;
-};
-
-struct Row {
-    double station;
-    std::optional<SupRow> values;
 };
 
 constexpr const char* kKeys[] = {"leftInner",  "leftMiddle",  "leftOuter",
@@ -48,36 +42,19 @@ double Value(const SupRow& r, int i) {
     return values[i];
 }
 
-std::string Cell(const Row& r, int i) {
-    return r.values ? FormatFixed(Value(*r.values, i), 3) : std::string();
-}
-
-void PrintTable(const std::vector<Row>& rows, bool railway) {
-    if (railway) {
-        std::printf("%12s %10s %10s\n", "station", "left", "right");
-        for (const Row& r : rows)
-            std::printf("%12s %10s %10s\n", ShortNumber(r.station).c_str(), Cell(r, 1).c_str(),
-                        Cell(r, 4).c_str());
-        return;
+// A railway table has one cross-fall a side: its table shows the middle
+// ones; CSV and JSON carry all six keys.
+std::vector<Column> SupColumns(bool railwayTable) {
+    std::vector<Column> columns{{"station", 12}};
+    for (int i = 0; i < 6; ++i) {
+        Column column{kKeys[i], railwayTable ? 0 : 11};
+        if (railwayTable && (i == 1 || i == 4)) {
+            column.width = 10;
+            column.title = i == 1 ? "left" : "right";
+        }
+        columns.push_back(column);
     }
-    std::printf("%12s", "station");
-    for (const char* key : kKeys) std::printf(" %11s", key);
-    std::printf("\n");
-    for (const Row& r : rows) {
-        std::printf("%12s", ShortNumber(r.station).c_str());
-        for (int i = 0; i < 6; ++i) std::printf(" %11s", Cell(r, i).c_str());
-        std::printf("\n");
-    }
-}
-
-void PrintJson(const std::vector<Row>& rows) {
-    Json out = Json::array();
-    for (const Row& r : rows) {
-        Json row = {{"station", r.station}};
-        for (int i = 0; i < 6; ++i) row[kKeys[i]] = r.values ? Json(Value(*r.values, i)) : Json();
-        out.push_back(std::move(row));
-    }
-    std::cout << out.dump(2) << "\n";
+    return columns;
 }
 
 // Whether the file is a railway table: the document forgets it once read.
@@ -120,7 +97,8 @@ int RunSup(const SupOptions& opt) {
         Fail(opt.out + " is the input file; choose another output");
     SelectEvaluator(opt.evaluator);
 
-    auto sup = LoadDocumentOfKind<QSupFile>(opt.file, opt.fileOptions, "a superelevation table");
+    FileContext context(opt.fileOptions);
+    auto sup = LoadDocumentOfKind<QSupFile>(opt.file, context, "a superelevation table");
     const bool railway = IsRailwayTable(opt.file);
     if (opt.transition) return RunTransition(opt, *sup, railway);
 
@@ -133,14 +111,16 @@ int RunSup(const SupOptions& opt) {
     std::vector<Row> rows;
     rows.reserve(stations.size());
     for (const QStation& s : stations) {
-        Row row{s.GetValue(), std::nullopt};
-        if (evaluator->Evaluate(s.GetValue())) row.values = evaluator->GetResultRow();
+        std::optional<SupRow> values;
+        if (evaluator->Evaluate(s.GetValue())) values = evaluator->GetResultRow();
+        Row row{Cell::Number(s.GetValue(), ShortNumber(s.GetValue()))};
+        for (int i = 0; i < 6; ++i) {
+            const std::optional<double> v = values ? std::optional<double>(Value(*values, i)) : std::nullopt;
+            row.push_back(Cell::Number(v, v ? Fixed(*v, 3) : std::string()));
+        }
         rows.push_back(std::move(row));
     }
-    if (opt.json)
-        PrintJson(rows);
-    else
-        PrintTable(rows, railway);
+    PrintRows(opt.output, SupColumns(railway), rows);
     return kExitOk;
 }
 
@@ -151,7 +131,8 @@ std::function<int()> SetupSup(CLI::App& app) {
     cmd->add_option("FILE", opt->file, "Superelevation table")->required();
     opt->stations.AddTo(cmd);
     cmd->add_option("--evaluator", opt->evaluator, "Evaluator class (default: the library's linear one)");
-    cmd->add_flag("--json", opt->json, "JSON rows, cross-falls in per cent");
+    opt->output.AddTo(cmd, "Comma-separated values: station and the six cross-falls, in per cent",
+                      "JSON rows, cross-falls in per cent");
     cmd->add_option("--transition", opt->transition,
                     "Run the transition tool on this row (from 0) and the next, and save to -o");
     cmd->add_option("-o,--output", opt->out,

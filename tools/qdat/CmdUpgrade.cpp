@@ -8,7 +8,8 @@
 #include <vector>
 
 #include <qdat/host/HostUi.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -40,7 +41,8 @@ public:
 // part is not written.
 int UpgradeOne(const std::string& path, const UpgradeOptions& opt, AnswerWatch& watch) {
     const DocumentKind& kind = DetectKind(path, opt.fileOptions.kind);
-    UseChainTableBefore(opt.fileOptions);
+    // The file is read, written and told of under a context of its own.
+    FileContext context(opt.fileOptions);
     std::unique_ptr<QDocument> doc = kind.CreateDocument();
     watch.answeredYes = false;
     // A railway or NZS file is written back in its own variant: the document

@@ -1,10 +1,9 @@
-// qdat wid FILE --at STATION... [--shape linear|quartic|cubic] [--json]
+// qdat wid FILE --at STATION... [--shape linear|quartic|cubic] [--csv | --json]
 // The five widths of each side of a widening table at stations, in metres,
 // from the inner part out, along the transition shape (linear by default;
 // quartic is the fourth-degree transition). A side without a segment at a
-// station shows dashes, null in JSON.
+// station shows dashes, empty fields in CSV, null in JSON.
 #include <array>
-#include <cstdio>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -12,9 +11,9 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/section/QWIDFile.h>
-#include "Tool.h"
+#include "Inputs.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {
@@ -24,15 +23,10 @@ struct WidOptions {
     FileOptions fileOptions;
     StationOptions stations;
     std::string shape = "linear";
-    bool json = false;
+    OutputOptions output;
 };
 
 using Widths = std::optional<std::array<double, 5>>;
-
-struct Row {
-    double station;
-    Widths left, right;
-};
 
 const std::map<std::string, int> kShapes = {
     {"linear", QWIDFile::Linear}, {"quartic", QWIDFile::FourthDegree}, {"cubic", QWIDFile::Cubic}};
@@ -46,40 +40,35 @@ Widths WidthsAt(QWIDFile& wid, double station, int side, int shape) {
     return std::array<double, 5>{p.Width1, p.Width2, p.Width3, p.Width4, p.Width5};
 }
 
-void PrintTable(const std::vector<Row>& rows) {
-    std::printf("%12s", "station");
+// The widths of a side in JSON are an array of five, null without a segment.
+std::vector<Column> WidColumns() {
+    std::vector<Column> columns{{"station", 12}};
     for (const char* side : {"left", "right"})
-        for (int i = 1; i <= 5; ++i) std::printf(" %8s", (side + std::to_string(i)).c_str());
-    std::printf("\n");
-    for (const Row& r : rows) {
-        std::printf("%12s", ShortNumber(r.station).c_str());
-        for (const Widths* w : {&r.left, &r.right})
-            for (int i = 0; i < 5; ++i) std::printf(" %8s", *w ? FormatFixed((**w)[i], 3).c_str() : "-");
-        std::printf("\n");
-    }
+        for (int i = 1; i <= 5; ++i) columns.push_back({side + std::to_string(i), 8, {}, {}, side});
+    return columns;
 }
 
-void PrintJson(const std::vector<Row>& rows) {
-    Json out = Json::array();
-    const auto side = [](const Widths& w) { return w ? Json(*w) : Json(); };
-    for (const Row& r : rows)
-        out.push_back({{"station", r.station}, {"left", side(r.left)}, {"right", side(r.right)}});
-    std::cout << out.dump(2) << "\n";
+void AddWidths(Row& row, const Widths& widths) {
+    for (int i = 0; i < 5; ++i) {
+        const std::optional<double> w = widths ? std::optional<double>((*widths)[i]) : std::nullopt;
+        row.push_back(Cell::Number(w, w ? Fixed(*w, 3) : std::string(), "-"));
+    }
 }
 
 int RunWid(const WidOptions& opt) {
     if (opt.stations.Empty()) UsageError("give --at STATION... or --from A --to B --step S");
-    auto wid = LoadDocumentOfKind<QWIDFile>(opt.file, opt.fileOptions, "a widening table");
+    FileContext context(opt.fileOptions);
+    auto wid = LoadDocumentOfKind<QWIDFile>(opt.file, context, "a widening table");
     const int shape = kShapes.at(opt.shape);
     std::vector<Row> rows;
     for (const QStation& s : opt.stations.Collect()) {
         const double station = s.GetValue();
-        rows.push_back({station, WidthsAt(*wid, station, 1, shape), WidthsAt(*wid, station, 0, shape)});
+        Row row{Cell::Number(station, ShortNumber(station))};
+        AddWidths(row, WidthsAt(*wid, station, 1, shape));
+        AddWidths(row, WidthsAt(*wid, station, 0, shape));
+        rows.push_back(std::move(row));
     }
-    if (opt.json)
-        PrintJson(rows);
-    else
-        PrintTable(rows);
+    PrintRows(opt.output, WidColumns(), rows);
     return kExitOk;
 }
 
@@ -90,7 +79,8 @@ std::function<int()> SetupWid(CLI::App& app) {
     opt->stations.AddTo(cmd);
     cmd->add_option("--shape", opt->shape, "Transition shape (quartic: the fourth-degree one)")
         ->check(CLI::IsMember({"linear", "quartic", "cubic"}));
-    cmd->add_flag("--json", opt->json, "JSON rows, widths in metres");
+    opt->output.AddTo(cmd, "Comma-separated values: station, left1 to left5, right1 to right5, in metres",
+                      "JSON rows: station, left and right (five widths each, in metres)");
     opt->fileOptions.AddTo(cmd);
     return [opt] { return RunWid(*opt); };
 }

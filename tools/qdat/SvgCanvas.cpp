@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include <qdat/docbase/detail/NumberText.h>
-#include "Tool.h"
+#include "Output.h"
 
 namespace qdat::tool {
 namespace {

@@ -2,7 +2,7 @@
 #include <exception>
 #include <iostream>
 
-#include "Tool.h"
+#include "Command.h"
 
 int main(int argc, char** argv) {
     using namespace qdat::tool;
@@ -12,6 +12,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer("Exit status: 0 done, 1 the work failed, 2 the command line is wrong.");
     std::vector<std::pair<CLI::App*, std::function<int()>>> runners;
+    // In name order, so that the help lists them so.
     for (const auto& command : Commands()) {
         const std::size_t before = app.get_subcommands({}).size();
         auto runner = command.setup(app);

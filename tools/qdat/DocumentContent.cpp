@@ -4,7 +4,8 @@
 #include <ostream>
 #include <span>
 
-#include "Tool.h"
+#include <qdat/docbase/QDocument.h>
+#include "Output.h"
 
 namespace qdat::tool {
 
