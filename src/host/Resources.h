@@ -38,7 +38,8 @@ QDAT_API std::string LoadResourceString(int id);
 QDAT_API const std::string& ResourceText(int id);
 
 // Replaces the inserts %1 and %2 of message id by the given texts.
-QDAT_API std::string FormatResourceMessage(int id, std::string_view insert1 = {}, std::string_view insert2 = {});
+QDAT_API std::string FormatResourceMessage(int id, std::string_view insert1 = {},
+                                           std::string_view insert2 = {});
 
 // Formats with message id as a printf format. Language texts whose conversions
 // differ from the built-in text are rejected when loaded, so this is safe for
