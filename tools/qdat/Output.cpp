@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <iostream>
 #include <numbers>
-#include <system_error>
 
 #include <qdat/docbase/DataArchive.h>
 #include <qdat/docbase/QDocument.h>
@@ -217,13 +216,6 @@ Form FormFromName(const std::string& name) {
     const auto it = std::find(names.begin(), names.end(), name);
     if (it == names.end()) UsageError("unknown form " + name);
     return static_cast<Form>(it - names.begin());
-}
-
-bool SameFile(const std::string& a, const std::string& b) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(b, ec) && fs::equivalent(a, b, ec)) return true;
-    return fs::weakly_canonical(a, ec) == fs::weakly_canonical(b, ec);
 }
 
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input) {

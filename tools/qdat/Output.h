@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <qdat/host/HostPaths.h>
 #include <qdat/station/ChainTable.h>
 
 namespace qdat {
@@ -132,7 +133,6 @@ Form FormFromName(const std::string& name);
 // path as it was; "-" is standard output, written whole or not at all.
 // Refuses to write over `input` (the file that was read).
 void WriteDocument(QDocument& doc, const std::string& path, Form form, const std::string& input);
-// Whether two paths name one file.
-bool SameFile(const std::string& a, const std::string& b);
+// Whether two paths name one file: the library's SameFile (host/HostPaths.h).
 
 }  // namespace qdat::tool
