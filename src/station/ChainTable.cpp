@@ -15,6 +15,7 @@
 #include <vector>
 
 #include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/Context.h>
 #include <qdat/host/HostUi.h>
@@ -732,8 +733,11 @@ void ChainTable::StoreAsComment(DataArchive& ar) const {
     if (IsEmpty() || !ar.IsTextForm() || ar.IsLegacyLayout()) return;
     // Shortest text that reads back exactly: the stations depend on every bit.
     std::string text(kChainCommentLead.substr(2));
-    for (const ChainBreak& brk : m_breaks)
+    for (const ChainBreak& brk : m_breaks) {
+        CheckFinite(ar, brk.Before, "station of a chain break");
+        CheckFinite(ar, brk.After, "station of a chain break");
         text += " " + ShortestText(brk.Before) + "=" + ShortestText(brk.After);
+    }
     ar << BeginComment;
     ar.AppendToken(text);
     ar << EndComment;
@@ -765,8 +769,6 @@ std::optional<ChainTable> ChainTable::LoadFromComment(DataArchive& ar) {
         if (eq == std::string_view::npos || !scan(pair.substr(0, eq), before) ||
             !scan(pair.substr(eq + 1), after))
             refuse("\"" + std::string(pair) + "\" is not BEFORE=AFTER");
-        if (table.GetBreakCount() >= kMaxBreaks)
-            refuse("more than " + std::to_string(kMaxBreaks) + " breaks");
         table.m_breaks.Add(ChainBreak(before, after));
         pos = end;
     }
