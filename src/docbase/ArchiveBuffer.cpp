@@ -1,4 +1,4 @@
-#include <qdat/docbase/ArchiveBuffer.h>
+#include <qdat/docbase/detail/ArchiveBuffer.h>
 
 #include <algorithm>
 #include <bit>

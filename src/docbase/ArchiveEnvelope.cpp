@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include <qdat/docbase/ArchiveBuffer.h>
-#include <qdat/docbase/TextRecords.h>
+#include <qdat/docbase/detail/ArchiveBuffer.h>
+#include <qdat/docbase/detail/TextRecords.h>
 #include <qdat/host/HostFile.h>
 
 namespace qdat {

@@ -10,8 +10,10 @@
 
 #include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/docbase/detail/ArchiveBuffer.h>
 #include <qdat/docbase/detail/FiniteValues.h>
 #include <qdat/docbase/detail/NumberText.h>
+#include <qdat/docbase/detail/TextRecords.h>
 #include <qdat/host/HostFile.h>
 #include <qdat/host/Resources.h>
 
@@ -57,7 +59,13 @@ std::string Quoted(std::string_view token) {
 // Construction
 
 DataArchive::DataArchive(File* file, unsigned mode, int bufferSize, char* userBuffer, QDocument* document)
-    : m_document(document), m_mode(mode), m_buffer(file, (mode & Load) != 0, bufferSize, userBuffer) {
+    : m_document(document),
+      m_mode(mode),
+      m_bufferHolder(std::make_unique<ArchiveBuffer>(file, (mode & Load) != 0, bufferSize, userBuffer)),
+      m_textHolder(std::make_unique<TextRecords>()),
+      m_buffer(*m_bufferHolder),
+      m_text(*m_textHolder) {
+    static_assert(kInitialKey == ArchiveBuffer::kInitialKey);
     if (!m_document) {
         m_ownFlags = FormatFlag::TextForm;
         return;
@@ -78,6 +86,73 @@ DataArchive::~DataArchive() {
         }
     }
     m_warnings.RemoveAll();
+}
+
+File* DataArchive::GetFile() const {
+    return m_buffer.GetFile();
+}
+bool DataArchive::IsBufferEmpty() const {
+    return m_buffer.IsEmpty();
+}
+std::int64_t DataArchive::GetPosition() const {
+    return IsTextForm() ? m_text.GetFileLine() : m_buffer.GetPosition();
+}
+const std::string& DataArchive::GetFileName() const {
+    return m_buffer.GetFileName();
+}
+int DataArchive::GetLine() const {
+    return m_text.GetLine();
+}
+bool DataArchive::IsCommentMode() const {
+    return m_text.IsCommentMode();
+}
+void DataArchive::SetCommentMode(bool on) {
+    m_text.SetCommentMode(on);
+}
+int DataArchive::SetWidth(int width) {
+    return m_text.SetWidth(width);
+}
+int DataArchive::GetWidth() const {
+    return m_text.GetWidth();
+}
+std::size_t DataArchive::Read(void* buffer, std::size_t count) {
+    return m_buffer.Read(buffer, count);
+}
+void DataArchive::Write(const void* buffer, std::size_t count) {
+    m_buffer.Write(buffer, count);
+}
+void DataArchive::WriteText(std::string_view text) {
+    m_buffer.Write(text.data(), text.size());
+}
+bool DataArchive::ReadLine(std::string& line) {
+    return m_buffer.ReadLine(line);
+}
+void DataArchive::Flush() {
+    m_buffer.Flush();
+}
+std::int64_t DataArchive::RemainingBytes() const {
+    return m_buffer.RemainingBytes();
+}
+void DataArchive::AppendToken(std::string_view text) {
+    if (!m_text.AppendToken(text)) ThrowUnwritable(text);
+}
+std::string_view DataArchive::NextTokenView() {
+    return m_text.NextTokenView();
+}
+int DataArchive::CountTokens() {
+    return m_text.CountTokens();
+}
+bool DataArchive::NextTokenContains(std::string_view text) {
+    return m_text.NextTokenContains(text);
+}
+bool DataArchive::TakeCommentLine(std::string_view lead, std::string& text) {
+    return IsTextForm() && m_text.TakeCommentLine(m_buffer, lead, text);
+}
+const std::string& DataArchive::GetRecord() const {
+    return m_text.GetRecord();
+}
+void DataArchive::SetRecord(std::string record) {
+    m_text.SetRecord(std::move(record));
 }
 
 std::uint32_t DataArchive::GetDocumentVersion() const {

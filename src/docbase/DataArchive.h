@@ -10,21 +10,22 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include <qdat/docbase/ArchiveBuffer.h>
 #include <qdat/docbase/FormatFlags.h>
 #include <qdat/docbase/PtrList.h>
 #include <qdat/docbase/QArchiveException.h>
-#include <qdat/docbase/TextRecords.h>
 #include <qdat/host/Export.h>
 
 namespace qdat {
 
+class ArchiveBuffer;
 class File;
 class QDocument;
+class TextRecords;
 
 // Stream manipulators: integers with a meaning, streamed with << or >>.
 // Codes 0..19 (kMaxDecimalPlaces) set the decimal places, codes 200..229 the
@@ -90,7 +91,7 @@ enum class ArchiveTag : std::uint8_t {
 class QDAT_API DataArchive {
 public:
     enum Mode : unsigned { Store = 0x0, Load = 0x1, NoFlushOnDelete = 0x2 };
-    static constexpr std::uint32_t kInitialKey = ArchiveBuffer::kInitialKey;
+    static constexpr std::uint32_t kInitialKey = 0x3C9A5E71u;  // of the scrambled form
 
     // mode: Load or Store, optionally with NoFlushOnDelete. A bufferSize below
     // 128 is raised to 128 (and a user buffer is then ignored). With a document
@@ -104,14 +105,14 @@ public:
 
     bool IsLoading() const { return (m_mode & Load) != 0; }
     bool IsStoring() const { return !IsLoading(); }
-    File* GetFile() const { return m_buffer.GetFile(); }
+    File* GetFile() const;
     QDocument* GetDocument() const { return m_document; }
     std::uint32_t GetDocumentVersion() const;
-    bool IsBufferEmpty() const { return m_buffer.IsEmpty(); }
+    bool IsBufferEmpty() const;
     // Text form: the current line number; binary forms: the byte offset.
-    std::int64_t GetPosition() const { return IsTextForm() ? m_text.GetFileLine() : m_buffer.GetPosition(); }
-    const std::string& GetFileName() const { return m_buffer.GetFileName(); }
-    int GetLine() const { return m_text.GetLine(); }
+    std::int64_t GetPosition() const;
+    const std::string& GetFileName() const;
+    int GetLine() const;
 
     void Close();
     void Abort();
@@ -129,14 +130,14 @@ public:
     bool IsRailwayVariant() const { return TestFlag(FormatFlag::RailwayVariant); }
     void SetRailwayVariant(bool on) { SetFlag(FormatFlag::RailwayVariant, on); }
     // Comment mode is the archive's own, never the document's.
-    bool IsCommentMode() const { return m_text.IsCommentMode(); }
-    void SetCommentMode(bool on) { m_text.SetCommentMode(on); }
+    bool IsCommentMode() const;
+    void SetCommentMode(bool on);
 
     // places is held to 0..kMaxDecimalPlaces; returns the previous precision.
     int SetPrecision(int places);
     int GetPrecision() const { return m_precision; }
-    int SetWidth(int width) { return m_text.SetWidth(width); }
-    int GetWidth() const { return m_text.GetWidth(); }
+    int SetWidth(int width);
+    int GetWidth() const;
     // Storing in text form: how many numbers had more decimals than the
     // places they were written with, and were rounded to them.
     int GetRoundedCount() const { return m_roundedValues; }
@@ -150,20 +151,20 @@ public:
     void ShowWarnings(std::vector<std::string>& lines);
 
     // Byte level.
-    std::size_t Read(void* buffer, std::size_t count) { return m_buffer.Read(buffer, count); }
-    void Write(const void* buffer, std::size_t count) { m_buffer.Write(buffer, count); }
+    std::size_t Read(void* buffer, std::size_t count);
+    void Write(const void* buffer, std::size_t count);
     // As Read and Write, through the scrambler in the scrambled form; nothing
     // in comment mode.
     std::size_t ReadBytes(void* buffer, std::size_t count);
     void WriteBytes(const void* buffer, std::size_t count);
-    void WriteText(std::string_view text) { m_buffer.Write(text.data(), text.size()); }
-    bool ReadLine(std::string& line) { return m_buffer.ReadLine(line); }
-    void Flush() { m_buffer.Flush(); }
+    void WriteText(std::string_view text);
+    bool ReadLine(std::string& line);
+    void Flush();
     void FillBuffer(std::size_t needed);
     bool AtEnd();
     [[noreturn]] void ThrowError(QArchiveException::Cause cause, std::string_view detail = {}) const;
     // Bytes of the input not yet read (file and buffer together); -1 when unknown.
-    std::int64_t RemainingBytes() const { return m_buffer.RemainingBytes(); }
+    std::int64_t RemainingBytes() const;
 
     // Typed operators.
     DataArchive& operator<<(char v);
@@ -204,25 +205,21 @@ public:
     // Text form: tokens and records.
     // A token the text form cannot give back as it is (see TextRecords) is a
     // WriteFailed archive error naming it; the record stays as it was.
-    void AppendToken(std::string_view text) {
-        if (!m_text.AppendToken(text)) ThrowUnwritable(text);
-    }
-    std::string NextToken() { return std::string(m_text.NextTokenView()); }
+    void AppendToken(std::string_view text);
+    std::string NextToken() { return std::string(NextTokenView()); }
     // The next token as a view into the current record (valid until the next record).
-    std::string_view NextTokenView() { return m_text.NextTokenView(); }
-    int CountTokens() { return m_text.CountTokens(); }
-    bool NextTokenContains(std::string_view text) { return m_text.NextTokenContains(text); }
+    std::string_view NextTokenView();
+    int CountTokens();
+    bool NextTokenContains(std::string_view text);
     bool NextRecordContains(std::string_view text);
     void NextRecord();
     std::string ReadRecord();
     // Text form: the first line after the signature, when it is a comment
     // line that starts with lead ("//" and the rest), with the rest of it in
     // text; false when it is not one. Where reading goes on does not change.
-    bool TakeCommentLine(std::string_view lead, std::string& text) {
-        return IsTextForm() && m_text.TakeCommentLine(m_buffer, lead, text);
-    }
-    const std::string& GetRecord() const { return m_text.GetRecord(); }
-    void SetRecord(std::string record) { m_text.SetRecord(std::move(record)); }
+    bool TakeCommentLine(std::string_view lead, std::string& text);
+    const std::string& GetRecord() const;
+    void SetRecord(std::string record);
     bool WriteFormatted(const char* format, ...) __attribute__((format(printf, 2, 3)));
 
     // Key-value records.
@@ -268,8 +265,11 @@ private:
     std::uint32_t m_ownFlags = 0;          // the form flags of an archive without a document
     std::uint32_t* m_flags = &m_ownFlags;  // the document's FormatFlags, or m_ownFlags
     unsigned m_mode = 0;
-    ArchiveBuffer m_buffer;
-    TextRecords m_text;
+    // Held apart, so that the buffer and the records stay the library's own.
+    std::unique_ptr<ArchiveBuffer> m_bufferHolder;
+    std::unique_ptr<TextRecords> m_textHolder;
+    ArchiveBuffer& m_buffer;
+    TextRecords& m_text;
     int m_stationAsNumber = 0;
     int m_precision = 4;
     int m_roundedValues = 0;

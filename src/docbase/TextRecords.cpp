@@ -1,9 +1,9 @@
-#include <qdat/docbase/TextRecords.h>
+#include <qdat/docbase/detail/TextRecords.h>
 
 #include <cctype>
 
-#include <qdat/docbase/ArchiveBuffer.h>
 #include <qdat/docbase/ArchiveEnvelope.h>
+#include <qdat/docbase/detail/ArchiveBuffer.h>
 
 namespace qdat {
 

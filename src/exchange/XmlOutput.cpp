@@ -1,7 +1,5 @@
 #include <qdat/exchange/XmlOutput.h>
 
-#include <iostream>
-
 #include <qdat/exchange/ExchangeError.h>
 #include <qdat/host/HostException.h>
 #include <qdat/host/HostFile.h>
@@ -24,9 +22,7 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
     StringWriter writer;
     doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
     if (path == "-") {
-        std::cout.write(writer.text.data(), static_cast<std::streamsize>(writer.text.size()));
-        std::cout.flush();
-        if (!std::cout) throw ExchangeError("the standard output cannot be written");
+        if (!WriteToStandardOutput(writer.text)) throw ExchangeError("the standard output cannot be written");
         return;
     }
     for (const std::string& input : inputs)

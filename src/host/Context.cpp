@@ -1,5 +1,8 @@
 #include <qdat/host/Context.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace qdat {
 
 namespace {
@@ -14,6 +17,23 @@ Context& Context::Default() {
     // already use it, and never destroyed, so that they can at exit too.
     static Context* const context = new Context();
     return *context;
+}
+
+void Context::TakeSettingsFrom(const Context& other) {
+    if (&other == this) return;
+    // Every member below the chain table's, listed one by one: a setting
+    // added to the class is added here too.
+    ui = other.ui;
+    texts = other.texts;
+    stationPrecision = other.stationPrecision;
+    stationTolerance = other.stationTolerance;
+    railwayMode = other.railwayMode;
+    oldVersionNoticeArmed = other.oldVersionNoticeArmed;
+    geometryTolerance = other.geometryTolerance;
+    selectedEvaluatorClass = other.selectedEvaluatorClass;
+    std::copy(std::begin(other.evaluatorColumnFactors), std::end(other.evaluatorColumnFactors),
+              std::begin(evaluatorColumnFactors));
+    transitionToolWindow = other.transitionToolWindow;
 }
 
 Context& Context::Current() {

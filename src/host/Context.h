@@ -40,6 +40,11 @@ public:
     Context(const Context&) = delete;
     Context& operator=(const Context&) = delete;
 
+    // Takes over every setting of other but its chain table and the error of
+    // its last station text, which stay this context's own: how a context
+    // for one file or one call starts from the host's.
+    void TakeSettingsFrom(const Context& other);
+
     // The context of threads that never chose one; lives as long as the library.
     static Context& Default();
     // The context of the calling thread: the innermost ContextScope's, else

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <string_view>
 
 #include <qdat/host/HostException.h>
@@ -476,6 +477,12 @@ long long ScratchFile::ReadAt(void* buffer, std::size_t count, std::uint64_t off
             return -1;
         }
     }
+}
+
+bool WriteToStandardOutput(std::string_view text) {
+    std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
+    std::cout.flush();
+    return static_cast<bool>(std::cout);
 }
 
 bool SameFile(const std::string& a, const std::string& b) {

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 #include <qdat/host/Export.h>
 
@@ -26,6 +27,11 @@ QDAT_API bool CanonicalPath(const std::string& path, std::string& canonical);
 
 // Whether two paths name one file, the second perhaps not there yet.
 QDAT_API bool SameFile(const std::string& a, const std::string& b);
+
+// Writes text to standard output whole and flushes it, for what a host or a
+// tool sends there instead of to a file; false when the output does not take
+// all of it (a closed pipe, a full disk).
+QDAT_API bool WriteToStandardOutput(std::string_view text);
 
 // Removes the name from its folder; false where the system refuses.
 QDAT_API bool RemovePath(const std::string& path);

@@ -173,7 +173,7 @@ bool QZdmFile::NeedsRepair() {
 }
 
 // Sorts the points by station as a bubble sort with a shrinking bound does;
-// points closer than the tolerance keep their order (docbase/TolerantSort.h).
+// points closer than the tolerance keep their order (TolerantOrder of station/StationCursor.h).
 bool QZdmFile::Repair() {
     SortRowsByStation(m_points, StationOf);
     m_lastSegment = -1;

@@ -4,8 +4,8 @@
 #include <cctype>
 #include <cmath>
 
-#include <qdat/docbase/TextRecords.h>
 #include <qdat/docbase/detail/NumberText.h>
+#include <qdat/docbase/detail/TextRecords.h>
 #include <qdat/host/Resources.h>
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/ProjectPaths.h>

@@ -19,24 +19,53 @@
 
 #include <qdat/docbase/DataArchive.h>
 #include <qdat/docbase/GrowArray.h>
-#include <qdat/docbase/TolerantSort.h>
+#include <qdat/host/Export.h>
 #include <qdat/station/QStation.h>
 
 namespace qdat {
 
+// Whether key a lies before key b: at least the tolerance below it (the
+// tolerant "<" of stations). A key is never before itself, also where the
+// tolerance is lost in the rounding of large keys; without that rule a sort
+// would exchange two equal keys for ever.
+inline bool IsBeforeByTolerance(double a, double b, double tolerance) {
+    return a < b && a <= b - tolerance;
+}
+
+// The order in which the repair steps of the documents put rows whose keys
+// (stations in metres) are given in their present order: a bubble sort with a
+// shrinking bound that exchanges neighbours when the later one lies before the
+// earlier one by at least the tolerance, so that rows closer than the
+// tolerance keep their order. The indexes of the rows in their new order, or
+// nothing when no row lies before its predecessor.
+QDAT_API std::vector<int> TolerantOrder(const std::vector<double>& keys, double tolerance);
+
 // Rows by the station key(row) gives (a QStation or metres), compared with
 // the station tolerance: some row below its predecessor, and the sort of the
-// repair steps, rows closer than the tolerance keeping their order
-// (docbase/TolerantSort.h). The sort returns whether anything moved.
+// repair steps (TolerantOrder). The sort returns whether anything moved; rows
+// move rather than copy, as a row may own lists of its own.
 template <class Row, class Key>
 bool HasRowBelowPredecessor(const GrowArray<Row>& rows, Key key) {
-    return HasElementBeforePredecessor(
-        rows, [&key](const Row& row) { return QStation(key(row)).GetValue(); }, GetStationTolerance());
+    const double tolerance = GetStationTolerance();
+    for (int i = 1; i < rows.GetSize(); ++i)
+        if (IsBeforeByTolerance(QStation(key(rows[i])).GetValue(), QStation(key(rows[i - 1])).GetValue(),
+                                tolerance))
+            return true;
+    return false;
 }
 template <class Row, class Key>
 bool SortRowsByStation(GrowArray<Row>& rows, Key key) {
-    return TolerantSort(
-        rows, [&key](const Row& row) { return QStation(key(row)).GetValue(); }, GetStationTolerance());
+    const GrowArray<Row>& view = rows;
+    std::vector<double> keys(static_cast<std::size_t>(view.GetSize()));
+    for (int i = 0; i < view.GetSize(); ++i)
+        keys[static_cast<std::size_t>(i)] = QStation(key(view[i])).GetValue();
+    const std::vector<int> order = TolerantOrder(keys, GetStationTolerance());
+    if (order.empty()) return false;
+    std::vector<Row> sorted;
+    sorted.reserve(order.size());
+    for (const int from : order) sorted.push_back(std::move(rows[from]));
+    rows.Adopt(std::move(sorted));
+    return true;
 }
 
 template <class Row>
@@ -137,7 +166,7 @@ public:
     bool NeedsRepair() const { return HasRowBelowPredecessor(m_rows, StationOf); }
 
     // Sorts the rows by station as a bubble sort with a shrinking bound does;
-    // rows closer than the tolerance keep their order (docbase/TolerantSort.h).
+    // rows closer than the tolerance keep their order (TolerantOrder).
     bool Repair() {
         SortRowsByStation(m_rows, StationOf);
         return true;

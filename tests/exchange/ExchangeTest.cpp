@@ -3,6 +3,7 @@
 // refusals, which are the library's exceptions.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <pugixml.hpp>

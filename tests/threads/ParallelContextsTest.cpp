@@ -237,6 +237,21 @@ TEST(ParallelContexts, ScopesNestAndNewContextsStartFromTheDefaults) {
     }
     EXPECT_EQ(&Context::Current(), &outer);
     EXPECT_EQ(GetStationPrecision(), 5);
+    // A context for one file takes the host's settings but not its chain table.
+    {
+        outer.railwayMode = true;
+        outer.evaluatorColumnFactors[5] = 2.5;
+        Context file;
+        file.TakeSettingsFrom(outer);
+        outer.railwayMode = false;
+        outer.evaluatorColumnFactors[5] = 1.0;
+        const ContextScope scope(file);
+        EXPECT_EQ(GetStationPrecision(), 5);
+        EXPECT_DOUBLE_EQ(GetStationTolerance(), 0.00001);
+        EXPECT_TRUE(file.railwayMode);
+        EXPECT_EQ(file.evaluatorColumnFactors[5], 2.5);
+        EXPECT_FALSE(HasChainBreaks());
+    }
     // Language texts loaded under a context are that context's.
     TempDir dir;
     WriteFileBytes(dir.Path("own.lang"), "828\tno chain of ours\n");

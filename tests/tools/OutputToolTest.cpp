@@ -129,6 +129,63 @@ INSTANTIATE_TEST_SUITE_P(
                    "station,left1,left2,left3,left4,left5,right1,right2,right3,right4,right5",
                    {}}));
 
+// Commands whose JSON nests give CSV with a column for every path to a
+// value ("tunnel.name", "auxPoints.0.x"), one line per JSON row, each field
+// the JSON value (true and false as 1 and 0, null empty).
+TEST(QdatTool, NestedJsonCommandsGiveCsvByPath) {
+    struct Case {
+        std::string args;
+        std::string rowsAt;  // where the rows are in the JSON; empty: the JSON is the rows
+        bool lines = false;  // one JSON object a line
+    };
+    const std::vector<Case> cases{
+        {"jd " + kExamples + "demo-road.jd --compute", "points"},
+        {"control " + kExamples + "demo-road.ctr --at 100 450 900", ""},
+        {"info " + kExamples + "demo-road.pm " + kExamples + "demo-road.hdm", "", true},
+        {"project " + kExamples + "demo-road.prj", "entries"},
+    };
+    for (const Case& c : cases) {
+        std::string csv, json, err;
+        ASSERT_EQ(RunTool(c.args + " --csv", &csv, &err), 0) << c.args << err;
+        ASSERT_EQ(RunTool(c.args + " --json", &json, &err), 0) << c.args << err;
+        nlohmann::ordered_json rows = nlohmann::ordered_json::array();
+        if (c.lines) {
+            for (const std::string& line : Split(json, '\n'))
+                if (!line.empty()) rows.push_back(nlohmann::ordered_json::parse(line));
+        } else {
+            rows = nlohmann::ordered_json::parse(json);
+            if (!c.rowsAt.empty()) rows = rows[c.rowsAt];
+        }
+        const std::vector<std::string> lines = Split(csv, '\n');
+        ASSERT_EQ(lines.size(), rows.size() + 2) << c.args << "\n" << csv;  // header, rows, final break
+        const std::vector<std::string> header = Split(lines[0], ',');
+        std::size_t seen = 0;
+        for (std::size_t r = 0; r < rows.size(); ++r) {
+            const std::vector<std::string> fields = Split(lines[r + 1], ',');
+            ASSERT_EQ(fields.size(), header.size()) << c.args << ": " << lines[r + 1];
+            for (std::size_t h = 0; h < header.size(); ++h) {
+                std::string pointer = "/" + header[h];
+                std::replace(pointer.begin(), pointer.end(), '.', '/');
+                const nlohmann::json::json_pointer at(pointer);
+                if (!rows[r].contains(at)) {
+                    EXPECT_EQ(fields[h], "") << c.args << " " << header[h];
+                    continue;
+                }
+                ++seen;
+                const auto& value = rows[r][at];
+                if (value.is_number()) {
+                    EXPECT_EQ(std::stod(fields[h]), value.get<double>()) << c.args << " " << header[h];
+                } else if (value.is_boolean()) {
+                    EXPECT_EQ(fields[h], value.get<bool>() ? "1" : "0") << c.args << " " << header[h];
+                } else if (value.is_null()) {
+                    EXPECT_EQ(fields[h], "") << c.args << " " << header[h];
+                }
+            }
+        }
+        EXPECT_GT(seen, rows.size()) << c.args;
+    }
+}
+
 // A cross-section is one JSON object, its sides lists; CSV gives its points
 // as rows, left side first, as the table does.
 TEST(QdatSection, CsvGivesThePointsOfBothSides) {

@@ -1,4 +1,4 @@
-// qdat control FILE --at STATION... [--json]
+// qdat control FILE --at STATION... [--csv|--json]
 // What the design control file says at stations: whether the station lies in
 // a tunnel and in which, the bridge or culvert on each side, the benchmarks
 // nearest behind and ahead, and the FJBK rows of both sides interpolated at
@@ -77,7 +77,7 @@ Json FjbkJson(const std::optional<ItemRow>& row) {
     return {{"station", row->Station.GetValue()}, {"items", items}};
 }
 
-void PrintJson(const std::vector<Answer>& answers) {
+Json AnswersJson(const std::vector<Answer>& answers) {
     Json out = Json::array();
     for (const Answer& a : answers) {
         Json benchmarks = Json::array();
@@ -92,7 +92,7 @@ void PrintJson(const std::vector<Answer>& answers) {
                        {"leftFJBK", FjbkJson(a.leftFjbk)},
                        {"rightFJBK", FjbkJson(a.rightFjbk)}});
     }
-    std::cout << out.dump(2) << "\n";
+    return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -162,7 +162,9 @@ int RunControl(const ControlOptions& opt) {
         answers.push_back(
             AskControlAt(*doc, s, kTransitions.at(opt.transition), kFirstValueModes.at(opt.firstValue)));
     if (opt.output.json)
-        PrintJson(answers);
+        PrintJson(AnswersJson(answers));
+    else if (opt.output.csv)
+        PrintJsonAsCsv(AnswersJson(answers));
     else
         PrintText(answers);
     return kExitOk;
@@ -175,7 +177,8 @@ std::function<int()> SetupControl(CLI::App& app) {
         "Tunnels, bridges and culverts, benchmarks and FJBK rows of a design control file at stations");
     cmd->add_option("FILE", opt->file, "Design control file")->required();
     opt->stations.AddTo(cmd);
-    opt->output.AddJsonTo(cmd, "Write JSON: one object per station");
+    opt->output.AddTo(cmd, "Write CSV: one line per station, nested keys joined by dots",
+                      "Write JSON: one object per station");
     cmd->add_option("--transition", opt->transition, "How the FJBK second values pass from row to row")
         ->check(CLI::IsMember({"linear", "parabola", "cubic"}))
         ->capture_default_str();

@@ -102,6 +102,7 @@ void PrintInfo(const Json& j) {
 
 int RunInfo(const InfoOptions& opt) {
     int status = kExitOk;
+    Json rows = Json::array();  // --csv: one line a file, after them all
     for (const std::string& path : opt.files) {
         try {
             // Each file under a context of its own, while it is read and shown.
@@ -109,6 +110,8 @@ int RunInfo(const InfoOptions& opt) {
             const Json j = InfoOf(path, opt, context);
             if (opt.output.json)
                 std::cout << j.dump() << '\n';
+            else if (opt.output.csv)
+                rows.push_back(j);
             else
                 PrintInfo(j);
         } catch (const ToolError& e) {
@@ -117,6 +120,7 @@ int RunInfo(const InfoOptions& opt) {
             status = kExitFailure;
         }
     }
+    if (opt.output.csv) PrintJsonAsCsv(rows);
     return status;
 }
 
@@ -125,7 +129,8 @@ CommandRegistration reg{{"info", [](CLI::App& app) -> std::function<int()> {
                                  "info", "Show the form, signature and kind of data files");
                              auto opt = std::make_shared<InfoOptions>();
                              sub->add_option("FILE", opt->files, "Data files")->required();
-                             opt->output.AddJsonTo(sub, "One JSON object per file");
+                             opt->output.AddTo(sub, "CSV, one line a file (files that fail are left out)",
+                                               "One JSON object per file");
                              opt->file.AddTo(sub);
                              return [opt] { return RunInfo(*opt); };
                          }}};

@@ -1,4 +1,4 @@
-// qdat jd FILE [--compute] [--json] [-o OUT]: every intersection point of an
+// qdat jd FILE [--compute] [--csv|--json] [-o OUT]: every intersection point of an
 // intersection-point file with its inputs and derived values (angles in
 // degrees in the table, in radians in JSON). --compute computes the curves
 // first; when a point fails, the command ends with the message and the point
@@ -7,14 +7,15 @@
 // qdat jd FILE --elements OUT.pm: computes the curves and saves the alignment
 // they make as a plan element file.
 //
-// A command that writes a file prints the points only when --json is given.
+// A command that writes a file prints the points only when --csv or --json
+// is given.
 #include <cstdio>
 #include <iostream>
 #include <memory>
 #include <numbers>
 #include <string>
 
-#include <qdat/docbase/detail/NumberText.h>
+#include <qdat/docbase/NumberFormat.h>
 #include <qdat/exchange/AlignmentOf.h>
 #include <qdat/plan/QJdDoc.h>
 #include <qdat/plan/QPmDoc.h>
@@ -91,6 +92,13 @@ void PrintJson(const QJdDoc& doc, const std::string& signature) {
     std::cout << out.dump(2) << "\n";
 }
 
+// One line a point, the keys of the JSON (aux points numbered).
+void PrintPointsCsv(const QJdDoc& doc) {
+    Json points = Json::array();
+    for (const JdPoint& p : doc.GetList().Points) points.push_back(PointJson(p));
+    PrintJsonAsCsv(points);
+}
+
 void PrintTable(const QJdDoc& doc, const std::string& signature) {
     const JdList& list = doc.GetList();
     std::cout << KindFileName(doc) << " " << (signature.empty() ? "(no signature)" : signature)
@@ -126,7 +134,7 @@ void PrintTable(const QJdDoc& doc, const std::string& signature) {
 
 int RunJd(const JdOptions& opt) {
     if ((opt.out == "-") + (opt.elements == "-") +
-            (opt.output.json && (opt.out == "-" || opt.elements == "-")) >
+            (!opt.output.Table() && (opt.out == "-" || opt.elements == "-")) >
         1)
         UsageError("only one output can go to standard output");
     for (const std::string* out : {&opt.out, &opt.elements})
@@ -143,10 +151,12 @@ int RunJd(const JdOptions& opt) {
         WriteDocument(pm, opt.elements, Form::Text, opt.file);
     }
     if (!opt.out.empty()) WriteDocument(*doc, opt.out, Form::Text, opt.file);
-    // A command that writes files prints only when JSON is asked for.
-    if ((!opt.out.empty() || !opt.elements.empty()) && !opt.output.json) return kExitOk;
+    // A command that writes files prints only when CSV or JSON is asked for.
+    if ((!opt.out.empty() || !opt.elements.empty()) && opt.output.Table()) return kExitOk;
     if (opt.output.json)
         PrintJson(*doc, signature);
+    else if (opt.output.csv)
+        PrintPointsCsv(*doc);
     else
         PrintTable(*doc, signature);
     return kExitOk;
@@ -157,7 +167,7 @@ std::function<int()> SetupJd(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("jd", "Intersection points and their curves");
     cmd->add_option("FILE", opt->file, "Intersection-point file")->required();
     cmd->add_flag("--compute", opt->compute, "Compute the curves of every point first");
-    opt->output.AddJsonTo(cmd, "JSON, angles in radians");
+    opt->output.AddTo(cmd, "CSV, one line a point, angles in radians", "JSON, angles in radians");
     cmd->add_option("-o,--output", opt->out,
                     "File to save the points to (never the input; - for standard output)");
     cmd->add_option("--elements", opt->elements,

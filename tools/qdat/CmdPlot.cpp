@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include <qdat/docbase/detail/NumberText.h>
+#include <qdat/docbase/NumberFormat.h>
 #include <qdat/exchange/AlignmentOf.h>
 #include <qdat/exchange/Polylines.h>
 #include <qdat/exchange/XmlOutput.h>

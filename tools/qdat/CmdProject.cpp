@@ -1,4 +1,4 @@
-// qdat project FILE [--json]: what a project file holds, read without
+// qdat project FILE [--csv|--json]: what a project file holds, read without
 // changing anything: its signature and version, every data file it names
 // (type, stored path, the path here, whether the file is there and whether
 // its fingerprint still matches), the settings, the segments and the chain
@@ -182,6 +182,8 @@ int RunShow(const ProjectOptions& opt) {
     const Json j = ProjectJson(*project, ReadFileEnvelope(opt.file).signature);
     if (opt.output.json)
         std::cout << j.dump(2) << "\n";
+    else if (opt.output.csv)
+        PrintJsonAsCsv(j["entries"]);
     else
         PrintProject(j);
     return kExitOk;
@@ -295,7 +297,7 @@ std::function<int()> SetupProject(CLI::App& app) {
     CLI::App* cmd =
         app.add_subcommand("project", "Show a project file, change its settings, upgrade its files");
     cmd->add_option("FILE", opt->file, "Project file (.prj)")->required();
-    opt->output.AddJsonTo(cmd, "Write JSON");
+    opt->output.AddTo(cmd, "Write the file entries as CSV", "Write JSON");
     cmd->require_subcommand(0, 1);
 
     CLI::App* get = cmd->add_subcommand("get", "Print a setting");

@@ -87,25 +87,10 @@ ChainTable FileOptions::GetChainTable() const {
 
 namespace {
 
-// The settings a file's context takes over from the tool's: all but the
-// chain table and the last station-text error, which are the file's own.
-void CopySettings(const Context& from, Context& to) {
-    to.ui = from.ui;
-    to.texts = from.texts;
-    to.stationPrecision = from.stationPrecision;
-    to.stationTolerance = from.stationTolerance;
-    to.railwayMode = from.railwayMode;
-    to.oldVersionNoticeArmed = from.oldVersionNoticeArmed;
-    to.geometryTolerance = from.geometryTolerance;
-    to.selectedEvaluatorClass = from.selectedEvaluatorClass;
-    std::copy(std::begin(from.evaluatorColumnFactors), std::end(from.evaluatorColumnFactors),
-              std::begin(to.evaluatorColumnFactors));
-    to.transitionToolWindow = from.transitionToolWindow;
-}
-
 // A fresh context with the settings of the one current so far.
 Context& Prepared(Context& context) {
-    CopySettings(Context::Current(), context);
+    // All but the chain table and its last error, which are the file's own.
+    context.TakeSettingsFrom(Context::Current());
     return context;
 }
 

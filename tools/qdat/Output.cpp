@@ -8,11 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <map>
 #include <numbers>
 
 #include <qdat/docbase/DataArchive.h>
+#include <qdat/docbase/NumberFormat.h>
 #include <qdat/docbase/QDocument.h>
-#include <qdat/docbase/detail/NumberText.h>
 #include <qdat/host/HostFile.h>
 #include "Command.h"
 
@@ -203,6 +204,53 @@ void PrintJson(const Json& json) {
     std::cout << json.dump(2) << "\n";
 }
 
+namespace {
+void Flatten(const Json& value, const std::string& path,
+             std::vector<std::pair<std::string, std::string>>& out) {
+    if (value.is_object() || value.is_array()) {
+        if (value.empty() && !path.empty()) out.emplace_back(path, std::string());
+        std::size_t index = 0;
+        for (auto it = value.begin(); it != value.end(); ++it, ++index) {
+            const std::string key = value.is_object() ? it.key() : std::to_string(index);
+            Flatten(*it, path.empty() ? key : path + "." + key, out);
+        }
+        return;
+    }
+    std::string text;
+    if (value.is_string())
+        text = value.get<std::string>();
+    else if (value.is_boolean())
+        text = value.get<bool>() ? "1" : "0";
+    else if (value.is_number_float())
+        text = ShortNumber(value.get<double>());
+    else if (value.is_number())
+        text = value.dump();
+    out.emplace_back(path, std::move(text));
+}
+}  // namespace
+
+void PrintJsonAsCsv(const Json& rows) {
+    std::vector<std::vector<std::pair<std::string, std::string>>> flat;
+    std::vector<std::string> keys;
+    std::map<std::string, std::size_t> column;
+    for (const Json& row : rows) {
+        flat.emplace_back();
+        Flatten(row, std::string(), flat.back());
+        for (const auto& [key, text] : flat.back())
+            if (column.emplace(key, keys.size()).second) keys.push_back(key);
+    }
+    std::string out;
+    for (std::size_t c = 0; c < keys.size(); ++c) out += (c ? "," : "") + CsvField(keys[c]);
+    out += '\n';
+    for (const auto& fields : flat) {
+        std::vector<std::string> line(keys.size());
+        for (const auto& [key, text] : fields) line[column.at(key)] = text;
+        for (std::size_t c = 0; c < line.size(); ++c) out += (c ? "," : "") + CsvField(line[c]);
+        out += '\n';
+    }
+    std::cout << out;
+}
+
 // ---------------------------------------------------------------------------
 // Writing documents
 
@@ -246,9 +294,7 @@ void WriteDocument(QDocument& doc, const std::string& path, Form form, const std
         } catch (const std::exception& e) {
             Fail(e.what());
         }
-        std::cout.write(memory.Bytes().data(), static_cast<std::streamsize>(memory.Bytes().size()));
-        std::cout.flush();
-        if (!std::cout) Fail("the standard output cannot be written");
+        if (!WriteToStandardOutput(memory.Bytes())) Fail("the standard output cannot be written");
         return;
     }
     MirrorFile file;

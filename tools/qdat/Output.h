@@ -110,6 +110,13 @@ void PrintRows(const OutputOptions& options, const std::vector<Column>& columns,
 // Prints JSON as the tool does everywhere: indented by two, a line break after.
 void PrintJson(const Json& json);
 
+// Prints an array of JSON objects (the rows of a command whose JSON nests) as
+// CSV: a header line of every key met, in the order first met, then a line a
+// row. Nested values have their path as key ("tunnel.name", "auxPoints.0.x");
+// a value a row lacks, and null, is an empty field; numbers are the shortest
+// text that reads back, true and false are 1 and 0.
+void PrintJsonAsCsv(const Json& rows);
+
 // ---------------------------------------------------------------------------
 // A document's content as its kind describes it
 

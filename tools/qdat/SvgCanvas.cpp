@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include <qdat/docbase/detail/NumberText.h>
+#include <qdat/docbase/NumberFormat.h>
 #include "Output.h"
 
 namespace qdat::tool {

@@ -12,13 +12,12 @@
 #include <string_view>
 
 #include <qdat/docbase/QArchiveException.h>
-#include <qdat/host/Export.h>
 
 namespace qdat {
 
 class File;
 
-class QDAT_API ArchiveBuffer {
+class ArchiveBuffer {
 public:
     static constexpr std::uint32_t kInitialKey = 0x3C9A5E71u;
     static constexpr int kMinimumSize = 128;

@@ -8,7 +8,6 @@
 // line of a million points is read without a copy per token.
 #pragma once
 
-#include <qdat/host/Export.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,7 +18,7 @@ namespace qdat {
 
 class ArchiveBuffer;
 
-class QDAT_API TextRecords {
+class TextRecords {
 public:
     static bool IsSeparator(char c) {
         // Every byte above ',' (digits, the point, the minus, letters) is no
