@@ -113,6 +113,11 @@ public:
 
 private:
     QDocument* Load(std::uint32_t typeId);
+    std::string NameOf(const QDocument& doc) const {
+        for (const auto& [id, d] : m_docs)
+            if (d.get() == &doc) return m_names.at(id);
+        return {};
+    }
     template <class T>
     T* LoadAs(std::uint32_t typeId) {
         return dynamic_cast<T*>(Load(typeId));
@@ -128,6 +133,7 @@ private:
     Page m_page;
     std::map<std::uint32_t, std::unique_ptr<QDocument>> m_docs;
     std::map<std::uint32_t, std::string> m_readNotes;
+    std::map<std::uint32_t, std::string> m_names;  // the stored path of each file read
     std::unique_ptr<DocumentAlignment> m_alignment;
     std::vector<double> m_stations;
 };
@@ -156,6 +162,7 @@ QDocument* ReportBuilder::Load(std::uint32_t typeId) {
         notes.push_back(name + " cannot be read; its part of the report is left out");
         return nullptr;
     }
+    m_names[typeId] = entry->storedPath;
     // Rows out of station order are sorted for the report, as the tool does.
     if (doc->NeedsRepair()) doc->Repair();
     return doc.get();
@@ -229,10 +236,10 @@ void ReportBuilder::Drawings() {
     m_page.Heading("plan", "Plan");
     if (planDoc) {
         try {
-            m_alignment = std::make_unique<DocumentAlignment>(AlignmentOf(*planDoc, planDoc->GetPathName()));
+            m_alignment = std::make_unique<DocumentAlignment>(AlignmentOf(*planDoc, NameOf(*planDoc)));
             pugi::xml_document svg;
             // The points are shown only where the alignment was made from them.
-            DrawPlan({&m_alignment->Alignment(), m_alignment->Points(), planDoc->GetPathName(),
+            DrawPlan({&m_alignment->Alignment(), m_alignment->Points(), NameOf(*planDoc),
                       planDoc->IsRailwayVariant()},
                      {}, svg);
             m_page.Drawing("plan-drawing", svg);
@@ -252,12 +259,29 @@ void ReportBuilder::Drawings() {
         try {
             ProfileDrawingInput input;
             input.profile = zdm;
-            input.name = zdm->GetPathName();
+            input.name = NameOf(*zdm);
             input.ground = dmx;
-            input.groundName = dmx ? dmx->GetPathName() : "";
-            if (auto* sta = LoadAs<QStaDoc>(kStationList))
+            input.groundName = dmx ? NameOf(*dmx) : "";
+            // The band at the stations of the station list and every 20 m
+            // besides, where the list does not reach.
+            if (auto* sta = LoadAs<QStaDoc>(kStationList)) {
+                std::vector<double> stations;
                 for (int i = 0; i < sta->GetEntryCount(); ++i)
-                    input.bandStations.push_back(sta->GetEntryAt(i)->m_station);
+                    stations.push_back(sta->GetEntryAt(i)->m_station.GetValue());
+                const GrowArray<GradePoint>& points = zdm->GetGradePointArray();
+                if (!stations.empty() && points.GetSize() > 1) {
+                    const double first = points[0].Station.GetValue();
+                    const double last = points[points.GetSize() - 1].Station.GetValue();
+                    for (double k = std::ceil(first / 20.0);
+                         k * 20.0 <= last && stations.size() < kMostStationRows; ++k)
+                        stations.push_back(k * 20.0);
+                    std::sort(stations.begin(), stations.end());
+                    stations.erase(std::unique(stations.begin(), stations.end(),
+                                               [](double a, double b) { return std::fabs(a - b) < 1e-3; }),
+                                   stations.end());
+                }
+                for (double s : stations) input.bandStations.push_back(QStation(s));
+            }
             pugi::xml_document svg;
             DrawProfile(input, {}, svg);
             m_page.Drawing("profile-drawing", svg);
@@ -414,7 +438,7 @@ void ReportBuilder::Sections() {
         }
         try {
             pugi::xml_document svg;
-            DrawSection({&section, hdm->GetPathName(), design ? &*design : nullptr}, {}, svg);
+            DrawSection({&section, NameOf(*hdm), design ? &*design : nullptr}, {}, svg);
             const Polyline line = SectionGround(section);
             double lo = 0.0, hi = 0.0;
             for (const PolylinePoint& p : line) {

@@ -75,14 +75,15 @@ CutFillAreas CutAndFill(const Polyline& ground, const Polyline& design) {
     // and where it changes sign the piece is split at its root.
     for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
         const double a = xs[i], b = xs[i + 1];
-        // Just inside the piece, so that a vertical face at a break takes the
-        // side the piece lies on.
-        const auto diff = [&](double x, double towards) {
-            const double inside = x + (towards - x) * 1e-9;
-            const std::optional<double> g = At(ground, inside), d = At(design, inside);
+        // Both lines are straight inside the piece: the difference is taken
+        // at two points inside it and carried to its ends, so that a vertical
+        // face at a break counts on the side the piece lies on.
+        const auto diff = [&](double x) {
+            const std::optional<double> g = At(ground, x), d = At(design, x);
             return g && d ? *d - *g : 0.0;
         };
-        const double da = diff(a, b), db = diff(b, a);
+        const double d1 = diff(a + (b - a) / 3.0), d2 = diff(a + 2.0 * (b - a) / 3.0);
+        const double da = 2.0 * d1 - d2, db = 2.0 * d2 - d1;
         const auto add = [&](double w, double d0, double d1) {
             const double area = w * (d0 + d1) / 2.0;
             if (area > 0.0)
