@@ -12,6 +12,7 @@
 #include <qdat/docbase/detail/NumberText.h>
 #include <qdat/exchange/ExchangeError.h>
 #include <qdat/exchange/detail/SvgCanvas.h>
+#include <qdat/station/ChainTable.h>
 
 namespace qdat {
 namespace {
@@ -131,8 +132,8 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
     box.right += length * 0.02;
     const double rise = std::max(box.top - box.bottom, 1.0);
     // Room above and below for the labels of the grade points and curves.
-    box.bottom -= rise * 0.35;
-    box.top += rise * 0.45;
+    box.bottom -= rise * 0.6;
+    box.top += rise * 0.6;
 
     drawing::PageLayout layout;
     double bandHeight = 0.0;
@@ -192,6 +193,19 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
             drawing::ShortNumber(s).c_str();
     }
 
+    // Chain breaks: a dotted line through the window at the continuous
+    // station of each, labelled with both stake stations.
+    const ChainTable& chain = GetCurrentChainTable();
+    std::vector<std::pair<double, std::string>> breaks;
+    for (int i = 0; i < chain.GetBreakCount(); ++i) {
+        const QStation at = chain.BreakStartStation(i);
+        const double s = at.GetValue();
+        if (!(s > box.left && s < box.right)) continue;
+        canvas.Line({s, box.bottom}, {s, box.top}, "chain-break").append_attribute("data-station") =
+            drawing::ShortNumber(s).c_str();
+        breaks.emplace_back(s, "Chain break " + chain.BreakBeforeText(i) + " = " + chain.BreakAfterText(i));
+    }
+
     int leftOut = 0;
     const auto place = [&](WorldPoint at, const std::vector<LabelPlace>& places, const std::string& text,
                            const char* cls) {
@@ -206,11 +220,18 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
               {{3.5, -8, -90, "start"},
                {-6, -8, -90, "start"},
                {13, -8, -90, "start"},
-               {3.5, 40, -90, "end"},
-               {-6, 40, -90, "end"},
-               {13, 40, -90, "end"}},
+               {-8, 18, 0, "end"},
+               {8, 18, 0, "start"},
+               {-8, -12, 0, "end"},
+               {8, -12, 0, "start"},
+               {-8, 34, 0, "end"},
+               {8, 34, 0, "start"}},
               "Step " + Signed(p.StepHeight, 3) + " m at " + p.StepStation.GetKmText(), "label");
     }
+    for (const auto& [s, text] : breaks)
+        place({s, box.top},
+              {{4, 14, 0, "start"}, {-4, 14, 0, "end"}, {4, 28, 0, "start"}, {-4, 28, 0, "end"}}, text,
+              "label");
     // The grade points: station and elevation upright above (or below) the
     // point; the curve's R, T and E beside it, above a crest, below a sag.
     for (int i = 0; i < points.GetSize(); ++i) {
@@ -312,7 +333,8 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
                    {"ground-line", false, "Ground line"},
                    {"tangent", false, "Tangents through the grade points"},
                    {"pvi", true, "Grade point (station, elevation)"},
-                   {"step", false, "Step"}},
+                   {"step", false, "Step"},
+                   {"chain-break", false, "Chain break"}},
                   rowTop[4] + 30.0);
     out.reset(canvas.Document());
 }

@@ -31,6 +31,7 @@ constexpr const char* kStyle =
     ".cut { fill: #e6b0aa; fill-opacity: 0.5; stroke: none; }\n"
     ".fill { fill: #a9cce3; fill-opacity: 0.5; stroke: none; }\n"
     ".step { stroke: #000; stroke-width: 1.5; }\n"
+    ".chain-break { stroke: #7d3c98; stroke-width: 1; stroke-dasharray: 2 3; }\n"
     ".main-point { fill: #fff; stroke: #c0392b; stroke-width: 1.5; }\n"
     ".ip, .pvi { fill: #2c3e50; }\n"
     ".tick { stroke: #222; stroke-width: 1.2; }\n"
