@@ -47,11 +47,18 @@ std::optional<double> At(const Polyline& line, double x) {
     return std::nullopt;
 }
 
-}  // namespace
+// A piece between the lines where one lies wholly above the other: its ends,
+// and the ground and the design elevation at each.
+struct Piece {
+    double a, b;
+    double groundA, groundB, designA, designB;
+    double Area() const { return (b - a) * ((designA - groundA) + (designB - groundB)) / 2.0; }
+};
 
-CutFillAreas CutAndFill(const Polyline& ground, const Polyline& design) {
-    CutFillAreas areas;
-    if (ground.size() < 2 || design.size() < 2) return areas;
+// The pieces over the offsets both lines cover, split where they cross.
+std::vector<Piece> Pieces(const Polyline& ground, const Polyline& design) {
+    std::vector<Piece> pieces;
+    if (ground.size() < 2 || design.size() < 2) return pieces;
     const auto range = [](const Polyline& line, double& lo, double& hi) {
         lo = HUGE_VAL;
         hi = -HUGE_VAL;
@@ -64,40 +71,51 @@ CutFillAreas CutAndFill(const Polyline& ground, const Polyline& design) {
     range(ground, gLo, gHi);
     range(design, dLo, dHi);
     const double lo = std::max(gLo, dLo), hi = std::min(gHi, dHi);
-    if (!(hi > lo)) return areas;
+    if (!(hi > lo)) return pieces;
     std::vector<double> xs{lo, hi};
     for (const Polyline* line : {&ground, &design})
         for (const PolylinePoint& p : *line)
             if (p.x > lo && p.x < hi) xs.push_back(p.x);
     std::sort(xs.begin(), xs.end());
     xs.erase(std::unique(xs.begin(), xs.end()), xs.end());
-    // Between two breaks both lines are straight: the difference is linear,
-    // and where it changes sign the piece is split at its root.
     for (std::size_t i = 0; i + 1 < xs.size(); ++i) {
         const double a = xs[i], b = xs[i + 1];
-        // Both lines are straight inside the piece: the difference is taken
-        // at two points inside it and carried to its ends, so that a vertical
-        // face at a break counts on the side the piece lies on.
-        const auto diff = [&](double x) {
-            const std::optional<double> g = At(ground, x), d = At(design, x);
-            return g && d ? *d - *g : 0.0;
+        // Both lines are straight inside the piece: each is taken at two
+        // points inside it and carried to its ends, so that a vertical face
+        // at a break counts on the side the piece lies on.
+        const auto ends = [&](const Polyline& line, double& atA, double& atB) {
+            const double v1 = At(line, a + (b - a) / 3.0).value_or(0.0);
+            const double v2 = At(line, a + 2.0 * (b - a) / 3.0).value_or(0.0);
+            atA = 2.0 * v1 - v2;
+            atB = 2.0 * v2 - v1;
         };
-        const double d1 = diff(a + (b - a) / 3.0), d2 = diff(a + 2.0 * (b - a) / 3.0);
-        const double da = 2.0 * d1 - d2, db = 2.0 * d2 - d1;
-        const auto add = [&](double w, double d0, double d1) {
-            const double area = w * (d0 + d1) / 2.0;
-            if (area > 0.0)
-                areas.fill += area;
-            else
-                areas.cut -= area;
-        };
+        Piece p{a, b, 0, 0, 0, 0};
+        ends(ground, p.groundA, p.groundB);
+        ends(design, p.designA, p.designB);
+        const double da = p.designA - p.groundA, db = p.designB - p.groundB;
         if (da * db < 0.0) {
-            const double root = a + (b - a) * da / (da - db);
-            add(root - a, da, 0.0);
-            add(b - root, 0.0, db);
+            // Split at the crossing, where the difference is zero.
+            const double t = da / (da - db);
+            const double x = a + (b - a) * t, z = p.groundA + (p.groundB - p.groundA) * t;
+            pieces.push_back({a, x, p.groundA, z, p.designA, z});
+            pieces.push_back({x, b, z, p.groundB, z, p.designB});
         } else {
-            add(b - a, da, db);
+            pieces.push_back(p);
         }
+    }
+    return pieces;
+}
+
+}  // namespace
+
+CutFillAreas CutAndFill(const Polyline& ground, const Polyline& design) {
+    CutFillAreas areas;
+    for (const Piece& p : Pieces(ground, design)) {
+        const double area = p.Area();
+        if (area > 0.0)
+            areas.fill += area;
+        else
+            areas.cut -= area;
     }
     return areas;
 }
@@ -175,6 +193,14 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
     canvas.Axes("Offset from the centre line (m), left negative", "Elevation (m)",
                 drawing::NiceStep(box.right - box.left, 10), drawing::NiceStep(box.top - box.bottom, 6));
 
+    // Cut and fill shaded between the lines, under everything else.
+    if (design)
+        for (const Piece& p : Pieces(line, design->points)) {
+            if (std::fabs(p.Area()) < 1e-9) continue;
+            const std::vector<WorldPoint> outline{
+                {p.a, p.groundA}, {p.b, p.groundB}, {p.b, p.designB}, {p.a, p.designA}, {p.a, p.groundA}};
+            canvas.Path({outline}, p.Area() > 0.0 ? "fill" : "cut", false);
+        }
     canvas.Line({0.0, box.bottom}, {0.0, box.top}, "tangent");
     canvas.Path({line}, "ground-line").append_attribute("id") = "ground-line";
     for (WorldPoint p : line) canvas.Circle(p, 2.0, "pvi");
@@ -207,7 +233,11 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
     }
     std::vector<SvgCanvas::LegendEntry> legend{{"ground-line", false, "Ground"},
                                                {"pvi", true, "Ground point"}};
-    if (design) legend.push_back({"template", false, "Design template"});
+    if (design) {
+        legend.push_back({"template", false, "Design template"});
+        legend.push_back({"cut", true, "Cut"});
+        legend.push_back({"fill", true, "Fill"});
+    }
     legend.push_back({"tangent", false, "Centre line"});
     canvas.Legend(legend, top + 2.0 * kBandRow + 30.0);
     for (std::size_t i = 0; i < notes; ++i)

@@ -255,7 +255,7 @@ SvgCanvas::SvgCanvas(const std::string& title, double left, double right, double
     m_cellRows = static_cast<int>(std::ceil(m_pageHeight / kCell)) + 1;
     // A page too large for cells (a drawing far beyond any sheet) keeps its
     // obstacles in one cell.
-    if (static_cast<double>(m_cellColumns) * m_cellRows > 4e6) m_cellColumns = m_cellRows = 1;
+    if (static_cast<double>(m_cellColumns) * m_cellRows > 3e5) m_cellColumns = m_cellRows = 1;
     m_cells.resize(static_cast<std::size_t>(m_cellColumns) * m_cellRows);
 }
 

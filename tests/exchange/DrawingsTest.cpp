@@ -13,6 +13,7 @@
 #include <qdat/exchange/Drawings.h>
 #include <qdat/exchange/ExchangeError.h>
 #include <qdat/exchange/ProjectReport.h>
+#include <qdat/exchange/detail/SvgCanvas.h>
 #include <qdat/plan/QPmDoc.h>
 #include "support/TestSupport.h"
 
@@ -73,6 +74,37 @@ TEST_F(DrawingsTest, TheCurveTableHoldsTheTextbookTangents) {
 
     EXPECT_EQ(MainPointKinds(a, false), (std::vector<std::string>{"BP", "TS", "SC", "CS", "ST", "EP"}));
     EXPECT_EQ(MainPointKinds(a, true), (std::vector<std::string>{"QD", "ZH", "HY", "YH", "HZ", "ZD"}));
+}
+
+// Labels are kept apart by the shapes' true outlines, not their bounding
+// boxes: a square 10 on a side and a diamond (a square turned 45 degrees)
+// whose edge runs along x + y = c are apart exactly while c > 20, where the
+// square's corner (10, 10) lies; their bounding boxes overlap throughout.
+TEST(LabelPlacement, OutlinesNotBoundingBoxes) {
+    using drawing::PageQuad;
+    const PageQuad square{{{0, 0}, {10, 0}, {10, 10}, {0, 10}}};
+    const auto diamond = [](double half) {
+        return PageQuad{{{12 - half, 12}, {12, 12 - half}, {12 + half, 12}, {12, 12 + half}}};
+    };
+    EXPECT_FALSE(drawing::Overlap(square, diamond(2.5)));  // edge x + y = 21.5
+    EXPECT_FALSE(drawing::Overlap(square, diamond(3.5)));  // 20.5
+    EXPECT_TRUE(drawing::Overlap(square, diamond(4.5)));   // 19.5
+    EXPECT_FALSE(drawing::Overlap(square, PageQuad{{{10, 0}, {20, 0}, {20, 10}, {10, 10}}})) << "touching";
+    EXPECT_TRUE(drawing::Overlap(square, PageQuad{{{9, 0}, {19, 0}, {19, 10}, {9, 10}}}));
+    EXPECT_TRUE(drawing::Crosses(square, {12, 5}, {5, 12}));   // x + y = 17 cuts the square
+    EXPECT_FALSE(drawing::Crosses(square, {15, 8}, {8, 15}));  // x + y = 23 passes its corner
+    EXPECT_TRUE(drawing::Crosses(square, {5, -5}, {5, 15}));
+    EXPECT_FALSE(drawing::Crosses(square, {11, 0}, {11, 10}));
+    EXPECT_TRUE(drawing::Crosses(square, {3, 3}, {3, 3})) << "a point inside";
+
+    // Turned text keeps its size: a box turned -90 degrees about its start
+    // runs up the page by its length.
+    const PageQuad flat = drawing::TextBox(100, 100, "0+500", 10, 0, "start");
+    const PageQuad up = drawing::TextBox(100, 100, "0+500", 10, -90, "start");
+    const double length = flat.corner[1].x - flat.corner[0].x;
+    EXPECT_GT(length, 5 * 0.55 * 10) << "at least what sans-serif digits need";
+    EXPECT_NEAR(up.corner[0].y - up.corner[1].y, length, 1e-9);
+    EXPECT_NEAR(up.corner[1].x, up.corner[0].x, 1e-9);
 }
 
 // Areas between lines, by hand: a design line falling 2 m over 20 m across
@@ -165,6 +197,29 @@ TEST_F(DrawingsTest, AReportLeavesOutWhatItCannotRead) {
     EXPECT_EQ(html.find("id=\"profile-drawing\""), std::string::npos);
     EXPECT_EQ(html.find("id=\"superelevation\""), std::string::npos);
     EXPECT_NE(html.find("class=\"section-view\""), std::string::npos);
+
+    // The section at 0+000 with the template of the subgrade record there:
+    // part widths 0.75, 1.5, 3.75, 3.75 out to each side, heights from
+    // -0.21 at the edges to 0 at the centre line over the base 412.35.
+    const std::size_t view = html.find("<div class=\"section-view\" data-station=\"0.000\"");
+    ASSERT_NE(view, std::string::npos);
+    const std::size_t svgStart = html.find("<svg", view), svgEnd = html.find("</svg>", view);
+    pugi::xml_document svg;
+    ASSERT_TRUE(svg.load_string(html.substr(svgStart, svgEnd + 6 - svgStart).c_str()));
+    std::istringstream t(svg.child("svg").attribute("data-transform").value());
+    double ox, sx, oy, sy;
+    t >> ox >> sx >> oy >> sy;
+    std::istringstream d(
+        svg.select_node("//g[@id='plot']/path[@class='template']").node().attribute("d").value());
+    const double offsets[] = {-9.75, -9.0, -7.5, -3.75, 0.0, 3.75, 7.5, 9.0, 9.75};
+    const double heights[] = {-0.21, -0.18, -0.15, -0.075, 0.0, -0.075, -0.15, -0.18, -0.21};
+    for (int k = 0; k < 9; ++k) {
+        std::string op;
+        double x, y;
+        ASSERT_TRUE(d >> op >> x >> y);
+        EXPECT_NEAR((x - ox) / sx, offsets[k], 1e-3 / sx);
+        EXPECT_NEAR((oy - y) / sy, 412.35 + heights[k], 1e-3 / sy);
+    }
 
     const std::string project = ReadFileBytes(dir.Path("demo-road.prj"));
     EXPECT_THROW(WriteProjectReport(dir.Path("demo-road.prj"), dir.Path("demo-road.pm")), ExchangeError);
