@@ -19,6 +19,7 @@ header h1 { margin: 0; font-size: 20px; }
 nav a { color: #fff; margin-right: 14px; font-size: 13px; }
 main { padding: 0 20px 40px; }
 h2 { border-bottom: 2px solid #2c3e50; padding-top: 14px; }
+h2, table, .drawing-block, #section-controls { scroll-margin-top: 130px; }
 table { border-collapse: collapse; margin: 8px 0 18px; font-size: 12px; }
 caption { text-align: left; font-weight: bold; padding: 4px 0; }
 th, td { border: 1px solid #bbb; padding: 2px 6px; }
