@@ -167,6 +167,13 @@ TEST_F(DrawingsTest, SheetAndScale) {
     EXPECT_TRUE(doc.select_node("//g[@id='north-arrow']"));
     EXPECT_TRUE(doc.select_node("//g[@id='legend']"));
 
+    // Fitted to a sheet, the plan takes a scale of a drawing set: 1.7 km on
+    // an A3 sheet fits at 1:5000, not at 1:2500.
+    DrawPlan({&Alignment(), nullptr, "demo-road.pm", false}, ParseDrawingSheet("A3", ""), doc);
+    std::istringstream fitted(doc.child("svg").attribute("data-transform").value());
+    fitted >> ox >> sx;
+    EXPECT_NEAR(sx, perMetre, 1e-12);
+
     try {
         DrawPlan({&Alignment(), nullptr, "demo-road.pm", false}, ParseDrawingSheet("A4", "1:1000"), doc);
         ADD_FAILURE() << "a plan 1.7 km long does not fit an A4 sheet at 1:1000";
