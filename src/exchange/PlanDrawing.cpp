@@ -256,16 +256,9 @@ void DrawPlan(const PlanDrawingInput& input, const DrawingSheet& sheet, pugi::xm
     }
     const double dx = box.right - box.left, dy = box.top - box.bottom;
     double scale = std::min(areaWidth / dx, areaHeight / dy);
-    if (paper && !(sheet.scale > 0.0)) {
-        // On a sheet the plan takes the next scale of a drawing set (1, 2,
-        // 2.5 or 5 times a power of ten) at which it fits.
-        const double ratio = 1000.0 * drawing::kPagePerMm / scale;
-        const double power = std::pow(10.0, std::floor(std::log10(ratio)));
-        double round = 10.0 * power;
-        for (double m : {5.0, 2.5, 2.0, 1.0})
-            if (m * power >= ratio) round = m * power;
-        scale = 1000.0 * drawing::kPagePerMm / round;
-    }
+    // On a sheet the plan takes the next scale of a drawing set at which it
+    // fits.
+    if (paper && !(sheet.scale > 0.0)) scale = drawing::DrawingSetScale(scale);
     if (sheet.scale > 0.0) {
         scale = 1000.0 / sheet.scale * drawing::kPagePerMm;
         const double needX = dx * scale, needY = dy * scale;

@@ -146,6 +146,7 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
         areaHeight = layout.paperHeightMm * drawing::kPagePerMm - layout.marginTop - layout.marginBottom;
     }
     double scaleX = areaWidth / (box.right - box.left);
+    if (paper && !(sheet.scale > 0.0)) scaleX = drawing::DrawingSetScale(scaleX);
     if (sheet.scale > 0.0) {
         scaleX = 1000.0 / sheet.scale * drawing::kPagePerMm;
         const double need = (box.right - box.left) * scaleX;
@@ -155,14 +156,21 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
                                 (paper ? "an " + sheet.paper + " sheet holds " +
                                              Fixed(areaWidth / drawing::kPagePerMm, 0) + " mm"
                                        : std::string("more than any sheet")));
-        if (paper) {
-            const double cx = (box.left + box.right) / 2.0;
-            box.left = cx - areaWidth / scaleX / 2.0;
-            box.right = cx + areaWidth / scaleX / 2.0;
-        }
+    }
+    if (paper) {
+        // The window fills the sheet across, the drawing in its middle.
+        const double cx = (box.left + box.right) / 2.0;
+        box.left = cx - areaWidth / scaleX / 2.0;
+        box.right = cx + areaWidth / scaleX / 2.0;
     }
     const double exaggeration = drawing::Exaggeration(box.top - box.bottom, scaleX, areaHeight, 1000.0);
     const double scaleY = scaleX * exaggeration;
+    if (paper) {
+        // And down the sheet.
+        const double cy = (box.bottom + box.top) / 2.0;
+        box.bottom = cy - areaHeight / scaleY / 2.0;
+        box.top = cy + areaHeight / scaleY / 2.0;
+    }
 
     SvgCanvas canvas("Profile of " + drawing::BaseName(input.name), box.left, box.right, box.bottom, box.top,
                      scaleX, scaleY, layout);
@@ -329,13 +337,13 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
         canvas.PageLine(band, x, rowTop[0], x, rowTop[0] + 5.0, "band");
         lastX = x;
     }
-    canvas.Legend({{"design-line", false, "Design line"},
-                   {"ground-line", false, "Ground line"},
-                   {"tangent", false, "Tangents through the grade points"},
-                   {"pvi", true, "Grade point (station, elevation)"},
-                   {"step", false, "Step"},
-                   {"chain-break", false, "Chain break"}},
-                  rowTop[4] + 30.0);
+    std::vector<SvgCanvas::LegendEntry> legend{{"design-line", false, "Design line"},
+                                               {"ground-line", false, "Ground line"},
+                                               {"tangent", false, "Tangents through the grade points"},
+                                               {"pvi", true, "Grade point (station, elevation)"},
+                                               {"step", false, "Step"}};
+    if (!breaks.empty()) legend.push_back({"chain-break", false, "Chain break"});
+    canvas.Legend(legend, rowTop[4] + 30.0);
     out.reset(canvas.Document());
 }
 

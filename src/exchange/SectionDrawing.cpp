@@ -156,6 +156,7 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
         areaHeight = layout.paperHeightMm * drawing::kPagePerMm - layout.marginTop - layout.marginBottom;
     }
     double scaleX = areaWidth / (box.right - box.left);
+    if (paper && !(sheet.scale > 0.0)) scaleX = drawing::DrawingSetScale(scaleX);
     if (sheet.scale > 0.0) {
         scaleX = 1000.0 / sheet.scale * drawing::kPagePerMm;
         const double need = (box.right - box.left) * scaleX;
@@ -163,14 +164,21 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
             throw ExchangeError(input.name + ": at 1:" + drawing::PlainNumber(sheet.scale) +
                                 " the section needs " + Fixed(need / drawing::kPagePerMm, 0) +
                                 " mm across, more than the sheet holds");
-        if (paper) {
-            const double cx = (box.left + box.right) / 2.0;
-            box.left = cx - areaWidth / scaleX / 2.0;
-            box.right = cx + areaWidth / scaleX / 2.0;
-        }
+    }
+    if (paper) {
+        // The window fills the sheet across, the drawing in its middle.
+        const double cx = (box.left + box.right) / 2.0;
+        box.left = cx - areaWidth / scaleX / 2.0;
+        box.right = cx + areaWidth / scaleX / 2.0;
     }
     const double exaggeration = drawing::Exaggeration(box.top - box.bottom, scaleX, areaHeight, 10.0);
     const double scaleY = scaleX * exaggeration;
+    if (paper) {
+        // And down the sheet.
+        const double cy = (box.bottom + box.top) / 2.0;
+        box.bottom = cy - areaHeight / scaleY / 2.0;
+        box.top = cy + areaHeight / scaleY / 2.0;
+    }
 
     SvgCanvas canvas("Cross-section at " + section.m_station.GetKmText() + " of " + input.name, box.left,
                      box.right, box.bottom, box.top, scaleX, scaleY, layout);

@@ -182,6 +182,16 @@ bool PaperSize(const std::string& paper, double& widthMm, double& heightMm) {
     return true;
 }
 
+double DrawingSetScale(double pagePerMetre) {
+    const double ratio = 1000.0 * kPagePerMm / pagePerMetre;
+    if (!std::isfinite(ratio) || !(ratio > 0.0)) return pagePerMetre;
+    const double power = std::pow(10.0, std::floor(std::log10(ratio)));
+    double round = 10.0 * power;
+    for (double m : {5.0, 2.5, 2.0, 1.0})
+        if (m * power >= ratio * (1.0 - 1e-12)) round = m * power;
+    return 1000.0 * kPagePerMm / round;
+}
+
 double NiceStep(double range, int count) {
     if (!(range > 0.0) || count < 1) return 1.0;
     const double raw = range / count;

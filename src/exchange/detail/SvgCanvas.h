@@ -162,6 +162,9 @@ double FontSize(const char* cls);
 PageQuad TextBox(double x, double y, const std::string& text, double fontSize, double degrees,
                  const char* anchor);
 
+// The page units a metre of the next scale of a drawing set (1:N, N 1, 2,
+// 2.5 or 5 times a power of ten) at or below `pagePerMetre`.
+double DrawingSetScale(double pagePerMetre);
 // A step of 1, 2 or 5 times a power of ten that cuts `range` into about
 // `count` parts.
 double NiceStep(double range, int count);
