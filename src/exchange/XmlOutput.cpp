@@ -23,8 +23,12 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
     // cannot be.
     StringWriter writer;
     doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+    SaveText(writer.text, path, inputs);
+}
+
+void SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs) {
     if (path == "-") {
-        std::cout.write(writer.text.data(), static_cast<std::streamsize>(writer.text.size()));
+        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
         std::cout.flush();
         if (!std::cout) throw ExchangeError("the standard output cannot be written");
         return;
@@ -35,7 +39,7 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
     MirrorFile file;
     try {
         file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
-        file.Write(writer.text.data(), writer.text.size());
+        file.Write(text.data(), text.size());
         file.Close();
     } catch (const FileException& e) {
         file.Abort();
