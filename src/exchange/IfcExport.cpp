@@ -65,7 +65,8 @@ const char* Transition(const IfcHorizontalSegment& a, const IfcHorizontalSegment
 
 const char* Transition(const IfcVerticalSegment& a, const IfcVerticalSegment& b) {
     const double endHeight = a.height + a.length * (a.startGradient + a.endGradient) / 2.0;
-    if (std::fabs(a.distance + a.length - b.distance) > kJoinGap || std::fabs(endHeight - b.height) > kJoinGap)
+    if (std::fabs(a.distance + a.length - b.distance) > kJoinGap ||
+        std::fabs(endHeight - b.height) > kJoinGap)
         return ".DISCONTINUOUS.";
     if (std::fabs(a.endGradient - b.startGradient) > kJoinAngle) return ".CONTINUOUS.";
     return ".CONTSAMEGRADIENT.";
@@ -109,13 +110,15 @@ private:
     }
     int Direction(double dx, double dy) { return Add("IFCDIRECTION", "(" + Real(dx) + "," + Real(dy) + ")"); }
     int Placement2D(double x, double y, double angle) {
-        return Add("IFCAXIS2PLACEMENT2D", Ref(Point(x, y)) + "," + Ref(Direction(std::cos(angle), std::sin(angle))));
+        return Add("IFCAXIS2PLACEMENT2D",
+                   Ref(Point(x, y)) + "," + Ref(Direction(std::cos(angle), std::sin(angle))));
     }
     int LocalPlacement(int relativeTo) {
         return Add("IFCLOCALPLACEMENT", (relativeTo ? Ref(relativeTo) : "$") + "," + Ref(m_origin3D));
     }
     int Nest(int relating, const std::vector<int>& related, const char* name) {
-        return Add("IFCRELNESTS", Guid() + ",$," + step::String(name) + ",$," + Ref(relating) + "," + RefList(related));
+        return Add("IFCRELNESTS",
+                   Guid() + ",$," + step::String(name) + ",$," + Ref(relating) + "," + RefList(related));
     }
 
     void Context();
@@ -189,8 +192,8 @@ int IfcWriter::HorizontalCurveSegment(const IfcHorizontalSegment& s, const char*
         // right for a right turn, run backwards (a circle's parameter runs
         // counter-clockwise).
         const double r = 1.0 / s.startCurvature;
-        const int position = Add("IFCAXIS2PLACEMENT2D", Ref(Point(0.0, r)) + "," +
-                                                            Ref(Direction(0.0, r > 0.0 ? -1.0 : 1.0)));
+        const int position =
+            Add("IFCAXIS2PLACEMENT2D", Ref(Point(0.0, r)) + "," + Ref(Direction(0.0, r > 0.0 ? -1.0 : 1.0)));
         parent = Ref(Add("IFCCIRCLE", Ref(position) + "," + Real(std::fabs(r))));
         if (r < 0.0) length = -length;
     } else {
@@ -204,8 +207,9 @@ int IfcWriter::HorizontalCurveSegment(const IfcHorizontalSegment& s, const char*
         const ClothoidPoint p = ClothoidAt(a, start);
         const double c = std::cos(-p.angle);
         const double sn = std::sin(-p.angle);
-        const int position = Add("IFCAXIS2PLACEMENT2D", Ref(Point(-(c * p.x - sn * p.y), -(sn * p.x + c * p.y))) +
-                                                            "," + Ref(Direction(c, sn)));
+        const int position =
+            Add("IFCAXIS2PLACEMENT2D",
+                Ref(Point(-(c * p.x - sn * p.y), -(sn * p.x + c * p.y))) + "," + Ref(Direction(c, sn)));
         parent = Ref(Add("IFCCLOTHOID", Ref(position) + "," + Real(a)));
     }
     return Add("IFCCURVESEGMENT", std::string(transition) + "," + Ref(placement) + "," + Length(start) + "," +
@@ -223,11 +227,11 @@ int IfcWriter::VerticalCurveSegment(const IfcVerticalSegment& s, const char* tra
     } else {
         // z = g1 x + (g2 - g1) x^2 / (2 h) in axes turned back to the
         // horizontal, so that x is the distance along.
-        const int position = Add("IFCAXIS2PLACEMENT2D", Ref(m_origin2D) + "," +
-                                                            Ref(Direction(std::cos(-slope), std::sin(-slope))));
+        const int position = Add("IFCAXIS2PLACEMENT2D",
+                                 Ref(m_origin2D) + "," + Ref(Direction(std::cos(-slope), std::sin(-slope))));
         const double k = s.length > 0.0 ? (s.endGradient - s.startGradient) / (2.0 * s.length) : 0.0;
-        parent = Ref(Add("IFCPOLYNOMIALCURVE", Ref(position) + ",(0.,1.),(0.," + Real(s.startGradient) + "," +
-                                                   Real(k) + "),$"));
+        parent = Ref(Add("IFCPOLYNOMIALCURVE",
+                         Ref(position) + ",(0.,1.),(0.," + Real(s.startGradient) + "," + Real(k) + "),$"));
         length = ParabolaLength(s.length, s.startGradient, s.endGradient);
     }
     return Add("IFCCURVESEGMENT", std::string(transition) + "," + Ref(placement) + "," + Length(0.0) + "," +
@@ -243,14 +247,15 @@ void IfcWriter::Horizontal(int alignment) {
         const IfcHorizontalSegment& s = m_horizontal[i];
         const auto radius = [](double k) { return k == 0.0 ? std::string("0.") : Real(1.0 / k); };
         const int parameters =
-            Add("IFCALIGNMENTHORIZONTALSEGMENT", "$,$," + Ref(Point(s.x, s.y)) + "," + Real(s.direction) + "," +
-                                                     radius(s.startCurvature) + "," + radius(s.endCurvature) + "," +
-                                                     Real(s.length) + ",$," + Enum(s.type));
+            Add("IFCALIGNMENTHORIZONTALSEGMENT",
+                "$,$," + Ref(Point(s.x, s.y)) + "," + Real(s.direction) + "," + radius(s.startCurvature) +
+                    "," + radius(s.endCurvature) + "," + Real(s.length) + ",$," + Enum(s.type));
         const std::string name = s.element >= 0 ? "Element " + std::to_string(s.element + 1) : "End";
         segments.push_back(
             Add("IFCALIGNMENTSEGMENT", Guid() + ",$," + step::String(name) + ",$,$,$,$," + Ref(parameters)));
         const bool last = i + 1 == m_horizontal.size();
-        curves.push_back(HorizontalCurveSegment(s, last ? ".DISCONTINUOUS." : Transition(s, m_horizontal[i + 1])));
+        curves.push_back(
+            HorizontalCurveSegment(s, last ? ".DISCONTINUOUS." : Transition(s, m_horizontal[i + 1])));
     }
     Nest(layout, segments, "Horizontal segments");
     m_compositeCurve = Add("IFCCOMPOSITECURVE", RefList(curves) + ",.F.");
@@ -266,30 +271,32 @@ void IfcWriter::Vertical(int alignment) {
         // The radius of a parabola is its least one, at its vertex: h over
         // the change of gradient, positive where it curves upwards.
         std::string radius = "$";
-        if (s.type == "PARABOLICARC") radius = Real(s.length / (s.endGradient - s.startGradient), "a vertical radius");
+        if (s.type == "PARABOLICARC")
+            radius = Real(s.length / (s.endGradient - s.startGradient), "a vertical radius");
         const int parameters =
             Add("IFCALIGNMENTVERTICALSEGMENT", "$,$," + Real(s.distance) + "," + Real(s.length) + "," +
                                                    Real(s.height) + "," + Real(s.startGradient) + "," +
                                                    Real(s.endGradient) + "," + radius + "," + Enum(s.type));
         segments.push_back(Add("IFCALIGNMENTSEGMENT", Guid() + ",$,$,$,$,$,$," + Ref(parameters)));
         const bool last = i + 1 == m_vertical.size();
-        curves.push_back(VerticalCurveSegment(s, last ? ".DISCONTINUOUS." : Transition(s, m_vertical[i + 1])));
+        curves.push_back(
+            VerticalCurveSegment(s, last ? ".DISCONTINUOUS." : Transition(s, m_vertical[i + 1])));
     }
     Nest(layout, segments, "Vertical segments");
     m_gradientCurve = Add("IFCGRADIENTCURVE", RefList(curves) + ",.F.," + Ref(m_compositeCurve) + ",$");
 }
 
 void IfcWriter::Cant(int alignment) {
-    const std::vector<IfcCantSegment> cant = IfcCantLayout(*m_source.superelevation, m_source.railHeadDistance,
-                                                           m_start, m_end, m_source.superelevationName);
+    const std::vector<IfcCantSegment> cant = IfcCantLayout(
+        *m_source.superelevation, m_source.railHeadDistance, m_start, m_end, m_source.superelevationName);
     const int layout = Add("IFCALIGNMENTCANT", Guid() + ",$,$,$,$,$,$," + Real(m_source.railHeadDistance));
     Nest(alignment, {layout}, "Cant layout");
     std::vector<int> segments;
     for (const IfcCantSegment& c : cant) {
         const int parameters =
-            Add("IFCALIGNMENTCANTSEGMENT", "$,$," + Real(c.distance) + "," + Real(c.length) + "," +
-                                               Real(c.startLeft) + "," + Real(c.endLeft) + "," + Real(c.startRight) +
-                                               "," + Real(c.endRight) + "," + Enum(c.type));
+            Add("IFCALIGNMENTCANTSEGMENT",
+                "$,$," + Real(c.distance) + "," + Real(c.length) + "," + Real(c.startLeft) + "," +
+                    Real(c.endLeft) + "," + Real(c.startRight) + "," + Real(c.endRight) + "," + Enum(c.type));
         segments.push_back(Add("IFCALIGNMENTSEGMENT", Guid() + ",$,$,$,$,$,$," + Ref(parameters)));
     }
     Nest(layout, segments, "Cant segments");
@@ -311,12 +318,13 @@ int IfcWriter::Referent(double station, const std::string& name, const std::stri
     const int cartesian = Add("IFCAXIS2PLACEMENT3D", Ref(Point(point.Y, point.X, z)) + ",$,$");
     const int placement =
         Add("IFCLINEARPLACEMENT", Ref(m_alignmentPlacement) + "," + Ref(linear) + "," + Ref(cartesian));
-    const int referent = Add("IFCREFERENT", Guid() + ",$," + step::String(name) + "," +
-                                                step::OptionalString(description) + ",$," + Ref(placement) +
-                                                ",$,.STATION.");
+    const int referent =
+        Add("IFCREFERENT", Guid() + ",$," + step::String(name) + "," + step::OptionalString(description) +
+                               ",$," + Ref(placement) + ",$,.STATION.");
     std::vector<int> properties;
     if (incoming)
-        properties.push_back(Add("IFCPROPERTYSINGLEVALUE", "'IncomingStation',$," + Length(*incoming) + ",$"));
+        properties.push_back(
+            Add("IFCPROPERTYSINGLEVALUE", "'IncomingStation',$," + Length(*incoming) + ",$"));
     properties.push_back(Add("IFCPROPERTYSINGLEVALUE", "'Station',$," + Length(stationValue) + ",$"));
     const int set = Add("IFCPROPERTYSET", Guid() + ",$,'Pset_Stationing',$," + RefList(properties));
     Add("IFCRELDEFINESBYPROPERTIES", Guid() + ",$,$,$," + RefList({referent}) + "," + Ref(set));
@@ -335,17 +343,18 @@ void IfcWriter::Referents(int alignment) {
         // alignment does not have.
         if (!(at >= m_start - tol && at <= m_end + tol))
             throw ExchangeError("the chain break " + Number(b.Before) + ":" + Number(b.After) + " lies at " +
-                                Number(at) + ", off the alignment (" + Number(m_start) + " to " + Number(m_end) +
-                                "); nothing is written");
+                                Number(at) + ", off the alignment (" + Number(m_start) + " to " +
+                                Number(m_end) + "); nothing is written");
         // Named by the station ahead, in both forms the package shows;
         // the description states the equation.
         double stake = 0.0;
         const double ahead = at + 2e-5;  // past the break, on the chain ahead of it
         const bool onAhead = m_chain.ChainIndexOf(ahead, stake) == i + 1;
-        const std::string name = onAhead ? m_chain.FormatStakeLettered(ahead) : m_chain.FormatKilometre(b.After);
-        const std::string description =
-            m_chain.FormatKilometre(b.Before) + " = " + m_chain.FormatKilometre(b.After) + " (" +
-            m_chain.FormatStakeLettered(at) + " = " + name + ")";
+        const std::string name =
+            onAhead ? m_chain.FormatStakeLettered(ahead) : m_chain.FormatKilometre(b.After);
+        const std::string description = m_chain.FormatKilometre(b.Before) + " = " +
+                                        m_chain.FormatKilometre(b.After) + " (" +
+                                        m_chain.FormatStakeLettered(at) + " = " + name + ")";
         referents.push_back(Referent(at, name, description, b.After, &b.Before));
     }
     Nest(alignment, referents, "Stationing");
@@ -357,18 +366,20 @@ std::string IfcWriter::Build() {
     m_start = alignment.GetStartStation().GetValue();
     m_end = m_start;
     for (const IfcHorizontalSegment& s : m_horizontal) m_end += s.length;
-    if (m_source.profile) m_vertical = IfcVerticalLayout(*m_source.profile, m_start, m_end, m_source.profileName);
+    if (m_source.profile)
+        m_vertical = IfcVerticalLayout(*m_source.profile, m_start, m_end, m_source.profileName);
 
     Context();
     const int sitePlacement = LocalPlacement(0);
-    const int site = Add("IFCSITE", Guid() + ",$,'Site',$,$," + Ref(sitePlacement) + ",$,$,.ELEMENT.,$,$,$,$,$");
+    const int site =
+        Add("IFCSITE", Guid() + ",$,'Site',$,$," + Ref(sitePlacement) + ",$,$,.ELEMENT.,$,$,$,$,$");
     int structure = site;
     int structurePlacement = sitePlacement;
     if (m_source.facility != IfcFacility::Site) {
         structurePlacement = LocalPlacement(sitePlacement);
         const char* entity = m_source.facility == IfcFacility::Road ? "IFCROAD" : "IFCRAILWAY";
-        structure = Add(entity, Guid() + ",$," + step::String(m_source.name) + ",$,$," + Ref(structurePlacement) +
-                                    ",$,$,.ELEMENT.,$");
+        structure = Add(entity, Guid() + ",$," + step::String(m_source.name) + ",$,$," +
+                                    Ref(structurePlacement) + ",$,$,.ELEMENT.,$");
         Add("IFCRELAGGREGATES", Guid() + ",$,$,$," + Ref(site) + "," + RefList({structure}));
     }
     m_alignmentPlacement = LocalPlacement(structurePlacement);

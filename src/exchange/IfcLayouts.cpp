@@ -38,7 +38,8 @@ double CurvatureOf(double radius, std::int32_t turn) {
 
 }  // namespace
 
-std::vector<IfcHorizontalSegment> IfcHorizontalLayout(const PlanAlignment& alignment, const std::string& name) {
+std::vector<IfcHorizontalSegment> IfcHorizontalLayout(const PlanAlignment& alignment,
+                                                      const std::string& name) {
     const int count = alignment.GetTotalElementCount();
     if (count <= 0 || count > alignment.GetElements().GetSize())
         throw ExchangeError(name + ": the alignment has no elements to write");
@@ -75,7 +76,8 @@ std::vector<IfcHorizontalSegment> IfcHorizontalLayout(const PlanAlignment& align
             case PlanElement::Arc:
                 s.type = "CIRCULARARC";
                 s.startCurvature = s.endCurvature = CurvatureOf(e.StartRadius, e.Turn);
-                if (s.startCurvature == 0.0) throw ExchangeError(which + " is an arc without a finite radius");
+                if (s.startCurvature == 0.0)
+                    throw ExchangeError(which + " is an arc without a finite radius");
                 break;
             case PlanElement::SpiralIn:
             case PlanElement::SpiralOut:
@@ -88,7 +90,8 @@ std::vector<IfcHorizontalSegment> IfcHorizontalLayout(const PlanAlignment& align
                     throw ExchangeError(which + " is a spiral between equal radii");
                 break;
             default:
-                throw ExchangeError(which + " is of no type IFC can state (type " + std::to_string(e.Type) + ")");
+                throw ExchangeError(which + " is of no type IFC can state (type " + std::to_string(e.Type) +
+                                    ")");
         }
         layout.push_back(s);
         along += e.Length;
@@ -142,7 +145,8 @@ public:
     }
     double CurveGradient(int k, double s) const {
         const GradePoint& pk = p[k];
-        return pk.GradeIn + (pk.GradeOut - pk.GradeIn) * (s - pk.CurveStart.GetValue()) / (2.0 * pk.TangentLength);
+        return pk.GradeIn +
+               (pk.GradeOut - pk.GradeIn) * (s - pk.CurveStart.GetValue()) / (2.0 * pk.TangentLength);
     }
 
     const GrowArray<GradePoint>& p;
@@ -168,12 +172,14 @@ std::vector<IfcVerticalSegment> IfcVerticalLayout(const QZdmFile& zdm, double st
     if (n < 2) throw ExchangeError(name + ": a profile needs two grade points at least");
     for (int i = 0; i < n; ++i) {
         const GradePoint& g = p[i];
-        if (!std::isfinite(g.Station.GetValue()) || !std::isfinite(g.Elevation) || !std::isfinite(g.GradeIn) ||
-            !std::isfinite(g.GradeOut) || !std::isfinite(g.StepHeight) || !std::isfinite(g.StepStation.GetValue()))
-            throw ExchangeError(name + ": grade point " + std::to_string(i + 1) + " holds a value that is not finite");
+        if (!std::isfinite(g.Station.GetValue()) || !std::isfinite(g.Elevation) ||
+            !std::isfinite(g.GradeIn) || !std::isfinite(g.GradeOut) || !std::isfinite(g.StepHeight) ||
+            !std::isfinite(g.StepStation.GetValue()))
+            throw ExchangeError(name + ": grade point " + std::to_string(i + 1) +
+                                " holds a value that is not finite");
         if (i > 0 && !(g.Station.GetValue() > p[i - 1].Station.GetValue() + tol))
-            throw ExchangeError(name + ": the grade points at " + Number(p[i - 1].Station.GetValue()) + " and " +
-                                Number(g.Station.GetValue()) + " are not in station order");
+            throw ExchangeError(name + ": the grade points at " + Number(p[i - 1].Station.GetValue()) +
+                                " and " + Number(g.Station.GetValue()) + " are not in station order");
     }
     const double first = p[0].Station.GetValue();
     const double last = p[n - 1].Station.GetValue();
@@ -187,8 +193,9 @@ std::vector<IfcVerticalSegment> IfcVerticalLayout(const QZdmFile& zdm, double st
         const double a = shape.Curve(i) ? p[i].CurveEnd.GetValue() : p[i].Station.GetValue();
         const double b = shape.Curve(i + 1) ? p[i + 1].CurveStart.GetValue() : p[i + 1].Station.GetValue();
         if (b < a - tol)
-            throw ExchangeError(name + ": the vertical curves at stations " + Number(p[i].Station.GetValue()) +
-                                " and " + Number(p[i + 1].Station.GetValue()) + " overlap");
+            throw ExchangeError(name + ": the vertical curves at stations " +
+                                Number(p[i].Station.GetValue()) + " and " +
+                                Number(p[i + 1].Station.GetValue()) + " overlap");
         if (b > a + tol) pieces.push_back({a, b, i, false});
         if (shape.Curve(i + 1))
             pieces.push_back({p[i + 1].CurveStart.GetValue(), p[i + 1].CurveEnd.GetValue(), i + 1, true});
@@ -201,7 +208,8 @@ std::vector<IfcVerticalSegment> IfcVerticalLayout(const QZdmFile& zdm, double st
         const double s = shape.StepAt(t);
         if (s < p[t].Station.GetValue() - tol || s > p[t + 1].Station.GetValue() + tol)
             throw ExchangeError(name + ": the step at station " + Number(s) + " lies outside its segment (" +
-                                Number(p[t].Station.GetValue()) + " to " + Number(p[t + 1].Station.GetValue()) + ")");
+                                Number(p[t].Station.GetValue()) + " to " +
+                                Number(p[t + 1].Station.GetValue()) + ")");
         if (s < p[t + 1].Station.GetValue() - tol) steps.push_back(s);
     }
 
@@ -254,8 +262,9 @@ std::vector<IfcVerticalSegment> IfcVerticalLayout(const QZdmFile& zdm, double st
 std::vector<IfcCantSegment> IfcCantLayout(const QSupFile& table, double railHeadDistance, double start,
                                           double end, const std::string& name) {
     if (!table.IsRailwayVariant())
-        throw ExchangeError(name + " is a road superelevation table: a road's cross-fall is no cant; IFC's "
-                                   "cant is the rail heights of a railway track, from a railway table");
+        throw ExchangeError(name +
+                            " is a road superelevation table: a road's cross-fall is no cant; IFC's "
+                            "cant is the rail heights of a railway track, from a railway table");
     if (!(railHeadDistance > 0.0) || !std::isfinite(railHeadDistance))
         throw ExchangeError("the rail head distance must be a positive number of metres, not " +
                             Number(railHeadDistance));
@@ -277,7 +286,8 @@ std::vector<IfcCantSegment> IfcCantLayout(const QSupFile& table, double railHead
             throw ExchangeError(at + " holds no value on the " + (r.HasValue(3) ? "right" : "left") +
                                 "; IFC's cant needs both rails at every row");
         if (s < start - tol || s > end + tol)
-            throw ExchangeError(at + " lies beyond the alignment (" + Number(start) + " to " + Number(end) + ")");
+            throw ExchangeError(at + " lies beyond the alignment (" + Number(start) + " to " + Number(end) +
+                                ")");
         if (!cants.empty() && s < cants.back().station - tol)
             throw ExchangeError(at + " comes after the row at " + Number(cants.back().station) +
                                 "; the rows are not in station order");

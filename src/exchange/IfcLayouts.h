@@ -15,9 +15,9 @@
 namespace qdat {
 
 struct QDAT_API IfcHorizontalSegment {
-    std::string type;  // "LINE", "CIRCULARARC", "CLOTHOID"
-    double x = 0.0;    // start: easting
-    double y = 0.0;    // start: northing
+    std::string type;        // "LINE", "CIRCULARARC", "CLOTHOID"
+    double x = 0.0;          // start: easting
+    double y = 0.0;          // start: northing
     double direction = 0.0;  // start direction, radians from +x counter-clockwise, [0, 2 pi)
     // Signed curvatures (1/m, + turning left); the radii are their inverses,
     // 0 for a curvature of 0.
@@ -32,10 +32,10 @@ struct QDAT_API IfcHorizontalSegment {
 };
 
 struct QDAT_API IfcVerticalSegment {
-    std::string type;         // "CONSTANTGRADIENT", "PARABOLICARC"
-    double distance = 0.0;    // start, along the horizontal from its start
-    double length = 0.0;      // horizontal length
-    double height = 0.0;      // at the start
+    std::string type;       // "CONSTANTGRADIENT", "PARABOLICARC"
+    double distance = 0.0;  // start, along the horizontal from its start
+    double length = 0.0;    // horizontal length
+    double height = 0.0;    // at the start
     double startGradient = 0.0;
     double endGradient = 0.0;
 };

@@ -71,9 +71,12 @@ std::string String(std::string_view utf8) {
         const unsigned char c = static_cast<unsigned char>(utf8[i]);
         if (c >= 0x20 && c < 0x7F) {
             closeWide();
-            if (c == '\'') out += "''";
-            else if (c == '\\') out += "\\\\";
-            else out += static_cast<char>(c);
+            if (c == '\'')
+                out += "''";
+            else if (c == '\\')
+                out += "\\\\";
+            else
+                out += static_cast<char>(c);
             ++i;
             continue;
         }
@@ -132,7 +135,8 @@ std::string CompressedGuid(const std::array<std::uint8_t, 16>& bits) {
     out += kAlphabet[bits[0] >> 6];
     out += kAlphabet[bits[0] & 0x3F];
     for (int i = 1; i < 16; i += 3) {
-        const std::uint32_t v = (std::uint32_t{bits[i]} << 16) | (std::uint32_t{bits[i + 1]} << 8) | bits[i + 2];
+        const std::uint32_t v =
+            (std::uint32_t{bits[i]} << 16) | (std::uint32_t{bits[i + 1]} << 8) | bits[i + 2];
         for (int shift = 18; shift >= 0; shift -= 6) out += kAlphabet[(v >> shift) & 0x3F];
     }
     return out;

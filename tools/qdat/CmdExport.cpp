@@ -18,9 +18,9 @@
 
 #include <qdat/exchange/IfcExport.h>
 #include <qdat/exchange/LandXml.h>
-#include <qdat/section/QSupFile.h>
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/SettingKeyRegistry.h>
+#include <qdat/section/QSupFile.h>
 #include "AlignmentInput.h"
 #include "Inputs.h"
 #include "Output.h"
@@ -101,7 +101,8 @@ int RunIfc(const ExportOptions& opt) {
     source.superelevation = sup.get();
     source.superelevationName = opt.sup;
     source.railHeadDistance = opt.railHeadDistance;
-    if (!opt.fileOptions.project.empty()) source.facility = IfcFacilityOf(LoadedProject(opt.fileOptions.project));
+    if (!opt.fileOptions.project.empty())
+        source.facility = IfcFacilityOf(LoadedProject(opt.fileOptions.project));
     source.fileName = opt.out == "-" ? std::string("-") : FileName(opt.out);
 
     WriteIfc(source, opt.out, {opt.plan, opt.profile, opt.sup, opt.fileOptions.project});
@@ -125,8 +126,8 @@ std::function<int()> SetupExport(CLI::App& app) {
         "Points are written \"northing easting\": X then Y, as X is the northing here. Stations in the "
         "geometry and the profile are continuous stations; staStart and the station equations give the "
         "stake stations.");
-    CLI::App* ifc = cmd->add_subcommand(
-        "ifc", "An alignment, its profile and a railway's cant as IFC 4.3 (IFC4X3_ADD2)");
+    CLI::App* ifc =
+        cmd->add_subcommand("ifc", "An alignment, its profile and a railway's cant as IFC 4.3 (IFC4X3_ADD2)");
     ifc->add_option("--plan", opt->plan, "Plan element file or intersection-point file")->required();
     ifc->add_option("--profile", opt->profile, "Vertical profile file")->type_name("ZDM");
     ifc->add_option("--sup", opt->sup, "Railway superelevation file, written as the track's cant")
