@@ -39,16 +39,26 @@ struct ExportOptions {
     std::string out;
 };
 
-// The alignment's name: its own in a plan element file; for intersection
-// points, which carry none, the project's road name, else the file's name.
-std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt) {
+// The project's road name, when a project is given.
+std::string ProjectName(const ExportOptions& opt) {
+    if (opt.fileOptions.project.empty()) return {};
+    for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
+        if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
+    return {};
+}
+
+// The alignment's name: --name; its own in a plan element file (intersection
+// points carry none) and the project's road name, in that order for LandXML
+// and the other way round for IFC, whose alignment is the project's road;
+// else the file's name.
+std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt, bool projectFirst) {
     if (!opt.name.empty()) return opt.name;
-    const std::string& own = input.Alignment().Name;
-    if (!input.Points() && !own.empty()) return own;
-    if (!opt.fileOptions.project.empty()) {
-        for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
-            if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
-    }
+    const std::string own = input.Points() ? std::string() : input.Alignment().Name;
+    const std::string project = ProjectName(opt);
+    const std::string& first = projectFirst ? project : own;
+    const std::string& second = projectFirst ? own : project;
+    if (!first.empty()) return first;
+    if (!second.empty()) return second;
     return FileStem(opt.plan);
 }
 
@@ -64,7 +74,7 @@ int RunLandXml(const ExportOptions& opt) {
 
     LandXmlSource source;
     source.alignment = &input.Alignment();
-    source.name = AlignmentName(input, opt);
+    source.name = AlignmentName(input, opt, false);
     source.chain = &input.Chain();
     source.profile = zdm.get();
     source.profileName = FileName(opt.profile);
@@ -73,14 +83,6 @@ int RunLandXml(const ExportOptions& opt) {
 
     WriteLandXml(source, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
     return kExitOk;
-}
-
-// The project's road name, when a project is given.
-std::string ProjectName(const ExportOptions& opt) {
-    if (opt.fileOptions.project.empty()) return {};
-    for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
-        if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
-    return {};
 }
 
 int RunIfc(const ExportOptions& opt) {
@@ -93,7 +95,7 @@ int RunIfc(const ExportOptions& opt) {
 
     IfcSource source;
     source.alignment = &input.Alignment();
-    source.name = AlignmentName(input, opt);
+    source.name = AlignmentName(input, opt, true);
     source.projectName = ProjectName(opt);
     source.chain = &input.Chain();
     source.profile = zdm.get();
