@@ -156,7 +156,14 @@ std::string IfcWriter::GuidSeed(const IfcSource& source) {
     std::string seed = source.name + '\n' + source.projectName;
     const PlanAlignment& a = *source.alignment;
     seed += '\n' + Number(a.StartX) + ' ' + Number(a.StartY) + ' ' + Number(a.GetStartStation().GetValue());
-    seed += ' ' + std::to_string(a.GetTotalElementCount());
+    // The elements' sizes too: two alignments that share a name and a start
+    // rarely share them.
+    const int count = a.GetTotalElementCount();
+    for (int i = 0; i < count && i < a.GetElements().GetSize(); ++i) {
+        const PlanElement& e = a.GetElement(i);
+        seed += ' ' + std::to_string(e.Type) + ':' + Number(e.Length) + ':' + Number(e.StartRadius) + ':' +
+                Number(e.EndRadius);
+    }
     return seed;
 }
 

@@ -305,19 +305,21 @@ async function checkFile(api, c) {
   const flat = drawn.flatMap((d) => d.points);
   const located = locate(c.plan, flat);
   let k = 0;
-  let worst = 0;
+  const worst = { lines: 0, clothoids: 0 };
   for (const d of drawn) {
     let last = -Infinity;
+    const kind = d.tol > MM ? 'clothoids' : 'lines';
     for (let j = 0; j < d.points.length; j++, k++) {
       const w = located[k];
-      worst = Math.max(worst, Math.abs(w.offset));
+      worst[kind] = Math.max(worst[kind], Math.abs(w.offset));
       check(Math.abs(w.offset) <= d.tol, `${c.name}: web-ifc point ${j} of segment ${d.i} off by ${w.offset}`);
       check(w.station >= last - 1e-6 && w.station >= d.from - d.tol && w.station <= d.to + d.tol,
         `${c.name}: web-ifc point ${j} of segment ${d.i} at station ${w.station} in order`);
       last = w.station;
     }
   }
-  console.log(`${c.name}: ${flat.length} web-ifc plan points, worst offset ${worst.toExponential(2)} m`);
+  console.log(`${c.name}: ${flat.length} web-ifc plan points, worst offset ${worst.lines.toExponential(2)} m ` +
+    `on lines and arcs, ${worst.clothoids.toExponential(2)} m on spirals`);
 
   // The composite curve, evaluated here, on the alignment.
   const composite = reader.ofType(WebIFC.IFCCOMPOSITECURVE)[0];
@@ -330,11 +332,14 @@ async function checkFile(api, c) {
     for (const p of g.points) geomPoints.push({ ...p, station: starts[i] + p.s });
   });
   const geomLocated = locate(c.plan, geomPoints);
+  let geomWorst = 0;
   geomPoints.forEach((p, j) => {
     const w = geomLocated[j];
+    geomWorst = Math.max(geomWorst, Math.abs(w.offset), Math.abs(w.station - p.station));
     check(Math.abs(w.offset) <= MM && near(w.station, p.station, MM),
       `${c.name}: geometry point at ${p.station} lies at ${w.station}, offset ${w.offset}`);
   });
+  console.log(`${c.name}: ${geomPoints.length} points of the composite curve, worst ${geomWorst.toExponential(2)} m`);
 
   // Stationing referents.
   const referents = nested(reader, alignmentId).map((id) => reader.line(id)).filter((l) => l.type === WebIFC.IFCREFERENT);
