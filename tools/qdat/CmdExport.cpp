@@ -137,8 +137,9 @@ std::function<int()> SetupExport(CLI::App& app) {
     ifc->add_option("--rail-head-distance", opt->railHeadDistance,
                     "Distance between the rails' contact points in metres (default 1.500, standard gauge)")
         ->type_name("D");
-    ifc->add_option("--name", opt->name,
-                    "The alignment's name (default: its own, the project's road name, or the file's name)");
+    ifc->add_option(
+        "--name", opt->name,
+        "The alignment's name (default: the project's road name, the plan's own, or the file's name)");
     ifc->add_option("-o,--output", opt->out, "IFC file to write (never an input; - for standard output)")
         ->required();
     opt->fileOptions.AddChainTo(ifc);
