@@ -21,8 +21,12 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
     // cannot be.
     StringWriter writer;
     doc.save(writer, "  ", pugi::format_default, pugi::encoding_utf8);
+    SaveText(writer.text, path, inputs);
+}
+
+void SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs) {
     if (path == "-") {
-        if (!WriteToStandardOutput(writer.text)) throw ExchangeError("the standard output cannot be written");
+        if (!WriteToStandardOutput(text)) throw ExchangeError("the standard output cannot be written");
         return;
     }
     for (const std::string& input : inputs)
@@ -31,7 +35,7 @@ void SaveXml(const pugi::xml_document& doc, const std::string& path, const std::
     MirrorFile file;
     try {
         file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
-        file.Write(writer.text.data(), writer.text.size());
+        file.Write(text.data(), text.size());
         file.Close();
     } catch (const FileException& e) {
         file.Abort();

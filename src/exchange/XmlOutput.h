@@ -1,4 +1,5 @@
-// Saving the XML documents the exports and the tool's plots write. The
+// Saving the XML documents the exports and the tool's plots write, and the
+// text of the other exports. The
 // documents are pugixml's: a caller of this header brings pugixml's headers
 // along (the exchange library itself links pugixml privately).
 #pragma once
@@ -17,5 +18,9 @@ namespace qdat {
 // ExchangeError naming the path.
 QDAT_API void SaveXml(const pugi::xml_document& doc, const std::string& path,
                       const std::vector<std::string>& inputs);
+
+// Saves text made whole beforehand the same way.
+QDAT_API void SaveText(const std::string& text, const std::string& path,
+                       const std::vector<std::string>& inputs);
 
 }  // namespace qdat

@@ -6,12 +6,21 @@
 // their parabolas, and the ground line. The plan file may be a plan element
 // file or an intersection-point file (its curves are computed first).
 // Points are "northing easting", which is "X Y" in this package.
+//
+// qdat export ifc --plan FILE [--profile ZDM] [--sup SUP] [--rail-head-distance D]
+//                 [--project PRJ | --break B:A] [--name NAME] -o OUT.ifc
+// Writes the alignment as IFC 4.3: the horizontal layout, the vertical one
+// of the profile and the cant of a railway superelevation table, with their
+// geometry, and a referent with the stationing at the start and every chain
+// break. x is the easting (Y here), y the northing (X).
 #include <memory>
 #include <string>
 
+#include <qdat/exchange/IfcExport.h>
 #include <qdat/exchange/LandXml.h>
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/SettingKeyRegistry.h>
+#include <qdat/section/QSupFile.h>
 #include "AlignmentInput.h"
 #include "Inputs.h"
 #include "Output.h"
@@ -23,19 +32,33 @@ struct ExportOptions {
     std::string plan;
     std::string profile;
     std::string ground;
+    std::string sup;
+    double railHeadDistance = 1.5;
+    std::string name;
     FileOptions fileOptions;
     std::string out;
 };
 
-// The alignment's name: its own in a plan element file; for intersection
-// points, which carry none, the project's road name, else the file's name.
-std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt) {
-    const std::string& own = input.Alignment().Name;
-    if (!input.Points() && !own.empty()) return own;
-    if (!opt.fileOptions.project.empty()) {
-        for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
-            if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
-    }
+// The project's road name, when a project is given.
+std::string ProjectName(const ExportOptions& opt) {
+    if (opt.fileOptions.project.empty()) return {};
+    for (const SettingValue& v : LoadedProject(opt.fileOptions.project).GetGlobalValues())
+        if (v.keyId == SettingKeyRegistry::kProjectName && !v.value.empty()) return v.value;
+    return {};
+}
+
+// The alignment's name: --name; its own in a plan element file (intersection
+// points carry none) and the project's road name, in that order for LandXML
+// and the other way round for IFC, whose alignment is the project's road;
+// else the file's name.
+std::string AlignmentName(const AlignmentInput& input, const ExportOptions& opt, bool projectFirst) {
+    if (!opt.name.empty()) return opt.name;
+    const std::string own = input.Points() ? std::string() : input.Alignment().Name;
+    const std::string project = ProjectName(opt);
+    const std::string& first = projectFirst ? project : own;
+    const std::string& second = projectFirst ? own : project;
+    if (!first.empty()) return first;
+    if (!second.empty()) return second;
     return FileStem(opt.plan);
 }
 
@@ -51,7 +74,7 @@ int RunLandXml(const ExportOptions& opt) {
 
     LandXmlSource source;
     source.alignment = &input.Alignment();
-    source.name = AlignmentName(input, opt);
+    source.name = AlignmentName(input, opt, false);
     source.chain = &input.Chain();
     source.profile = zdm.get();
     source.profileName = FileName(opt.profile);
@@ -59,6 +82,32 @@ int RunLandXml(const ExportOptions& opt) {
     source.groundName = FileName(opt.ground);
 
     WriteLandXml(source, opt.out, {opt.plan, opt.profile, opt.ground, opt.fileOptions.project});
+    return kExitOk;
+}
+
+int RunIfc(const ExportOptions& opt) {
+    FileContext context(opt.fileOptions);
+    AlignmentInput input(opt.plan, context);
+    std::unique_ptr<QZdmFile> zdm;
+    if (!opt.profile.empty()) zdm = LoadProfile(opt.profile, context, "export");
+    std::unique_ptr<QSupFile> sup;
+    if (!opt.sup.empty()) sup = LoadDocumentOfKind<QSupFile>(opt.sup, context, "a superelevation file");
+
+    IfcSource source;
+    source.alignment = &input.Alignment();
+    source.name = AlignmentName(input, opt, true);
+    source.projectName = ProjectName(opt);
+    source.chain = &input.Chain();
+    source.profile = zdm.get();
+    source.profileName = opt.profile;
+    source.superelevation = sup.get();
+    source.superelevationName = opt.sup;
+    source.railHeadDistance = opt.railHeadDistance;
+    if (!opt.fileOptions.project.empty())
+        source.facility = IfcFacilityOf(LoadedProject(opt.fileOptions.project));
+    source.fileName = opt.out == "-" ? std::string("-") : FileName(opt.out);
+
+    WriteIfc(source, opt.out, {opt.plan, opt.profile, opt.sup, opt.fileOptions.project});
     return kExitOk;
 }
 
@@ -79,7 +128,29 @@ std::function<int()> SetupExport(CLI::App& app) {
         "Points are written \"northing easting\": X then Y, as X is the northing here. Stations in the "
         "geometry and the profile are continuous stations; staStart and the station equations give the "
         "stake stations.");
-    return [opt] { return RunLandXml(*opt); };
+    CLI::App* ifc =
+        cmd->add_subcommand("ifc", "An alignment, its profile and a railway's cant as IFC 4.3 (IFC4X3_ADD2)");
+    ifc->add_option("--plan", opt->plan, "Plan element file or intersection-point file")->required();
+    ifc->add_option("--profile", opt->profile, "Vertical profile file")->type_name("ZDM");
+    ifc->add_option("--sup", opt->sup, "Railway superelevation file, written as the track's cant")
+        ->type_name("SUP");
+    ifc->add_option("--rail-head-distance", opt->railHeadDistance,
+                    "Distance between the rails' contact points in metres (default 1.500, standard gauge)")
+        ->type_name("D");
+    ifc->add_option(
+        "--name", opt->name,
+        "The alignment's name (default: the project's road name, the plan's own, or the file's name)");
+    ifc->add_option("-o,--output", opt->out, "IFC file to write (never an input; - for standard output)")
+        ->required();
+    opt->fileOptions.AddChainTo(ifc);
+    ifc->footer(
+        "IFC's x is the easting (Y here) and y the northing (X here); directions run counter-clockwise from "
+        "east, and a radius is positive where the alignment turns left. Distances along are measured from "
+        "the alignment's start; a referent with Pset_Stationing gives the station at the start and at every "
+        "chain break. A step in the profile is a zero-length segment carrying the height after it. With "
+        "--project the alignment stands in an IfcRoad, or an IfcRailway when the project names a "
+        "track-spacing file; without it, in the IfcSite.");
+    return [opt, ifc] { return ifc->parsed() ? RunIfc(*opt) : RunLandXml(*opt); };
 }
 
 const CommandRegistration kRegistration{{"export", SetupExport}};
