@@ -176,6 +176,9 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 // The documents of one alignment, for the paths asked for.
 struct AlignmentFiles {
     std::string plan, jd, profile, ground, project;
+    // Whether an alignment whose curves intersection points cannot describe
+    // is written without them (told) rather than refused.
+    bool jdWhereItFits = false;
 };
 
 class Writer {
@@ -192,10 +195,17 @@ public:
             doc->GetAlignment() = a.plan;
             Push(files.plan, std::move(doc));
         }
-        if (!files.jd.empty()) {
+        std::string jd = files.jd;
+        if (!jd.empty()) {
             auto doc = std::make_unique<QJdDoc>();
-            doc->GetList() = IntersectionPointsOf(a);
-            Push(files.jd, std::move(doc));
+            try {
+                doc->GetList() = IntersectionPointsOf(a);
+                Push(jd, std::move(doc));
+            } catch (const ExchangeError& e) {
+                if (!files.jdWhereItFits) throw;
+                m_result.notes.push_back(std::string(e.what()) + "; no " + jd + " is written");
+                jd.clear();
+            }
         }
         if (!files.profile.empty()) {
             if (a.profile.IsEmpty())
@@ -223,7 +233,7 @@ public:
                                         " cannot stand in a project file");
             };
             name(kPlanType, files.plan);
-            name(kJdType, files.jd);
+            name(kJdType, jd);
             name(kProfileType, files.profile);
             name(kGroundType, files.ground);
             doc->SetSetting(SettingKeyRegistry::kProjectName, a.name);
@@ -342,7 +352,7 @@ LandXmlImportResult ImportLandXml(const std::string& path, const LandXmlImportOp
                 stem = FileStemOf(a.name) + "-" + std::to_string(k);
             const std::string base = dir + stem;
             writer.Add(a, {base + ".pm", base + ".jd", a.profile.IsEmpty() ? "" : base + ".zdm",
-                           a.ground.IsEmpty() ? "" : base + ".dmx", base + ".prj"});
+                           a.ground.IsEmpty() ? "" : base + ".dmx", base + ".prj", true});
         }
         if (result.alignments.empty())
             throw ExchangeError(path + " holds no alignment named \"" + options.alignment + "\"");

@@ -23,7 +23,10 @@
 #include <string_view>
 #include <vector>
 
+#include <optional>
+
 #include <qdat/host/Export.h>
+#include <qdat/plan/JdList.h>
 #include <qdat/plan/PlanAlignment.h>
 #include <qdat/profile/GroundPoints.h>
 #include <qdat/profile/QZdmFile.h>
@@ -68,6 +71,9 @@ struct QDAT_API ImportedAlignment {
     // that the file's positions are kept where consecutive elements do not
     // quite meet.
     PlanAlignment plan;
+    // The intersection points, computed, of an alignment the file gives by
+    // its AlignPIs alone (no CoordGeom); the elements are their curves.
+    std::optional<JdList> givenPoints;
     ChainTable chain;  // from the station equations
     // The design profile, recalculated; empty when the alignment has none.
     std::string profileName;
@@ -94,9 +100,12 @@ QDAT_API ImportedAlignment ReadLandXmlAlignment(std::string_view text, const std
                                                 const std::string& profileName = {});
 
 // What to write. Empty paths are not written. `allDirectory` writes every
-// file of every alignment there, each named after its alignment
-// ("<name>.pm", ".jd", ".zdm", ".dmx", ".prj"; the profile files only where
-// the alignment has one).
+// file of every alignment (of the one named, when `alignment` is given) into
+// that folder, each named after its alignment ("<name>.pm", ".jd", ".zdm",
+// ".dmx", ".prj"; a name that would not make a file name has its characters
+// replaced, a name twice gets "-2"); the profile files only where the
+// alignment has one, the intersection points only where they can describe
+// its curves (a note tells where not).
 struct QDAT_API LandXmlImportOptions {
     std::string alignment;    // empty: the only one
     std::string profileName;  // empty: the first ProfAlign
@@ -127,8 +136,8 @@ QDAT_API LandXmlImportResult ImportLandXml(const std::string& path, const LandXm
 // spiral lengths of every curve; a corner without a curve has radius 0),
 // such that computing their curves gives the alignment back. Throws
 // ExchangeError naming the element for curves they cannot describe (a
-// spiral between two radii, two arcs in a row).
-class JdList;
+// spiral between two radii, two arcs in a row). An alignment read from its
+// AlignPIs has its own.
 QDAT_API JdList IntersectionPointsOf(const ImportedAlignment& alignment);
 
 }  // namespace qdat

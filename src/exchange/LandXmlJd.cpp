@@ -43,6 +43,11 @@ const char* TypeName(const PlanElement& e) {
     }
 }
 
+// Radii of one curve, the one of an arc given by rounded points.
+bool SameRadius(double a, double b) {
+    return std::fabs(a - b) <= 1e-5 * b;
+}
+
 JdPoint PointAt(double x, double y) {
     JdPoint p;
     p.X = x;
@@ -60,6 +65,7 @@ JdPoint PointAt(double x, double y) {
 }  // namespace
 
 JdList IntersectionPointsOf(const ImportedAlignment& a) {
+    if (a.givenPoints) return *a.givenPoints;
     const PlanAlignment& plan = a.plan;
     const int n = plan.ElementCount;
     if (n < 1) throw ExchangeError(a.name + ": no elements");
@@ -96,13 +102,13 @@ JdList IntersectionPointsOf(const ImportedAlignment& a) {
             ++k;
         }
         if (k <= j && plan.GetElement(k).Type == PlanElement::Arc) {
-            if (radius != 0.0 && plan.GetElement(k).StartRadius != radius)
+            if (radius != 0.0 && !SameRadius(plan.GetElement(k).StartRadius, radius))
                 Refuse(a, plan.GetElement(k), "has another radius than the spiral before it");
             radius = plan.GetElement(k).StartRadius;
             ++k;
         }
         if (k <= j && plan.GetElement(k).Type == PlanElement::SpiralOut) {
-            if (radius != 0.0 && plan.GetElement(k).StartRadius != radius)
+            if (radius != 0.0 && !SameRadius(plan.GetElement(k).StartRadius, radius))
                 Refuse(a, plan.GetElement(k), "starts at another radius than the curve before it ends with");
             radius = plan.GetElement(k).StartRadius;
             p.SpiralLength2 = plan.GetElement(k).Length;

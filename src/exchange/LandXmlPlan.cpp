@@ -6,8 +6,10 @@
 #include <numbers>
 #include <optional>
 
+#include <qdat/exchange/AlignmentOf.h>
 #include <qdat/exchange/ExchangeError.h>
 #include <qdat/exchange/detail/LandXmlRead.h>
+#include <qdat/plan/QJdDoc.h>
 
 namespace qdat::landxml {
 
@@ -73,8 +75,13 @@ public:
     bool Has(pugi::xml_node element, std::string_view local) const { return Child(element, local); }
 
     Point Read(pugi::xml_node element, std::string_view local) const {
-        pugi::xml_node node = Child(element, local);
+        const pugi::xml_node node = Child(element, local);
         if (!node) m_source.Fail(element, "no " + std::string(local) + " point");
+        return ReadNode(node);
+    }
+
+    // A point element's own "northing easting", or the CgPoint it names.
+    Point ReadNode(pugi::xml_node node) const {
         const std::string ref = node.attribute("pntRef").value();
         if (!ref.empty() &&
             std::string_view(node.child_value()).find_first_not_of(" \t\r\n") == std::string_view::npos)
@@ -156,7 +163,14 @@ public:
     void Read(pugi::xml_node alignment) {
         const double metres = m_source.GetUnits().metresPerUnit;
         const pugi::xml_node geom = Child(alignment, "CoordGeom");
-        if (!geom) m_source.Fail(alignment, "the alignment has no CoordGeom: nothing to import");
+        if (!geom) {
+            const pugi::xml_node pis = Child(alignment, "AlignPIs");
+            if (!pis)
+                m_source.Fail(alignment,
+                              "the alignment has neither CoordGeom nor AlignPIs: nothing to import");
+            ReadPoints(alignment, pis);
+            return;
+        }
         double station = m_source.Length(alignment, "staStart", 0.0);
         (void)metres;
         bool first = true;
@@ -218,6 +232,53 @@ public:
     }
 
 private:
+    // An alignment given by its intersection points alone: each AlignPI a
+    // point (PI) with the radius of its curve (Curve1) and the lengths of its
+    // spirals (InSpiral, OutSpiral); the elements are their curves.
+    void ReadPoints(pugi::xml_node alignment, pugi::xml_node pis) {
+        JdList list;
+        list.StartStation = m_source.Length(alignment, "staStart", 0.0);
+        const auto spiral = [&](pugi::xml_node pi, const char* side, double radius) {
+            const pugi::xml_node s = Child(Child(pi, side), "Spiral");
+            if (!s) return 0.0;
+            const std::string type = s.attribute("spiType").value();
+            if (!type.empty() && type != "clothoid")
+                m_source.Fail(
+                    s, "the " + type + " spiral cannot be represented: this package's spirals are clothoids");
+            if (m_source.HasAttribute(s, "length")) return m_source.Length(s, "length", 0.0);
+            const double a = m_source.Length(s, "constant", 0.0);
+            if (a <= 0.0 || radius <= 0.0) m_source.Fail(s, "the spiral has neither a length nor a constant");
+            return a * a / radius;
+        };
+        for (pugi::xml_node pi : Children(pis, "AlignPI")) {
+            const pugi::xml_node own = Child(pi, "PI");
+            const Point at = m_points.ReadNode(own ? own : pi);
+            JdPoint p;
+            p.CalcMode = 0;
+            p.X = at.x;
+            p.Y = at.y;
+            if (const pugi::xml_node curve = Child(Child(pi, "Curve1"), "Curve")) {
+                int sign = 1;
+                p.Radius = RadiusAttribute(m_source, curve, "radius", sign);
+                if (p.Radius == InfiniteRadius) m_source.Fail(curve, "the curve has no radius");
+            }
+            p.SpiralLength1 = spiral(pi, "InSpiral", p.Radius);
+            p.SpiralLength2 = spiral(pi, "OutSpiral", p.Radius);
+            p.Name = "JD" + std::to_string(list.Points.GetSize());
+            list.Points.Add(p);
+        }
+        if (list.Points.GetSize() < 2)
+            m_source.Fail(pis, "an alignment needs two intersection points at least");
+        QJdDoc doc;
+        doc.GetList() = list;
+        ComputeCurves(doc, m_source.Where(pis));
+        m_into.plan = doc.GetList().BuildElementList();
+        m_into.plan.Name = m_into.name;
+        if (m_into.plan.ElementCount < 1 || !m_into.plan.ComputeElements())
+            m_source.Fail(pis, "the curves of the intersection points make no alignment");
+        m_into.givenPoints = doc.GetList();
+    }
+
     void Note(pugi::xml_node node, const std::string& text) {
         m_into.notes.push_back(m_source.Where(node) + ": " + text);
     }

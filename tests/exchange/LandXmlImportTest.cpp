@@ -86,77 +86,88 @@ protected:
 // without staBack, before and after CoordGeom; a prefixed namespace and a
 // byte-order mark.
 TEST_F(LandXmlImportTest, HandWrittenElementsMatchTheIntegratedClothoids) {
-    const Pose p0{1000.0, 2000.0, 0.3};
-    const Pose p1 = Walk(p0, 100, 0, 0, 1);
-    const Pose p2 = Walk(p1, 60, 0, 1 / 300.0, 1);
-    const Pose p3 = Walk(p2, 50, 1 / 300.0, 1 / 300.0, 1);
-    const Pose p4 = Walk(p3, 40, 1 / 300.0, 1 / 200.0, 1);
-    const Pose p5 = Walk(p4, 30, 1 / 200.0, 1 / 200.0, 1);
-    const Pose p6 = Walk(p5, 50, 1 / 200.0, 0, 1);
-    const Pose p7 = Walk(p6, 80, 0, 0, 1);
-    const double cx = p2.x + 300 * std::cos(p2.az + kPi / 2), cy = p2.y + 300 * std::sin(p2.az + kPi / 2);
-    const auto [pix, piy] = TangentsMeet(p5, p6);
-    const std::string xml =
-        "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n"
-        "<lx:LandXML xmlns:lx=\"http://www.landxml.org/schema/LandXML-1.1\" version=\"1.1\">\n"
-        "<lx:Units><lx:Metric linearUnit=\"meter\" angularUnit=\"decimal degrees\" "
-        "directionUnit=\"decimal degrees\"/></lx:Units>\n"
-        "<lx:Alignments><lx:Alignment name=\"Hand\" staStart=\"500\" length=\"410\">\n"
-        "<lx:StaEquation staInternal=\"700\" staAhead=\"740\"/>\n<lx:CoordGeom>\n"
-        "<lx:Line staStart=\"500\" length=\"100\" dir=\"17.2\">" +
-        Pt("lx:Start", p0.x, p0.y) + Pt("lx:End", p1.x, p1.y) +
-        "</lx:Line>\n<lx:Spiral length=\"60\" radiusStart=\"INF\" radiusEnd=\"300\" rot=\"cw\" "
-        "spiType=\"clothoid\">" +
-        Pt("lx:Start", p1.x, p1.y) + Pt("lx:End", p2.x, p2.y) + "</lx:Spiral>\n<lx:Curve rot=\"cw\">" +
-        Pt("lx:Start", p2.x, p2.y) + Pt("lx:Center", cx, cy) + Pt("lx:End", p3.x, p3.y) +
-        "</lx:Curve>\n<lx:Spiral length=\"40\" radiusStart=\"300\" radiusEnd=\"200\" rot=\"cw\" "
-        "spiType=\"clothoid\">" +
-        Pt("lx:Start", p3.x, p3.y) + Pt("lx:End", p4.x, p4.y) +
-        "</lx:Spiral>\n<lx:Curve rot=\"cw\" radius=\"-200\" length=\"30\">" + Pt("lx:Start", p4.x, p4.y) +
-        Pt("lx:End", p5.x, p5.y) +
-        "</lx:Curve>\n<lx:Spiral length=\"50\" radiusStart=\"200\" radiusEnd=\"INF\">" +
-        Pt("lx:Start", p5.x, p5.y) + Pt("lx:PI", pix, piy) + Pt("lx:End", p6.x, p6.y) +
-        "</lx:Spiral>\n<lx:Line length=\"80\">" + Pt("lx:Start", p6.x, p6.y) + Pt("lx:End", p7.x, p7.y) +
-        "</lx:Line>\n</lx:CoordGeom>\n<lx:StaEquation staBack=\"600\" staAhead=\"650\" "
-        "staInternal=\"600\"/>\n"
-        "</lx:Alignment></lx:Alignments></lx:LandXML>\n";
+    // Points to the last bit, and rounded to millimetres as many programs write them.
+    for (const bool rounded : {false, true}) {
+        const auto Pt = [rounded](const char* tag, double x, double y) {
+            if (!rounded) return qdat::Pt(tag, x, y);
+            char text[80];
+            std::snprintf(text, sizeof text, "<%s>%.3f %.3f</%s>", tag, x, y, tag);
+            return std::string(text);
+        };
+        const double tol = rounded ? 1e-3 : 1e-6, angleTol = rounded ? 3e-5 : 1e-9;
+        const Pose p0{1000.0, 2000.0, 0.3};
+        const Pose p1 = Walk(p0, 100, 0, 0, 1);
+        const Pose p2 = Walk(p1, 60, 0, 1 / 300.0, 1);
+        const Pose p3 = Walk(p2, 50, 1 / 300.0, 1 / 300.0, 1);
+        const Pose p4 = Walk(p3, 40, 1 / 300.0, 1 / 200.0, 1);
+        const Pose p5 = Walk(p4, 30, 1 / 200.0, 1 / 200.0, 1);
+        const Pose p6 = Walk(p5, 50, 1 / 200.0, 0, 1);
+        const Pose p7 = Walk(p6, 80, 0, 0, 1);
+        const double cx = p2.x + 300 * std::cos(p2.az + kPi / 2), cy = p2.y + 300 * std::sin(p2.az + kPi / 2);
+        const auto [pix, piy] = TangentsMeet(p5, p6);
+        const std::string xml =
+            "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n"
+            "<lx:LandXML xmlns:lx=\"http://www.landxml.org/schema/LandXML-1.1\" version=\"1.1\">\n"
+            "<lx:Units><lx:Metric linearUnit=\"meter\" angularUnit=\"decimal degrees\" "
+            "directionUnit=\"decimal degrees\"/></lx:Units>\n"
+            "<lx:Alignments><lx:Alignment name=\"Hand\" staStart=\"500\" length=\"410\">\n"
+            "<lx:StaEquation staInternal=\"700\" staAhead=\"740\"/>\n<lx:CoordGeom>\n"
+            "<lx:Line staStart=\"500\" length=\"100\" dir=\"17.2\">" +
+            Pt("lx:Start", p0.x, p0.y) + Pt("lx:End", p1.x, p1.y) +
+            "</lx:Line>\n<lx:Spiral length=\"60\" radiusStart=\"INF\" radiusEnd=\"300\" rot=\"cw\" "
+            "spiType=\"clothoid\">" +
+            Pt("lx:Start", p1.x, p1.y) + Pt("lx:End", p2.x, p2.y) + "</lx:Spiral>\n<lx:Curve rot=\"cw\">" +
+            Pt("lx:Start", p2.x, p2.y) + Pt("lx:Center", cx, cy) + Pt("lx:End", p3.x, p3.y) +
+            "</lx:Curve>\n<lx:Spiral length=\"40\" radiusStart=\"300\" radiusEnd=\"200\" rot=\"cw\" "
+            "spiType=\"clothoid\">" +
+            Pt("lx:Start", p3.x, p3.y) + Pt("lx:End", p4.x, p4.y) +
+            "</lx:Spiral>\n<lx:Curve rot=\"cw\" radius=\"-200\" length=\"30\">" + Pt("lx:Start", p4.x, p4.y) +
+            Pt("lx:End", p5.x, p5.y) +
+            "</lx:Curve>\n<lx:Spiral length=\"50\" radiusStart=\"200\" radiusEnd=\"INF\">" +
+            Pt("lx:Start", p5.x, p5.y) + Pt("lx:PI", pix, piy) + Pt("lx:End", p6.x, p6.y) +
+            "</lx:Spiral>\n<lx:Line length=\"80\">" + Pt("lx:Start", p6.x, p6.y) + Pt("lx:End", p7.x, p7.y) +
+            "</lx:Line>\n</lx:CoordGeom>\n<lx:StaEquation staBack=\"600\" staAhead=\"650\" "
+            "staInternal=\"600\"/>\n"
+            "</lx:Alignment></lx:Alignments></lx:LandXML>\n";
 
-    const ImportedAlignment a = ReadLandXmlAlignment(xml, "hand.xml", "");
-    EXPECT_EQ(a.name, "Hand");
-    EXPECT_TRUE(a.notes.empty()) << a.notes.front();
-    ASSERT_EQ(a.plan.ElementCount, 7);
-    const Pose ends[] = {p1, p2, p3, p4, p5, p6, p7};
-    const double lengths[] = {100, 60, 50, 40, 30, 50, 80};
-    const int types[] = {PlanElement::Straight,       PlanElement::SpiralIn, PlanElement::Arc,
-                         PlanElement::SpiralTightens, PlanElement::Arc,      PlanElement::SpiralOut,
-                         PlanElement::Straight};
-    double station = 500;
-    for (int i = 0; i < 7; ++i) {
-        const PlanElement& e = a.plan.GetElement(i);
-        EXPECT_EQ(e.Type, types[i]) << i;
-        EXPECT_NEAR(e.StartStation.GetValue(), station, 1e-9) << i;
-        EXPECT_NEAR(e.Length, lengths[i], 1e-9) << i;
-        EXPECT_NEAR(e.EndX, ends[i].x, 1e-6) << i;
-        EXPECT_NEAR(e.EndY, ends[i].y, 1e-6) << i;
-        EXPECT_NEAR(AzimuthDiff(e.EndAzimuth, ends[i].az), 0.0, 1e-9) << i;
-        if (e.Type != PlanElement::Straight) {
-            EXPECT_EQ(e.Turn, 1) << i;
+        const ImportedAlignment a = ReadLandXmlAlignment(xml, "hand.xml", "");
+        SCOPED_TRACE(rounded ? "rounded" : "exact");
+        EXPECT_EQ(a.name, "Hand");
+        EXPECT_TRUE(a.notes.empty()) << a.notes.front();
+        ASSERT_EQ(a.plan.ElementCount, 7);
+        const Pose ends[] = {p1, p2, p3, p4, p5, p6, p7};
+        const double lengths[] = {100, 60, 50, 40, 30, 50, 80};
+        const int types[] = {PlanElement::Straight,       PlanElement::SpiralIn, PlanElement::Arc,
+                             PlanElement::SpiralTightens, PlanElement::Arc,      PlanElement::SpiralOut,
+                             PlanElement::Straight};
+        double station = 500;
+        for (int i = 0; i < 7; ++i) {
+            const PlanElement& e = a.plan.GetElement(i);
+            EXPECT_EQ(e.Type, types[i]) << i;
+            EXPECT_NEAR(e.StartStation.GetValue(), station, tol) << i;
+            EXPECT_NEAR(e.Length, lengths[i], tol) << i;
+            EXPECT_NEAR(e.EndX, ends[i].x, tol) << i;
+            EXPECT_NEAR(e.EndY, ends[i].y, tol) << i;
+            EXPECT_NEAR(AzimuthDiff(e.EndAzimuth, ends[i].az), 0.0, angleTol) << i;
+            if (e.Type != PlanElement::Straight) {
+                EXPECT_EQ(e.Turn, 1) << i;
+            }
+            station += lengths[i];
         }
-        station += lengths[i];
-    }
-    EXPECT_NEAR(a.plan.GetElement(2).StartRadius, 300.0, 1e-9);  // from the points alone
-    // staBack 600 at 600; then 700 is stake 750 (the first equation's 50 on).
-    ASSERT_EQ(a.chain.GetBreakCount(), 2);
-    EXPECT_EQ(a.chain.GetBreak(0), ChainBreak(600, 650));
-    EXPECT_EQ(a.chain.GetBreak(1), ChainBreak(750, 740));
-    EXPECT_NEAR(a.chain.BreakStartStation(1).GetValue(), 700.0, 1e-9);
+        EXPECT_NEAR(a.plan.GetElement(2).StartRadius, 300.0, tol);  // from the points alone
+        // staBack 600 at 600; then 700 is stake 750 (the first equation's 50 on).
+        ASSERT_EQ(a.chain.GetBreakCount(), 2);
+        EXPECT_EQ(a.chain.GetBreak(0), ChainBreak(600, 650));
+        EXPECT_EQ(a.chain.GetBreak(1), ChainBreak(750, 740));
+        EXPECT_NEAR(a.chain.BreakStartStation(1).GetValue(), 700.0, 1e-9);
 
-    // Its intersection points cannot hold the spiral between two radii.
-    try {
-        IntersectionPointsOf(a);
-        FAIL() << "a spiral between two radii has no intersection-point form";
-    } catch (const ExchangeError& e) {
-        EXPECT_NE(std::string(e.what()).find("station 710.000"), std::string::npos) << e.what();
+        // Its intersection points cannot hold the spiral between two radii.
+        try {
+            IntersectionPointsOf(a);
+            FAIL() << "a spiral between two radii has no intersection-point form";
+        } catch (const ExchangeError& e) {
+            EXPECT_NE(std::string(e.what()).find("station 710.000"), std::string::npos) << e.what();
+        }
     }
 }
 
@@ -233,6 +244,17 @@ TEST_F(LandXmlImportTest, ProfilePartsJoinAtAStepAndCurvesKeepTheirRadius) {
     EXPECT_NEAR(zdm.GetDesignElevation(450), 106 - 0.02 * 150, 1e-9);
     EXPECT_NEAR(zdm.GetDesignElevation(600), 103 - 0.02 * 100, 1e-9);
     EXPECT_NEAR(zdm.GetDesignElevation(700), 99 + 80.0 * 80 / (2 * 4000), 1e-9);
+    // Curves that overlap are kept as the file has them, and told.
+    const ImportedAlignment overlap = ReadLandXmlAlignment(
+        "<LandXML><Alignments><Alignment name=\"O\"><CoordGeom><Line><Start>0 0</Start><End>400 "
+        "0</End></Line>"
+        "</CoordGeom><Profile><ProfAlign><PVI>0 0</PVI><ParaCurve length=\"200\">100 2</ParaCurve><ParaCurve "
+        "length=\"200\">200 0</ParaCurve><PVI>300 "
+        "2</PVI></ProfAlign></Profile></Alignment></Alignments></LandXML>",
+        "o.xml", "");
+    ASSERT_EQ(overlap.notes.size(), 1u);
+    EXPECT_NE(overlap.notes[0].find("curves at stations 100.000 and 200.000 overlap"), std::string::npos);
+    EXPECT_NEAR(overlap.profile[1].Radius, 200 / 0.04, 1e-9);
     // The circle and the parabola part by x^4 / 8R^3 at most (8e-5 m): told.
     ASSERT_EQ(a.notes.size(), 1u);
     EXPECT_NE(a.notes[0].find("circular vertical curve at station 700.000"), std::string::npos) << a.notes[0];
@@ -314,10 +336,36 @@ TEST_F(LandXmlImportTest, CornersAndGapsAreToldNotSmoothed) {
     EXPECT_NEAR(points.Points[1].X, 100.0004, 1e-9);
 }
 
-struct ExportedExample {
-    std::string xml;
-    DocumentAlignment alignment;
-};
+// An alignment given only by its intersection points (AlignPIs, the point
+// inline or inside PI, the curve and spirals inside) is the alignment the
+// demo road's elements are.
+TEST_F(LandXmlImportTest, AlignPisAloneMakeTheAlignment) {
+    QJdDoc jd;
+    QPmDoc pm;
+    ASSERT_TRUE(ReadDocumentFile(jd, kExamples + "demo-road.jd"));
+    ASSERT_TRUE(ReadDocumentFile(pm, kExamples + "demo-road.pm"));
+    const PlanAlignment& want = AlignmentOf(pm, "demo-road.pm").Alignment();
+    const GrowArray<JdPoint>& p = jd.GetList().Points;
+    ASSERT_EQ(p.GetSize(), 3);
+    const std::string xml = "<LandXML><Alignments><Alignment name=\"P\"><AlignPIs><AlignPI>" + N(p[0].X) +
+                            " " + N(p[0].Y) + "</AlignPI><AlignPI>" + Pt("PI", p[1].X, p[1].Y) +
+                            "<InSpiral><Spiral length=\"" + N(p[1].SpiralLength1) +
+                            "\"/></InSpiral><Curve1><Curve radius=\"" + N(p[1].Radius) +
+                            "\"/></Curve1><OutSpiral><Spiral length=\"" + N(p[1].SpiralLength2) +
+                            "\"/></OutSpiral></AlignPI><AlignPI>" + Pt("PI", p[2].X, p[2].Y) +
+                            "</AlignPI></AlignPIs></Alignment></Alignments></LandXML>";
+    const ImportedAlignment a = ReadLandXmlAlignment(xml, "pis.xml", "");
+    ASSERT_TRUE(a.givenPoints.has_value());
+    EXPECT_EQ(IntersectionPointsOf(a).Points.GetSize(), 3);
+    ASSERT_EQ(a.plan.ElementCount, 5);
+    for (int i = 0; i < 5; ++i) {
+        EXPECT_EQ(a.plan.GetElement(i).Type, want.GetElement(i).Type) << i;
+        EXPECT_NEAR(a.plan.GetElement(i).EndX, want.GetElement(i).EndX, 1e-6) << i;
+        EXPECT_NEAR(a.plan.GetElement(i).EndY, want.GetElement(i).EndY, 1e-6) << i;
+        EXPECT_NEAR(a.plan.GetElement(i).EndStation.GetValue(), want.GetElement(i).EndStation.GetValue(),
+                    1e-6);
+    }
+}
 
 // The examples exported with their profile, ground line and two chain
 // breaks, read back: the same elements, profile, ground line, chain table
@@ -453,6 +501,32 @@ TEST_F(LandXmlImportTest, ImportWritesEverythingOrNothing) {
     EXPECT_EQ(test::ReadFileBytes(plan), before);
     EXPECT_FALSE(std::filesystem::exists(dir.Path("g.dmx")));
     EXPECT_THROW(ImportLandXml(xml, {.plan = xml}), ExchangeError);  // the input itself
+}
+
+// --all writes every alignment, each under a name of its own; intersection
+// points only where they fit, and the project then names none.
+TEST_F(LandXmlImportTest, AllWritesEveryAlignment) {
+    const Pose end = Walk({100, 0, 0}, 40, 1 / 300.0, 1 / 200.0, 1);
+    TempDir dir;
+    const std::string xml = dir.Path("two.xml");
+    test::WriteFileBytes(
+        xml,
+        "<LandXML><Alignments><Alignment name=\"A/1\"><CoordGeom><Line><Start>0 0</Start><End>100 "
+        "0</End></Line></CoordGeom><Profile><ProfAlign name=\"p\"><PVI>0 1</PVI><PVI>100 "
+        "2</PVI></ProfAlign></Profile></Alignment><Alignment name=\"A/1\"><CoordGeom><Spiral length=\"40\" "
+        "radiusStart=\"300\" radiusEnd=\"200\" rot=\"cw\"><Start>100 0</Start>" +
+            Pt("End", end.x, end.y) + "</Spiral></CoordGeom></Alignment></Alignments></LandXML>");
+    const LandXmlImportResult r = ImportLandXml(xml, {.allDirectory = dir.Root().string()});
+    const std::vector<std::string> written = {dir.Path("A_1.pm"),  dir.Path("A_1.jd"),
+                                              dir.Path("A_1.zdm"), dir.Path("A_1-2.pm"),
+                                              dir.Path("A_1.prj"), dir.Path("A_1-2.prj")};
+    EXPECT_EQ(r.written, written);
+    ASSERT_EQ(r.notes.size(), 1u);
+    EXPECT_NE(r.notes[0].find("no " + dir.Path("A_1-2.jd") + " is written"), std::string::npos) << r.notes[0];
+    PrjFile project;
+    ASSERT_TRUE(project.ReadProject(dir.Path("A_1-2.prj")));
+    EXPECT_EQ(project.GetStoredEntryPath(101), "A_1-2.pm");
+    EXPECT_EQ(project.GetStoredEntryPath(102), "");
 }
 
 // A file cut anywhere is refused cleanly or read as far as it is whole.
