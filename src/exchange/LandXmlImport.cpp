@@ -161,18 +161,6 @@ std::string Render(QDocument& doc, const std::string& path) {
     return memory.Bytes();
 }
 
-void WriteBytes(const std::string& path, const std::string& bytes) {
-    MirrorFile file;
-    try {
-        file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
-        file.Write(bytes.data(), bytes.size());
-        file.Close();
-    } catch (const FileException& e) {
-        file.Abort();
-        throw ExchangeError(e.GetErrorMessage());
-    }
-}
-
 // The documents of one alignment, for the paths asked for.
 struct AlignmentFiles {
     std::string plan, jd, profile, ground, project;
@@ -219,6 +207,12 @@ public:
         if (!files.ground.empty()) {
             if (a.ground.IsEmpty())
                 throw ExchangeError(m_input + ": alignment \"" + a.name + "\" has no ground line (ProfSurf)");
+            for (const GroundPoint& p : a.ground)
+                if (p.m_station.GetValue() == 0.0 && p.m_elevation == 0.0)
+                    throw ExchangeError(
+                        m_input + ": alignment \"" + a.name +
+                        "\" has a ground point of elevation 0 at station 0, which a ground-line "
+                        "file does not keep (it reads as no point)");
             auto doc = std::make_unique<DmxFile>();
             doc->GetPointArray() = a.ground;
             Push(files.ground, std::move(doc));
@@ -245,18 +239,38 @@ public:
         }
     }
 
-    // Writes the files, the projects last so that they record the
-    // fingerprints of the files they name.
+    // Writes the files. Every target is opened (a mirror file beside it)
+    // and the data files written there before the first replaces its
+    // target, so that a folder that is not there or may not be written stops
+    // the import with nothing written. The projects are made last, when the
+    // files they name are in place, so that they record their fingerprints.
     void Write() {
-        for (const Output& o : m_outputs)
-            if (!dynamic_cast<PrjFile*>(o.doc.get())) Flush(o);
-        for (std::size_t i = 0; i < m_outputs.size(); ++i) {
-            Output& o = m_outputs[i];
-            if (!dynamic_cast<PrjFile*>(o.doc.get())) continue;
-            Context& context = *m_contexts[m_contextOf[i]];
-            ContextScope scope(context);
-            o.bytes = Render(*o.doc, o.path);
-            Flush(o);
+        std::vector<std::unique_ptr<MirrorFile>> files;
+        try {
+            for (const Output& o : m_outputs) {
+                files.push_back(std::make_unique<MirrorFile>());
+                files.back()->Open(o.path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
+                if (!IsProject(o)) files.back()->Write(o.bytes.data(), o.bytes.size());
+            }
+            for (std::size_t i = 0; i < m_outputs.size(); ++i)
+                if (!IsProject(m_outputs[i])) Replace(*files[i], m_outputs[i]);
+            for (std::size_t i = 0; i < m_outputs.size(); ++i) {
+                Output& o = m_outputs[i];
+                if (!IsProject(o)) continue;
+                ContextScope scope(*m_contexts[m_contextOf[i]]);
+                o.bytes = Render(*o.doc, o.path);
+                files[i]->Write(o.bytes.data(), o.bytes.size());
+                Replace(*files[i], o);
+            }
+        } catch (const FileException& e) {
+            for (const auto& file : files)
+                if (file->IsOpen()) file->Abort();
+            throw ExchangeError(e.GetErrorMessage() +
+                                (m_result.written.empty() ? "; nothing is written" : ""));
+        } catch (...) {
+            for (const auto& file : files)
+                if (file->IsOpen()) file->Abort();
+            throw;
         }
     }
 
@@ -285,8 +299,10 @@ private:
         m_contextOf.push_back(m_contexts.size() - 1);
     }
 
-    void Flush(const Output& o) {
-        WriteBytes(o.path, o.bytes);
+    static bool IsProject(const Output& o) { return dynamic_cast<const PrjFile*>(o.doc.get()) != nullptr; }
+
+    void Replace(MirrorFile& file, const Output& o) {
+        file.Close();
         m_result.written.push_back(o.path);
     }
 

@@ -161,7 +161,6 @@ public:
         : m_source(source), m_points(source), m_into(into) {}
 
     void Read(pugi::xml_node alignment) {
-        const double metres = m_source.GetUnits().metresPerUnit;
         const pugi::xml_node geom = Child(alignment, "CoordGeom");
         if (!geom) {
             const pugi::xml_node pis = Child(alignment, "AlignPIs");
@@ -172,7 +171,6 @@ public:
             return;
         }
         double station = m_source.Length(alignment, "staStart", 0.0);
-        (void)metres;
         bool first = true;
         for (pugi::xml_node node : geom.children()) {
             if (node.type() != pugi::node_element) continue;
@@ -192,7 +190,7 @@ public:
             else if (local == "Spiral")
                 built = Spiral(node, at);
             else
-                m_source.Fail(node, "a " + std::string(local) + " at station " + StationText(at) +
+                m_source.Fail(node, "<" + std::string(local) + "> at station " + StationText(at) +
                                         " cannot be represented: plan elements are lines, curves and "
                                         "clothoid spirals");
             PlanElement& e = built.element;

@@ -280,7 +280,7 @@ TEST_F(LandXmlImportTest, RefusalsNameTheElementAndItsLine) {
                      "spiType=\"cubicParabola\"><Start>100 0</Start><End>150 1</End></Spiral>"),
          "line 6 (Spiral): the cubicParabola spiral at station 100.000 cannot be represented"},
         {file(line + "<IrregularLine><Start>100 0</Start><End>150 1</End></IrregularLine>"),
-         "line 6 (IrregularLine): a IrregularLine at station 100.000"},
+         "line 6 (IrregularLine): <IrregularLine> at station 100.000 cannot be represented"},
         {file(line,
               "<Profile><ProfAlign><PVI>0 1</PVI><UnsymParaCurve lengthIn=\"10\" lengthOut=\"20\">50 "
               "2</UnsymParaCurve><PVI>100 1</PVI></ProfAlign></Profile>"),
@@ -500,7 +500,11 @@ TEST_F(LandXmlImportTest, ImportWritesEverythingOrNothing) {
     EXPECT_THROW(ImportLandXml(xml, {.plan = plan, .ground = dir.Path("g.dmx")}), ExchangeError);
     EXPECT_EQ(test::ReadFileBytes(plan), before);
     EXPECT_FALSE(std::filesystem::exists(dir.Path("g.dmx")));
-    EXPECT_THROW(ImportLandXml(xml, {.plan = xml}), ExchangeError);  // the input itself
+    // A folder that is not there stops the import before the first file is replaced.
+    EXPECT_THROW(ImportLandXml(xml, {.plan = plan, .profile = dir.Path("none/p.zdm")}), ExchangeError);
+    EXPECT_EQ(test::ReadFileBytes(plan), before);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Root()), {}), 5);  // no mirror file left
+    EXPECT_THROW(ImportLandXml(xml, {.plan = xml}), ExchangeError);                    // the input itself
 }
 
 // --all writes every alignment, each under a name of its own; intersection
