@@ -112,14 +112,15 @@ ImportedAlignment ReadAlignment(const Source& source, pugi::xml_node node, std::
 }
 
 // The fewest decimals, 3 to 6, in which the stations written as text (the
-// profile's and the ground line's) keep their value.
+// profile's and the ground line's, as stake stations on their chains) keep
+// their value.
 int StationPrecisionFor(const ImportedAlignment& a) {
     std::vector<double> stations;
     for (const GradePoint& p : a.profile) {
-        stations.push_back(p.Station.GetValue());
-        if (p.StepHeight != 0.0) stations.push_back(p.StepStation.GetValue());
+        stations.push_back(a.chain.StakeOf(p.Station.GetValue()));
+        if (p.StepHeight != 0.0) stations.push_back(a.chain.StakeOf(p.StepStation.GetValue()));
     }
-    for (const GroundPoint& p : a.ground) stations.push_back(p.m_station.GetValue());
+    for (const GroundPoint& p : a.ground) stations.push_back(a.chain.StakeOf(p.m_station.GetValue()));
     for (int places = 3; places < 6; ++places) {
         const double scale = std::pow(10.0, places);
         bool fits = true;

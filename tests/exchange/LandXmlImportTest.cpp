@@ -18,6 +18,7 @@
 #include <qdat/plan/JdList.h>
 #include <qdat/plan/QPmDoc.h>
 #include <qdat/project/PrjFile.h>
+#include <qdat/project/SettingKeyRegistry.h>
 #include "support/TestSupport.h"
 
 namespace qdat {
@@ -212,6 +213,26 @@ TEST_F(LandXmlImportTest, FeetAreConvertedAndTheUserIsTold) {
         EXPECT_NEAR(a.ground[4].m_elevation, 98 * metres, 1e-9);
         ASSERT_FALSE(a.notes.empty());
         EXPECT_NE(a.notes[0].find(std::string("lengths in ") + unit), std::string::npos) << a.notes[0];
+
+        // Written, the stations keep their metres: the files take the
+        // decimals they need, and the project says how many.
+        TempDir dir;
+        test::WriteFileBytes(dir.Path("f.xml"), xml);
+        ImportLandXml(
+            dir.Path("f.xml"),
+            {.profile = dir.Path("f.zdm"), .ground = dir.Path("f.dmx"), .project = dir.Path("f.prj")});
+        PrjFile project;
+        ASSERT_TRUE(project.ReadProject(dir.Path("f.prj")));
+        // 1300 ft are 396.24 m but 396.240792... US survey metres.
+        EXPECT_EQ(project.GetSetting(SettingKeyRegistry::kStationPrecision), metres == 0.3048 ? "3" : "6");
+        QZdmFile zdm;
+        DmxFile dmx;
+        ASSERT_TRUE(ReadDocumentFile(zdm, dir.Path("f.zdm")));
+        ASSERT_TRUE(ReadDocumentFile(dmx, dir.Path("f.dmx")));
+        EXPECT_NEAR(zdm.GetGradePointArray()[1].Station.GetValue(), 1300 * metres, 1e-6);
+        EXPECT_NEAR(zdm.GetGradePointArray()[1].Elevation, 106 * metres, 1e-6);
+        EXPECT_NEAR(dmx.GetPointArray()[4].m_station.GetValue(), 1600 * metres, 1e-6);
+        EXPECT_NEAR(dmx.GetPointArray()[4].m_elevation, 98 * metres, 1e-6);
     }
 }
 
