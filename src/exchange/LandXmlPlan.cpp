@@ -345,7 +345,10 @@ private:
         const double chord = Distance(s, t);
         if (turn == 0) {
             if (!hasCentre) m_source.Fail(node, "the curve says neither its rot nor its Center");
-            turn = RightOf(s, AzimuthOf(s, t), c) ? 1 : -1;
+            // The centre lies on the side the curve turns to while it turns
+            // less than half a circle, on the other side beyond.
+            const bool beyondHalf = m_source.Length(node, "length", 0.0) > kPi * radius;
+            turn = RightOf(s, AzimuthOf(s, t), c) != beyondHalf ? 1 : -1;
         }
         // The angle it turns through: from its length, else its delta, else
         // its points.
