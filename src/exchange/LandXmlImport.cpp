@@ -188,7 +188,7 @@ public:
         if (!jd.empty()) {
             auto doc = std::make_unique<QJdDoc>();
             try {
-                doc->GetList() = IntersectionPointsOf(a);
+                doc->GetList() = IntersectionPointsOf(a, &m_result.notes);
                 Push(jd, std::move(doc));
             } catch (const ExchangeError& e) {
                 if (!files.jdWhereItFits) throw;

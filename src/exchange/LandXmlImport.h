@@ -71,9 +71,11 @@ struct QDAT_API ImportedAlignment {
     // that the file's positions are kept where consecutive elements do not
     // quite meet.
     PlanAlignment plan;
-    // The intersection points, computed, of an alignment the file gives by
-    // its AlignPIs alone (no CoordGeom); the elements are their curves.
-    std::optional<JdList> givenPoints;
+    // The intersection points of the file's AlignPIs, as read (not
+    // computed); with pointsOnly, the file has no CoordGeom and the elements
+    // are their curves.
+    std::optional<JdList> alignPoints;
+    bool pointsOnly = false;
     ChainTable chain;  // from the station equations
     // The design profile, recalculated; empty when the alignment has none.
     std::string profileName;
@@ -134,10 +136,14 @@ QDAT_API LandXmlImportResult ImportLandXml(const std::string& path, const LandXm
 
 // The intersection points of an alignment (CalcMode 0: the radius and the
 // spiral lengths of every curve; a corner without a curve has radius 0),
-// such that computing their curves gives the alignment back. Throws
-// ExchangeError naming the element for curves they cannot describe (a
-// spiral between two radii, two arcs in a row). An alignment read from its
-// AlignPIs has its own.
-QDAT_API JdList IntersectionPointsOf(const ImportedAlignment& alignment);
+// computed, such that computing their curves gives the alignment back: the
+// file's own AlignPIs where they do (within a millimetre), with the curves of
+// the elements; else, told in `notes`, the points where the tangents of the
+// elements' curves meet. Throws ExchangeError naming the element for curves
+// they cannot describe (a spiral between two radii, two arcs in a row), or
+// the station where the elements part from the points' alignment (a gap, a
+// kink).
+QDAT_API JdList IntersectionPointsOf(const ImportedAlignment& alignment,
+                                     std::vector<std::string>* notes = nullptr);
 
 }  // namespace qdat

@@ -62,10 +62,8 @@ JdPoint PointAt(double x, double y) {
                         "; intersection points cannot describe it (write the plan elements instead)");
 }
 
-}  // namespace
-
-JdList IntersectionPointsOf(const ImportedAlignment& a) {
-    if (a.givenPoints) return *a.givenPoints;
+// The points the elements make: where the tangents of each curve meet.
+JdList PointsOfElements(const ImportedAlignment& a) {
     const PlanAlignment& plan = a.plan;
     const int n = plan.ElementCount;
     if (n < 1) throw ExchangeError(a.name + ": no elements");
@@ -137,34 +135,87 @@ JdList IntersectionPointsOf(const ImportedAlignment& a) {
     const PlanElement& end = plan.GetElement(n - 1);
     list.Points.Add(PointAt(end.EndX, end.EndY));
     for (int i = 0; i < list.Points.GetSize(); ++i) list.Points[i].Name = "JD" + std::to_string(i);
+    return list;
+}
 
+struct Departure {
+    double distance = 0.0;  // the largest, metres
+    double station = 0.0;   // where
+};
+
+// The points with their curves computed, and how far the alignment they
+// make runs from the one imported, at the start and end of every element.
+Departure Compute(const ImportedAlignment& a, JdList& list) {
     QJdDoc doc;
     doc.GetList() = list;
     ComputeCurves(doc, a.name + " (its intersection points)");
     PlanAlignment again = doc.GetList().BuildElementList();
     if (!again.ComputeElements())
         throw ExchangeError(a.name + ": the curves of its intersection points cannot be computed");
-    // The alignment the points give runs where the one imported does, at the
-    // start and end of every element.
-    for (int i = 0; i < n; ++i) {
-        const PlanElement& e = plan.GetElement(i);
+    list = doc.GetList();
+    Departure worst;
+    for (int i = 0; i < a.plan.ElementCount; ++i) {
+        const PlanElement& e = a.plan.GetElement(i);
         for (int side = 0; side < 2; ++side) {
             StationPoint want, got;
             want.Station = got.Station = side ? e.EndStation : e.StartStation;
             e.PointAtStation(want);
             again.PointAtStation(got);
             const double off = std::hypot(want.X - got.X, want.Y - got.Y);
-            if (off > kLargestDeparture) {
-                char mm[32];
-                std::snprintf(mm, sizeof mm, "%.1f mm", off * 1000.0);
-                throw ExchangeError(a.name + ": its intersection points give another alignment: at station " +
-                                    StationText(want.Station.GetValue()) + " it lies " + mm +
-                                    " away (a gap, a kink or a jump of the stations between its elements); "
-                                    "write the plan elements instead");
-            }
+            if (!(off <= worst.distance)) worst = {off, want.Station.GetValue()};
         }
     }
-    return doc.GetList();
+    return worst;
+}
+
+std::string Millimetres(double metres) {
+    char mm[32];
+    std::snprintf(mm, sizeof mm, "%.1f mm", metres * 1000.0);
+    return mm;
+}
+
+}  // namespace
+
+JdList IntersectionPointsOf(const ImportedAlignment& a, std::vector<std::string>* notes) {
+    // The file's own points, where it gives them, as long as they make the
+    // alignment its elements are; their curves are the elements'.
+    if (a.alignPoints) {
+        JdList own = *a.alignPoints;
+        std::string why;
+        if (a.pointsOnly) {
+            Compute(a, own);
+            return own;
+        }
+        try {
+            JdList made = PointsOfElements(a);
+            if (made.Points.GetSize() == own.Points.GetSize()) {
+                for (int i = 0; i < own.Points.GetSize(); ++i) {
+                    made.Points[i].X = own.Points[i].X;
+                    made.Points[i].Y = own.Points[i].Y;
+                }
+                const Departure d = Compute(a, made);
+                if (d.distance <= kLargestDeparture) return made;
+                why = "make an alignment " + Millimetres(d.distance) + " away at station " +
+                      StationText(d.station);
+            } else {
+                why = "are " + std::to_string(own.Points.GetSize()) + " where its curves make " +
+                      std::to_string(made.Points.GetSize());
+            }
+        } catch (const ExchangeError& e) {
+            why = std::string("cannot be computed (") + e.what() + ")";
+        }
+        if (notes)
+            notes->push_back(a.name + ": the intersection points of its AlignPIs " + why +
+                             "; those of its elements are written");
+    }
+    JdList list = PointsOfElements(a);
+    const Departure d = Compute(a, list);
+    if (d.distance > kLargestDeparture)
+        throw ExchangeError(a.name + ": its intersection points give another alignment: at station " +
+                            StationText(d.station) + " it lies " + Millimetres(d.distance) +
+                            " away (a gap, a kink or a jump of the stations between its elements); "
+                            "write the plan elements instead");
+    return list;
 }
 
 }  // namespace qdat

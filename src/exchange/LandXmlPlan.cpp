@@ -162,12 +162,15 @@ public:
 
     void Read(pugi::xml_node alignment) {
         const pugi::xml_node geom = Child(alignment, "CoordGeom");
+        const pugi::xml_node pis = Child(alignment, "AlignPIs");
+        // Beside elements only the points' positions count: the curves are
+        // the elements'.
+        if (pis) ReadPoints(alignment, pis, static_cast<bool>(geom));
         if (!geom) {
-            const pugi::xml_node pis = Child(alignment, "AlignPIs");
             if (!pis)
                 m_source.Fail(alignment,
                               "the alignment has neither CoordGeom nor AlignPIs: nothing to import");
-            ReadPoints(alignment, pis);
+            MakeElements(pis);
             return;
         }
         double station = m_source.Length(alignment, "staStart", 0.0);
@@ -233,7 +236,7 @@ private:
     // An alignment given by its intersection points alone: each AlignPI a
     // point (PI) with the radius of its curve (Curve1) and the lengths of its
     // spirals (InSpiral, OutSpiral); the elements are their curves.
-    void ReadPoints(pugi::xml_node alignment, pugi::xml_node pis) {
+    void ReadPoints(pugi::xml_node alignment, pugi::xml_node pis, bool positionsOnly) {
         JdList list;
         list.StartStation = m_source.Length(alignment, "staStart", 0.0);
         const auto spiral = [&](pugi::xml_node pi, const char* side, double radius) {
@@ -255,6 +258,11 @@ private:
             p.CalcMode = 0;
             p.X = at.x;
             p.Y = at.y;
+            p.Name = "JD" + std::to_string(list.Points.GetSize());
+            if (positionsOnly) {
+                list.Points.Add(p);
+                continue;
+            }
             if (const pugi::xml_node curve = Child(Child(pi, "Curve1"), "Curve")) {
                 int sign = 1;
                 p.Radius = RadiusAttribute(m_source, curve, "radius", sign);
@@ -262,19 +270,23 @@ private:
             }
             p.SpiralLength1 = spiral(pi, "InSpiral", p.Radius);
             p.SpiralLength2 = spiral(pi, "OutSpiral", p.Radius);
-            p.Name = "JD" + std::to_string(list.Points.GetSize());
             list.Points.Add(p);
         }
         if (list.Points.GetSize() < 2)
             m_source.Fail(pis, "an alignment needs two intersection points at least");
+        m_into.alignPoints = list;
+    }
+
+    // The elements of an alignment given by its intersection points alone.
+    void MakeElements(pugi::xml_node pis) {
         QJdDoc doc;
-        doc.GetList() = list;
+        doc.GetList() = *m_into.alignPoints;
         ComputeCurves(doc, m_source.Where(pis));
         m_into.plan = doc.GetList().BuildElementList();
         m_into.plan.Name = m_into.name;
         if (m_into.plan.ElementCount < 1 || !m_into.plan.ComputeElements())
             m_source.Fail(pis, "the curves of the intersection points make no alignment");
-        m_into.givenPoints = doc.GetList();
+        m_into.pointsOnly = true;
     }
 
     void Note(pugi::xml_node node, const std::string& text) {

@@ -360,7 +360,7 @@ TEST_F(LandXmlImportTest, CornersAndGapsAreToldNotSmoothed) {
 // An alignment given only by its intersection points (AlignPIs, the point
 // inline or inside PI, the curve and spirals inside) is the alignment the
 // demo road's elements are.
-TEST_F(LandXmlImportTest, AlignPisAloneMakeTheAlignment) {
+TEST_F(LandXmlImportTest, AlignPisGiveTheIntersectionPoints) {
     QJdDoc jd;
     QPmDoc pm;
     ASSERT_TRUE(ReadDocumentFile(jd, kExamples + "demo-road.jd"));
@@ -376,7 +376,7 @@ TEST_F(LandXmlImportTest, AlignPisAloneMakeTheAlignment) {
                             "\"/></OutSpiral></AlignPI><AlignPI>" + Pt("PI", p[2].X, p[2].Y) +
                             "</AlignPI></AlignPIs></Alignment></Alignments></LandXML>";
     const ImportedAlignment a = ReadLandXmlAlignment(xml, "pis.xml", "");
-    ASSERT_TRUE(a.givenPoints.has_value());
+    ASSERT_TRUE(a.pointsOnly);
     EXPECT_EQ(IntersectionPointsOf(a).Points.GetSize(), 3);
     ASSERT_EQ(a.plan.ElementCount, 5);
     for (int i = 0; i < 5; ++i) {
@@ -385,6 +385,33 @@ TEST_F(LandXmlImportTest, AlignPisAloneMakeTheAlignment) {
         EXPECT_NEAR(a.plan.GetElement(i).EndY, want.GetElement(i).EndY, 1e-6) << i;
         EXPECT_NEAR(a.plan.GetElement(i).EndStation.GetValue(), want.GetElement(i).EndStation.GetValue(),
                     1e-6);
+    }
+
+    // Beside the elements, the file's points (rounded to millimetres) are
+    // the intersection points where they make the same alignment; one moved
+    // by a metre does not, which is told.
+    for (const double moved : {0.0, 1.0}) {
+        pugi::xml_document built;
+        BuildLandXml({.name = "E", .alignment = &want}, built);
+        pugi::xml_node pis =
+            built.child("LandXML").child("Alignments").child("Alignment").append_child("AlignPIs");
+        for (int i = 0; i < 3; ++i) {
+            char text[64];
+            std::snprintf(text, sizeof text, "%.3f %.3f", p[i].X + (i == 1 ? moved : 0.0), p[i].Y);
+            pis.append_child("AlignPI").append_child("PI").text().set(text);
+        }
+        std::ostringstream out;
+        built.save(out);
+        const ImportedAlignment e = ReadLandXmlAlignment(out.str(), "e.xml", "");
+        std::vector<std::string> notes;
+        const JdList points = IntersectionPointsOf(e, &notes);
+        ASSERT_EQ(points.Points.GetSize(), 3);
+        EXPECT_EQ(notes.size(), moved == 0.0 ? 0u : 1u);
+        EXPECT_NEAR(points.Points[1].X, p[1].X, moved == 0.0 ? 0.0005 : 1e-8);
+        if (moved == 0.0) {
+            EXPECT_EQ(points.Points[1].X, std::round(p[1].X * 1000) / 1000);
+        }
+        EXPECT_NEAR(points.Points[1].Radius, p[1].Radius, 1e-9);
     }
 }
 
