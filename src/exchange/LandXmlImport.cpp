@@ -266,8 +266,10 @@ public:
         } catch (const FileException& e) {
             for (const auto& file : files)
                 if (file->IsOpen()) file->Abort();
-            throw ExchangeError(e.GetErrorMessage() +
-                                (m_result.written.empty() ? "; nothing is written" : ""));
+            std::string written;
+            for (const std::string& path : m_result.written) written += (written.empty() ? "" : ", ") + path;
+            throw ExchangeError(e.GetErrorMessage() + (written.empty() ? "; nothing is written"
+                                                                       : "; written before it: " + written));
         } catch (...) {
             for (const auto& file : files)
                 if (file->IsOpen()) file->Abort();

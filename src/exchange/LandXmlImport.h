@@ -127,11 +127,14 @@ struct QDAT_API LandXmlImportResult {
 };
 
 // Reads path and writes what the options ask for. Everything is read and
-// built first, and nothing is written unless all of it can be: any error
-// throws ExchangeError and leaves every target as it was. Each file is
-// written through a mirror file; the project file, naming the others and
-// holding the chain table and the station precision the files need, last.
-// An output that is the input is refused.
+// built first, and every target opened (a mirror file beside it) before the
+// first is replaced: any error throws ExchangeError and leaves every target
+// as it was. The project files come last, naming the others with their
+// fingerprints and holding the chain table and the station precision the
+// files need; only when a project file cannot replace its target then are
+// the data files already written (the message says which). An output that
+// is the input, or named twice, is refused. Station text is written under
+// a context of the import's own; the caller's context is not changed.
 QDAT_API LandXmlImportResult ImportLandXml(const std::string& path, const LandXmlImportOptions& options);
 
 // The intersection points of an alignment (CalcMode 0: the radius and the
