@@ -222,10 +222,10 @@ TEST(QdatTool, HelpListsTheCommandsInNameOrder) {
     std::string line;
     std::getline(in, line);
     while (std::getline(in, line) && line.starts_with("  ")) names.push_back(Split(line.substr(2), ' ')[0]);
-    const std::vector<std::string> expected{"backup", "bg",      "control", "convert", "dump",    "earthwork",
-                                            "export", "info",    "jd",      "kinds",   "locate",  "plan",
-                                            "plot",   "profile", "project", "report",  "section", "station",
-                                            "sup",    "upgrade", "wid"};
+    const std::vector<std::string> expected{"backup",  "bg",     "control", "convert", "dump",   "earthwork",
+                                            "export",  "import", "info",    "jd",      "kinds",  "locate",
+                                            "plan",    "plot",   "profile", "project", "report", "section",
+                                            "station", "sup",    "upgrade", "wid"};
     EXPECT_EQ(names, expected) << out;
 }
 
