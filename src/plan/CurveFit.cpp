@@ -23,7 +23,7 @@ constexpr double kPi = std::numbers::pi;
 constexpr double kOverlapAllowance = 0.01;
 // Mode 1 shortens a tangent that overruns its leg by more than this.
 constexpr double kTangentOverrun = 0.001;
-// The bisection modes go on below the accepted tolerance to this.
+// The search modes go on below the accepted tolerance to this.
 constexpr double kTangentRefined = 1e-9;
 // End tangents whose directions differ by less than this (as a sine) are
 // parallel: a deflection of 0 or of a half turn.
@@ -101,9 +101,33 @@ bool MeetTangents(double ax, double ay, double ua, double bx, double by, double 
     return std::isfinite(fromA) && std::isfinite(toB);
 }
 
+// A value of the unknown and the signed miss of the tangent it gives.
+struct Sample {
+    double value;
+    double miss;
+};
+
+// Where the miss crosses zero between the bracket's ends a and b (misses of
+// opposite signs): inverse quadratic interpolation through a, b and a third
+// measured value when all three misses differ, else the secant of a and b.
+// Nothing when the result does not lie strictly inside (low, high).
+std::optional<double> InterpolateRoot(const Sample& a, const Sample& b, const std::optional<Sample>& c,
+                                      double low, double high) {
+    double x;
+    if (c && c->miss != a.miss && c->miss != b.miss && a.miss != b.miss) {
+        x = a.value * b.miss * c->miss / ((a.miss - b.miss) * (a.miss - c->miss)) +
+            b.value * a.miss * c->miss / ((b.miss - a.miss) * (b.miss - c->miss)) +
+            c->value * a.miss * b.miss / ((c->miss - a.miss) * (c->miss - b.miss));
+    } else {
+        x = a.value - a.miss * (b.value - a.value) / (b.miss - a.miss);
+    }
+    if (!(x > low && x < high)) return std::nullopt;
+    return x;
+}
+
 }  // namespace
 
-// A bisection mode: its bracket, its unknown, its target, its limit and its
+// A search mode: its bracket, its unknown, its target, its limit and its
 // messages.
 struct CurveFit::InverseMode {
     enum class WhenSpiralsExceed { Shorten, Widen, Refuse };
@@ -290,10 +314,35 @@ int CurveFit::ComputeInverse(JdPoint& point, const InverseMode& mode) {
         Curve curve;
     };
     std::optional<Found> best;
+    // The bracket: the tangent is short of the target at low and reaches it
+    // at high (or a curve cannot be built there). Where a curve was measured
+    // at an end, its signed miss (computed - target) is kept; once both ends
+    // have one, the root lies between two measured curves and is
+    // interpolated.
+    std::optional<double> missLow;
+    std::optional<double> missHigh;
+    std::optional<Sample> dropped;  // the end a step replaced last
     double value = low;
+    bool measured = false;  // whether value was tried yet
+    // The sizes of the last two steps: an interpolated step must be under
+    // half the older one, or the next try is the middle of the bracket, so
+    // that the bracket at least halves in every two steps as bisection's
+    // does, whatever the interpolation makes of the curve.
+    double lastStep = high - low;
+    double stepBefore = lastStep;
     for (int iteration = 1;; ++iteration) {
         m_iterations = iteration;
-        value = low + 0.5 * (high - low);
+        const double middle = low + 0.5 * (high - low);
+        double next = middle;
+        if (measured && missLow && missHigh) {
+            const std::optional<double> x =
+                InterpolateRoot({low, *missLow}, {high, *missHigh}, dropped, low, high);
+            if (x && std::fabs(*x - value) < 0.5 * stepBefore) next = *x;
+        }
+        stepBefore = lastStep;
+        lastStep = measured ? std::fabs(next - value) : high - low;
+        value = next;
+        measured = true;
         mode.set(point, value);
         Curve c;
         const Laid laid = LayAndMeasure(point, c);
@@ -304,18 +353,26 @@ int CurveFit::ComputeInverse(JdPoint& point, const InverseMode& mode) {
             if (miss < JdList::kTangentTolerance && (!best || miss < best->miss))
                 best = Found{value, miss, c};
             refined = miss < kTangentRefined;
-            if (target <= computed)
+            if (target <= computed) {
+                if (missHigh) dropped = Sample{high, *missHigh};
                 high = value;
-            else
+                missHigh = computed - target;
+            } else {
+                if (missLow) dropped = Sample{low, *missLow};
                 low = value;
+                missLow = computed - target;
+            }
         } else if (best) {
             break;  // refining met an edge of what can be built; what was found stands
         } else if (laid == Laid::SpiralsExceed &&
                    mode.whenSpiralsExceed != InverseMode::WhenSpiralsExceed::Refuse) {
-            if (mode.whenSpiralsExceed == InverseMode::WhenSpiralsExceed::Shorten)
+            if (mode.whenSpiralsExceed == InverseMode::WhenSpiralsExceed::Shorten) {
                 high = value;
-            else
+                missHigh.reset();
+            } else {
                 low = value;
+                missLow.reset();
+            }
         } else if (laid == Laid::SpiralsExceed) {
             return Fail(kNoConvergence);
         } else {
@@ -323,8 +380,8 @@ int CurveFit::ComputeInverse(JdPoint& point, const InverseMode& mode) {
         }
         if (refined) break;
         // The bracket cannot narrow any more, or the steps are used up.
-        const double next = low + 0.5 * (high - low);
-        if (next == low || next == high || iteration > mode.limit) {
+        const double halfway = low + 0.5 * (high - low);
+        if (halfway == low || halfway == high || iteration > mode.limit) {
             if (best) break;
             if (point.CalcMode != 2) return Fail(kNoConvergence);
             if (value < 10.001) return Fail(kMode2ShortestSpiral);

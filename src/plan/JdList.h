@@ -16,7 +16,7 @@
 // Curves are built element by element with the element evaluation of the plan
 // elements, and the tangents are measured on what was built, so asymmetric
 // spirals and spirals from a finite radius need no formulas of their own; the
-// modes 2 to 7 search their unknown by bisection around that construction
+// modes 2 to 7 search their unknown in a bracket around that construction
 // until the tangent is within 5e-5 m of its target (in practice within 1e-9 m:
 // see CurveFit).
 //
@@ -38,7 +38,7 @@ class DataArchive;
 
 class QDAT_API JdList {
 public:
-    // The tangent a bisection mode must reach (metres).
+    // The tangent a search mode (2 to 7) must reach (metres).
     static constexpr double kTangentTolerance = 5e-5;
 
     // ComputeLegs, then ComputePoint for every point in order; stops at the
@@ -74,7 +74,7 @@ public:
     // The point whose computation failed last; -1 when none did (or when the
     // list as a whole failed: fewer than two points).
     int GetFailedPoint() const { return m_failedPoint; }
-    // The bisection steps the last ComputePoint took (0 for modes 0 and 1).
+    // The search steps the last ComputePoint took (0 for modes 0 and 1).
     int GetIterationCount() const { return m_iterations; }
 
     // The stored list: point count, start station, points. Reading checks

@@ -313,6 +313,54 @@ TEST_F(JdCurveTest, InverseModesFindWhatTheForwardModeGives) {
     }
 }
 
+TEST_F(JdCurveTest, InverseModesMeetTheirTangentToANanometre) {
+    // Each mode's unknown is given a value, the tangent it makes is measured
+    // on the integrated reference curve, and the mode must find the value
+    // back from that tangent: to 1e-9 m in the tangent, so to a few 1e-9 m
+    // in the unknown (a tangent grows by about half a spiral's growth).
+    struct Case {
+        int mode;
+        double radius, length1, length2;
+        double JdPoint::*unknown;
+        bool targetIsTangent2;
+    };
+    const Case cases[] = {
+        {2, 400.0, 87.3, 87.3, &JdPoint::SpiralLength1, false},
+        {2, 1200.0, 211.7, 211.7, &JdPoint::SpiralLength1, false},
+        {3, 523.7, 90.0, 90.0, &JdPoint::Radius, false},
+        {3, 1100.3, 120.0, 120.0, &JdPoint::Radius, false},
+        {4, 400.0, 80.9, 140.0, &JdPoint::SpiralLength1, false},
+        {5, 400.0, 80.0, 141.3, &JdPoint::SpiralLength2, false},
+        {6, 400.0, 80.0, 133.1, &JdPoint::SpiralLength2, true},
+        {7, 400.0, 95.2, 140.0, &JdPoint::SpiralLength1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("mode " + std::to_string(c.mode) + " radius " + std::to_string(c.radius));
+        const Reference r = ReferenceCurve(0.6, c.radius, InfiniteRadius, c.length1, c.length2, InfiniteRadius);
+        JdList list = Corner(0.6);
+        JdPoint& p = Middle(list);
+        p.CalcMode = c.mode;
+        p.Radius = c.radius;
+        p.SpiralLength1 = c.length1;
+        p.SpiralLength2 = c.length2;
+        const double truth = p.*c.unknown;
+        p.*c.unknown = 0.0;
+        if (c.mode == 2) p.SpiralLength2 = 0.0;
+        const double target = c.targetIsTangent2 ? r.tangent2 : r.tangent1;
+        (c.targetIsTangent2 ? p.Tangent2 : p.Tangent1) = target;
+        ASSERT_EQ(list.ComputeCurves(), 1);
+        EXPECT_NEAR(p.*c.unknown, truth, 1e-8 * std::max(1.0, truth / 100.0));
+
+        JdList again = list;
+        Middle(again).CalcMode = 0;
+        ASSERT_EQ(again.ComputeCurves(), 1);
+        const JdPoint& q = Middle(again);
+        EXPECT_NEAR(c.targetIsTangent2 ? q.Tangent2 : q.Tangent1, target, 1e-9);
+        EXPECT_NEAR(c.targetIsTangent2 ? q.Tangent1 : q.Tangent2,
+                    c.targetIsTangent2 ? r.tangent1 : r.tangent2, 1e-8);
+    }
+}
+
 // ---------------------------------------------------------------------------
 // The element list
 

@@ -9,11 +9,17 @@
 // point of its end tangents; then it is laid again in place, starting Tangent1
 // before the intersection point.
 //
-// The bisection modes (2 to 7) accept their unknown once the tangent is within
-// JdList::kTangentTolerance (5e-5 m) of its target, but go on halving while
-// the bracket still narrows, up to 1e-9 m: the target is stored as the point's
+// The search modes (2 to 7) accept their unknown once the tangent is within
+// JdList::kTangentTolerance (5e-5 m) of its target, but go on while the
+// bracket still narrows, up to 1e-9 m: the target is stored as the point's
 // tangent, and a curve placed by a tangent 5e-5 m off its own would leave
-// steps of that size in the alignment at its ends.
+// steps of that size in the alignment at its ends. The search halves its
+// bracket until a curve has been measured at both ends, then interpolates
+// the root from the measured misses (inverse quadratic, or secant), falling
+// back to halving whenever an interpolated step is not under half the step
+// before the last: superlinear near the root, never slower than twice the
+// halving steps, and at the limits of what can be built it halves exactly
+// as plain bisection does.
 #pragma once
 
 #include <qdat/plan/JdPoint.h>
@@ -34,10 +40,10 @@ public:
     // A point without a curve: a corner taken without curve, or an end of
     // the alignment.
     int ComputeWithoutCurve(JdPoint& point);
-    // Bisection steps of the last Compute.
+    // Search steps (curves measured) of the last Compute.
     int GetIterations() const { return m_iterations; }
 
-    // How a bisection mode (2 to 7) searches: defined with the modes.
+    // How a search mode (2 to 7) searches: defined with the modes.
     struct InverseMode;
 
 private:
