@@ -154,6 +154,7 @@ void PlanAlignment::RebuildLookup(int count) const {
             highest = end;
         runningMax[static_cast<std::size_t>(i)] = highest;
     }
+    BuildBuckets(count);
     m_lookup.stamp = m_elements.GetChangeStamp();
     m_lookup.projection.reset();
     m_lookup.valid = true;
@@ -176,27 +177,17 @@ bool PlanAlignment::LookupIsCurrent(int count) const {
     return true;
 }
 
-QStation PlanAlignment::ClampStation(const QStation& station, int count) const {
-    const QStation& first = m_elements[0].StartStation;
-    const QStation& last = m_elements[count - 1].EndStation;
-    if (station < first) return first;
-    if (station > last) return last;
-    return station;
-}
-
-int PlanAlignment::FindIndex(const QStation& station, int count) const {
-    if (!LookupIsCurrent(count)) RebuildLookup(count);
+int PlanAlignment::FindIndex(double limit, int count) const {
     const double* runningMax = m_lookup.runningMax.data();
     // notBelow(i): some element up to i has an end station not below the
     // station. False up to the element sought, true from it on. "Below" is
     // the station comparison end < station, that is end <= station - tolerance,
-    // evaluated here with the limit computed once.
-    const double limit = station.GetValue() - GetStationTolerance();
+    // which is limit.
     const auto notBelow = [&](int i) { return !(runningMax[i] <= limit); };
     if (!notBelow(count - 1)) return -1;
 
     // The element of the last lookup, or the one after it, answers stations
-    // asked in order at once; anything else is a bisection of one side.
+    // asked in order at once; anything else is searched on one side of it.
     int low = -1;          // notBelow(low) false, or -1
     int high = count - 1;  // notBelow(high) true
     const int hint = std::clamp(m_lastElement, 0, count - 1);
@@ -208,9 +199,32 @@ int PlanAlignment::FindIndex(const QStation& station, int count) const {
         if (notBelow(hint + 1)) return hint + 1;
         low = hint + 1;
     }
+    if (!m_lookup.firstAbove.empty()) {
+        // Below the first running maximum (or not a number) the first element
+        // is not below.
+        if (!(limit >= m_lookup.base)) return 0;
+        const double at = (limit - m_lookup.base) * m_lookup.perWidth;
+        int bucket = at < count - 1 ? static_cast<int>(at) : count - 1;
+        // The rounding of the product may put the limit one bucket too high.
+        while (bucket > 0 && BucketStart(bucket) > limit) --bucket;
+        const int next = bucket + 1;
+        const int to = next < count && BucketStart(next) > limit ? m_lookup.firstAbove[next] : count - 1;
+        return SearchFrom(std::max(low + 1, m_lookup.firstAbove[bucket]), std::min(high, to), limit);
+    }
+    return SearchFrom(low + 1, high, limit);
+}
+
+int PlanAlignment::SearchFrom(int from, int to, double limit) const {
+    const double* runningMax = m_lookup.runningMax.data();
+    // The element sought is mostly among the first few: look at them in turn,
+    // then halve what is left.
+    for (int step = 0; from < to && step < 4; ++step, ++from)
+        if (!(runningMax[from] <= limit)) return from;
+    int low = from - 1;
+    int high = to;
     while (high - low > 1) {
         const int mid = low + (high - low) / 2;
-        if (notBelow(mid))
+        if (!(runningMax[mid] <= limit))
             high = mid;
         else
             low = mid;
@@ -218,15 +232,54 @@ int PlanAlignment::FindIndex(const QStation& station, int count) const {
     return high;
 }
 
+double PlanAlignment::BucketStart(int bucket) const {
+    return m_lookup.base + bucket * m_lookup.width;
+}
+
+void PlanAlignment::BuildBuckets(int count) const {
+    std::vector<int>& firstAbove = m_lookup.firstAbove;
+    firstAbove.clear();
+    const std::vector<double>& runningMax = m_lookup.runningMax;
+    const double base = runningMax[0];
+    const double top = runningMax[static_cast<std::size_t>(count - 1)];
+    if (count < 8 || !std::isfinite(base) || !std::isfinite(top) || !(top > base)) return;
+    const double width = (top - base) / count;
+    if (!(width > 0.0) || !std::isfinite(1.0 / width)) return;
+    m_lookup.base = base;
+    m_lookup.width = width;
+    m_lookup.perWidth = 1.0 / width;
+    firstAbove.resize(static_cast<std::size_t>(count));
+    // Where no element lies above a bucket's start, the last one stands for
+    // it: a station in that bucket can only be the last element's.
+    int i = 0;
+    for (int bucket = 0; bucket < count; ++bucket) {
+        const double start = BucketStart(bucket);
+        while (i < count - 1 && !(runningMax[static_cast<std::size_t>(i)] > start)) ++i;
+        firstAbove[static_cast<std::size_t>(bucket)] = i;
+    }
+}
+
 int PlanAlignment::Locate(const QStation& station, int count, QStation& clamped) const {
-    clamped = ClampStation(station, count);
-    int index = FindIndex(clamped, count);
+    // The station comparisons of QStation, with the tolerance read once.
+    const double tolerance = GetStationTolerance();
+    const double value = station.GetValue();
+    const QStation& first = m_elements[0].StartStation;
+    const QStation& last = m_elements[count - 1].EndStation;
+    if (value <= first.GetValue() - tolerance)
+        clamped = first;
+    else if (value >= last.GetValue() + tolerance)
+        clamped = last;
+    else
+        clamped = station;
+    if (!LookupIsCurrent(count)) RebuildLookup(count);
+    const double limit = clamped.GetValue() - tolerance;
+    int index = FindIndex(limit, count);
     // Elements changed through a reference kept across lookups: the element
     // found must not be below the station, and the one before it must be.
-    const auto below = [&](int i) { return m_elements[i].EndStation < clamped; };
+    const auto below = [&](int i) { return m_elements[i].EndStation.GetValue() <= limit; };
     if (index >= 0 && (below(index) || (index > 0 && !below(index - 1)))) {
-        m_lookup.valid = false;
-        index = FindIndex(clamped, count);
+        RebuildLookup(count);
+        index = FindIndex(limit, count);
     }
     if (index >= 0) {
         m_lastElement = index;

@@ -55,7 +55,8 @@ public:
     // element's start or past the last element's end is taken as that end.
     // The element is the one the rule "the first element whose EndStation is
     // not below the station" picks; it is found in O(1) when stations are
-    // asked in order and O(log n) otherwise. Returns the element's result,
+    // asked in order, and otherwise in O(1) for elements of similar lengths
+    // (O(log n) at worst). Returns the element's result,
     // 0 when there is no element.
     int PointAtStation(StationPoint& point) const;
     // Radius of curvature at a station (9999 on a straight); -9999 when there
@@ -130,6 +131,17 @@ private:
             return *this;
         }
         std::vector<double> runningMax;
+        // Stations cut into equal buckets from the first running maximum to
+        // the last, one per element: bucket b starts at base + b * width, and
+        // firstAbove[b] is the first element whose running maximum lies
+        // above that start. A station's bucket, found by one multiplication,
+        // narrows the search to the elements between two such entries,
+        // usually one or two. Empty when the running maxima do not span a
+        // finite range.
+        std::vector<int> firstAbove;
+        double base = 0.0;
+        double width = 0.0;
+        double perWidth = 0.0;
         // The end stations the index was built from, and the state of the
         // array then: an element handed out for writing since is compared
         // with its end station here.
@@ -147,11 +159,16 @@ private:
     void RebuildLookup(int count) const;
     // Whether the index still describes the first count elements.
     bool LookupIsCurrent(int count) const;
-    int FindIndex(const QStation& station, int count) const;
+    // The element for the station value less the station tolerance, limit.
+    int FindIndex(double limit, int count) const;
+    // The first element from `from` on whose running maximum lies above
+    // limit, which the element `to` is known to have.
+    int SearchFrom(int from, int to, double limit) const;
+    double BucketStart(int bucket) const;
+    void BuildBuckets(int count) const;
     // The element for a station and the station clamped to the alignment;
     // -1 when there is none.
     int Locate(const QStation& station, int count, QStation& clamped) const;
-    QStation ClampStation(const QStation& station, int count) const;
 
     GrowArray<PlanElement> m_elements;
     // A cache of the lookups: it changes no answer.

@@ -271,12 +271,19 @@ TEST(PlanAlignmentTest, LookupPicksExactlyTheElementOfTheLinearRule) {
         a.ElementCount = count;
         double station = 100.0;
         const bool disordered = round % 3 == 2;
+        // Every fourth round, lengths from 0.1 mm to 100 km: most stations
+        // then fall among a few long elements and many short ones crowd
+        // together.
+        const bool spread = round % 4 == 3;
         for (int i = 0; i < count; ++i) {
             PlanElement& e = a.ElementAt(i);
             e.StartStation = station;
             // Lengths include zero and lengths within the station tolerance.
             const double pick = unit(random);
-            const double length = pick < 0.1 ? 0.0 : pick < 0.2 ? 0.0005 : pick * 40.0;
+            const double length = spread       ? std::pow(10.0, -4.0 + 9.0 * pick)
+                                  : pick < 0.1 ? 0.0
+                                  : pick < 0.2 ? 0.0005
+                                               : pick * 40.0;
             e.EndStation = station + length;
             station += length;
             if (disordered && unit(random) < 0.2) e.EndStation = station - unit(random) * 200.0;
