@@ -63,6 +63,14 @@ struct AlignmentProjection::Slot {
     double endStation = 0.0;
     double startX = 0.0;
     double startY = 0.0;
+    // The end of the curve, which every search of the element looks at.
+    ElementCurve::Sample end;
+    // Every point of the curve lies within pad of its chord (start to end),
+    // and projects onto the chord between its ends; infinite where the
+    // element turns too far for that.
+    double pad = std::numeric_limits<double>::infinity();
+    // Nothing of the element is nearer to (x, y) than this.
+    double LowerBound(double x, double y) const;
 };
 
 struct AlignmentProjection::Candidate {
@@ -71,6 +79,9 @@ struct AlignmentProjection::Candidate {
     double distance = std::numeric_limits<double>::infinity();
     double station = 0.0;
     int index = -1;
+    // The curve's sample at s, when the search had it.
+    ElementCurve::Sample sample;
+    bool hasSample = false;
     // Whether a point at this distance could still win: not farther than the
     // best by more than a tie.
     bool Reachable(double lowerBound) const { return slot < 0 || lowerBound <= distance + kTie; }
@@ -85,6 +96,17 @@ struct AlignmentProjection::Interval {
     ElementCurve::Sample sa, sb;
     double ga, gb, da, db;
 };
+
+double AlignmentProjection::Slot::LowerBound(double x, double y) const {
+    if (!(pad < std::numeric_limits<double>::infinity())) return 0.0;
+    // The distance to the chord as a segment.
+    const double px = x - startX;
+    const double py = y - startY;
+    const double chordSquared = end.dx * end.dx + end.dy * end.dy;
+    double t = chordSquared > 0.0 ? (px * end.dx + py * end.dy) / chordSquared : 0.0;
+    t = std::clamp(t, 0.0, 1.0);
+    return std::hypot(px - t * end.dx, py - t * end.dy) - pad;
+}
 
 double AlignmentProjection::Box::DistanceSquared(double x, double y) const {
     const double dx = std::max({minX - x, 0.0, x - maxX});
@@ -106,6 +128,16 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
         slot.endStation = element.EndStation.GetValue();
         slot.startX = element.StartX;
         slot.startY = element.StartY;
+        const double length = slot.curve.GetLength();
+        slot.end = slot.curve.At(length);
+        // With the direction turning by T < pi/2 in all, it stays within T of
+        // the chord's, so points advance along the chord; and where it runs
+        // parallel to the chord, t0, the sine of the angle to the chord at t
+        // is at most k |t - t0| for the greatest curvature k, so the distance
+        // from the chord, the integral of that sine from the nearer end, is at
+        // most k L^2 / 4.
+        if (slot.curve.GetTurning() < 1.5)
+            slot.pad = 0.25 * slot.curve.MaxCurvature(0.0, length) * length * length + 1e-6;
         m_slots.push_back(slot);
     }
     if (m_slots.empty()) return;
@@ -155,9 +187,16 @@ int AlignmentProjection::BuildNode(int from, int to) {
 }
 
 void AlignmentProjection::Consider(int slotIndex, double s, double px, double py, Candidate& best) const {
+    const ElementCurve::Sample at = m_slots[static_cast<std::size_t>(slotIndex)].curve.At(s);
+    Consider(slotIndex, s, at, px, py, best);
+}
+
+template <class Sample>
+void AlignmentProjection::Consider(int slotIndex, double s, const Sample& at, double px, double py,
+                                   Candidate& best) const {
     const Slot& slot = m_slots[static_cast<std::size_t>(slotIndex)];
     const double length = slot.curve.GetLength();
-    const double distance = Distance(slot.curve.At(s), px, py);
+    const double distance = Distance(at, px, py);
     const double station =
         s <= 0.0 ? slot.startStation : (s >= length ? slot.endStation : slot.startStation + s);
     bool better = best.slot < 0 || distance < best.distance - kTie;
@@ -166,6 +205,9 @@ void AlignmentProjection::Consider(int slotIndex, double s, double px, double py
     if (!better) return;
     best.slot = slotIndex;
     best.s = std::clamp(s, 0.0, length);
+    // The sample stands for the point of best.s unless s was clamped.
+    best.hasSample = best.s == s;
+    if (best.hasSample) best.sample = at;
     best.distance = distance;
     best.station = station;
     best.index = slot.index;
@@ -178,13 +220,13 @@ void AlignmentProjection::SolveElement(int slotIndex, double x, double y, Candid
     const double py = y - slot.startY;
     const double length = curve.GetLength();
     const ElementCurve::Sample start = curve.At(0.0);
-    Consider(slotIndex, 0.0, px, py, best);
+    Consider(slotIndex, 0.0, start, px, py, best);
     if (length == 0.0) return;
 
     if (curve.GetShape() == ElementCurve::Shape::Straight) {
         // A straight: the foot of the perpendicular.
         Consider(slotIndex, std::clamp(Along(start, px, py), 0.0, length), px, py, best);
-        Consider(slotIndex, length, px, py, best);
+        Consider(slotIndex, length, slot.end, px, py, best);
         return;
     }
     if (curve.GetShape() == ElementCurve::Shape::Arc) {
@@ -204,15 +246,16 @@ void AlignmentProjection::SolveElement(int slotIndex, double x, double y, Candid
         double theta = turn * std::atan2(ux * wy - uy * wx, ux * wx + uy * wy);
         theta = middle + std::remainder(theta - middle, kTwoPi);
         if (theta >= 0.0 && theta * radius <= length) Consider(slotIndex, theta * radius, px, py, best);
-        Consider(slotIndex, length, px, py, best);
+        Consider(slotIndex, length, slot.end, px, py, best);
         return;
     }
-    Consider(slotIndex, length, px, py, best);
+    Consider(slotIndex, length, slot.end, px, py, best);
     SolveSpiral(slotIndex, px, py, best);
 }
 
 void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candidate& best) const {
-    const ElementCurve& curve = m_slots[static_cast<std::size_t>(slotIndex)].curve;
+    const Slot& slot = m_slots[static_cast<std::size_t>(slotIndex)];
+    const ElementCurve& curve = slot.curve;
     const double length = curve.GetLength();
     const auto makeInterval = [&](double a, double b, const ElementCurve::Sample& sa,
                                   const ElementCurve::Sample& sb) {
@@ -229,7 +272,7 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
     std::vector<Interval> stack(stackSize);
     std::size_t top = 0;
     {
-        ElementCurve::Sample next = curve.At(length);
+        ElementCurve::Sample next = slot.end;
         for (int i = pieces; i >= 1; --i) {
             const double a = i == 1 ? 0.0 : length * (i - 1) / pieces;
             const double b = i == pieces ? length : length * i / pieces;
@@ -246,14 +289,31 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
         // farther apart than the length between them.
         if (!best.Reachable(0.5 * (piece.da + piece.db - w))) continue;
         if (piece.ga > 0.0 && piece.gb <= 0.0) {
-            // One nearest foot point: safeguarded Newton steps on g, whose
-            // derivative is -1 + curvature * offset; a bisection step where
-            // the Newton step would leave the bracket.
+            // One nearest foot point. Each step goes to the foot point on the
+            // circle that osculates the curve at the last sample (of which a
+            // Newton step on g, whose derivative is -1 + curvature * offset,
+            // is the first-order form): the clothoid leaves that circle only
+            // by its change of curvature, so the steps close in faster than
+            // Newton's. A bisection step where the step would leave the
+            // bracket; the first step from the end nearer to the foot.
+            const auto footStep = [&](const ElementCurve::Sample& c, double g) {
+                const double k = c.curvature;
+                const double d = 1.0 - k * Across(c, px, py);
+                if (!(d > 0.0)) return std::numeric_limits<double>::quiet_NaN();
+                return k == 0.0 ? g / d : std::atan2(g * k, d) / k;
+            };
             double lo = piece.a;
             double hi = piece.b;
             double s = piece.a + w * piece.ga / (piece.ga - piece.gb);
+            const double guess = std::fabs(piece.ga) <= std::fabs(piece.gb)
+                                     ? piece.a + footStep(piece.sa, piece.ga)
+                                     : piece.b + footStep(piece.sb, piece.gb);
+            if (guess > lo && guess < hi) s = guess;
+            ElementCurve::Sample c;
+            bool sampled = false;  // whether c is the sample at s
             for (int step = 0; step < kMaxNewtonSteps; ++step) {
-                const ElementCurve::Sample c = curve.At(s);
+                c = curve.At(s);
+                sampled = true;
                 const double g = Along(c, px, py);
                 if (g > 0.0)
                     lo = s;
@@ -261,15 +321,19 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                     hi = s;
                 else
                     break;
-                const double slope = -1.0 + c.curvature * Across(c, px, py);
-                double next = slope < 0.0 ? s - g / slope : lo;
+                double next = s + footStep(c, g);
                 if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
-                const bool done = std::fabs(next - s) <= 1e-13 * (1.0 + std::fabs(s)) ||
-                                  hi - lo <= 1e-13 * (1.0 + std::fabs(s));
+                // Converged: s is the foot point to rounding.
+                if (std::fabs(next - s) <= 1e-13 * (1.0 + std::fabs(s)) ||
+                    hi - lo <= 1e-13 * (1.0 + std::fabs(s)))
+                    break;
                 s = next;
-                if (done) break;
+                sampled = false;
             }
-            Consider(slotIndex, s, px, py, best);
+            if (sampled)
+                Consider(slotIndex, s, c, px, py, best);
+            else
+                Consider(slotIndex, s, px, py, best);
             continue;
         }
         if (piece.ga <= 0.0 && piece.gb > 0.0) continue;  // a farthest point only
@@ -326,6 +390,10 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
         if (!best.Reachable(std::sqrt(pending.bound))) continue;
         const Node& node = m_nodes[static_cast<std::size_t>(pending.node)];
         if (node.second < 0) {
+            // The chord of the element bounds it closer than its box.
+            if (best.slot >= 0 &&
+                !best.Reachable(m_slots[static_cast<std::size_t>(node.first)].LowerBound(x, y)))
+                continue;
             SolveElement(node.first, x, y, best);
             continue;
         }
@@ -347,7 +415,7 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
     const Slot& slot = m_slots[static_cast<std::size_t>(best.slot)];
     const double px = x - slot.startX;
     const double py = y - slot.startY;
-    const ElementCurve::Sample c = slot.curve.At(best.s);
+    const ElementCurve::Sample c = best.hasSample ? best.sample : slot.curve.At(best.s);
     const double along = Along(c, px, py);
     location.Station = best.station;
     location.Offset = Across(c, px, py);

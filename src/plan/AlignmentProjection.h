@@ -81,6 +81,9 @@ private:
     void SolveElement(int slot, double x, double y, Candidate& best) const;
     void SolveSpiral(int slot, double px, double py, Candidate& best) const;
     void Consider(int slot, double s, double px, double py, Candidate& best) const;
+    // The same with the curve's sample at s already at hand.
+    template <class Sample>
+    void Consider(int slot, double s, const Sample& at, double px, double py, Candidate& best) const;
 
     std::vector<Slot> m_slots;
     std::vector<Node> m_nodes;

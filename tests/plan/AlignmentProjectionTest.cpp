@@ -124,6 +124,22 @@ TEST(AlignmentProjection, NearestPointOfRandomPointsIsExact) {
     tight.AppendElement(Element(60, InfiniteRadius, 80, -1));
     ASSERT_EQ(tight.ComputeElements(), 1);
     CheckRandomPoints(tight, 3000, 100.0);
+    // Short bends turning by 1.4 rad each, to both sides in turn, some with
+    // spirals between finite radii: each element lies within a wide margin
+    // of its chord, and the bends' boxes overlap their neighbours'.
+    PlanAlignment bends;
+    bends.StartMode = 1;
+    for (int i = 0; i < 8; ++i) {
+        const std::int32_t turn = i % 2 ? 1 : -1;
+        if (i % 3 == 2) {
+            bends.AppendElement(Element(40, 20, 20, turn));
+            bends.AppendElement(Element(20, 20, 18, turn));
+        } else {
+            bends.AppendElement(Element(20, 20, 28, turn));
+        }
+    }
+    ASSERT_EQ(bends.ComputeElements(), 1);
+    CheckRandomPoints(bends, 3000, 60.0);
 }
 
 // North 100 m from (0, 0), a half circle of radius 50 to the right (centre
