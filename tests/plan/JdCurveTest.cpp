@@ -336,7 +336,8 @@ TEST_F(JdCurveTest, InverseModesMeetTheirTangentToANanometre) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("mode " + std::to_string(c.mode) + " radius " + std::to_string(c.radius));
-        const Reference r = ReferenceCurve(0.6, c.radius, InfiniteRadius, c.length1, c.length2, InfiniteRadius);
+        const Reference r =
+            ReferenceCurve(0.6, c.radius, InfiniteRadius, c.length1, c.length2, InfiniteRadius);
         JdList list = Corner(0.6);
         JdPoint& p = Middle(list);
         p.CalcMode = c.mode;
