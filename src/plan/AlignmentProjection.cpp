@@ -8,6 +8,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <numbers>
 #include <vector>
 
@@ -269,7 +270,20 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
     // (ElementCurve), so that there are at most 637 of them.
     const int pieces = std::max(1, static_cast<int>(std::ceil(curve.GetTurning() / kPieceTurn)));
     const std::size_t stackSize = static_cast<std::size_t>(pieces) + 64;
-    std::vector<Interval> stack(stackSize);
+    // Room on the stack for the pieces of a road's spirals (one to four
+    // start pieces), left uninitialised: a search solves many spirals, and
+    // allocating and clearing the room each time cost as much as the search.
+    constexpr std::size_t kInlineIntervals = 72;
+    alignas(Interval) unsigned char inlineRoom[kInlineIntervals * sizeof(Interval)];
+    std::vector<Interval> heapRoom;
+    Interval* stack = reinterpret_cast<Interval*>(inlineRoom);
+    if (stackSize > kInlineIntervals) {
+        heapRoom.resize(stackSize);
+        stack = heapRoom.data();
+    }
+    const auto push = [&](std::size_t at, const Interval& interval) {
+        std::construct_at(stack + at, interval);
+    };
     std::size_t top = 0;
     {
         ElementCurve::Sample next = slot.end;
@@ -277,7 +291,7 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
             const double a = i == 1 ? 0.0 : length * (i - 1) / pieces;
             const double b = i == pieces ? length : length * i / pieces;
             const ElementCurve::Sample sa = curve.At(a);
-            stack[top++] = makeInterval(a, b, sa, next);
+            push(top++, makeInterval(a, b, sa, next));
             next = sa;
         }
     }
@@ -362,8 +376,8 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
             Consider(slotIndex, m, px, py, best);
             continue;
         }
-        stack[top++] = makeInterval(m, piece.b, sm, piece.sb);
-        stack[top++] = makeInterval(piece.a, m, piece.sa, sm);
+        push(top++, makeInterval(m, piece.b, sm, piece.sb));
+        push(top++, makeInterval(piece.a, m, piece.sa, sm));
     }
 }
 
