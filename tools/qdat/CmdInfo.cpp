@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include <qdat/exchange/Descriptions.h>
 #include "Inputs.h"
 #include "Output.h"
 
@@ -70,7 +71,7 @@ Json InfoOf(const std::string& path, const InfoOptions& opt, FileContext& contex
             const std::string note = doc->GetPartialReadNote();
             j["partialRead"] = note.substr(0, note.find('\n'));
         }
-        j["count"] = ContentCount(*doc);
+        j["count"] = ContentRowCount(*doc);
         if (const ChainTable* table = FileChainTableOf(*doc)) j["fileChainBreaks"] = table->GetBreakCount();
     }
     return j;
