@@ -34,6 +34,13 @@ std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
     return kind && kind->RuleFor(signature).IsAccepted() ? signature : std::string();
 }
 
+const char* FileFormName(const ArchiveEnvelope& env, const SignatureRule* rule) {
+    if (!env.hasHeader) return rule && (rule->clear & FormatFlag::TextForm) ? "binary" : "text";
+    if (env.scrambled) return "scrambled";
+    if (env.tagged) return "tagged";
+    return "binary";
+}
+
 const ChainTable* FileChainTableOf(const QDocument& doc) {
     const auto* carrier = dynamic_cast<const ChainTableCarrier*>(&doc);
     return carrier && carrier->GetFileChainTable() ? &*carrier->GetFileChainTable() : nullptr;

@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/docbase/DocumentKind.h>
 #include <qdat/docbase/QDocument.h>
 #include <qdat/exchange/DataValue.h>
@@ -33,6 +34,11 @@ QDAT_API const DocumentKind* KindOfFile(const std::string& path);
 // compared (trimmed, upper case); empty when the file has none its kind
 // accepts.
 QDAT_API std::string AcceptedSignature(const std::string& path, const QDocument& doc);
+// The form of a file ("text", "binary", "tagged" or "scrambled") as its
+// envelope and the rule its kind reads its signature by say: a file without
+// header is text, unless that rule selects a binary layout without header
+// (the 5.0 files).
+QDAT_API const char* FileFormName(const ArchiveEnvelope& env, const SignatureRule* rule);
 // The chain table the file of an old layout carried; null when none.
 QDAT_API const ChainTable* FileChainTableOf(const QDocument& doc);
 

@@ -438,7 +438,7 @@ TEST_F(DmxFileTest, GroundElevationBetweenPoints) {
     EXPECT_DOUBLE_EQ(GroundElevationAt(points, 20.0004), 110.0);  // within the station tolerance
     EXPECT_DOUBLE_EQ(GroundElevationAt(points, 47.5), 93.75);
     EXPECT_DOUBLE_EQ(GroundElevationAt(points, 50.0), 95.0);
-    for (double s : {9.9, 25.0, 30.0, 35.0, 50.1, NAN, INFINITY})
+    for (double s : {9.9, 25.0, 30.0, 35.0, 50.1, std::nan(""), HUGE_VAL})
         EXPECT_TRUE(std::isnan(GroundElevationAt(points, s))) << s;
     EXPECT_TRUE(std::isnan(GroundElevationAt(GrowArray<GroundPoint>(), 0.0)));
 }

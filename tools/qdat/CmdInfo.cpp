@@ -16,15 +16,6 @@ struct InfoOptions {
     OutputOptions output;
 };
 
-// A file without header is text, unless the signature that names its kind
-// selects a binary layout without header (the 5.0 files).
-const char* FormName(const ArchiveEnvelope& env, const SignatureRule* rule) {
-    if (!env.hasHeader) return rule && (rule->clear & FormatFlag::TextForm) ? "binary" : "text";
-    if (env.scrambled) return "scrambled";
-    if (env.tagged) return "tagged";
-    return "binary";
-}
-
 // A kind whose files have no signature: their first line is content.
 bool ReadsNoSignature(const DocumentKind& kind) {
     const auto& rules = kind.Description().signatures;
@@ -38,7 +29,7 @@ Json InfoOf(const std::string& path, const InfoOptions& opt, FileContext& contex
 
     Json j;
     j["file"] = path;
-    j["form"] = FormName(env, rule);
+    j["form"] = FileFormName(env, rule);
     j["tagged"] = env.tagged;
     j["scrambled"] = env.scrambled;
     j["legacyLayout"] = rule && (rule->set & FormatFlag::LegacyLayout) != 0;
