@@ -11,8 +11,9 @@ side's time and the ratio Python / C++ (goal: at most 1.2):
   ground     a ground line of 1,000,000 points opened and, from Python,
              taken as a numpy array as well
 
-Each Python time is the best of several runs, as Google Benchmark's mean of
-many iterations is for a steady state. Build with -DQDAT_BUILD_BENCH=ON.
+Both sides give the least of five repetitions of the mean time of a call
+over several calls in a row, so that the load of other programs on the
+machine weighs on each the same way. Build with -DQDAT_BUILD_BENCH=ON.
 """
 
 import json
@@ -28,12 +29,15 @@ SOURCE = pathlib.Path(__file__).resolve().parents[1]
 POINTS = 1_000_000
 
 
-def best(work, runs):
+def best(work, calls, repetitions=5):
+    """The mean time of `calls` calls in a row, the least of the repetitions:
+    the statistic taken of the C++ side's repetitions too."""
     times = []
-    for _ in range(runs):
+    for _ in range(repetitions):
         start = time.perf_counter()
-        work()
-        times.append(time.perf_counter() - start)
+        for _ in range(calls):
+            work()
+        times.append((time.perf_counter() - start) / calls)
     return min(times)
 
 
@@ -52,14 +56,20 @@ def main():
                 f.write(f"{0.5 * (i + 1):10.3f} {300 + rng.randrange(200_000_000) / 1e6:10.6f}\n")
 
         program = build / "bench" / "bench_python_package"
-        done = subprocess.run([str(program), "--benchmark_format=json"], capture_output=True, text=True,
+        done = subprocess.run([str(program), "--benchmark_format=json", "--benchmark_repetitions=5"],
+                              capture_output=True, text=True,
                               check=True, env=dict(os.environ, QDAT_BENCH_GROUND=str(ground)))
-        cpp = {b["name"]: b["real_time"] / 1000.0 for b in json.loads(done.stdout)["benchmarks"]}
+        scale = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
+        cpp = {}
+        for b in json.loads(done.stdout)["benchmarks"]:
+            if b.get("run_type") == "iteration":
+                name = b["name"].split("/")[0]
+                cpp[name] = min(cpp.get(name, float("inf")), b["real_time"] * scale[b["time_unit"]])
 
         road = qdat.Alignment(SOURCE / "examples" / "demo-road.jd")
         stations = np.linspace(0.0, road.end_station, POINTS)
-        py_point_at = best(lambda: road.point_at(stations), 10)
-        py_ground = best(lambda: qdat.GroundLine(ground).points, 5)
+        py_point_at = best(lambda: road.point_at(stations), 8)
+        py_ground = best(lambda: qdat.GroundLine(ground).points, 4)
 
     rows = [("point_at", cpp["BM_PointAtLoop"], py_point_at), ("ground", cpp["BM_OpenGroundLine"], py_ground)]
     print(f"{'work':10} {'C++ s':>10} {'Python s':>10} {'ratio':>7}")

@@ -117,8 +117,7 @@ py::dict Arrays(Document& d) {
     for (const ContentBlock& block : kind->GetContent()) {
         if (!block.IsList()) continue;
         QDocument& doc = *d.doc;
-        out[py::str(block.key)] =
-            RowsArray(block.columns, block.count(doc), [&](int i) { return block.row(doc, i); });
+        out[py::str(block.key)] = RowsArray(block, doc);
     }
     return out;
 }

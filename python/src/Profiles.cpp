@@ -58,8 +58,7 @@ py::array Points(Opened<T>& opened, const char* key) {
     Call call(opened.document->settings);
     QDocument& doc = *opened.document->doc;
     for (const ContentBlock& block : doc.GetKind()->GetContent())
-        if (block.key && std::string_view(block.key) == key)
-            return RowsArray(block.columns, block.count(doc), [&](int i) { return block.row(doc, i); });
+        if (block.key && std::string_view(block.key) == key) return RowsArray(block, doc);
     return py::array();
 }
 

@@ -50,10 +50,13 @@ py::array StructuredArray(const std::vector<std::pair<std::string, std::string>>
     py::list spec;
     for (const auto& [name, format] : fields) spec.append(py::make_tuple(name, format));
     const py::dtype dtype = py::dtype::from_args(spec);
-    // numpy.zeros: object fields start as None, numbers as 0.
+    // Object fields must start as objects (numpy.zeros makes them 0); numbers
+    // are all written by the caller, so numpy.empty spares clearing them.
+    bool objects = false;
+    for (const auto& field : fields) objects = objects || field.second == "O";
     py::tuple dims(shape.size());
     for (std::size_t i = 0; i < shape.size(); ++i) dims[i] = py::int_(shape[i]);
-    return py::module_::import("numpy").attr("zeros")(dims, dtype).cast<py::array>();
+    return py::module_::import("numpy").attr(objects ? "zeros" : "empty")(dims, dtype).cast<py::array>();
 }
 
 FieldPointer FieldOf(py::array& array, const char* name) {
@@ -63,8 +66,9 @@ FieldPointer FieldOf(py::array& array, const char* name) {
     return {static_cast<char*>(array.mutable_data()) + offset, array.dtype().itemsize()};
 }
 
-py::array RowsArray(std::span<const ColumnDescription> columns, int count,
-                    const std::function<const void*(int)>& row) {
+py::array RowsArray(const ContentBlock& block, QDocument& doc) {
+    const std::span<const ColumnDescription> columns = block.columns;
+    const int count = block.count(doc);
     std::vector<std::pair<std::string, std::string>> fields;
     for (const ColumnDescription& column : columns)
         fields.emplace_back(column.key, column.kind == ColumnDescription::Kind::Text ? "O" : "f8");
@@ -73,7 +77,7 @@ py::array RowsArray(std::span<const ColumnDescription> columns, int count,
     for (const ColumnDescription& column : columns) at.push_back(FieldOf(array, column.key));
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     for (int i = 0; i < count; ++i) {
-        const void* r = row(i);
+        const void* r = block.row(doc, i);
         for (std::size_t c = 0; c < columns.size(); ++c) {
             const ColumnDescription& column = columns[c];
             if (column.kind == ColumnDescription::Kind::Text) {

@@ -3,7 +3,6 @@
 // kind's columns as numpy structured arrays.
 #pragma once
 
-#include <functional>
 #include <span>
 #include <string>
 #include <utility>
@@ -13,6 +12,7 @@
 #include <pybind11/pybind11.h>
 
 #include <qdat/docbase/DocumentKind.h>
+#include <qdat/docbase/QDocument.h>
 #include <qdat/exchange/DataValue.h>
 
 namespace qdat::python {
@@ -27,8 +27,9 @@ py::object ToPython(const DataValue& value);
 // for what is not numbers.
 Doubles AsDoubles(const py::handle& values, const char* what);
 
-// An empty structured array of the shape with these fields ("f8" numbers,
-// "i1" small integers, "O" objects).
+// A structured array of the shape with these fields ("f8" numbers, "i1"
+// small integers, "O" objects): objects 0, numbers unset, for the caller to
+// fill.
 py::array StructuredArray(const std::vector<std::pair<std::string, std::string>>& fields,
                           const std::vector<py::ssize_t>& shape);
 // The address of field `name` of element 0, and the distance from one
@@ -43,9 +44,8 @@ struct FieldPointer {
 };
 FieldPointer FieldOf(py::array& array, const char* name);
 
-// The rows of a kind's columns as a structured array: numbers as floats
-// (a missing value NaN), text as str.
-py::array RowsArray(std::span<const ColumnDescription> columns, int count,
-                    const std::function<const void*(int)>& row);
+// The rows of a list of a document's content as a structured array:
+// numbers as floats (a missing value NaN), text as str.
+py::array RowsArray(const ContentBlock& block, QDocument& doc);
 
 }  // namespace qdat::python
