@@ -5,6 +5,7 @@
 #include <pybind11/stl.h>
 
 #include <qdat/exchange/Descriptions.h>
+#include <qdat/exchange/ProjectReport.h>
 #include <qdat/host/HostFile.h>
 #include <qdat/project/DataTypeRegistry.h>
 #include <qdat/project/SettingKeyRegistry.h>
@@ -201,6 +202,22 @@ missing (paths), leftAlone and backupLeftOut (path and reason), and the
 project's versions. Nothing is written when the backup fails or the project
 was read only in part: qdat.Error is raised then. backup=False is refused
 with ValueError.)")
+        .def(
+            "report",
+            [](Project& p, const py::object& target) {
+                const std::string to = PathOf(target);
+                Call call(p.settings);
+                return Released(call, [&] { return WriteProjectReport(p.path, to).notes; });
+            },
+            py::arg("path"),
+            R"(Writes the project's report to path: one self-contained HTML page (no
+network, scripts, styles and drawings inline) with a summary of the files
+and settings, the plan and the profile with pan and zoom, a station box, a
+cross-section viewer and the tables of the data files. Nothing of the
+project changes. Returns the notes of the parts left out (a data file
+missing or unreadable). Raises qdat.Error when the project cannot be read or
+the page cannot be written (never over the project or one of its files;
+an old page is then as it was).)")
         .def("__repr__", [](Project& p) { return "<qdat.Project '" + p.path + "'>"; });
 }
 

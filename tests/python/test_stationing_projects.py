@@ -88,3 +88,36 @@ def test_landxml_export_matches_the_tool(tmp_path):
         qdat.export_landxml(EXAMPLES / "demo-road.jd", path=EXAMPLES / "demo-road.jd")
     with pytest.raises(TypeError):
         qdat.export_landxml(None, path=out)
+
+
+def test_ifc_import_and_report_match_the_tool(tmp_path):
+    """The later exchanges give what the tool gives: the IFC file's data
+    section, the LandXML import's files byte for byte, the report's page."""
+    import subprocess
+
+    ours, tool = tmp_path / "ours.ifc", tmp_path / "tool.ifc"
+    qdat.export_ifc(EXAMPLES / "demo-road.pm", EXAMPLES / "demo-road.zdm", project=EXAMPLES / "demo-road.prj",
+                    path=ours)
+    subprocess.run([TOOL, "export", "ifc", "--plan", "demo-road.pm", "--profile", "demo-road.zdm", "--project",
+                    "demo-road.prj", "-o", tool], check=True, cwd=EXAMPLES)
+    data = lambda p: p.read_text().split("DATA;", 1)[1]  # the header holds the time and the file name
+    assert data(ours) == data(tool)
+
+    xml = tmp_path / "road.xml"
+    qdat.export_landxml(EXAMPLES / "demo-road.pm", EXAMPLES / "demo-road.zdm", path=xml)
+    listed = qdat.list_landxml(xml)
+    assert [a["name"] for a in listed] == [a["name"] for a in tool_json("import", "landxml", xml, "--list")]
+    result = qdat.import_landxml(xml, plan=tmp_path / "a.pm", profile=tmp_path / "a.zdm")
+    assert result["written"] == [str(tmp_path / "a.pm"), str(tmp_path / "a.zdm")]
+    subprocess.run([TOOL, "import", "landxml", xml, "--plan", tmp_path / "b.pm"], check=True, capture_output=True)
+    assert (tmp_path / "a.pm").read_bytes() == (tmp_path / "b.pm").read_bytes()
+    with pytest.raises(ValueError):
+        qdat.import_landxml(xml)
+    with pytest.raises(qdat.Error):
+        qdat.import_landxml(EXAMPLES / "demo-road.pm", plan=tmp_path / "c.pm")
+    assert not (tmp_path / "c.pm").exists()
+
+    page = tmp_path / "report.html"
+    assert qdat.Project(EXAMPLES / "demo-road.prj").report(page) == []
+    subprocess.run([TOOL, "report", EXAMPLES / "demo-road.prj", "-o", tmp_path / "tool.html"], check=True)
+    assert page.read_bytes() == (tmp_path / "tool.html").read_bytes()
