@@ -29,15 +29,7 @@ constexpr double kPlanSpacing = 2.0;
 constexpr double kMostPage = 20000.0;
 constexpr double kRowHeight = 15.0;  // of the curve table
 
-struct Box {
-    double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
-    void Add(WorldPoint p) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        bottom = std::min(bottom, p.y);
-        top = std::max(top, p.y);
-    }
-};
+using Box = drawing::Extent;
 
 WorldPoint PlanPoint(double x, double y) {
     return {y, x};  // easting across, northing up

@@ -44,15 +44,7 @@ constexpr double kBandSpacing = 20.0;
 constexpr double kBandColumn = 14.0;
 constexpr std::size_t kMostBandStations = 100000;
 
-struct Box {
-    double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
-    void Add(WorldPoint p) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        bottom = std::min(bottom, p.y);
-        top = std::max(top, p.y);
-    }
-};
+using Box = drawing::Extent;
 
 std::string Fixed(double value, int places) {
     return FormatFixed(value, places);
@@ -157,20 +149,8 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
                                              Fixed(areaWidth / drawing::kPagePerMm, 0) + " mm"
                                        : std::string("more than any sheet")));
     }
-    if (paper) {
-        // The window fills the sheet across, the drawing in its middle.
-        const double cx = (box.left + box.right) / 2.0;
-        box.left = cx - areaWidth / scaleX / 2.0;
-        box.right = cx + areaWidth / scaleX / 2.0;
-    }
-    const double exaggeration = drawing::Exaggeration(box.top - box.bottom, scaleX, areaHeight, 1000.0);
+    const double exaggeration = box.FitSheet(scaleX, areaWidth, areaHeight, 1000.0, paper);
     const double scaleY = scaleX * exaggeration;
-    if (paper) {
-        // And down the sheet.
-        const double cy = (box.bottom + box.top) / 2.0;
-        box.bottom = cy - areaHeight / scaleY / 2.0;
-        box.top = cy + areaHeight / scaleY / 2.0;
-    }
 
     SvgCanvas canvas("Profile of " + drawing::BaseName(input.name), box.left, box.right, box.bottom, box.top,
                      scaleX, scaleY, layout);

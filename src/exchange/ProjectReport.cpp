@@ -1,4 +1,5 @@
 #include <qdat/exchange/ProjectReport.h>
+#include <qdat/exchange/XmlOutput.h>
 
 #include <algorithm>
 #include <cmath>
@@ -514,7 +515,7 @@ ProjectReportResult WriteProjectReport(const std::string& projectPath, const std
             for (const std::string& f : project.GetExistingFiles()) inputs.push_back(f);
         }
     }
-    report::SaveText(html, outPath, inputs);
+    SaveText(html, outPath, inputs);
     return result;
 }
 

@@ -1,13 +1,9 @@
 #include <qdat/exchange/detail/ReportPage.h>
 
 #include <cmath>
-#include <iostream>
 
 #include <qdat/docbase/NumberFormat.h>
-#include <qdat/exchange/ExchangeError.h>
 #include <qdat/host/HostException.h>
-#include <qdat/host/HostFile.h>
-#include <qdat/host/HostPaths.h>
 
 namespace qdat::report {
 namespace {
@@ -320,27 +316,6 @@ std::string JsonNumber(double value, int places) {
     if (!std::isfinite(value)) return "null";
     std::string text = FormatFixed(value, places);
     return text == "-0" ? "0" : text;
-}
-
-void SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs) {
-    if (path == "-") {
-        std::cout.write(text.data(), static_cast<std::streamsize>(text.size()));
-        std::cout.flush();
-        if (!std::cout) throw ExchangeError("the standard output cannot be written");
-        return;
-    }
-    for (const std::string& input : inputs)
-        if (!input.empty() && SameFile(input, path))
-            throw ExchangeError(path + " is an input file; choose another output");
-    MirrorFile file;
-    try {
-        file.Open(path, File::ModeCreate | File::ModeReadWrite | File::ShareExclusive);
-        file.Write(text.data(), text.size());
-        file.Close();
-    } catch (const FileException& e) {
-        file.Abort();
-        throw ExchangeError(e.GetErrorMessage());
-    }
 }
 
 void Page::Begin(const std::string& title) {

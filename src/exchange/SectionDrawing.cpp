@@ -21,15 +21,7 @@ constexpr double kSectionWidth = 900.0, kSectionHeight = 360.0;
 constexpr double kBandTop = 50.0, kBandRow = 56.0;
 constexpr double kBandColumn = 14.0;
 
-struct Box {
-    double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
-    void Add(WorldPoint p) {
-        left = std::min(left, p.x);
-        right = std::max(right, p.x);
-        bottom = std::min(bottom, p.y);
-        top = std::max(top, p.y);
-    }
-};
+using Box = drawing::Extent;
 
 std::string Fixed(double value, int places) {
     return drawing::Decimals(value, places);
@@ -165,20 +157,8 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
                                 " the section needs " + Fixed(need / drawing::kPagePerMm, 0) +
                                 " mm across, more than the sheet holds");
     }
-    if (paper) {
-        // The window fills the sheet across, the drawing in its middle.
-        const double cx = (box.left + box.right) / 2.0;
-        box.left = cx - areaWidth / scaleX / 2.0;
-        box.right = cx + areaWidth / scaleX / 2.0;
-    }
-    const double exaggeration = drawing::Exaggeration(box.top - box.bottom, scaleX, areaHeight, 10.0);
+    const double exaggeration = box.FitSheet(scaleX, areaWidth, areaHeight, 10.0, paper);
     const double scaleY = scaleX * exaggeration;
-    if (paper) {
-        // And down the sheet.
-        const double cy = (box.bottom + box.top) / 2.0;
-        box.bottom = cy - areaHeight / scaleY / 2.0;
-        box.top = cy + areaHeight / scaleY / 2.0;
-    }
 
     SvgCanvas canvas("Cross-section at " + section.m_station.GetKmText() + " of " + input.name, box.left,
                      box.right, box.bottom, box.top, scaleX, scaleY, layout);

@@ -209,6 +209,24 @@ double Exaggeration(double rise, double scale, double height, double most) {
     return best;
 }
 
+double Extent::FitSheet(double scaleX, double areaWidth, double areaHeight, double most, bool paper) {
+    if (paper) {
+        // The window fills the sheet across, the drawing in its middle.
+        const double cx = (left + right) / 2.0;
+        left = cx - areaWidth / scaleX / 2.0;
+        right = cx + areaWidth / scaleX / 2.0;
+    }
+    const double exaggeration = Exaggeration(top - bottom, scaleX, areaHeight, most);
+    if (paper) {
+        // And down the sheet.
+        const double scaleY = scaleX * exaggeration;
+        const double cy = (bottom + top) / 2.0;
+        bottom = cy - areaHeight / scaleY / 2.0;
+        top = cy + areaHeight / scaleY / 2.0;
+    }
+    return exaggeration;
+}
+
 SvgCanvas::SvgCanvas(const std::string& title, double left, double right, double bottom, double top,
                      double scaleX, double scaleY, const PageLayout& layout)
     : m_layout(layout),

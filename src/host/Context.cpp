@@ -1,4 +1,5 @@
 #include <qdat/host/Context.h>
+#include <qdat/host/detail/ContextChanges.h>
 
 #include <algorithm>
 #include <iterator>
@@ -7,8 +8,12 @@ namespace qdat {
 
 namespace {
 
-// The innermost scope's context on this thread; null: the default one.
-thread_local Context* t_current = nullptr;
+// The innermost scope's context on this thread; null: the default one. Read
+// on every station comparison: the initial-exec model spares a library loaded
+// as a plug-in or a Python module the call the general-dynamic model makes on
+// each read (a pointer fits the room the loader keeps for such libraries).
+[[gnu::tls_model("initial-exec")]] thread_local Context* t_current = nullptr;
+[[gnu::tls_model("initial-exec")]] thread_local std::uint64_t t_changes = 0;
 
 }  // namespace
 
@@ -41,12 +46,18 @@ Context& Context::Current() {
     return current ? *current : Default();
 }
 
+std::uint64_t ContextChanges() {
+    return t_changes;
+}
+
 ContextScope::ContextScope(Context& context) : m_previous(t_current) {
     t_current = &context;
+    ++t_changes;
 }
 
 ContextScope::~ContextScope() {
     t_current = m_previous;
+    ++t_changes;
 }
 
 }  // namespace qdat

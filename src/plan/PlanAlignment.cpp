@@ -31,8 +31,9 @@ constexpr int kSpareElements = 4;
 // one character each, with separators between them in text form.
 constexpr std::int64_t kMinElementBytes = 37;
 
-// The element the last lookup on this thread used, whichever alignment it was.
-thread_local int t_lastElementIndex = 0;
+// The element the last lookup on this thread used, whichever alignment it was
+// (initial-exec for the reason host/Context.cpp gives).
+[[gnu::tls_model("initial-exec")]] thread_local int t_lastElementIndex = 0;
 
 }  // namespace
 

@@ -1,6 +1,8 @@
 #include <qdat/profile/GroundPoints.h>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -92,6 +94,32 @@ void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bo
             lastWithout = true;
         }
     }
+}
+
+}  // namespace qdat
+
+namespace qdat {
+
+double GroundElevationAt(const GrowArray<GroundPoint>& points, double station) {
+    constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
+    const GroundPoint* first = points.GetData();
+    const GroundPoint* last = first + points.GetSize();
+    if (first == last || !std::isfinite(station)) return kNone;
+    const double tolerance = GetStationTolerance();
+    // The first point not below the station less the tolerance.
+    const GroundPoint* at =
+        std::lower_bound(first, last, station - tolerance,
+                         [](const GroundPoint& p, double s) { return p.m_station.GetValue() < s; });
+    if (at != last && std::abs(at->m_station.GetValue() - station) <= tolerance)
+        return at->HasElevation() ? at->m_elevation : kNone;
+    if (at == first || at == last) return kNone;
+    const GroundPoint& a = at[-1];
+    const GroundPoint& b = at[0];
+    if (!a.HasElevation() || !b.HasElevation()) return kNone;
+    const double run = b.m_station.GetValue() - a.m_station.GetValue();
+    if (!(run > 0.0)) return kNone;
+    const double t = (station - a.m_station.GetValue()) / run;
+    return a.m_elevation + t * (b.m_elevation - a.m_elevation);
 }
 
 }  // namespace qdat

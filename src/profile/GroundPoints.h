@@ -39,6 +39,13 @@ QDAT_API void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows
 // decimals.
 QDAT_API void StoreGroundPoints(DataArchive& ar, const GrowArray<GroundPoint>& points, bool groundLineRules);
 
+// The ground elevation at a station, metres, between the points either side
+// of it along a straight line; at a point's station (within the station
+// tolerance) that point's. NaN where there is no ground: before the first
+// point, after the last, next to a point without elevation. The points must
+// be in station order.
+QDAT_API double GroundElevationAt(const GrowArray<GroundPoint>& points, double station);
+
 // The columns of ground points: the table editor's and the tools'.
 inline constexpr ColumnDescription kGroundPointColumns[] = {
     Column<&GroundPoint::m_station>("station", "m"),

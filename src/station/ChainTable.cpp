@@ -110,9 +110,17 @@ void FillAdmitted(bool (&admitted)[256], const std::string& set) {
 // may differ from those it was made from; constant-initialised, so no guard is
 // tested on every station.
 constinit thread_local ScanRules t_rules;
+// Its address, read in the initial-exec model (see host/Context.cpp): the
+// rules themselves are too large for the room the loader keeps for that.
+[[gnu::tls_model("initial-exec")]] constinit thread_local ScanRules* t_rulesHere = nullptr;
+
+ScanRules& ThreadRules() {
+    ScanRules* rules = t_rulesHere;
+    return rules ? *rules : *(t_rulesHere = &t_rules);
+}
 
 void RebuildRules() {
-    ScanRules& rules = t_rules;
+    ScanRules& rules = ThreadRules();
     FillAdmitted(rules.unchained, ResourceText(ids::kUnchainedChars));
     FillAdmitted(rules.chained, ResourceText(ids::kChainedChars));
     rules.builtinFormat = ResourceText(ids::kNumberScanFormat) == "%lf";
@@ -124,8 +132,9 @@ void RebuildRules() {
 }
 
 inline const ScanRules& Rules() {
-    if (t_rules.generation != ResourceGeneration()) RebuildRules();
-    return t_rules;
+    const ScanRules& rules = ThreadRules();
+    if (rules.generation != ResourceGeneration()) RebuildRules();
+    return rules;
 }
 
 bool OnlyCharsOf(std::string_view text, const bool (&admitted)[256]) {

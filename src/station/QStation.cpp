@@ -16,6 +16,7 @@
 #include <qdat/host/HostUi.h>
 #include <qdat/host/ObjectArchive.h>
 #include <qdat/host/Resources.h>
+#include <qdat/host/detail/ContextChanges.h>
 #include <qdat/station/ChainTable.h>
 #include <qdat/station/detail/StationStrings.h>
 
@@ -273,13 +274,23 @@ DataArchive& operator>>(DataArchive& ar, QStation& s) {
 }
 
 ChainTable& GetCurrentChainTable() {
+    // Every station text passes here. The table found last on this thread is
+    // taken again while no scope changed the context: a pass through the once
+    // flag calls into the C++ runtime's thread-local storage, which costs as
+    // much as the scan of a station where the library is a loaded module.
+    [[gnu::tls_model("initial-exec")]] static thread_local ChainTable* t_table = nullptr;
+    [[gnu::tls_model("initial-exec")]] static thread_local std::uint64_t t_tableChanges = 0;
+    const std::uint64_t changes = ContextChanges();
+    if (t_table && t_tableChanges == changes) return *t_table;
     // Made on first use, so that static initialisers of other modules can
     // already convert stations; once, as threads that never chose a context
-    // share the default one.
+    // share the default one. Once made, the table is only ever assigned to.
     Context& context = Context::Current();
     std::call_once(context.chainTableMade,
                    [&context] { context.chainTable = std::make_shared<ChainTable>(); });
-    return *context.chainTable;
+    t_table = context.chainTable.get();
+    t_tableChanges = changes;
+    return *t_table;
 }
 
 bool HasChainBreaks() {

@@ -427,5 +427,21 @@ TEST_F(DmxFileTest, ThreeDescriptorsServeTheTableEditor) {
     EXPECT_FALSE(type.InsertRowAt(other, 0));
 }
 
+// The ground between points by hand: straight from (10, 100) to (20, 110)
+// is 104.5 at 14.5; a point without elevation leaves no ground beside it.
+TEST_F(DmxFileTest, GroundElevationBetweenPoints) {
+    GrowArray<GroundPoint> points;
+    for (const auto& [s, z] : PointList{{10, 100}, {20, 110}, {30, kNone}, {40, 90}, {50, 95}})
+        points.Add(GroundPoint(QStation(s), z));
+    EXPECT_DOUBLE_EQ(GroundElevationAt(points, 14.5), 104.5);
+    EXPECT_DOUBLE_EQ(GroundElevationAt(points, 10.0), 100.0);
+    EXPECT_DOUBLE_EQ(GroundElevationAt(points, 20.0004), 110.0);  // within the station tolerance
+    EXPECT_DOUBLE_EQ(GroundElevationAt(points, 47.5), 93.75);
+    EXPECT_DOUBLE_EQ(GroundElevationAt(points, 50.0), 95.0);
+    for (double s : {9.9, 25.0, 30.0, 35.0, 50.1, std::nan(""), HUGE_VAL})
+        EXPECT_TRUE(std::isnan(GroundElevationAt(points, s))) << s;
+    EXPECT_TRUE(std::isnan(GroundElevationAt(GrowArray<GroundPoint>(), 0.0)));
+}
+
 }  // namespace
 }  // namespace qdat

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include <qdat/exchange/Descriptions.h>
 #include "Inputs.h"
 #include "Output.h"
 
@@ -17,14 +18,6 @@ struct DumpOptions {
     FileOptions fileOptions;
     OutputOptions output;
 };
-
-// The signature the document accepted, as compared (trimmed, upper case);
-// empty when the file has none its kind accepts.
-std::string AcceptedSignature(const std::string& path, const QDocument& doc) {
-    const std::string signature = ReadFileEnvelope(path).signature;
-    const DocumentKind* kind = doc.GetKind();
-    return kind && kind->RuleFor(signature).IsAccepted() ? signature : std::string();
-}
 
 int Shown(const DumpOptions& opt, const QDocument& doc) {
     if (!doc.WasReadPartly()) return kExitOk;
@@ -38,14 +31,7 @@ int RunDump(const DumpOptions& opt) {
     const std::string kind = doc->GetRuntimeClass().GetName();
     const ChainTable* fileTable = FileChainTableOf(*doc);
     if (opt.output.json) {
-        Json out{{"kind", kind},
-                 {"signature", signature},
-                 {"fileVersion", doc->GetFileVersion()},
-                 {"currentVersion", doc->GetCurrentVersion()}};
-        if (fileTable) out["fileChainTable"] = ChainTableJson(*fileTable);
-        if (doc->WasReadPartly()) out["partialRead"] = doc->GetPartialReadNote();
-        out["content"] = ContentJson(*doc);
-        std::cout << out.dump(2) << "\n";
+        std::cout << ToJson(DocumentDescription(*doc, signature)).dump(2) << "\n";
         return Shown(opt, *doc);
     }
     std::cout << "file: " << opt.file << "\n"

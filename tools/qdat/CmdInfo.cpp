@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <iostream>
 
+#include <qdat/exchange/Descriptions.h>
 #include "Inputs.h"
 #include "Output.h"
 
@@ -14,15 +15,6 @@ struct InfoOptions {
     FileOptions file;
     OutputOptions output;
 };
-
-// A file without header is text, unless the signature that names its kind
-// selects a binary layout without header (the 5.0 files).
-const char* FormName(const ArchiveEnvelope& env, const SignatureRule* rule) {
-    if (!env.hasHeader) return rule && (rule->clear & FormatFlag::TextForm) ? "binary" : "text";
-    if (env.scrambled) return "scrambled";
-    if (env.tagged) return "tagged";
-    return "binary";
-}
 
 // A kind whose files have no signature: their first line is content.
 bool ReadsNoSignature(const DocumentKind& kind) {
@@ -37,7 +29,7 @@ Json InfoOf(const std::string& path, const InfoOptions& opt, FileContext& contex
 
     Json j;
     j["file"] = path;
-    j["form"] = FormName(env, rule);
+    j["form"] = FileFormName(env, rule);
     j["tagged"] = env.tagged;
     j["scrambled"] = env.scrambled;
     j["legacyLayout"] = rule && (rule->set & FormatFlag::LegacyLayout) != 0;
@@ -70,7 +62,7 @@ Json InfoOf(const std::string& path, const InfoOptions& opt, FileContext& contex
             const std::string note = doc->GetPartialReadNote();
             j["partialRead"] = note.substr(0, note.find('\n'));
         }
-        j["count"] = ContentCount(*doc);
+        j["count"] = ContentRowCount(*doc);
         if (const ChainTable* table = FileChainTableOf(*doc)) j["fileChainBreaks"] = table->GetBreakCount();
     }
     return j;

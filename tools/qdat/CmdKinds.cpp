@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include <qdat/exchange/Descriptions.h>
 #include <qdat/project/DataTypeRegistry.h>
 #include "Inputs.h"
 #include "Output.h"
@@ -18,100 +19,6 @@ struct KindsOptions {
     bool names = false;
     bool dataTypes = false;
 };
-
-const char* UseName(SignatureUse use) {
-    switch (use) {
-        case SignatureUse::Accepted:
-            return "read";
-        case SignatureUse::Written:
-            return "read and written";
-        case SignatureUse::Refused:
-            return "recognised, read as without signature";
-        case SignatureUse::WrittenOnly:
-            return "written";
-    }
-    return "";
-}
-
-Json FlagNames(std::uint32_t flags) {
-    static const std::pair<std::uint32_t, const char*> kNames[] = {
-        {FormatFlag::TextForm, "text"},           {FormatFlag::TaggedForm, "tagged"},
-        {FormatFlag::ScrambledForm, "scrambled"}, {FormatFlag::LegacyLayout, "legacyLayout"},
-        {FormatFlag::NzsVariant, "nzsVariant"},   {FormatFlag::RailwayVariant, "railwayVariant"},
-    };
-    Json out = Json::array();
-    for (const auto& [bit, name] : kNames)
-        if (flags & bit) out.push_back(name);
-    return out;
-}
-
-// A signature as text a terminal shows: bytes below the space as \xNN.
-std::string Printable(std::string_view text) {
-    std::string out;
-    for (unsigned char c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out += static_cast<char>(c);
-        } else {
-            static const char* digits = "0123456789ABCDEF";
-            out += "\\x";
-            out += digits[c >> 4];
-            out += digits[c & 0xF];
-        }
-    }
-    return out;
-}
-
-Json RuleJson(const SignatureRule& rule) {
-    return {{"signature", Printable(rule.text)},
-            {"fileVersion", rule.fileVersion},
-            {"use", UseName(rule.use)},
-            {"sets", FlagNames(rule.set)},
-            {"clears", FlagNames(rule.clear)}};
-}
-
-Json KindJson(const DocumentKind& kind) {
-    const KindDescription& d = kind.Description();
-    Json types = Json::array();
-    for (const TypeString& t : d.typeStrings)
-        types.push_back({{"id", t.id},
-                         {"name", std::string(t.Field(0).substr(0, t.Field(0).find('|')))},
-                         {"extension", std::string(t.Extension())},
-                         {"group", t.projectGroup}});
-    Json signatures = Json::array();
-    for (const SignatureRule& rule : d.signatures) signatures.push_back(RuleJson(rule));
-    Json content = Json::array();
-    for (const ContentBlock& block : d.content) {
-        Json columns = Json::array();
-        for (const ColumnDescription& c : block.columns) columns.push_back(c.key);
-        Json entry{{"list", block.key ? block.key : ""}, {"columns", columns}};
-        for (const RowList& list : block.rowLists) {
-            Json listColumns = Json::array();
-            for (const ColumnDescription& c : list.columns) listColumns.push_back(c.key);
-            entry["rowLists"].push_back({{"list", list.key}, {"columns", listColumns}});
-        }
-        content.push_back(std::move(entry));
-    }
-    return {{"kind", kind.GetName()},
-            {"fileName", kind.GetFileName()},
-            {"typeStrings", types},
-            {"extensions", kind.GetExtensions()},
-            {"currentVersion", d.currentVersion},
-            {"textOnly", d.textOnly},
-            {"legacyLayout", kind.HasLegacyLayout()},
-            {"signatures", signatures},
-            {"otherSignatures", RuleJson(d.unknownSignature)},
-            {"content", content}};
-}
-
-Json DataTypeJson(const DataType& type) {
-    return {{"id", type.GetId()},
-            {"name", type.GetName()},
-            {"group", type.GetGroup()},
-            {"groupName", type.GetGroupName()},
-            {"extension", type.GetExtension()},
-            {"class", type.GetClassName()},
-            {"available", type.GetDocumentClass() != nullptr}};
-}
 
 void PrintDataTypes() {
     std::cout << "Data types of a project (id, name, group, extension, class):\n";
@@ -134,7 +41,7 @@ int RunKinds(const KindsOptions& opt) {
         std::vector<Column> columns;
         std::vector<Row> rows;
         for (const DataType* type : DataTypeRegistry::Get().All()) {
-            const Json j = DataTypeJson(*type);
+            const Json j = ToJson(DataTypeSummary(*type));
             Row row;
             for (const auto& [key, value] : j.items()) {
                 if (rows.empty()) columns.push_back({key});
@@ -153,12 +60,12 @@ int RunKinds(const KindsOptions& opt) {
     }
     if (opt.output.json) {
         Json out = Json::array();
-        for (const DocumentKind* kind : kinds) out.push_back(KindJson(*kind));
+        for (const DocumentKind* kind : kinds) out.push_back(ToJson(KindSummary(*kind)));
         std::cout << out.dump(2) << "\n";
         return kExitOk;
     }
     for (const DocumentKind* kind : kinds) {
-        const Json j = KindJson(*kind);
+        const Json j = ToJson(KindSummary(*kind));
         std::cout << kind->GetName() << "  (" << kind->GetFileName() << ", ";
         for (const auto& ext : j["extensions"]) std::cout << ext.get<std::string>() << " ";
         const SignatureRule* written = kind->WrittenRule(0);
@@ -168,9 +75,9 @@ int RunKinds(const KindsOptions& opt) {
         for (const SignatureRule& rule : kind->Description().signatures) {
             std::cout << "  "
                       << (rule.text.empty() ? std::string("(no signature)")
-                                            : "\"" + Printable(rule.text) + "\"")
-                      << "  version " << rule.fileVersion << ", " << UseName(rule.use);
-            const Json sets = FlagNames(rule.set);
+                                            : "\"" + PrintableSignature(rule.text) + "\"")
+                      << "  version " << rule.fileVersion << ", " << SignatureUseName(rule.use);
+            const Json sets = ToJson(FormatFlagNames(rule.set));
             if (!sets.empty()) std::cout << ", sets " << sets.dump();
             std::cout << "\n";
         }

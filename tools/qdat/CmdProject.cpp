@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 
+#include <qdat/exchange/Descriptions.h>
 #include <qdat/host/HostFile.h>
 #include <qdat/project/PrjFile.h>
 #include <qdat/project/ProjectPaths.h>
@@ -58,81 +59,6 @@ int SegmentOf(const std::optional<int>& segment) {
     if (segment && (*segment < 0 || *segment >= PrjFile::kMaxSegments))
         UsageError("--segment " + std::to_string(*segment) + ": segments are numbered 0 to 8");
     return segment ? *segment : -1;
-}
-
-// Whether the entry's file still has the fingerprint the project recorded;
-// none when the file is not there or no fingerprint was recorded.
-Json FingerprintMatch(PrjFile& project, const ProjectFileEntry& entry, bool exists) {
-    if (!exists) return nullptr;
-    const bool recorded = entry.fingerprint != Fingerprint{};
-    Fingerprint now{};
-    if (!recorded &&
-        !(ComputeFileFingerprint(project.GetEntryPath(entry.typeId), now) && now == Fingerprint{}))
-        return nullptr;
-    return project.IsEntryFileUnchanged(entry.typeId);
-}
-
-Json SettingsJson(const std::vector<SettingValue>& values) {
-    Json out = Json::array();
-    for (const SettingValue& v : values) {
-        if (v.value.empty()) continue;
-        const SettingKey* key = SettingKeyRegistry::Get().Find(v.keyId);
-        out.push_back({{"key", v.keyId}, {"name", key ? key->GetName() : ""}, {"value", v.value}});
-    }
-    return out;
-}
-
-Json ProjectJson(PrjFile& project, const std::string& signature) {
-    Json entries = Json::array();
-    for (const ProjectFileEntry& entry : project.GetEntries()) {
-        if (entry.storedPath.empty()) continue;
-        const std::string resolved = project.GetEntryPath(entry.typeId);
-        const bool exists = ResolvedFileExists(resolved);
-        entries.push_back({{"typeId", entry.typeId},
-                           {"name", entry.type->GetName()},
-                           {"group", entry.type->GetGroupName()},
-                           {"class", entry.type->GetClassName()},
-                           {"storedPath", entry.storedPath},
-                           {"resolvedPath", resolved},
-                           {"exists", exists},
-                           {"fingerprintMatches", FingerprintMatch(project, entry, exists)}});
-    }
-    Json otherLines = Json::array();
-    for (const ProjectLine& line : project.GetUnknownFileLines())
-        otherLines.push_back(line.hasValue ? line.key + " = " + line.value : line.key);
-
-    // The global values, then the keys the project derives or keeps elsewhere.
-    Json settings = SettingsJson(project.GetGlobalValues());
-    for (std::uint32_t id : {SettingKeyRegistry::kChainPrefix, SettingKeyRegistry::kStartStation,
-                             SettingKeyRegistry::kEndStation}) {
-        const std::string value = project.GetSetting(id);
-        if (!value.empty())
-            settings.push_back(
-                {{"key", id}, {"name", SettingKeyRegistry::Get().Find(id)->GetName()}, {"value", value}});
-    }
-    Json unknownSettings = Json::array();
-    for (const ProjectLine& line : project.GetUnknownGlobalLines())
-        unknownSettings.push_back(line.hasValue ? line.key + " = " + line.value : line.key);
-
-    Json segments = Json::array();
-    for (int s = 0; s < project.GetSegmentCount(); ++s) {
-        QStation start, end;
-        const bool ranged = project.GetSegmentRange(s, start, end);
-        segments.push_back({{"index", s},
-                            {"start", ranged ? Json(start.GetValue()) : Json(nullptr)},
-                            {"end", ranged ? Json(end.GetValue()) : Json(nullptr)},
-                            {"settings", SettingsJson(project.GetSegment(s)->values)}});
-    }
-    return {{"file", project.GetProjectPath()},
-            {"signature", signature},
-            {"version", project.GetFileVersion()},
-            {"currentVersion", project.GetCurrentVersion()},
-            {"entries", entries},
-            {"otherFileLines", otherLines},
-            {"settings", settings},
-            {"otherSettingLines", unknownSettings},
-            {"segments", segments},
-            {"chainTable", ChainTableJson(project.GetChainTable())}};
 }
 
 void PrintProject(const Json& j) {
@@ -179,7 +105,7 @@ void PrintProject(const Json& j) {
 
 int RunShow(const ProjectOptions& opt) {
     std::unique_ptr<PrjFile> project = LoadProject(opt.file);
-    const Json j = ProjectJson(*project, ReadFileEnvelope(opt.file).signature);
+    const Json j = ToJson(ProjectDescription(*project, ReadFileEnvelope(opt.file).signature));
     if (opt.output.json)
         std::cout << j.dump(2) << "\n";
     else if (opt.output.csv)

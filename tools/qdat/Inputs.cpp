@@ -122,11 +122,6 @@ void FileContext::BeforeRead() {
     SetChainTable(m_options.GetChainTable());
 }
 
-const ChainTable* FileChainTableOf(const QDocument& doc) {
-    const auto* carrier = dynamic_cast<const ChainTableCarrier*>(&doc);
-    return carrier && carrier->GetFileChainTable() ? &*carrier->GetFileChainTable() : nullptr;
-}
-
 void FileContext::AfterRead(const QDocument& doc) {
     if (m_options.GivesChainTable()) {
         SetChainTable(m_options.GetChainTable());

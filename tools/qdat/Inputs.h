@@ -12,12 +12,14 @@
 
 #include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/exchange/Descriptions.h>
 #include <qdat/host/Context.h>
 #include <qdat/profile/DmxFile.h>
 #include <qdat/profile/QZdmFile.h>
 #include <qdat/section/HDMFlie.h>
 #include <qdat/station/ChainTable.h>
 #include <qdat/station/QStation.h>
+#include <qdat/station/StationText.h>
 #include "Command.h"
 
 namespace qdat {
@@ -78,8 +80,8 @@ private:
     ContextScope m_scope;
 };
 
-// The chain table a document of an old layout carries; null when none.
-const ChainTable* FileChainTableOf(const QDocument& doc);
+// The chain table a document of an old layout carries: the library's
+// FileChainTableOf (exchange/Descriptions.h).
 
 // The header and signature of a file as the archive reads them; a failure
 // naming the file when it cannot be opened.
@@ -147,11 +149,8 @@ const CrossSection& SectionAtOrFail(HDMFlie& hdm, const std::string& path, const
 // give its stake stations, so that the table is not lost without a word.
 std::string ChainTableNotKeptNote(const QDocument& doc, const std::string& written);
 
-// Station text typed by the user in any form the tool prints, read through
-// the current chain table: a number or lettered text ("B1070.5"), or the
-// kilometre form with or without the prefix ("K1+070.500", "0+400",
-// "KB1+070"). Throws the table's QDLException when it is none of them.
-double ParseStationText(const std::string& text);
+// Station text typed by the user is read by the library's ParseStationText
+// (station/StationText.h), through the current chain table.
 // The same as a station; a usage error naming `what` when it is not station
 // text or not finite.
 QStation ParseStation(const std::string& text, const std::string& what);

@@ -14,6 +14,7 @@
 #include <qdat/docbase/DataArchive.h>
 #include <qdat/docbase/NumberFormat.h>
 #include <qdat/docbase/QDocument.h>
+#include <qdat/exchange/Descriptions.h>
 #include <qdat/host/HostFile.h>
 #include "Command.h"
 
@@ -73,10 +74,26 @@ std::string CsvField(const std::string& text) {
 }
 
 Json ChainTableJson(const ChainTable& table) {
-    Json breaks = Json::array();
-    for (int i = 0; i < table.GetBreakCount(); ++i)
-        breaks.push_back({{"before", table.GetBreak(i).Before}, {"after", table.GetBreak(i).After}});
-    return {{"prefix", table.GetPrefix()}, {"breaks", breaks}};
+    return ToJson(ChainTableDescription(table));
+}
+
+Json ToJson(const DataValue& value) {
+    return std::visit(
+        [](const auto& v) -> Json {
+            using T = std::decay_t<decltype(v)>;
+            if constexpr (std::is_same_v<T, DataValue::List>) {
+                Json out = Json::array();
+                for (const DataValue& item : v) out.push_back(ToJson(item));
+                return out;
+            } else if constexpr (std::is_same_v<T, DataValue::Fields>) {
+                Json out = Json::object();
+                for (const auto& [key, item] : v) out[key] = ToJson(item);
+                return out;
+            } else {
+                return Json(v);
+            }
+        },
+        value.Get());
 }
 
 // ---------------------------------------------------------------------------

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include <qdat/exchange/DataValue.h>
 #include <qdat/host/HostPaths.h>
 #include <qdat/station/ChainTable.h>
 
@@ -46,6 +47,8 @@ std::string Padded(const std::string& text, int width);
 std::string CsvField(const std::string& text);
 // A chain table as JSON: its prefix and its breaks.
 Json ChainTableJson(const ChainTable& table);
+// The library's descriptions (exchange/Descriptions.h) as JSON.
+Json ToJson(const DataValue& value);
 
 // ---------------------------------------------------------------------------
 // Rows
@@ -120,11 +123,6 @@ void PrintJsonAsCsv(const Json& rows);
 // ---------------------------------------------------------------------------
 // A document's content as its kind describes it
 
-// The fields of its records at the top level, each list under its key, a
-// missing value as null.
-Json ContentJson(QDocument& doc);
-// The number of rows of the content's lists.
-std::size_t ContentCount(QDocument& doc);
 // The content as text: "key: value" lines, each list as a table whose header
 // gives the units; a missing value is a dash.
 void PrintContent(QDocument& doc, std::ostream& out);

@@ -31,10 +31,6 @@ std::string Escape(const std::string& text);  // for HTML text and attributes
 std::string JsonString(const std::string& text);
 std::string JsonNumber(double value, int places);  // "null" when not finite
 
-// Saves text to path through a mirror file ("-": standard output), never over
-// one of the inputs; ExchangeError naming the path.
-void SaveText(const std::string& text, const std::string& path, const std::vector<std::string>& inputs);
-
 class Page {
 public:
     void Begin(const std::string& title);

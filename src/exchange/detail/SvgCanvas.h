@@ -15,6 +15,8 @@
 // fits nowhere is left out rather than drawn over another.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <pugixml.hpp>
 #include <string>
 #include <vector>
@@ -154,6 +156,22 @@ private:
     std::vector<Segment> m_segments;
     std::vector<std::vector<int>> m_cells;
     int m_cellColumns = 0, m_cellRows = 0;
+};
+
+// The extent of a drawing in metres, grown point by point.
+struct Extent {
+    double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
+    void Add(WorldPoint p) {
+        left = std::min(left, p.x);
+        right = std::max(right, p.x);
+        bottom = std::min(bottom, p.y);
+        top = std::max(top, p.y);
+    }
+    // The vertical exaggeration (see Exaggeration, at most `most`) that draws
+    // the extent at most areaHeight high at scaleX page units a metre; on
+    // paper the extent then grows about its middle to fill the sheet's
+    // areaWidth across and areaHeight down.
+    double FitSheet(double scaleX, double areaWidth, double areaHeight, double most, bool paper);
 };
 
 // The font size of a text class, in page units.
