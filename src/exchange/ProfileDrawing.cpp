@@ -132,16 +132,14 @@ void DrawProfile(const ProfileDrawingInput& input, const DrawingSheet& sheet, pu
     for (double h : kBandRows) bandHeight += h;
     layout.marginBottom = kBandTop + bandHeight + 50.0;
     double areaWidth = kProfileWidth, areaHeight = kProfileHeight;
-    const bool paper = drawing::PaperSize(sheet.paper, layout.paperWidthMm, layout.paperHeightMm);
-    if (paper) {
-        areaWidth = layout.paperWidthMm * drawing::kPagePerMm - layout.marginLeft - layout.marginRight;
-        areaHeight = layout.paperHeightMm * drawing::kPagePerMm - layout.marginTop - layout.marginBottom;
-    }
-    double scaleX = areaWidth / (box.right - box.left);
-    if (paper && !(sheet.scale > 0.0)) scaleX = drawing::DrawingSetScale(scaleX);
+    const drawing::SheetArea area =
+        drawing::AreaOnSheet(sheet.paper, sheet.scale, layout, areaWidth, areaHeight, box.right - box.left);
+    const bool paper = area.paper;
+    const double scaleX = area.scaleX;
+    areaWidth = area.width;
+    areaHeight = area.height;
     if (sheet.scale > 0.0) {
-        scaleX = 1000.0 / sheet.scale * drawing::kPagePerMm;
-        const double need = (box.right - box.left) * scaleX;
+        const double need = area.need;
         if (need > (paper ? areaWidth : 20000.0))
             throw ExchangeError(input.name + ": at 1:" + PlainNumber(sheet.scale) + " the profile needs " +
                                 Fixed(need / drawing::kPagePerMm, 0) + " mm across, " +

@@ -142,16 +142,14 @@ void DrawSection(const SectionDrawingInput& input, const DrawingSheet& sheet, pu
     const std::size_t notes = design ? std::min<std::size_t>(design->notes.size(), 4) : 0;
     layout.marginBottom = kBandTop + 2.0 * kBandRow + 50.0 + 16.0 * static_cast<double>(notes);
     double areaWidth = kSectionWidth, areaHeight = kSectionHeight;
-    const bool paper = drawing::PaperSize(sheet.paper, layout.paperWidthMm, layout.paperHeightMm);
-    if (paper) {
-        areaWidth = layout.paperWidthMm * drawing::kPagePerMm - layout.marginLeft - layout.marginRight;
-        areaHeight = layout.paperHeightMm * drawing::kPagePerMm - layout.marginTop - layout.marginBottom;
-    }
-    double scaleX = areaWidth / (box.right - box.left);
-    if (paper && !(sheet.scale > 0.0)) scaleX = drawing::DrawingSetScale(scaleX);
+    const drawing::SheetArea area =
+        drawing::AreaOnSheet(sheet.paper, sheet.scale, layout, areaWidth, areaHeight, box.right - box.left);
+    const bool paper = area.paper;
+    const double scaleX = area.scaleX;
+    areaWidth = area.width;
+    areaHeight = area.height;
     if (sheet.scale > 0.0) {
-        scaleX = 1000.0 / sheet.scale * drawing::kPagePerMm;
-        const double need = (box.right - box.left) * scaleX;
+        const double need = area.need;
         if (need > (paper ? areaWidth : 20000.0))
             throw ExchangeError(input.name + ": at 1:" + drawing::PlainNumber(sheet.scale) +
                                 " the section needs " + Fixed(need / drawing::kPagePerMm, 0) +

@@ -209,6 +209,25 @@ double Exaggeration(double rise, double scale, double height, double most) {
     return best;
 }
 
+SheetArea AreaOnSheet(const std::string& paper, double scale, PageLayout& layout, double width, double height,
+                      double span) {
+    SheetArea area;
+    area.width = width;
+    area.height = height;
+    area.paper = PaperSize(paper, layout.paperWidthMm, layout.paperHeightMm);
+    if (area.paper) {
+        area.width = layout.paperWidthMm * kPagePerMm - layout.marginLeft - layout.marginRight;
+        area.height = layout.paperHeightMm * kPagePerMm - layout.marginTop - layout.marginBottom;
+    }
+    area.scaleX = area.width / span;
+    if (area.paper && !(scale > 0.0)) area.scaleX = DrawingSetScale(area.scaleX);
+    if (scale > 0.0) {
+        area.scaleX = 1000.0 / scale * kPagePerMm;
+        area.need = span * area.scaleX;
+    }
+    return area;
+}
+
 double Extent::FitSheet(double scaleX, double areaWidth, double areaHeight, double most, bool paper) {
     if (paper) {
         // The window fills the sheet across, the drawing in its middle.

@@ -158,6 +158,20 @@ private:
     int m_cellColumns = 0, m_cellRows = 0;
 };
 
+// Where a drawing `span` metres across goes: on a named paper (PaperSize),
+// the sheet less the layout's margins, else `width` by `height`; at the
+// sheet's 1:N (`scale`), else on paper the drawing-set scale that fits the
+// sheet across, else the scale that fills `width`. `need` is the page width
+// the span takes at 1:N (0 without one).
+struct SheetArea {
+    bool paper = false;
+    double width = 0.0, height = 0.0;
+    double scaleX = 0.0;  // page units a metre across
+    double need = 0.0;
+};
+SheetArea AreaOnSheet(const std::string& paper, double scale, PageLayout& layout, double width, double height,
+                      double span);
+
 // The extent of a drawing in metres, grown point by point.
 struct Extent {
     double left = HUGE_VAL, right = -HUGE_VAL, bottom = HUGE_VAL, top = -HUGE_VAL;
