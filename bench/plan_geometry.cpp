@@ -172,6 +172,27 @@ void RunBaseline(benchmark::State& state, bool shuffled) {
     CountCalls(state, kCalls);
 }
 
+// The bound a lookup is held to: a bare binary search over a flat array of
+// element start stations, then the same element evaluation.
+void RunSearchBaseline(benchmark::State& state, bool shuffled) {
+    PlanAlignment a = MakeAlignment(static_cast<int>(state.range(0)));
+    const Queries q = MakeQueries(a, shuffled);
+    const GrowArray<PlanElement>& elements = a.GetElements();
+    std::vector<double> starts(static_cast<std::size_t>(a.GetTotalElementCount()));
+    for (std::size_t i = 0; i < starts.size(); ++i)
+        starts[i] = elements[static_cast<int>(i)].StartStation.GetValue();
+    StationPoint p;
+    for (auto _ : state) {
+        for (double s : q.stations) {
+            const auto above = std::upper_bound(starts.begin(), starts.end(), s);
+            const int found = above == starts.begin() ? 0 : static_cast<int>(above - starts.begin()) - 1;
+            p.Station = s;
+            benchmark::DoNotOptimize(elements[found].PointAtStation(p));
+        }
+    }
+    CountCalls(state, kCalls);
+}
+
 void BM_AlignmentRandomWithAccess(benchmark::State& state) {
     PlanAlignment a = MakeAlignment(static_cast<int>(state.range(0)));
     const Queries q = MakeQueries(a, true);
@@ -200,10 +221,18 @@ void BM_AlignmentRandom(benchmark::State& state) {
 void BM_BaselineRandom(benchmark::State& state) {
     RunBaseline(state, true);
 }
+void BM_SearchBaselineInOrder(benchmark::State& state) {
+    RunSearchBaseline(state, false);
+}
+void BM_SearchBaselineRandom(benchmark::State& state) {
+    RunSearchBaseline(state, true);
+}
 BENCHMARK(BM_AlignmentInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlignmentRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BaselineRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchBaselineInOrder)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchBaselineRandom)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AlignmentRandomWithAccess)->Arg(100)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 // The linear rule itself, for scale: the first element whose end station is

@@ -17,6 +17,28 @@ constexpr double kRoundoff = 2.220446049250313e-16;
 constexpr int kSmallOrder = 20;
 constexpr int kMaxOrder = 200;
 
+// The reciprocals the series multiplies by at its n-th pair of terms:
+// 1 / (4n + 1) and 1 / (4n + 3) for the x and y terms, 1 / (2n + 1) and
+// 1 / (2n + 2) for the two steps of tau^k / k!.
+constexpr int kSeriesPairs = kMaxOrder / 2 + 1;
+struct SeriesFactors {
+    double xTerm[kSeriesPairs];
+    double yTerm[kSeriesPairs];
+    double firstStep[kSeriesPairs];
+    double secondStep[kSeriesPairs];
+};
+constexpr SeriesFactors MakeSeriesFactors() {
+    SeriesFactors f{};
+    for (int n = 0; n < kSeriesPairs; ++n) {
+        f.xTerm[n] = 1.0 / (4 * n + 1);
+        f.yTerm[n] = 1.0 / (4 * n + 3);
+        f.firstStep[n] = 1.0 / (2 * n + 1);
+        f.secondStep[n] = 1.0 / (2 * n + 2);
+    }
+    return f;
+}
+constexpr SeriesFactors kSeriesFactors = MakeSeriesFactors();
+
 // Six-point Gauss-Legendre rule on [-1, 1]. A panel over which the direction
 // turns by at most kPanelTurn is integrated to far below rounding.
 constexpr double kGaussNodes[6] = {
@@ -77,17 +99,18 @@ LocalPoint SeriesPoint(double A, double L) {
     const double stopRoundoff = kRoundoff / absL;
 
     // p runs through tau^k / k!; the n-th pair is the x term of order 2n and
-    // the y term of order 2n + 1.
+    // the y term of order 2n + 1. The divisions are taken from the table.
+    const SeriesFactors& f = kSeriesFactors;
     double x = 0.0;
     double y = 0.0;
     double p = 1.0;
     double sign = 1.0;
     for (int n = 0;; ++n) {
-        x += sign * p / (4 * n + 1);
-        p *= tau / (2 * n + 1);
-        const double lastTerm = p / (4 * n + 3);
+        x += sign * p * f.xTerm[n];
+        p *= tau * f.firstStep[n];
+        const double lastTerm = p * f.yTerm[n];
         y += sign * lastTerm;
-        p *= tau / (2 * n + 2);
+        p *= tau * f.secondStep[n];
         sign = -sign;
         const int order = 2 * n + 1;
         if (order + 2 > kMaxOrder) break;
