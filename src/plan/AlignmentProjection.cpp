@@ -52,7 +52,9 @@ double Across(const ElementCurve::Sample& c, double px, double py) {
     return (py - c.dy) * c.cosAzimuth - (px - c.dx) * c.sinAzimuth;
 }
 double Distance(const ElementCurve::Sample& c, double px, double py) {
-    return std::hypot(px - c.dx, py - c.dy);
+    const double dx = px - c.dx;
+    const double dy = py - c.dy;
+    return std::sqrt(dx * dx + dy * dy);
 }
 
 }  // namespace
@@ -66,9 +68,18 @@ struct AlignmentProjection::Slot {
     double startY = 0.0;
     // The end of the curve, which every search of the element looks at.
     ElementCurve::Sample end;
-    // Every point of the curve lies within pad of its chord (start to end),
-    // and projects onto the chord between its ends; infinite where the
-    // element turns too far for that.
+};
+
+// The chord of an element, from its start to its end, kept apart from its
+// slot so that the chords of all elements lie close together.
+struct AlignmentProjection::Chord {
+    double startX = 0.0;
+    double startY = 0.0;
+    double dx = 0.0;
+    double dy = 0.0;
+    // Every point of the curve lies within pad of the chord, and projects
+    // onto the chord between its ends; infinite where the element turns too
+    // far for that.
     double pad = std::numeric_limits<double>::infinity();
     // Nothing of the element is nearer to (x, y) than this.
     double LowerBound(double x, double y) const;
@@ -86,6 +97,12 @@ struct AlignmentProjection::Candidate {
     // Whether a point at this distance could still win: not farther than the
     // best by more than a tie.
     bool Reachable(double lowerBound) const { return slot < 0 || lowerBound <= distance + kTie; }
+    // The same for the square of a lower bound (infinite reach before the
+    // first point is found).
+    bool ReachableSquared(double lowerBoundSquared) const {
+        const double reach = distance + kTie;
+        return lowerBoundSquared <= reach * reach;
+    }
 };
 
 // A piece [a, b] of a clothoid with the centre line's samples at its ends, the
@@ -98,20 +115,22 @@ struct AlignmentProjection::Interval {
     double ga, gb, da, db;
 };
 
-double AlignmentProjection::Slot::LowerBound(double x, double y) const {
+double AlignmentProjection::Chord::LowerBound(double x, double y) const {
     if (!(pad < std::numeric_limits<double>::infinity())) return 0.0;
     // The distance to the chord as a segment.
     const double px = x - startX;
     const double py = y - startY;
-    const double chordSquared = end.dx * end.dx + end.dy * end.dy;
-    double t = chordSquared > 0.0 ? (px * end.dx + py * end.dy) / chordSquared : 0.0;
+    const double chordSquared = dx * dx + dy * dy;
+    double t = chordSquared > 0.0 ? (px * dx + py * dy) / chordSquared : 0.0;
     t = std::clamp(t, 0.0, 1.0);
-    return std::hypot(px - t * end.dx, py - t * end.dy) - pad;
+    const double ox = px - t * dx;
+    const double oy = py - t * dy;
+    return std::sqrt(ox * ox + oy * oy) - pad;
 }
 
-double AlignmentProjection::Box::DistanceSquared(double x, double y) const {
-    const double dx = std::max({minX - x, 0.0, x - maxX});
-    const double dy = std::max({minY - y, 0.0, y - maxY});
+inline double AlignmentProjection::Box::DistanceSquared(double x, double y) const {
+    const double dx = std::max(std::max(minX - x, x - maxX), 0.0);
+    const double dy = std::max(std::max(minY - y, y - maxY), 0.0);
     return dx * dx + dy * dy;
 }
 
@@ -137,20 +156,20 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
         // is at most k |t - t0| for the greatest curvature k, so the distance
         // from the chord, the integral of that sine from the nearer end, is at
         // most k L^2 / 4.
+        Chord chord{slot.startX, slot.startY, slot.end.dx, slot.end.dy};
         if (slot.curve.GetTurning() < 1.5)
-            slot.pad = 0.25 * slot.curve.MaxCurvature(0.0, length) * length * length + 1e-6;
+            chord.pad = 0.25 * slot.curve.MaxCurvature(0.0, length) * length * length + 1e-6;
         m_slots.push_back(slot);
+        m_chords.push_back(chord);
     }
     if (m_slots.empty()) return;
-    m_nodes.reserve(2 * m_slots.size());
-    m_root = BuildNode(0, static_cast<int>(m_slots.size()));
+    m_branches.reserve(m_slots.size());
+    m_root = BuildNode(0, static_cast<int>(m_slots.size()), m_rootBox);
 }
 
 AlignmentProjection::~AlignmentProjection() = default;
 
-int AlignmentProjection::BuildNode(int from, int to) {
-    const int at = static_cast<int>(m_nodes.size());
-    m_nodes.push_back({});
+int AlignmentProjection::BuildNode(int from, int to, Box& box) {
     if (to - from == 1) {
         // The box of points along the element, padded by how far the curve
         // can stray from the chords between them (an arc of curvature k over
@@ -161,29 +180,37 @@ int AlignmentProjection::BuildNode(int from, int to) {
         const int samples =
             std::clamp(static_cast<int>(std::ceil(curve.GetTurning() / kBoxTurn)), 1, kMaxBoxSamples);
         const double h = length / samples;
-        Box box{0.0, 0.0, 0.0, 0.0};
+        Box own{0.0, 0.0, 0.0, 0.0};
         for (int k = 1; k <= samples; ++k) {
             const ElementCurve::Sample p = curve.At(k == samples ? length : h * k);
-            box.minX = std::min(box.minX, p.dx);
-            box.minY = std::min(box.minY, p.dy);
-            box.maxX = std::max(box.maxX, p.dx);
-            box.maxY = std::max(box.maxY, p.dy);
+            own.minX = std::min(own.minX, p.dx);
+            own.minY = std::min(own.minY, p.dy);
+            own.maxX = std::max(own.maxX, p.dx);
+            own.maxY = std::max(own.maxY, p.dy);
         }
         const double pad = 0.25 * curve.MaxCurvature(0.0, length) * h * h + 1e-6;
-        box = {slot.startX + box.minX - pad, slot.startY + box.minY - pad, slot.startX + box.maxX + pad,
-               slot.startY + box.maxY + pad};
-        m_nodes[static_cast<std::size_t>(at)] = {box, from, -1};
-        return at;
+        box = {slot.startX + own.minX - pad, slot.startY + own.minY - pad, slot.startX + own.maxX + pad,
+               slot.startY + own.maxY + pad};
+        return ~from;
     }
-    const int middle = from + (to - from) / 2;
-    const int left = BuildNode(from, middle);
-    const int right = BuildNode(middle, to);
-    const Box& a = m_nodes[static_cast<std::size_t>(left)].box;
-    const Box& b = m_nodes[static_cast<std::size_t>(right)].box;
-    m_nodes[static_cast<std::size_t>(at)] = {{std::min(a.minX, b.minX), std::min(a.minY, b.minY),
-                                              std::max(a.maxX, b.maxX), std::max(a.maxY, b.maxY)},
-                                             left,
-                                             right};
+    const int at = static_cast<int>(m_branches.size());
+    m_branches.push_back({});
+    // Up to kFan children over equal shares of the range.
+    Branch branch{};
+    const int count = to - from;
+    const int children = std::min(kFan, count);
+    box = {std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity(),
+           -std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+    for (int c = 0; c < children; ++c) {
+        const int childFrom = from + static_cast<int>(static_cast<long long>(count) * c / children);
+        const int childTo = from + static_cast<int>(static_cast<long long>(count) * (c + 1) / children);
+        Box& childBox = branch.box[c];
+        branch.child[c] = BuildNode(childFrom, childTo, childBox);
+        box = {std::min(box.minX, childBox.minX), std::min(box.minY, childBox.minY),
+               std::max(box.maxX, childBox.maxX), std::max(box.maxY, childBox.maxY)};
+    }
+    branch.count = children;
+    m_branches[static_cast<std::size_t>(at)] = branch;
     return at;
 }
 
@@ -387,7 +414,7 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
         location.Element = m_leftOut;
         return false;
     }
-    if (m_root < 0 || !std::isfinite(x) || !std::isfinite(y)) return false;
+    if (m_slots.empty() || !std::isfinite(x) || !std::isfinite(y)) return false;
 
     // Nearest box first; a box no nearer than the best point found so far
     // (allowing for a tie) is passed over with all it holds.
@@ -397,31 +424,33 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
     };
     std::array<Pending, 128> stack;
     std::size_t top = 0;
-    stack[top++] = {m_root, m_nodes[static_cast<std::size_t>(m_root)].box.DistanceSquared(x, y)};
+    stack[top++] = {m_root, m_rootBox.DistanceSquared(x, y)};
     Candidate best;
     while (top > 0) {
-        const Pending pending = stack[--top];
-        if (!best.Reachable(std::sqrt(pending.bound))) continue;
-        const Node& node = m_nodes[static_cast<std::size_t>(pending.node)];
-        if (node.second < 0) {
-            // The chord of the element bounds it closer than its box.
-            if (best.slot >= 0 &&
-                !best.Reachable(m_slots[static_cast<std::size_t>(node.first)].LowerBound(x, y)))
-                continue;
-            SolveElement(node.first, x, y, best);
-            continue;
-        }
-        const Pending a{node.first, m_nodes[static_cast<std::size_t>(node.first)].box.DistanceSquared(x, y)};
-        const Pending b{node.second,
-                        m_nodes[static_cast<std::size_t>(node.second)].box.DistanceSquared(x, y)};
-        // The depth of the hierarchy is below 64, and each level leaves at
-        // most one node waiting.
-        if (a.bound <= b.bound) {
-            stack[top++] = b;
-            stack[top++] = a;
-        } else {
-            stack[top++] = a;
-            stack[top++] = b;
+        Pending pending = stack[--top];
+        while (best.ReachableSquared(pending.bound)) {
+            if (pending.node < 0) {
+                // The chord of the element bounds it closer than its box.
+                const int slot = ~pending.node;
+                if (best.slot < 0 ||
+                    best.Reachable(m_chords[static_cast<std::size_t>(slot)].LowerBound(x, y)))
+                    SolveElement(slot, x, y, best);
+                break;
+            }
+            // Down into the nearest child; the others wait, unless already
+            // out of reach. Each level leaves at most kFan - 1 nodes waiting,
+            // and the hierarchy is less than 16 levels deep.
+            const Branch& branch = m_branches[static_cast<std::size_t>(pending.node)];
+            double bounds[kFan];
+            int nearest = 0;
+            for (int c = 0; c < branch.count; ++c) {
+                bounds[c] = branch.box[c].DistanceSquared(x, y);
+                if (bounds[c] < bounds[nearest]) nearest = c;
+            }
+            for (int c = 0; c < branch.count; ++c)
+                if (c != nearest && best.ReachableSquared(bounds[c]))
+                    stack[top++] = {branch.child[c], bounds[c]};
+            pending = {branch.child[nearest], bounds[nearest]};
         }
     }
     if (best.slot < 0) return false;

@@ -64,20 +64,27 @@ private:
         double minX, minY, maxX, maxY;
         double DistanceSquared(double x, double y) const;
     };
-    // A node of the box hierarchy over the indexed elements in their order
-    // along the alignment: a leaf holds one element (first = its slot,
-    // second = -1), an inner node its two children.
-    struct Node {
-        Box box;
-        int first;
-        int second;
+    // Children of a node of the box hierarchy: the boxes of a node are read
+    // together, so that four cost little more than two, and the hierarchy is
+    // half as deep as a binary one.
+    static constexpr int kFan = 4;
+    // An inner node of the box hierarchy over the indexed elements in their
+    // order along the alignment, with the boxes of its children: a child
+    // >= 0 is another inner node, a child < 0 the leaf of slot ~child.
+    struct Branch {
+        Box box[kFan];
+        int child[kFan];
+        int count;
     };
     struct Candidate;
     struct Interval;
     // An indexed element: its curve, its index, its stations and its start.
     struct Slot;
+    struct Chord;
 
-    int BuildNode(int from, int to);
+    // Builds the hierarchy over slots [from, to) and returns its node, with
+    // its box in `box`.
+    int BuildNode(int from, int to, Box& box);
     void SolveElement(int slot, double x, double y, Candidate& best) const;
     void SolveSpiral(int slot, double px, double py, Candidate& best) const;
     void Consider(int slot, double s, double px, double py, Candidate& best) const;
@@ -86,8 +93,10 @@ private:
     void Consider(int slot, double s, const Sample& at, double px, double py, Candidate& best) const;
 
     std::vector<Slot> m_slots;
-    std::vector<Node> m_nodes;
-    int m_root = -1;
+    std::vector<Chord> m_chords;
+    std::vector<Branch> m_branches;
+    Box m_rootBox{};
+    int m_root = 0;
     int m_count = 0;     // elements of the alignment, indexed or not
     int m_leftOut = -1;  // the first element left out of the index
 };

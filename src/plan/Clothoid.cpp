@@ -128,6 +128,14 @@ LocalPoint QuadraturePoint(double A, double L) {
     return L < 0.0 ? LocalPoint{-p.x, -p.y} : p;
 }
 
+LocalPoint IntegratedPieceEnd(double A, double La, double h, bool outwards) {
+    if (A == 0.0) return {};
+    // The curvature starts at La / A^2 and grows (outwards) or shrinks
+    // (inwards) by 1 / A^2 per metre.
+    const double c = (outwards ? 1.0 : -1.0) / (A * A);
+    return IntegrateCurve(La / (A * A), c, h);
+}
+
 PieceShape Piece(double A, double La, double h, bool outwards) {
     PieceShape shape;
     if (!(h > 0.0) || A == 0.0) return shape;
@@ -152,11 +160,8 @@ PieceShape Piece(double A, double La, double h, bool outwards) {
         return shape;
     }
 
-    // Integrate the piece in the frame of its start tangent: the curvature
-    // starts at La / A^2 and grows (outwards) or shrinks (inwards) by 1 / A^2
-    // per metre.
-    const double c = (outwards ? 1.0 : -1.0) / (A * A);
-    const LocalPoint end = IntegrateCurve(La / (A * A), c, h);
+    // Integrate the piece in the frame of its start tangent.
+    const LocalPoint end = IntegratedPieceEnd(A, La, h, outwards);
     shape.chord = std::hypot(end.x, end.y);
     shape.chordAngle1 = std::atan2(end.y, end.x);
     return shape;

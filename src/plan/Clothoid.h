@@ -81,6 +81,10 @@ struct QDAT_API PieceShape {
 // integrated. Points are then exact to a few units of rounding of h.
 QDAT_API PieceShape Piece(double A, double La, double h, bool outwards);
 
+// The end point of the same piece in the frame of its start tangent (x along
+// it, y towards the inside of the curve), integrated as Piece integrates.
+QDAT_API LocalPoint IntegratedPieceEnd(double A, double La, double h, bool outwards);
+
 // The clothoid parameter A for which the piece between the curvatures k1 and
 // k2 (1/R, 0 for an infinite radius) has the wanted chord: a section search on
 // [20, 999] that tries A = 0.381966 low + 0.618034 high, raises low when the

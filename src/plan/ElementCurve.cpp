@@ -71,6 +71,12 @@ bool ElementCurve::Build(const PlanElement& element) {
             m_startTau = La * La / (2.0 * A2);
             const double endTau = Lb * Lb / (2.0 * A2);
             m_turning = std::fabs(endTau - m_startTau);
+            m_series = std::max(m_startTau, endTau) <= clothoid::kSeriesAngleLimit;
+            if (m_series) {
+                m_startPoint = clothoid::SeriesPoint(A, La);
+                m_cosStartTau = std::cos(m_startTau);
+                m_sinStartTau = std::sin(m_startTau);
+            }
             break;
         }
     }
@@ -134,15 +140,33 @@ ElementCurve::Sample ElementCurve::Interior(double s) const {
 }
 
 ElementCurve::Sample ElementCurve::Spiral(double s) const {
-    const double L = m_outwards ? m_La + s : m_La - s;
+    const double L = m_outwards ? m_La + s : std::max(m_La - s, 0.0);
     const double A2 = m_A * m_A;
     const double curvature = m_turn * L / A2;
-    // The piece from the start, of its own length, as the element's own
-    // evaluation takes it: exact also far out on the clothoid.
-    const clothoid::PieceShape shape = clothoid::Piece(m_A, m_La, s, m_outwards);
-    const double chordDirection = m_start.azimuth + m_turn * shape.chordAngle1;
-    return Direction(shape.chord * std::cos(chordDirection), shape.chord * std::sin(chordDirection),
-                     m_start.azimuth + m_turn * shape.centralAngle, curvature);
+    // The end of the piece from the start, of its own length, in the frame
+    // of the start tangent (y towards the inside). Where the whole element
+    // lies within the series' reach, the difference of two series points,
+    // turned by the spiral angle at the start: exact to a few units of
+    // rounding of the arc lengths, without the quadrature's sines.
+    clothoid::LocalPoint end;
+    if (m_series) {
+        const clothoid::LocalPoint b = clothoid::SeriesPoint(m_A, L);
+        const double dx = m_outwards ? b.x - m_startPoint.x : m_startPoint.x - b.x;
+        const double dy = m_outwards ? b.y - m_startPoint.y : m_startPoint.y - b.y;
+        const double c = m_cosStartTau;
+        const double t = m_sinStartTau;
+        end = m_outwards ? clothoid::LocalPoint{dx * c + dy * t, dy * c - dx * t}
+                         : clothoid::LocalPoint{dx * c + dy * t, dx * t - dy * c};
+    } else {
+        end = clothoid::IntegratedPieceEnd(m_A, m_La, s, m_outwards);
+    }
+    // The central angle as the element's evaluation takes it: the length
+    // times the mean curvature.
+    const double centralAngle = s * (m_La + L) / (2.0 * A2);
+    const double c = m_start.cosAzimuth;
+    const double t = m_start.sinAzimuth;
+    return Direction(c * end.x - m_turn * t * end.y, t * end.x + m_turn * c * end.y,
+                     m_start.azimuth + m_turn * centralAngle, curvature);
 }
 
 }  // namespace qdat

@@ -8,6 +8,7 @@
 // signed: positive where the centre line turns right (the azimuth grows).
 #pragma once
 
+#include <qdat/plan/Clothoid.h>
 #include <qdat/plan/PlanElement.h>
 
 namespace qdat {
@@ -70,6 +71,13 @@ private:
     double m_La = 0.0;
     bool m_outwards = true;
     double m_startTau = 0.0;
+    // Whether the whole element lies within the series' reach
+    // (clothoid::kSeriesAngleLimit); then the series point at the start and
+    // the cosine and sine of the spiral angle there.
+    bool m_series = false;
+    clothoid::LocalPoint m_startPoint;
+    double m_cosStartTau = 1.0;
+    double m_sinStartTau = 0.0;
 };
 
 }  // namespace qdat
