@@ -341,7 +341,15 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                 const double k = c.curvature;
                 const double d = 1.0 - k * Across(c, px, py);
                 if (!(d > 0.0)) return std::numeric_limits<double>::quiet_NaN();
-                return k == 0.0 ? g / d : std::atan2(g * k, d) / k;
+                if (k == 0.0) return g / d;
+                // Close to the foot the angle is small: its series to the
+                // seventh power is exact to rounding below 0.01.
+                const double u = g * k / d;
+                if (std::fabs(u) < 0.01) {
+                    const double u2 = u * u;
+                    return g / d * (1.0 - u2 * (1.0 / 3.0 - u2 * (0.2 - u2 * (1.0 / 7.0))));
+                }
+                return std::atan2(g * k, d) / k;
             };
             double lo = piece.a;
             double hi = piece.b;
@@ -443,13 +451,30 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
             const Branch& branch = m_branches[static_cast<std::size_t>(pending.node)];
             double bounds[kFan];
             int nearest = 0;
+            // Written without branches: which child is nearest, and which are
+            // in reach, follow no pattern a branch predictor could learn.
             for (int c = 0; c < branch.count; ++c) {
+                const int child = branch.child[c];
+                if (child >= 0) {
+                    const char* next =
+                        reinterpret_cast<const char*>(&m_branches[static_cast<std::size_t>(child)]);
+                    __builtin_prefetch(next);
+                    __builtin_prefetch(next + 64);
+                    __builtin_prefetch(next + 128);
+                } else {
+                    __builtin_prefetch(&m_chords[static_cast<std::size_t>(~child)]);
+                    const char* slot =
+                        reinterpret_cast<const char*>(&m_slots[static_cast<std::size_t>(~child)]);
+                    for (std::size_t line = 0; line < sizeof(Slot); line += 64)
+                        __builtin_prefetch(slot + line);
+                }
                 bounds[c] = branch.box[c].DistanceSquared(x, y);
-                if (bounds[c] < bounds[nearest]) nearest = c;
+                nearest = bounds[c] < bounds[nearest] ? c : nearest;
             }
-            for (int c = 0; c < branch.count; ++c)
-                if (c != nearest && best.ReachableSquared(bounds[c]))
-                    stack[top++] = {branch.child[c], bounds[c]};
+            for (int c = 0; c < branch.count; ++c) {
+                stack[top] = {branch.child[c], bounds[c]};
+                top += static_cast<std::size_t>((c != nearest) & best.ReachableSquared(bounds[c]));
+            }
             pending = {branch.child[nearest], bounds[nearest]};
         }
     }

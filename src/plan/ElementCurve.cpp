@@ -110,14 +110,28 @@ ElementCurve::Sample ElementCurve::Along(const Sample& from, double k, double di
     if (k == 0.0)
         return Direction(from.dx + distance * from.cosAzimuth, from.dy + distance * from.sinAzimuth,
                          from.azimuth, 0.0);
-    // Along the chord, as the element's evaluation builds a partial arc.
+    // Along the chord, as the element's evaluation builds a partial arc. The
+    // chord's direction and the new direction are the start's turned by half
+    // the central angle and by all of it: one sine and cosine give both.
     const double radius = 1.0 / std::fabs(k);
     const double turn = k > 0.0 ? 1.0 : -1.0;
     const double phi = distance / radius;
-    const double chord = 2.0 * radius * std::sin(0.5 * phi);
-    const double chordDirection = from.azimuth + turn * 0.5 * phi;
-    return Direction(from.dx + chord * std::cos(chordDirection), from.dy + chord * std::sin(chordDirection),
-                     from.azimuth + turn * phi, k);
+    const double sinHalf = std::sin(0.5 * phi);
+    const double cosHalf = std::cos(0.5 * phi);
+    const double chord = 2.0 * radius * sinHalf;
+    const double c = from.cosAzimuth;
+    const double t = from.sinAzimuth;
+    const double turnSinHalf = turn * sinHalf;
+    Sample p;
+    p.dx = from.dx + chord * (c * cosHalf - t * turnSinHalf);
+    p.dy = from.dy + chord * (t * cosHalf + c * turnSinHalf);
+    p.azimuth = from.azimuth + turn * phi;
+    const double cosPhi = cosHalf * cosHalf - sinHalf * sinHalf;
+    const double turnSinPhi = 2.0 * turnSinHalf * cosHalf;
+    p.cosAzimuth = c * cosPhi - t * turnSinPhi;
+    p.sinAzimuth = t * cosPhi + c * turnSinPhi;
+    p.curvature = k;
+    return p;
 }
 
 ElementCurve::Sample ElementCurve::At(double s) const {
