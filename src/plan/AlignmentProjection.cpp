@@ -37,6 +37,22 @@ constexpr int kMaxBoxSamples = 256;
 constexpr double kMinPiece = 1e-7;
 constexpr int kMaxNewtonSteps = 100;
 
+// A coordinate of a box edge as a float, rounded outwards: not above the
+// value for a lower edge, not below it for an upper one (and unbounded for a
+// value no float can hold or no number at all).
+float FloatBelow(double v) {
+    if (!(v >= -std::numeric_limits<float>::max())) return -std::numeric_limits<float>::infinity();
+    if (v > std::numeric_limits<float>::max()) return std::numeric_limits<float>::max();
+    const float f = static_cast<float>(v);
+    return static_cast<double>(f) > v ? std::nextafter(f, -std::numeric_limits<float>::infinity()) : f;
+}
+float FloatAbove(double v) {
+    if (!(v <= std::numeric_limits<float>::max())) return std::numeric_limits<float>::infinity();
+    if (v < -std::numeric_limits<float>::max()) return -std::numeric_limits<float>::max();
+    const float f = static_cast<float>(v);
+    return static_cast<double>(f) < v ? std::nextafter(f, std::numeric_limits<float>::infinity()) : f;
+}
+
 double NormalAzimuth(double azimuth) {
     double a = std::fmod(azimuth, kTwoPi);
     if (a < 0.0) a += kTwoPi;
@@ -163,6 +179,8 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
         m_chords.push_back(chord);
     }
     if (m_slots.empty()) return;
+    m_originX = m_slots.front().startX;
+    m_originY = m_slots.front().startY;
     m_branches.reserve(m_slots.size());
     m_root = BuildNode(0, static_cast<int>(m_slots.size()), m_rootBox);
 }
@@ -204,8 +222,12 @@ int AlignmentProjection::BuildNode(int from, int to, Box& box) {
     for (int c = 0; c < children; ++c) {
         const int childFrom = from + static_cast<int>(static_cast<long long>(count) * c / children);
         const int childTo = from + static_cast<int>(static_cast<long long>(count) * (c + 1) / children);
-        Box& childBox = branch.box[c];
+        Box childBox;
         branch.child[c] = BuildNode(childFrom, childTo, childBox);
+        branch.minX[c] = FloatBelow(childBox.minX - m_originX);
+        branch.minY[c] = FloatBelow(childBox.minY - m_originY);
+        branch.maxX[c] = FloatAbove(childBox.maxX - m_originX);
+        branch.maxY[c] = FloatAbove(childBox.maxY - m_originY);
         box = {std::min(box.minX, childBox.minX), std::min(box.minY, childBox.minY),
                std::max(box.maxX, childBox.maxX), std::max(box.maxY, childBox.maxY)};
     }
@@ -370,12 +392,16 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                     hi = s;
                 else
                     break;
-                double next = s + footStep(c, g);
+                // Converged: s is the foot point to rounding. A step that
+                // small is taken as convergence before it is checked against
+                // the bracket: added to s it may round to s itself, which
+                // would otherwise send the search off bisecting.
+                const double converged = 1e-13 * (1.0 + std::fabs(s));
+                const double foot = footStep(c, g);
+                if (std::fabs(foot) <= converged) break;
+                double next = s + foot;
                 if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
-                // Converged: s is the foot point to rounding.
-                if (std::fabs(next - s) <= 1e-13 * (1.0 + std::fabs(s)) ||
-                    hi - lo <= 1e-13 * (1.0 + std::fabs(s)))
-                    break;
+                if (std::fabs(next - s) <= converged || hi - lo <= converged) break;
                 s = next;
                 sampled = false;
             }
@@ -433,6 +459,8 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
     std::array<Pending, 128> stack;
     std::size_t top = 0;
     stack[top++] = {m_root, m_rootBox.DistanceSquared(x, y)};
+    const double qx = x - m_originX;
+    const double qy = y - m_originY;
     Candidate best;
     while (top > 0) {
         Pending pending = stack[--top];
@@ -460,7 +488,6 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
                         reinterpret_cast<const char*>(&m_branches[static_cast<std::size_t>(child)]);
                     __builtin_prefetch(next);
                     __builtin_prefetch(next + 64);
-                    __builtin_prefetch(next + 128);
                 } else {
                     __builtin_prefetch(&m_chords[static_cast<std::size_t>(~child)]);
                     const char* slot =
@@ -468,7 +495,9 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
                     for (std::size_t line = 0; line < sizeof(Slot); line += 64)
                         __builtin_prefetch(slot + line);
                 }
-                bounds[c] = branch.box[c].DistanceSquared(x, y);
+                const double dx = std::max(std::max(branch.minX[c] - qx, qx - branch.maxX[c]), 0.0);
+                const double dy = std::max(std::max(branch.minY[c] - qy, qy - branch.maxY[c]), 0.0);
+                bounds[c] = dx * dx + dy * dy;
                 nearest = bounds[c] < bounds[nearest] ? c : nearest;
             }
             for (int c = 0; c < branch.count; ++c) {

@@ -71,8 +71,13 @@ private:
     // An inner node of the box hierarchy over the indexed elements in their
     // order along the alignment, with the boxes of its children: a child
     // >= 0 is another inner node, a child < 0 the leaf of slot ~child.
+    // The boxes are floats relative to the origin, rounded outwards: half
+    // the memory of doubles, for a search that mostly waits on memory.
     struct Branch {
-        Box box[kFan];
+        float minX[kFan];
+        float minY[kFan];
+        float maxX[kFan];
+        float maxY[kFan];
         int child[kFan];
         int count;
     };
@@ -96,6 +101,8 @@ private:
     std::vector<Chord> m_chords;
     std::vector<Branch> m_branches;
     Box m_rootBox{};
+    double m_originX = 0.0;  // the start of the first indexed element
+    double m_originY = 0.0;
     int m_root = 0;
     int m_count = 0;     // elements of the alignment, indexed or not
     int m_leftOut = -1;  // the first element left out of the index
