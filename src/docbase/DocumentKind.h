@@ -98,6 +98,11 @@ struct QDAT_API ContentBlock {
     bool (*removeAt)(QDocument& doc, int index) = nullptr;
     // Lists each row holds besides its columns; none for most kinds.
     std::span<const RowList> rowLists = {};
+    // The rows as one array, when they lie one after another in memory:
+    // the first row, with the distance in bytes from each to the next in
+    // `stride` (null when there are none or they are held otherwise). For
+    // readers that take every row at once.
+    const void* (*rowArray)(QDocument& doc, std::size_t& stride) = nullptr;
 
     bool IsList() const { return count != nullptr; }
     int RowCount(QDocument& doc) const { return count ? count(doc) : 1; }

@@ -79,6 +79,11 @@ constexpr ContentBlock StationRowsBlock(const char* key, std::span<const ColumnD
         return static_cast<Doc&>(doc).Rows().InsertDefaultAt(index);
     };
     block.removeAt = [](QDocument& doc, int index) { return static_cast<Doc&>(doc).Rows().RemoveAt(index); };
+    block.rowArray = [](QDocument& doc, std::size_t& stride) -> const void* {
+        const auto& rows = static_cast<const Doc&>(doc).Rows().GetRows();
+        stride = sizeof(*rows.GetData());
+        return rows.GetSize() > 0 ? rows.GetData() : nullptr;
+    };
     return block;
 }
 
