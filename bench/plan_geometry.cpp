@@ -7,7 +7,9 @@
 //     stations per iteration, in station order and shuffled, each against a
 //     bare baseline that evaluates the same stations on elements whose index
 //     is known beforehand (the cost of finding the element is the
-//     difference). A few thousand lookups by the linear rule show what the
+//     difference), and against the bound a lookup is held to: a bare binary
+//     search over a flat array of element start stations plus the same
+//     evaluation. A few thousand lookups by the linear rule show what the
 //     search saves. The shuffled lookups again with an element read through
 //     ElementAt between every two show what such an access costs them.
 //
