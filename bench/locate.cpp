@@ -3,7 +3,7 @@
 // One million locates per iteration, of points up to 100 m either side of
 // random stations, against the baseline of one million
 // PointAtStation calls at random stations of the same alignment in the same
-// run. The budget is 20 PointAtStation calls per locate: the ratio
+// run. The goal is 3 PointAtStation calls per locate: the ratio
 // locate / PointAtStation is the figure to watch.
 //
 // Counters: ns_per_call is the time of one locate or one PointAtStation.
