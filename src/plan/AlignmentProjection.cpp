@@ -181,7 +181,7 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
     if (m_slots.empty()) return;
     m_originX = m_slots.front().startX;
     m_originY = m_slots.front().startY;
-    m_branches.reserve(m_slots.size());
+    m_branches.reserve(m_slots.size() / (kFan - 1) + 1);
     m_root = BuildNode(0, static_cast<int>(m_slots.size()), m_rootBox);
 }
 

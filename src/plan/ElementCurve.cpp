@@ -71,7 +71,11 @@ bool ElementCurve::Build(const PlanElement& element) {
             m_startTau = La * La / (2.0 * A2);
             const double endTau = Lb * Lb / (2.0 * A2);
             m_turning = std::fabs(endTau - m_startTau);
-            m_series = std::max(m_startTau, endTau) <= clothoid::kSeriesAngleLimit;
+            // The series serves where every point of the element, by its
+            // length as stationed, lies within its reach.
+            const double farthest = m_outwards ? La + m_length : La;
+            m_series = std::max(m_startTau, endTau) <= clothoid::kSeriesAngleLimit &&
+                       farthest * farthest / (2.0 * A2) <= clothoid::kSeriesAngleLimit;
             if (m_series) {
                 m_startPoint = clothoid::SeriesPoint(A, La);
                 m_cosStartTau = std::cos(m_startTau);
