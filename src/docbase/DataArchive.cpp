@@ -315,6 +315,14 @@ void DataArchive::NextRecord() {
         m_text.ReadRecord(m_buffer);
 }
 
+int DataArchive::TakePlainRecord(std::string_view* tokens, int max) {
+    if (IsStoring() || !IsTextForm()) {
+        NextRecord();
+        return 0;
+    }
+    return m_text.TakePlainRecord(m_buffer, tokens, max);
+}
+
 std::string DataArchive::ReadRecord() {
     std::string record;
     m_text.ReadRecordInto(m_buffer, record);

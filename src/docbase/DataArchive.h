@@ -213,6 +213,10 @@ public:
     bool NextTokenContains(std::string_view text);
     bool NextRecordContains(std::string_view text);
     void NextRecord();
+    // Loading in text form: ends the current record and takes the next line's
+    // first tokens in place when it is a plain record (TextRecords), or
+    // returns 0 having read the next record the usual way.
+    int TakePlainRecord(std::string_view* tokens, int max);
     std::string ReadRecord();
     // Text form: the first line after the signature, when it is a comment
     // line that starts with lead ("//" and the rest), with the rest of it in

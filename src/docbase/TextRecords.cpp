@@ -1,6 +1,9 @@
 #include <qdat/docbase/detail/TextRecords.h>
 
+#include <bit>
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 
 #include <qdat/docbase/ArchiveEnvelope.h>
 #include <qdat/docbase/detail/ArchiveBuffer.h>
@@ -8,6 +11,44 @@
 namespace qdat {
 
 namespace {
+
+constexpr std::uint64_t kOnes = 0x0101010101010101ull;
+constexpr std::uint64_t kHigh = 0x8080808080808080ull;
+
+std::uint64_t Load8(const char* p) {
+    std::uint64_t word;
+    std::memcpy(&word, p, 8);
+    return word;
+}
+
+// The first byte at or after p that is not a blank, looking at eight bytes at
+// a time while they lie before readable. Every byte of the word is tested
+// exactly: the high bit of a byte is set where it differs from ' '.
+const char* SkipBlanks(const char* p, const char* readable) {
+    constexpr std::uint64_t kLow7 = kOnes * 0x7F;
+    while (readable - p >= 8) {
+        const std::uint64_t x = Load8(p) ^ (kOnes * ' ');
+        const std::uint64_t other = (((x & kLow7) + kLow7) | x) & kHigh;
+        if (other) return p + (std::countr_zero(other) >> 3);
+        p += 8;
+    }
+    while (p < readable && *p == ' ') ++p;
+    return p;
+}
+
+// The first byte at or after p at or below ',', likewise: the lowest byte the
+// test flags is exact (a borrow only reaches the bytes after it).
+const char* SkipAboveComma(const char* p, const char* readable) {
+    while (readable - p >= 8) {
+        const std::uint64_t word = Load8(p);
+        const std::uint64_t low = (word - kOnes * ('-')) & ~word & kHigh;
+        if (low) return p + (std::countr_zero(low) >> 3);
+        p += 8;
+    }
+    while (p<readable&& static_cast<unsigned char>(*p)> ',') ++p;
+    return p;
+}
+
 bool OnlySeparatorsFrom(std::string_view s, std::size_t pos) {
     for (; pos < s.size(); ++pos)
         if (!TextRecords::IsSeparator(s[pos])) return false;
@@ -154,6 +195,57 @@ void TextRecords::ReadRecordInto(ArchiveBuffer& in, std::string& line) {
         line.assign(record);  // assign handles the overlap with its own buffer
         return;
     }
+}
+
+int TextRecords::TakePlainRecord(ArchiveBuffer& in, std::string_view* tokens, int max) {
+    const std::size_t avail = in.Available();
+    const char* const line = in.Cursor();
+    const char* feed = avail && max > 0 ? static_cast<const char*>(std::memchr(line, '\n', avail)) : nullptr;
+    if (feed) {
+        const char* end = feed;
+        if (end > line && end[-1] == '\r') --end;
+        // One pass over the line: tokens split where NextTokenView splits
+        // them; a zero byte or a quote anywhere leaves the line to the usual
+        // reading. The line ends in a byte below ',' (the line feed), so
+        // that runs of blanks and of bytes above ',' (all of a number's) are
+        // passed over eight at a time without running past it.
+        const char* const readable = line + avail;
+        int count = 0;
+        int found = 0;
+        std::string_view first;
+        bool plain = true;
+        const char* p = line;
+        while (plain) {
+            p = SkipBlanks(p, readable);
+            while (p < end && IsSeparator(*p)) ++p;
+            if (p >= end) break;
+            const char* from = p;
+            for (;;) {
+                p = SkipAboveComma(p, readable);
+                if (p >= end || IsSeparator(*p)) break;
+                if (*p == '\0' || *p == '"') {
+                    plain = false;
+                    break;
+                }
+                ++p;  // another byte below ',' is part of the token
+            }
+            if (p > end) p = end;
+            const std::string_view token(from, static_cast<std::size_t>(p - from));
+            if (found++ == 0) first = token;
+            if (count < max) tokens[count++] = token;
+        }
+        // Blank and comment lines go the usual way too.
+        if (plain && found > 0 && first[0] != ';' && first[0] != '*' && first.substr(0, 2) != "//" &&
+            !(found == 1 && first == "/")) {
+            in.SkipTo(feed + 1);
+            ++m_line;
+            m_record.clear();
+            m_tokenPos = 0;
+            return count;
+        }
+    }
+    ReadRecord(in);
+    return 0;
 }
 
 std::string_view TextRecords::QuotedTokenView(std::size_t quote) {

@@ -26,32 +26,50 @@ bool ContainsNull(std::string_view token) {
 
 void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
     RowCollector<GroundPoint> collected(ar);
-    const bool text = ar.IsTextForm();
-    while (!ar.AtEnd()) {
-        GroundPoint& point = collected.Add();
-        point.m_elevation = GroundPoint::NoElevation;
-        ar >> point.m_station;
-        if (text) {
-            // After the station: nothing, a token containing "NULL", or the
-            // elevation. The first two make a point without elevation.
-            const std::string_view token = ar.NextTokenView();
-            // A token that is a finite number through and through holds no
-            // "NULL"; only other tokens need the search.
-            double elevation = 0.0;
-            std::size_t used = 0;
-            if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
-                point.m_elevation = elevation;
-            else if (!token.empty() && !ContainsNull(token) &&
-                     (!ScanDouble(token, point.m_elevation) || !std::isfinite(point.m_elevation)))
-                ar.ThrowError(QArchiveException::BadFormat,
-                              "a finite elevation expected, found \"" + std::string(token) + "\"");
-            ar >> EndRecord;
-        } else {
-            // Binary forms have no records to count; every point is a pair.
+    if (!ar.IsTextForm()) {
+        // Binary forms have no records to count; every point is a pair.
+        while (!ar.AtEnd()) {
+            GroundPoint& point = collected.Add();
+            ar >> point.m_station;
             if (ar.AtEnd())
                 ar.ThrowError(QArchiveException::EndOfFile, "an elevation after the last station");
             ar >> Finite(point.m_elevation, "elevation");
         }
+        collected.MoveTo(rows.m_rows);
+        return;
+    }
+    // Text: a record is a station, then nothing, a token containing "NULL",
+    // or the elevation; the first two make a point without elevation. Plain
+    // records (nearly all of a ground line) are taken where they lie in the
+    // buffer; any other record is read the usual way.
+    StationTokenReader stations(ar);
+    std::string_view tokens[2];
+    int taken = 0;  // tokens of a plain record in hand; 0: the current record
+    for (;;) {
+        std::string_view station;
+        std::string_view token;
+        if (taken > 0) {
+            station = tokens[0];
+            token = taken > 1 ? tokens[1] : std::string_view();
+        } else {
+            if (ar.AtEnd()) break;
+            station = ar.NextTokenView();
+        }
+        GroundPoint& point = collected.Add();
+        point.m_station.SetValue(stations.Read(station));
+        if (taken == 0) token = ar.NextTokenView();
+        // A token that is a finite number through and through holds no
+        // "NULL"; only other tokens need the search.
+        double elevation = 0.0;
+        std::size_t used = 0;
+        point.m_elevation = GroundPoint::NoElevation;
+        if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
+            point.m_elevation = elevation;
+        else if (!token.empty() && !ContainsNull(token) &&
+                 (!ScanDouble(token, point.m_elevation) || !std::isfinite(point.m_elevation)))
+            ar.ThrowError(QArchiveException::BadFormat,
+                          "a finite elevation expected, found \"" + std::string(token) + "\"");
+        taken = ar.TakePlainRecord(tokens, 2);
     }
     collected.MoveTo(rows.m_rows);
 }

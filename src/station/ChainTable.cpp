@@ -597,21 +597,29 @@ bool ChainTable::Parse(std::string_view input, double& station, std::optional<QD
     return true;
 }
 
+bool ChainTable::ReadsPlainNumbers() const {
+    return IsEmpty() && Rules().unchainedPlain;
+}
+
+bool ChainTable::ParsePlainNumber(std::string_view text, double& station) {
+    const std::string_view trimmed = Trimmed(text);
+    double value = 0.0;
+    const char* last = trimmed.data() + trimmed.size();
+    const auto r = std::from_chars(trimmed.data(), last, value, std::chars_format::fixed);
+    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(value)) return false;
+    station = value;
+    return true;
+}
+
 bool ChainTable::ParseStake(std::string_view text, double& station) const {
     // Without breaks a station text is one number: the common case of every
     // file read is settled here, and Parse only runs to say what is wrong.
     if (IsEmpty()) {
         const ScanRules& rules = Rules();
-        const std::string_view trimmed = Trimmed(text);
         if (rules.unchainedPlain) {
-            double value = 0.0;
-            const char* last = trimmed.data() + trimmed.size();
-            const auto r = std::from_chars(trimmed.data(), last, value, std::chars_format::fixed);
-            if (r.ec == std::errc() && r.ptr == last && std::isfinite(value)) {
-                station = value;
-                return true;
-            }
-        } else if (OnlyCharsOf(trimmed, rules.unchained) && ScanNumber(rules, trimmed, station)) {
+            if (ParsePlainNumber(text, station)) return true;
+        } else if (const std::string_view trimmed = Trimmed(text);
+                   OnlyCharsOf(trimmed, rules.unchained) && ScanNumber(rules, trimmed, station)) {
             return true;
         }
     }

@@ -243,30 +243,45 @@ DataArchive& operator<<(DataArchive& ar, const QStation& s) {
     return ar;
 }
 
-DataArchive& operator>>(DataArchive& ar, QStation& s) {
+double ReadStationToken(DataArchive& ar, std::string_view token) {
     double value = 0.0;
-    if (ar.IsTextForm()) {
-        // The token is parsed where it lies in the record: a file holds one
-        // station per point, and a copy each would double the cost of reading.
-        const std::string_view token = ar.NextTokenView();
-        if (token.empty()) ar.ThrowError(QArchiveException::BadFormat, "a station expected, found nothing");
-        if (ar.IsStationAsNumber()) {
-            if (!ScanDouble(token, value))
-                ar.ThrowError(QArchiveException::BadFormat,
-                              "a station number expected, found \"" + std::string(token) + "\"");
-        } else if (!GetCurrentChainTable().ParseStake(token, value)) {
-            // The user sees why the station text is wrong, then the read fails.
-            const QDLException* error = GetLastStationTextError();
-            const std::string message = error ? error->GetErrorMessage() : std::string();
-            ClearLastStationTextError();
-            ShowError(message);
-            ar.ThrowError(QArchiveException::BadFormat, message);
-        }
-    } else {
-        value = ar.ReadStationValue();
+    if (token.empty()) ar.ThrowError(QArchiveException::BadFormat, "a station expected, found nothing");
+    if (ar.IsStationAsNumber()) {
+        if (!ScanDouble(token, value))
+            ar.ThrowError(QArchiveException::BadFormat,
+                          "a station number expected, found \"" + std::string(token) + "\"");
+    } else if (!GetCurrentChainTable().ParseStake(token, value)) {
+        // The user sees why the station text is wrong, then the read fails.
+        const QDLException* error = GetLastStationTextError();
+        const std::string message = error ? error->GetErrorMessage() : std::string();
+        ClearLastStationTextError();
+        ShowError(message);
+        ar.ThrowError(QArchiveException::BadFormat, message);
     }
     // Every computation on stations assumes they are ordered numbers; a file
     // with a NaN or an infinity as a station is corrupt.
+    if (!std::isfinite(value))
+        ar.ThrowError(QArchiveException::BadFormat, "a station is not a finite number");
+    return value;
+}
+
+StationTokenReader::StationTokenReader(DataArchive& ar)
+    : m_ar(ar), m_plain(!ar.IsStationAsNumber() && GetCurrentChainTable().ReadsPlainNumbers()) {}
+
+double StationTokenReader::Read(std::string_view token) {
+    double value = 0.0;
+    return m_plain && ChainTable::ParsePlainNumber(token, value) ? value : ReadStationToken(m_ar, token);
+}
+
+DataArchive& operator>>(DataArchive& ar, QStation& s) {
+    // In text form the token is parsed where it lies in the record: a file
+    // holds one station per point, and a copy each would double the cost of
+    // reading.
+    if (ar.IsTextForm()) {
+        s.SetValue(ReadStationToken(ar, ar.NextTokenView()));
+        return ar;
+    }
+    const double value = ar.ReadStationValue();
     if (!std::isfinite(value))
         ar.ThrowError(QArchiveException::BadFormat, "a station is not a finite number");
     s.SetValue(value);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include <qdat/docbase/DocumentKind.h>
 #include <qdat/host/Export.h>
@@ -139,6 +140,24 @@ QDAT_API QStation operator/(double x, const QStation& t);
 // the number, with the station-as-number switch) in text form.
 QDAT_API DataArchive& operator<<(DataArchive& ar, const QStation& s);
 QDAT_API DataArchive& operator>>(DataArchive& ar, QStation& s);
+// A station token of a text record, as operator>> reads it: station text
+// through the current chain table (or the number, with the station-as-number
+// switch); a token that is none is a BadFormat archive error.
+QDAT_API double ReadStationToken(DataArchive& ar, std::string_view token);
+
+// The station tokens of the records of one read, as ReadStationToken reads
+// them, with what they depend on (the chain table, the language's number
+// rules, the station-as-number switch) looked up once: none of it changes
+// between two records.
+class QDAT_API StationTokenReader {
+public:
+    explicit StationTokenReader(DataArchive& ar);
+    double Read(std::string_view token);
+
+private:
+    DataArchive& m_ar;
+    bool m_plain;
+};
 
 // Stations as columns of a kind's content (docbase/DocumentKind.h).
 constexpr ColumnDescription::Kind ColumnKindFor(const QStation*) {

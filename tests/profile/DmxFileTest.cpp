@@ -94,6 +94,35 @@ TEST_F(DmxFileTest, ReadsRecordsOfEveryShape) {
     EXPECT_EQ(doc.GetFormatFlags(), 0x10000001u);
 }
 
+// Most records are taken where they lie in the read buffer; lines that are
+// not plain (a zero byte, which ends a line, a quote, comments) and lines
+// across the end of the buffer are read the usual way, with the same points
+// and line numbers.
+TEST_F(DmxFileTest, RecordsReadInPlaceGiveWhatTheUsualReadingGives) {
+    DmxFile doc;
+    const std::string odd = std::string("RADUDAR5.83_DMX_SHUJU\n100 12.5\n") + "400 15 extra tokens\n" +
+                            std::string("500 16\0", 7) + "550 16.5\n" + "600\t17\t\n" + ", 700 ,, 18 ,\r\n" +
+                            "; comment\n" + "800 \"NULL\"\n";
+    ASSERT_TRUE(ReadFromBytes(doc, odd));
+    EXPECT_EQ(
+        Points(doc),
+        (PointList{{100, 12.5}, {400, 15}, {500, 16}, {550, 16.5}, {600, 17}, {700, 18}, {800, kNone}}));
+
+    // Far more lines than the buffer holds, and a bad one near the end named
+    // by its line.
+    std::string many = "RADUDAR5.83_DMX_SHUJU\n";
+    for (int i = 1; i <= 30000; ++i) many += std::to_string(i) + ".5 " + std::to_string(i % 97) + ".25\n";
+    ASSERT_TRUE(ReadFromBytes(doc, many));
+    ASSERT_EQ(doc.GetPointCount(), 30000);
+    for (int i : {0, 4095, 17777, 29999})
+        EXPECT_EQ(Points(doc)[static_cast<std::size_t>(i)], std::make_pair(i + 1.5, (i + 1) % 97 + 0.25))
+            << i;
+    many += "30001.5 x\n";
+    EXPECT_FALSE(ReadFromBytes(doc, many, "long.dmx"));
+    ASSERT_FALSE(ui.messages.empty());
+    EXPECT_NE(ui.messages.back().text.find("line 30002"), std::string::npos) << ui.messages.back().text;
+}
+
 TEST_F(DmxFileTest, EmptyBodyGivesNoPoints) {
     DmxFile doc;
     doc.InsertPoint(5.0, 1.0);

@@ -63,6 +63,14 @@ public:
     bool TakeCommentLine(ArchiveBuffer& in, std::string_view lead, std::string& text);
     // Loading: the next record into line, trimmed of separators; empty at the end.
     void ReadRecordInto(ArchiveBuffer& in, std::string& line);
+    // Loading, for readers of many short records: ends the current record
+    // and, when the next line lies whole in the buffer and is a plain record
+    // (no quote, no zero byte, neither blank nor a comment), takes up to max
+    // of its tokens as views into the buffer, valid until the next read, and
+    // returns how many it took (the others are passed over, as the end of a
+    // record passes them over). Otherwise returns 0 and reads the next record
+    // the usual way. The tokens are those NextTokenView would give.
+    int TakePlainRecord(ArchiveBuffer& in, std::string_view* tokens, int max);
     // The next token of the current record as a view into it (valid until the
     // record changes); empty when the record is exhausted.
     std::string_view NextTokenView() {
