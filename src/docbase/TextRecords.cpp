@@ -198,44 +198,48 @@ void TextRecords::ReadRecordInto(ArchiveBuffer& in, std::string& line) {
 }
 
 int TextRecords::TakePlainRecord(ArchiveBuffer& in, std::string_view* tokens, int max) {
-    const std::size_t avail = in.Available();
+    // One pass over the line: tokens split where NextTokenView splits them,
+    // up to its line feed. Runs of blanks and of bytes above ',' (all of a
+    // number's) are passed over eight at a time; a line that does not end
+    // within the buffer, and one with a zero byte or a quote, are left to the
+    // usual reading.
     const char* const line = in.Cursor();
-    const char* feed = avail && max > 0 ? static_cast<const char*>(std::memchr(line, '\n', avail)) : nullptr;
-    if (feed) {
-        const char* end = feed;
-        if (end > line && end[-1] == '\r') --end;
-        // One pass over the line: tokens split where NextTokenView splits
-        // them; a zero byte or a quote anywhere leaves the line to the usual
-        // reading. The line ends in a byte below ',' (the line feed), so
-        // that runs of blanks and of bytes above ',' (all of a number's) are
-        // passed over eight at a time without running past it.
-        const char* const readable = line + avail;
-        int count = 0;
-        int found = 0;
-        std::string_view first;
-        bool plain = true;
-        const char* p = line;
-        while (plain) {
-            p = SkipBlanks(p, readable);
-            while (p < end && IsSeparator(*p)) ++p;
-            if (p >= end) break;
-            const char* from = p;
-            for (;;) {
-                p = SkipAboveComma(p, readable);
-                if (p >= end || IsSeparator(*p)) break;
-                if (*p == '\0' || *p == '"') {
-                    plain = false;
-                    break;
-                }
-                ++p;  // another byte below ',' is part of the token
-            }
-            if (p > end) p = end;
-            const std::string_view token(from, static_cast<std::size_t>(p - from));
-            if (found++ == 0) first = token;
-            if (count < max) tokens[count++] = token;
+    const char* const readable = line + in.Available();
+    const char* p = line;
+    int count = 0;
+    int found = 0;
+    const char* feed = nullptr;
+    while (max > 0) {
+        p = SkipBlanks(p, readable);
+        if (p == readable) break;
+        const char c = *p;
+        if (c == '\n' || (c == '\r' && readable - p > 1 && p[1] == '\n')) {
+            feed = c == '\n' ? p : p + 1;
+            break;
         }
-        // Blank and comment lines go the usual way too.
-        if (plain && found > 0 && first[0] != ';' && first[0] != '*' && first.substr(0, 2) != "//" &&
+        if (c == '\0' || c == '"') break;
+        if (IsSeparator(c)) {
+            ++p;
+            continue;
+        }
+        const char* from = p++;
+        for (;;) {
+            p = SkipAboveComma(p, readable);
+            if (p == readable || IsSeparator(*p) || *p == '\n' ||
+                (*p == '\r' && readable - p > 1 && p[1] == '\n'))
+                break;
+            if (*p == '\0' || *p == '"') break;
+            ++p;  // another byte below ',' is part of the token
+        }
+        if (p == readable || *p == '\0' || *p == '"') break;
+        const std::string_view token(from, static_cast<std::size_t>(p - from));
+        ++found;
+        if (count < max) tokens[count++] = token;
+    }
+    // Blank and comment lines go the usual way too.
+    if (feed && found > 0) {
+        const std::string_view first = tokens[0];
+        if (first[0] != ';' && first[0] != '*' && first.substr(0, 2) != "//" &&
             !(found == 1 && first == "/")) {
             in.SkipTo(feed + 1);
             ++m_line;
