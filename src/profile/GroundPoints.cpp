@@ -1,6 +1,7 @@
 #include <qdat/profile/GroundPoints.h>
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 #include <string>
@@ -59,10 +60,20 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
         point.m_station.SetValue(stations.Read(station));
         if (taken == 0) token = ar.NextTokenView();
         // A token that is a finite number through and through holds no
-        // "NULL"; only other tokens need the search.
+        // "NULL"; only other tokens need the search. One that starts with a
+        // digit other than 0 is what ScanDouble hands to std::from_chars.
         double elevation = 0.0;
         std::size_t used = 0;
         point.m_elevation = GroundPoint::NoElevation;
+        if (!token.empty() && token[0] >= '1' && token[0] <= '9') {
+            const char* last = token.data() + token.size();
+            const auto r = std::from_chars(token.data(), last, elevation);
+            if (r.ec == std::errc() && r.ptr == last && std::isfinite(elevation)) {
+                point.m_elevation = elevation;
+                taken = ar.TakePlainRecord(tokens, 2);
+                continue;
+            }
+        }
         if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
             point.m_elevation = elevation;
         else if (!token.empty() && !ContainsNull(token) &&

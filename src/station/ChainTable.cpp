@@ -602,13 +602,7 @@ bool ChainTable::ReadsPlainNumbers() const {
 }
 
 bool ChainTable::ParsePlainNumber(std::string_view text, double& station) {
-    const std::string_view trimmed = Trimmed(text);
-    double value = 0.0;
-    const char* last = trimmed.data() + trimmed.size();
-    const auto r = std::from_chars(trimmed.data(), last, value, std::chars_format::fixed);
-    if (r.ec != std::errc() || r.ptr != last || !std::isfinite(value)) return false;
-    station = value;
-    return true;
+    return StationTokenReader::ParsePlainStationNumber(text, station);
 }
 
 bool ChainTable::ParseStake(std::string_view text, double& station) const {

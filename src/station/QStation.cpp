@@ -268,11 +268,6 @@ double ReadStationToken(DataArchive& ar, std::string_view token) {
 StationTokenReader::StationTokenReader(DataArchive& ar)
     : m_ar(ar), m_plain(!ar.IsStationAsNumber() && GetCurrentChainTable().ReadsPlainNumbers()) {}
 
-double StationTokenReader::Read(std::string_view token) {
-    double value = 0.0;
-    return m_plain && ChainTable::ParsePlainNumber(token, value) ? value : ReadStationToken(m_ar, token);
-}
-
 DataArchive& operator>>(DataArchive& ar, QStation& s) {
     // In text form the token is parsed where it lies in the record: a file
     // holds one station per point, and a copy each would double the cost of

@@ -3,8 +3,11 @@
 // text through its chain table (host/Context.h).
 #pragma once
 
+#include <charconv>
+#include <cmath>
 #include <string>
 #include <string_view>
+#include <system_error>
 
 #include <qdat/docbase/DocumentKind.h>
 #include <qdat/host/Export.h>
@@ -152,7 +155,28 @@ QDAT_API double ReadStationToken(DataArchive& ar, std::string_view token);
 class QDAT_API StationTokenReader {
 public:
     explicit StationTokenReader(DataArchive& ar);
-    double Read(std::string_view token);
+    double Read(std::string_view token) {
+        double value = 0.0;
+        return m_plain && ParsePlainStationNumber(token, value) ? value : ReadStationToken(m_ar, token);
+    }
+
+    // A plain number (blanks around it allowed) as std::from_chars reads it
+    // in fixed notation, and finite; what a station text is without chain
+    // breaks under the built-in number rules (ChainTable::ParsePlainNumber).
+    static bool ParsePlainStationNumber(std::string_view text, double& value) {
+        const auto blank = [](char c) {
+            return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || (c >= '\t' && c <= '\r'));
+        };
+        const char* first = text.data();
+        const char* last = first + text.size();
+        while (first < last && blank(*first)) ++first;
+        while (last > first && blank(last[-1])) --last;
+        double scanned = 0.0;
+        const auto r = std::from_chars(first, last, scanned, std::chars_format::fixed);
+        if (r.ec != std::errc() || r.ptr != last || !std::isfinite(scanned)) return false;
+        value = scanned;
+        return true;
+    }
 
 private:
     DataArchive& m_ar;
