@@ -1,5 +1,6 @@
 #include <qdat/docbase/detail/TextRecords.h>
 
+#include <algorithm>
 #include <bit>
 #include <cctype>
 #include <cstdint>
@@ -24,7 +25,7 @@ std::uint64_t Load8(const char* p) {
 // The first byte at or after p that is not a blank, looking at eight bytes at
 // a time while they lie before readable. Every byte of the word is tested
 // exactly: the high bit of a byte is set where it differs from ' '.
-const char* SkipBlanks(const char* p, const char* readable) {
+[[gnu::always_inline]] inline const char* SkipBlanks(const char* p, const char* readable) {
     constexpr std::uint64_t kLow7 = kOnes * 0x7F;
     while (readable - p >= 8) {
         const std::uint64_t x = Load8(p) ^ (kOnes * ' ');
@@ -38,7 +39,7 @@ const char* SkipBlanks(const char* p, const char* readable) {
 
 // The first byte at or after p at or below ',', likewise: the lowest byte the
 // test flags is exact (a borrow only reaches the bytes after it).
-const char* SkipAboveComma(const char* p, const char* readable) {
+[[gnu::always_inline]] inline const char* SkipAboveComma(const char* p, const char* readable) {
     while (readable - p >= 8) {
         const std::uint64_t word = Load8(p);
         const std::uint64_t low = (word - kOnes * ('-')) & ~word & kHigh;
@@ -205,36 +206,43 @@ int TextRecords::TakePlainRecord(ArchiveBuffer& in, std::string_view* tokens, in
     // usual reading.
     const char* const line = in.Cursor();
     const char* const readable = line + in.Available();
+    const auto lineEnd = [readable](const char* at) {
+        return *at == '\n' || (*at == '\r' && readable - at > 1 && at[1] == '\n');
+    };
     const char* p = line;
-    int count = 0;
-    int found = 0;
+    int found = 0;  // tokens of the line, the first max of them kept
     const char* feed = nullptr;
     while (max > 0) {
         p = SkipBlanks(p, readable);
         if (p == readable) break;
-        const char c = *p;
-        if (c == '\n' || (c == '\r' && readable - p > 1 && p[1] == '\n')) {
-            feed = c == '\n' ? p : p + 1;
+        const char* from = p;
+        p = SkipAboveComma(p, readable);
+        if (p == readable) break;
+        // Mostly a number ended by a blank or the line feed.
+        if (p == from || (*p != ' ' && *p != '\n')) {
+            // Otherwise byte by byte: separators, the line's end, a zero
+            // byte or a quote, and bytes below ',' inside a token.
+            if (p == from) {
+                if (lineEnd(p)) {
+                    feed = *p == '\n' ? p : p + 1;
+                    break;
+                }
+                if (*p == '\0' || *p == '"') break;
+                if (IsSeparator(*p)) {
+                    ++p;
+                    continue;
+                }
+            }
+            while (p < readable && !IsSeparator(*p) && !lineEnd(p) && *p != '\0' && *p != '"')
+                p = SkipAboveComma(p + 1, readable);
+            if (p == readable || *p == '\0' || *p == '"') break;
+        }
+        if (found < max) tokens[found] = std::string_view(from, static_cast<std::size_t>(p - from));
+        ++found;
+        if (*p == '\n') {
+            feed = p;
             break;
         }
-        if (c == '\0' || c == '"') break;
-        if (IsSeparator(c)) {
-            ++p;
-            continue;
-        }
-        const char* from = p++;
-        for (;;) {
-            p = SkipAboveComma(p, readable);
-            if (p == readable || IsSeparator(*p) || *p == '\n' ||
-                (*p == '\r' && readable - p > 1 && p[1] == '\n'))
-                break;
-            if (*p == '\0' || *p == '"') break;
-            ++p;  // another byte below ',' is part of the token
-        }
-        if (p == readable || *p == '\0' || *p == '"') break;
-        const std::string_view token(from, static_cast<std::size_t>(p - from));
-        ++found;
-        if (count < max) tokens[count++] = token;
     }
     // Blank and comment lines go the usual way too.
     if (feed && found > 0) {
@@ -245,7 +253,7 @@ int TextRecords::TakePlainRecord(ArchiveBuffer& in, std::string_view* tokens, in
             ++m_line;
             m_record.clear();
             m_tokenPos = 0;
-            return count;
+            return std::min(found, max);
         }
     }
     ReadRecord(in);
