@@ -102,11 +102,12 @@ TEST_F(DmxFileTest, RecordsReadInPlaceGiveWhatTheUsualReadingGives) {
     DmxFile doc;
     const std::string odd = std::string("RADUDAR5.83_DMX_SHUJU\n100 12.5\n") + "400 15 extra tokens\n" +
                             std::string("500 16\0", 7) + "550 16.5\n" + "600\t17\t\n" + ", 700 ,, 18 ,\r\n" +
-                            "; comment\n" + "800 \"NULL\"\n";
+                            "; comment\n" + "800 \"NULL\"\n" + "900 1e+2\n";
     ASSERT_TRUE(ReadFromBytes(doc, odd));
     EXPECT_EQ(
         Points(doc),
-        (PointList{{100, 12.5}, {400, 15}, {500, 16}, {550, 16.5}, {600, 17}, {700, 18}, {800, kNone}}));
+        (PointList{
+            {100, 12.5}, {400, 15}, {500, 16}, {550, 16.5}, {600, 17}, {700, 18}, {800, kNone}, {900, 100}}));
 
     // Far more lines than the buffer holds, and a bad one near the end named
     // by its line.
