@@ -1,4 +1,5 @@
 // qdat: reads, shows, converts and computes on the data files of a design project.
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -12,8 +13,14 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     app.footer("Exit status: 0 done, 1 the work failed, 2 the command line is wrong.");
     std::vector<std::pair<CLI::App*, std::function<int()>>> runners;
-    // In name order, so that the help lists them so.
-    for (const auto& command : Commands()) {
+    // In name order, so that the help lists them so. When the first argument
+    // names a command, only that one is set up: building the options of
+    // every command costs more than reading a small file.
+    const std::vector<Command> commands = Commands();
+    const bool named = argc > 1 && std::any_of(commands.begin(), commands.end(),
+                                               [&](const Command& c) { return c.name == argv[1]; });
+    for (const auto& command : commands) {
+        if (named && command.name != argv[1]) continue;
         const std::size_t before = app.get_subcommands({}).size();
         auto runner = command.setup(app);
         auto subs = app.get_subcommands({});
