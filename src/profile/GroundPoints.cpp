@@ -44,6 +44,11 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
     // records (nearly all of a ground line) are taken where they lie in the
     // buffer; any other record is read the usual way.
     StationTokenReader stations(ar);
+    // The order is seen as the points go by, which spares those who ask
+    // whether the line needs sorting a pass over all of it.
+    const double tolerance = GetStationTolerance();
+    double previous = 0.0;
+    bool inOrder = true;
     std::string_view tokens[2];
     int taken = 0;  // tokens of a plain record in hand; 0: the current record
     for (;;) {
@@ -57,7 +62,10 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
             station = ar.NextTokenView();
         }
         GroundPoint& point = collected.Add();
-        point.m_station.SetValue(stations.Read(station));
+        const double value = stations.Read(station);
+        point.m_station.SetValue(value);
+        if (collected.GetCount() > 1 && IsBeforeByTolerance(value, previous, tolerance)) inOrder = false;
+        previous = value;
         if (taken == 0) token = ar.NextTokenView();
         // A token that is a finite number through and through holds no
         // "NULL"; only other tokens need the search. One that starts with a
@@ -83,6 +91,7 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
         taken = ar.TakePlainRecord(tokens, 2);
     }
     collected.MoveTo(rows.m_rows);
+    rows.NoteOrder(inOrder);
 }
 
 namespace {

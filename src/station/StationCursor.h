@@ -71,6 +71,28 @@ bool SortRowsByStation(GrowArray<Row>& rows, Key key) {
 template <class Row>
 class StationCursor {
 public:
+    StationCursor() = default;
+    // A copy or a move starts without what was known of the order: the
+    // array's account of changes starts anew with it.
+    StationCursor(const StationCursor& other) : m_nCursor(other.m_nCursor), m_rows(other.m_rows) {}
+    StationCursor(StationCursor&& other) noexcept
+        : m_nCursor(other.m_nCursor), m_rows(std::move(other.m_rows)) {
+        other.m_order = {};
+    }
+    StationCursor& operator=(const StationCursor& other) {
+        m_nCursor = other.m_nCursor;
+        m_rows = other.m_rows;
+        m_order = {};
+        return *this;
+    }
+    StationCursor& operator=(StationCursor&& other) noexcept {
+        m_nCursor = other.m_nCursor;
+        m_rows = std::move(other.m_rows);
+        m_order = {};
+        other.m_order = {};
+        return *this;
+    }
+
     int GetCount() const { return m_rows.GetSize(); }
     GrowArray<Row>& GetRows() { return m_rows; }
     const GrowArray<Row>& GetRows() const { return m_rows; }
@@ -162,8 +184,20 @@ public:
         return true;
     }
 
-    // Some row lies below its predecessor.
-    bool NeedsRepair() const { return HasRowBelowPredecessor(m_rows, StationOf); }
+    // Some row lies below its predecessor. A reader that saw the order as it
+    // read the rows says what it saw (NoteOrder); that answer holds while no
+    // row is handed out for writing and the tolerance is the same.
+    bool NeedsRepair() const {
+        if (m_order.known && m_order.tolerance == GetStationTolerance() &&
+            m_rows.ChangedSince(m_order.stamp) == GrowArray<Row>::kUnchanged)
+            return !m_order.inOrder;
+        return HasRowBelowPredecessor(m_rows, StationOf);
+    }
+    // Whether every row is not below its predecessor under the current
+    // tolerance, as the rows now are (IsBeforeByTolerance).
+    void NoteOrder(bool inOrder) {
+        m_order = {true, inOrder, GetStationTolerance(), m_rows.GetChangeStamp()};
+    }
 
     // Sorts the rows by station as a bubble sort with a shrinking bound does;
     // rows closer than the tolerance keep their order (TolerantOrder).
@@ -178,6 +212,16 @@ public:
     int m_nCursor = -1;
     GrowArray<Row> m_rows;
 
+private:
+    struct KnownOrder {
+        bool known = false;
+        bool inOrder = false;
+        double tolerance = 0.0;
+        typename GrowArray<Row>::ChangeStamp stamp{};
+    };
+    KnownOrder m_order;
+
+public:
 private:
     bool StartWalk() {
         if (!IsCursorValid()) MoveFirst();

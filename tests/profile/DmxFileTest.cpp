@@ -11,6 +11,7 @@
 #include <vector>
 
 #include <qdat/docbase/DocDataType.h>
+#include <qdat/host/Context.h>
 #include <qdat/host/NamedInterfaces.h>
 #include <qdat/profile/DmxFile.h>
 #include "profile/DmxTestHelpers.h"
@@ -122,6 +123,30 @@ TEST_F(DmxFileTest, RecordsReadInPlaceGiveWhatTheUsualReadingGives) {
     EXPECT_FALSE(ReadFromBytes(doc, many, "long.dmx"));
     ASSERT_FALSE(ui.messages.empty());
     EXPECT_NE(ui.messages.back().text.find("line 30002"), std::string::npos) << ui.messages.back().text;
+}
+
+// The reader notes the order as it goes; the note holds only while no row
+// is handed out for writing and the tolerance stays.
+TEST_F(DmxFileTest, OrderSeenWhileReadingHoldsUntilARowChanges) {
+    DmxFile doc;
+    // 199.9995 after 200 is within the tolerance of 0.001, not within 1e-6.
+    ASSERT_TRUE(ReadFromBytes(doc, "RADUDAR5.83_DMX_SHUJU\n100 1\n200 2\n199.9995 3\n300 4\n"));
+    EXPECT_FALSE(doc.NeedsRepair());
+    double& tolerance = Context::Current().stationTolerance;
+    const double saved = tolerance;
+    tolerance = 1e-6;
+    EXPECT_TRUE(doc.NeedsRepair());
+    tolerance = saved;
+    EXPECT_FALSE(doc.NeedsRepair());
+    doc.Rows().GetAt(3)->m_station = QStation(150.0);
+    EXPECT_TRUE(doc.NeedsRepair());
+
+    ASSERT_TRUE(ReadFromBytes(doc, "RADUDAR5.83_DMX_SHUJU\n100 1\n50 2\n"));
+    EXPECT_TRUE(doc.NeedsRepair());
+    StationCursor<GroundPoint> copy = doc.Rows();
+    EXPECT_TRUE(copy.NeedsRepair());
+    doc.Repair();
+    EXPECT_FALSE(doc.NeedsRepair());
 }
 
 TEST_F(DmxFileTest, EmptyBodyGivesNoPoints) {
