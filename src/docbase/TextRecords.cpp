@@ -46,7 +46,7 @@ std::uint64_t Load8(const char* p) {
         if (low) return p + (std::countr_zero(low) >> 3);
         p += 8;
     }
-    while (p<readable&& static_cast<unsigned char>(*p)> ',') ++p;
+    while (p < readable && !(static_cast<unsigned char>(*p) <= ',')) ++p;
     return p;
 }
 
