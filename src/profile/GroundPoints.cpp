@@ -73,16 +73,14 @@ void LoadGroundPoints(DataArchive& ar, StationCursor<GroundPoint>& rows) {
         double elevation = 0.0;
         std::size_t used = 0;
         point.m_elevation = GroundPoint::NoElevation;
-        if (!token.empty() && token[0] >= '1' && token[0] <= '9') {
+        const auto digitLed = [&] {
+            if (token.empty() || token[0] < '1' || token[0] > '9') return false;
             const char* last = token.data() + token.size();
             const auto r = std::from_chars(token.data(), last, elevation);
-            if (r.ec == std::errc() && r.ptr == last && std::isfinite(elevation)) {
-                point.m_elevation = elevation;
-                taken = ar.TakePlainRecord(tokens, 2);
-                continue;
-            }
-        }
-        if (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation))
+            return r.ec == std::errc() && r.ptr == last && std::isfinite(elevation);
+        };
+        if (digitLed() ||
+            (ScanDouble(token, elevation, &used) && used == token.size() && std::isfinite(elevation)))
             point.m_elevation = elevation;
         else if (!token.empty() && !ContainsNull(token) &&
                  (!ScanDouble(token, point.m_elevation) || !std::isfinite(point.m_elevation)))

@@ -601,17 +601,13 @@ bool ChainTable::ReadsPlainNumbers() const {
     return IsEmpty() && Rules().unchainedPlain;
 }
 
-bool ChainTable::ParsePlainNumber(std::string_view text, double& station) {
-    return StationTokenReader::ParsePlainStationNumber(text, station);
-}
-
 bool ChainTable::ParseStake(std::string_view text, double& station) const {
     // Without breaks a station text is one number: the common case of every
     // file read is settled here, and Parse only runs to say what is wrong.
     if (IsEmpty()) {
         const ScanRules& rules = Rules();
         if (rules.unchainedPlain) {
-            if (ParsePlainNumber(text, station)) return true;
+            if (StationTokenReader::ParsePlainStationNumber(text, station)) return true;
         } else if (const std::string_view trimmed = Trimmed(text);
                    OnlyCharsOf(trimmed, rules.unchained) && ScanNumber(rules, trimmed, station)) {
             return true;

@@ -131,10 +131,10 @@ public:
     // Whether ParseStake reads a plain number (digits, a point, a minus) as
     // std::from_chars reads it: no breaks, and the texts of the current
     // language scan numbers the built-in way. Then a text for which
-    // ParsePlainNumber succeeds is the station ParseStake gives; for
-    // readers of many stations under one table and one language.
+    // StationTokenReader::ParsePlainStationNumber succeeds is the station
+    // ParseStake gives; for readers of many stations under one table and one
+    // language.
     bool ReadsPlainNumbers() const;
-    static bool ParsePlainNumber(std::string_view text, double& station);
     // Parses with the current chain table; on failure shows the error to the
     // user through the current user interface, discards it and returns false.
     static bool ParseStakeAndReport(std::string_view text, double& station);

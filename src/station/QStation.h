@@ -162,7 +162,7 @@ public:
 
     // A plain number (blanks around it allowed) as std::from_chars reads it
     // in fixed notation, and finite; what a station text is without chain
-    // breaks under the built-in number rules (ChainTable::ParsePlainNumber).
+    // breaks under the built-in number rules (ChainTable::ReadsPlainNumbers).
     static bool ParsePlainStationNumber(std::string_view text, double& value) {
         const auto blank = [](char c) {
             return static_cast<unsigned char>(c) <= ' ' && (c == ' ' || (c >= '\t' && c <= '\r'));
