@@ -54,6 +54,7 @@ float FloatAbove(double v) {
 }
 
 double NormalAzimuth(double azimuth) {
+    if (azimuth >= 0.0 && azimuth < kTwoPi) return azimuth;
     double a = std::fmod(azimuth, kTwoPi);
     if (a < 0.0) a += kTwoPi;
     return a >= kTwoPi ? 0.0 : a;
@@ -71,6 +72,23 @@ double Distance(const ElementCurve::Sample& c, double px, double py) {
     const double dx = px - c.dx;
     const double dy = py - c.dy;
     return std::sqrt(dx * dx + dy * dy);
+}
+
+// The sample a short distance t (at most 1e-5 m) on along a clothoid whose
+// curvature changes by kp per metre, for a turn k t + kp t^2 / 2 small enough
+// (about 1e-6) that its sine and cosine are their first terms to rounding.
+ElementCurve::Sample Advanced(const ElementCurve::Sample& c, double t, double kp) {
+    const double half = 0.5 * c.curvature * t;  // half the turn of the osculating circle
+    const double turn = t * (c.curvature + 0.5 * kp * t);
+    const double cosTurn = 1.0 - 0.5 * turn * turn;
+    ElementCurve::Sample next;
+    next.dx = c.dx + t * (c.cosAzimuth - half * c.sinAzimuth);
+    next.dy = c.dy + t * (c.sinAzimuth + half * c.cosAzimuth);
+    next.azimuth = c.azimuth + turn;
+    next.cosAzimuth = c.cosAzimuth * cosTurn - c.sinAzimuth * turn;
+    next.sinAzimuth = c.sinAzimuth * cosTurn + c.cosAzimuth * turn;
+    next.curvature = c.curvature + kp * t;
+    return next;
 }
 
 }  // namespace
@@ -93,12 +111,16 @@ struct AlignmentProjection::Chord {
     double startY = 0.0;
     double dx = 0.0;
     double dy = 0.0;
+    double perLengthSquared = 0.0;  // 1 / (dx^2 + dy^2), 0 for no length
     // Every point of the curve lies within pad of the chord, and projects
-    // onto the chord between its ends; infinite where the element turns too
-    // far for that.
+    // onto the chord between its ends (so that every point of the chord lies
+    // within pad of the curve too); infinite where the element turns too far
+    // for that.
     double pad = std::numeric_limits<double>::infinity();
     // Nothing of the element is nearer to (x, y) than this.
     double LowerBound(double x, double y) const;
+    // The distance of a point (relative to the start) from the chord.
+    double SegmentDistance(double px, double py) const;
 };
 
 struct AlignmentProjection::Candidate {
@@ -133,15 +155,16 @@ struct AlignmentProjection::Interval {
 
 double AlignmentProjection::Chord::LowerBound(double x, double y) const {
     if (!(pad < std::numeric_limits<double>::infinity())) return 0.0;
-    // The distance to the chord as a segment.
-    const double px = x - startX;
-    const double py = y - startY;
-    const double chordSquared = dx * dx + dy * dy;
-    double t = chordSquared > 0.0 ? (px * dx + py * dy) / chordSquared : 0.0;
-    t = std::clamp(t, 0.0, 1.0);
+    return SegmentDistance(x - startX, y - startY) - pad;
+}
+
+double AlignmentProjection::Chord::SegmentDistance(double px, double py) const {
+    // (A t off by rounding gives a point of the chord a hair from the
+    // nearest, far inside the micrometre of the pad.)
+    const double t = std::clamp((px * dx + py * dy) * perLengthSquared, 0.0, 1.0);
     const double ox = px - t * dx;
     const double oy = py - t * dy;
-    return std::sqrt(ox * ox + oy * oy) - pad;
+    return std::sqrt(ox * ox + oy * oy);
 }
 
 inline double AlignmentProjection::Box::DistanceSquared(double x, double y) const {
@@ -173,8 +196,23 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
         // from the chord, the integral of that sine from the nearer end, is at
         // most k L^2 / 4.
         Chord chord{slot.startX, slot.startY, slot.end.dx, slot.end.dy};
-        if (slot.curve.GetTurning() < 1.5)
-            chord.pad = 0.25 * slot.curve.MaxCurvature(0.0, length) * length * length + 1e-6;
+        const double chordSquared = chord.dx * chord.dx + chord.dy * chord.dy;
+        chord.perLengthSquared = chordSquared > 0.0 ? 1.0 / chordSquared : 0.0;
+        if (slot.curve.GetTurning() < 1.5) {
+            // Tighter: the farthest of points along the curve from the chord's
+            // line, and how far the curve can stray from the straight lines
+            // between them (k h^2 / 8 over a length h).
+            constexpr int kPadSamples = 8;
+            const double h = length / kPadSamples;
+            const double chordLength = std::sqrt(chordSquared);
+            double farthest = 0.0;
+            for (int i = 1; i < kPadSamples && chordLength > 0.0; ++i) {
+                const ElementCurve::Sample p = slot.curve.At(h * i);
+                farthest = std::max(farthest, std::fabs(p.dx * chord.dy - p.dy * chord.dx) / chordLength);
+            }
+            const double k = slot.curve.MaxCurvature(0.0, length);
+            chord.pad = std::min(0.25 * k * length * length, farthest + 0.125 * k * h * h) + 1e-6;
+        }
         m_slots.push_back(slot);
         m_chords.push_back(chord);
     }
@@ -294,8 +332,20 @@ void AlignmentProjection::SolveElement(int slotIndex, double x, double y, Candid
         const double wy = py - cy;
         const double middle = 0.5 * length / radius;
         double theta = turn * std::atan2(ux * wy - uy * wx, ux * wx + uy * wy);
-        theta = middle + std::remainder(theta - middle, kTwoPi);
-        if (theta >= 0.0 && theta * radius <= length) Consider(slotIndex, theta * radius, px, py, best);
+        if (std::fabs(theta - middle) > std::numbers::pi)
+            theta = middle + std::remainder(theta - middle, kTwoPi);
+        const double w = std::sqrt(wx * wx + wy * wy);
+        if (theta >= 0.0 && theta * radius <= length && w > 0.0) {
+            // The foot is where the point's direction from the centre meets
+            // the arc, the direction of travel square to it.
+            ElementCurve::Sample foot = start;
+            foot.dx = cx + radius * wx / w;
+            foot.dy = cy + radius * wy / w;
+            foot.azimuth = start.azimuth + turn * theta;
+            foot.cosAzimuth = -turn * wy / w;
+            foot.sinAzimuth = turn * wx / w;
+            Consider(slotIndex, theta * radius, foot, px, py, best);
+        }
         Consider(slotIndex, length, slot.end, px, py, best);
         return;
     }
@@ -352,26 +402,42 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
         // farther apart than the length between them.
         if (!best.Reachable(0.5 * (piece.da + piece.db - w))) continue;
         if (piece.ga > 0.0 && piece.gb <= 0.0) {
-            // One nearest foot point. Each step goes to the foot point on the
-            // circle that osculates the curve at the last sample (of which a
-            // Newton step on g, whose derivative is -1 + curvature * offset,
-            // is the first-order form): the clothoid leaves that circle only
-            // by its change of curvature, so the steps close in faster than
-            // Newton's. A bisection step where the step would leave the
-            // bracket; the first step from the end nearer to the foot.
-            const auto footStep = [&](const ElementCurve::Sample& c, double g) {
-                const double k = c.curvature;
+            // One nearest foot point. Each step goes to the foot point on a
+            // circle through the last sample with the curve's direction there
+            // (of which a Newton step on g, whose derivative is
+            // -1 + curvature * offset, is the first-order form). Its
+            // curvature is the clothoid's mean curvature over the step, so
+            // that the circle turns by as much as the clothoid: the curvature
+            // changes by kp per metre, the same all along a clothoid. A
+            // bisection step where the step would leave the bracket; the
+            // first step from the end nearer to the foot.
+            const double kp = (piece.sb.curvature - piece.sa.curvature) / w;
+            const auto circleStep = [&](const ElementCurve::Sample& c, double g, double k) {
                 const double d = 1.0 - k * Across(c, px, py);
                 if (!(d > 0.0)) return std::numeric_limits<double>::quiet_NaN();
-                if (k == 0.0) return g / d;
-                // Close to the foot the angle is small: its series to the
-                // seventh power is exact to rounding below 0.01.
+                // The angle atan(u) / k, in a piece mostly small: its series
+                // to the seventh power is exact to rounding below 0.01, to the
+                // fifteenth below 0.1 (summed in pairs of terms, which
+                // shortens the chain of dependent operations).
                 const double u = g * k / d;
-                if (std::fabs(u) < 0.01) {
-                    const double u2 = u * u;
-                    return g / d * (1.0 - u2 * (1.0 / 3.0 - u2 * (0.2 - u2 * (1.0 / 7.0))));
+                const double u2 = u * u;
+                constexpr double c3 = 1.0 / 3, c5 = 1.0 / 5, c7 = 1.0 / 7, c9 = 1.0 / 9, c11 = 1.0 / 11,
+                                 c13 = 1.0 / 13, c15 = 1.0 / 15;
+                if (u2 < 1e-4) return g / d * (1.0 - u2 * (c3 - u2 * (c5 - u2 * c7)));
+                if (u2 < 1e-2) {
+                    const double u4 = u2 * u2;
+                    const double low = (1.0 - u2 * c3) + u4 * (c5 - u2 * c7);
+                    const double high = (c9 - u2 * c11) + u4 * (c13 - u2 * c15);
+                    return g / d * (low + u4 * u4 * high);
                 }
                 return std::atan2(g * k, d) / k;
+            };
+            const auto footStep = [&](const ElementCurve::Sample& c, double g) {
+                // The first-order step is near enough to take the mean
+                // curvature over it.
+                const double first = g / (1.0 - c.curvature * Across(c, px, py));
+                const double mean = circleStep(c, g, c.curvature + 0.5 * kp * first);
+                return std::isfinite(mean) ? mean : circleStep(c, g, c.curvature);
             };
             double lo = piece.a;
             double hi = piece.b;
@@ -402,6 +468,18 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                 double next = s + foot;
                 if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
                 if (std::fabs(next - s) <= converged || hi - lo <= converged) break;
+                // A step so short that even the osculating circle, which
+                // turns away from the clothoid by kp t^2 / 2 over it, would
+                // meet the foot to rounding, and that the clothoid's point
+                // after it follows from the sample to rounding: the step is
+                // the foot, without evaluating the curve once more.
+                const double across = Across(c, px, py);
+                if (next == s + foot && std::fabs(foot) <= 1e-5 && std::fabs(c.curvature * foot) <= 1e-6 &&
+                    std::fabs(across * kp) * foot * foot <= 2.0 * (1.0 - c.curvature * across) * converged) {
+                    c = Advanced(c, foot, kp);
+                    s = next;
+                    break;
+                }
                 s = next;
                 sampled = false;
             }
@@ -477,7 +555,7 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
             // out of reach. Each level leaves at most kFan - 1 nodes waiting,
             // and the hierarchy is less than 16 levels deep.
             const Branch& branch = m_branches[static_cast<std::size_t>(pending.node)];
-            double bounds[kFan];
+            double bounds[kFan] = {};
             int nearest = 0;
             // Written without branches: which child is nearest, and which are
             // in reach, follow no pattern a branch predictor could learn.
@@ -490,10 +568,6 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
                     __builtin_prefetch(next + 64);
                 } else {
                     __builtin_prefetch(&m_chords[static_cast<std::size_t>(~child)]);
-                    const char* slot =
-                        reinterpret_cast<const char*>(&m_slots[static_cast<std::size_t>(~child)]);
-                    for (std::size_t line = 0; line < sizeof(Slot); line += 64)
-                        __builtin_prefetch(slot + line);
                 }
                 const double dx = std::max(std::max(branch.minX[c] - qx, qx - branch.maxX[c]), 0.0);
                 const double dy = std::max(std::max(branch.minY[c] - qy, qy - branch.maxY[c]), 0.0);

@@ -111,9 +111,13 @@ double ElementCurve::MaxCurvature(double a, double b) const {
 }
 
 ElementCurve::Sample ElementCurve::Along(const Sample& from, double k, double distance) {
-    if (k == 0.0)
-        return Direction(from.dx + distance * from.cosAzimuth, from.dy + distance * from.sinAzimuth,
-                         from.azimuth, 0.0);
+    if (k == 0.0) {
+        Sample p = from;
+        p.dx += distance * from.cosAzimuth;
+        p.dy += distance * from.sinAzimuth;
+        p.curvature = 0.0;
+        return p;
+    }
     // Along the chord, as the element's evaluation builds a partial arc. The
     // chord's direction and the new direction are the start's turned by half
     // the central angle and by all of it: one sine and cosine give both.
