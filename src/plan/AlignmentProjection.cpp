@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <memory>
 #include <numbers>
@@ -36,6 +37,23 @@ constexpr int kMaxBoxSamples = 256;
 // closer than this differ in distance by far less than the tie.
 constexpr double kMinPiece = 1e-7;
 constexpr int kMaxNewtonSteps = 100;
+
+// The grid of cells: a cell is as wide as the middle one of the elements'
+// boxes (its longer side), and the grid covers the ground within kGridReach
+// cell widths of the centre line, doubling the width where that would take
+// more than kMaxGridCells cells per element. A cell lists at most
+// kMaxCellElements elements: a point in a cell that would need more, or out
+// of the grid's reach, is located through the hierarchy.
+constexpr double kGridReach = 3.0;
+constexpr int kMaxCellElements = 16;
+constexpr double kMaxGridCells = 96.0;
+// Columns and rows are counted from the grid's first in 16 bits, short of the
+// mark of an empty entry of its table.
+constexpr double kMaxGridSpan = 0xfff0;
+// Building the grid costs about as much as ten locates per element through
+// the hierarchy: it is built once the hierarchy has served this many, so that
+// a few locates never pay for it and many never wait long for it.
+constexpr long long kLocatesBeforeGrid = 16;
 
 // A coordinate of a box edge as a float, rounded outwards: not above the
 // value for a lower edge, not below it for an upper one (and unbounded for a
@@ -121,6 +139,37 @@ struct AlignmentProjection::Chord {
     double LowerBound(double x, double y) const;
     // The distance of a point (relative to the start) from the chord.
     double SegmentDistance(double px, double py) const;
+};
+
+// A cell of the grid, by its column and row (counted from the grid's first),
+// with its elements: a run of slots, as the elements of one stretch of road
+// near a cell follow each other.
+struct AlignmentProjection::GridCell {
+    static constexpr std::uint32_t kEmpty = 0xffffffffu;
+    std::uint32_t place = kEmpty;  // column << 16 | row; kEmpty: no cell
+    std::uint32_t slots = 0;       // first slot << 4 | (count - 1)
+};
+
+struct AlignmentProjection::Grid {
+    double perCell = 0.0;  // 1 / the width of a cell
+    // The first column and row, in cells from the origin.
+    double column0 = 0.0;
+    double row0 = 0.0;
+    // The cells in a table of open addressing, a power of two long and at
+    // most half full: small, for a lookup that mostly waits on memory.
+    std::vector<GridCell> cells;
+
+    static std::size_t Hash(std::uint32_t place) {
+        return static_cast<std::size_t>((place * 0x9E3779B97F4A7C15ull) >> 32);
+    }
+    const GridCell* Find(std::uint32_t place) const {
+        const std::size_t mask = cells.size() - 1;
+        for (std::size_t at = Hash(place) & mask;; at = (at + 1) & mask) {
+            const GridCell& cell = cells[at];
+            if (cell.place == place) return &cell;
+            if (cell.place == GridCell::kEmpty) return nullptr;
+        }
+    }
 };
 
 struct AlignmentProjection::Candidate {
@@ -223,7 +272,9 @@ AlignmentProjection::AlignmentProjection(const PlanElement* elements, int count)
     m_root = BuildNode(0, static_cast<int>(m_slots.size()), m_rootBox);
 }
 
-AlignmentProjection::~AlignmentProjection() = default;
+AlignmentProjection::~AlignmentProjection() {
+    delete m_grid.load();
+}
 
 int AlignmentProjection::BuildNode(int from, int to, Box& box) {
     if (to - from == 1) {
@@ -520,6 +571,188 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
     }
 }
 
+const AlignmentProjection::Grid* AlignmentProjection::GridForNextLocate() const {
+    const Grid* grid = m_grid.load(std::memory_order_acquire);
+    if (grid || m_gridTaken.load(std::memory_order_relaxed)) return grid;
+    const long long worth = kLocatesBeforeGrid * static_cast<long long>(m_slots.size()) + 64;
+    if (m_locatesBeforeGrid.fetch_add(1, std::memory_order_relaxed) + 1 < worth) return nullptr;
+    // One thread builds it; the others go on through the hierarchy meanwhile.
+    if (m_gridTaken.exchange(true, std::memory_order_acq_rel)) return m_grid.load(std::memory_order_acquire);
+    try {
+        BuildGrid();
+    } catch (const std::bad_alloc&) {
+        // Without the grid every locate goes through the hierarchy, as before.
+    }
+    return m_grid.load(std::memory_order_acquire);
+}
+
+void AlignmentProjection::BuildGrid() const {
+    if (m_branches.empty()) return;  // one element: nothing to walk
+    // The elements' boxes relative to the origin, as their parents hold them.
+    std::vector<Box> boxes(m_slots.size());
+    for (const Branch& branch : m_branches) {
+        for (int c = 0; c < branch.count; ++c) {
+            if (branch.child[c] < 0)
+                boxes[static_cast<std::size_t>(~branch.child[c])] = {branch.minX[c], branch.minY[c],
+                                                                     branch.maxX[c], branch.maxY[c]};
+        }
+    }
+    std::vector<double> sides;
+    sides.reserve(boxes.size());
+    double extent = 0.0;
+    for (const Box& box : boxes) {
+        const double side = std::max(box.maxX - box.minX, box.maxY - box.minY);
+        if (!std::isfinite(side)) return;
+        sides.push_back(side);
+        extent = std::max(
+            {extent, std::fabs(box.minX), std::fabs(box.maxX), std::fabs(box.minY), std::fabs(box.maxY)});
+    }
+    std::nth_element(sides.begin(), sides.begin() + static_cast<std::ptrdiff_t>(sides.size() / 2),
+                     sides.end());
+    // Columns and rows stay well within 32 bits.
+    double size = std::max(sides[sides.size() / 2], extent * 0x1p-24);
+    if (!(size > 0.0)) return;
+    // How far a point may lie from the cell it is counted in, by rounding of
+    // its coordinates (in metres, whatever the size of the coordinates).
+    const double slack = 1e-6 + 1e-15 * (std::fabs(m_originX) + std::fabs(m_originY) + extent);
+
+    // The cells near each element, each as far as the grid reaches: a cell
+    // holds every element whose box comes within that reach of it.
+    const auto columns = [&](double from, double to, double reach) {
+        return std::pair{std::floor((from - reach - 2.0 * slack) / size),
+                         std::floor((to + reach + 2.0 * slack) / size)};
+    };
+    if (m_slots.size() >= (std::size_t{1} << 28)) return;
+    double column0 = 0.0, row0 = 0.0;
+    for (;;) {
+        const double reach = kGridReach * size;
+        double pairs = 0.0;
+        double column1 = -std::numeric_limits<double>::infinity(), row1 = column1;
+        column0 = row0 = std::numeric_limits<double>::infinity();
+        for (const Box& box : boxes) {
+            const auto [x0, x1] = columns(box.minX, box.maxX, reach);
+            const auto [y0, y1] = columns(box.minY, box.maxY, reach);
+            pairs += (x1 - x0 + 1.0) * (y1 - y0 + 1.0);
+            column0 = std::min(column0, x0);
+            column1 = std::max(column1, x1);
+            row0 = std::min(row0, y0);
+            row1 = std::max(row1, y1);
+        }
+        if (pairs <= kMaxGridCells * static_cast<double>(boxes.size()) && column1 - column0 < kMaxGridSpan &&
+            row1 - row0 < kMaxGridSpan)
+            break;
+        size *= 2.0;
+    }
+    const double reach = kGridReach * size;
+    struct Near {
+        std::uint32_t place;
+        int slot;
+    };
+    std::vector<Near> near;
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+        const auto [x0, x1] = columns(boxes[i].minX, boxes[i].maxX, reach);
+        const auto [y0, y1] = columns(boxes[i].minY, boxes[i].maxY, reach);
+        for (double row = y0; row <= y1; ++row)
+            for (double column = x0; column <= x1; ++column)
+                near.push_back({static_cast<std::uint32_t>(column - column0) << 16 |
+                                    static_cast<std::uint32_t>(row - row0),
+                                static_cast<int>(i)});
+    }
+    std::sort(near.begin(), near.end(), [](const Near& a, const Near& b) {
+        return a.place != b.place ? a.place < b.place : a.slot < b.slot;
+    });
+
+    auto grid = std::make_unique<Grid>();
+    grid->perCell = 1.0 / size;
+    grid->column0 = column0;
+    grid->row0 = row0;
+    std::vector<GridCell> cells;
+    for (std::size_t from = 0; from < near.size();) {
+        std::size_t to = from + 1;
+        while (to < near.size() && near[to].place == near[from].place) ++to;
+        const double column = column0 + static_cast<double>(near[from].place >> 16);
+        const double row = row0 + static_cast<double>(near[from].place & 0xffffu);
+        // The cell with the slack around it, relative to the origin.
+        const Box cellBox{column * size - slack, row * size - slack, (column + 1.0) * size + slack,
+                          (row + 1.0) * size + slack};
+        // No point of the cell is farther than `farthest` from the nearest
+        // element: the farthest corner from some point of one of them.
+        double farthest = std::numeric_limits<double>::infinity();
+        for (std::size_t n = from; n < to; ++n) {
+            const Chord& chord = m_chords[static_cast<std::size_t>(near[n].slot)];
+            const bool padded = chord.pad < std::numeric_limits<double>::infinity();
+            double corners = 0.0;
+            for (const auto& [cx, cy] : {std::pair{cellBox.minX, cellBox.minY},
+                                         {cellBox.maxX, cellBox.minY},
+                                         {cellBox.minX, cellBox.maxY},
+                                         {cellBox.maxX, cellBox.maxY}}) {
+                const double ox = cx + m_originX - chord.startX;
+                const double oy = cy + m_originY - chord.startY;
+                // Every point of the chord lies within pad of the curve, and
+                // the distance to a segment is greatest at a corner.
+                corners = std::max(corners, padded ? chord.SegmentDistance(ox, oy) + chord.pad
+                                                   : std::sqrt(ox * ox + oy * oy));
+            }
+            farthest = std::min(farthest, corners);
+        }
+        // Every element whose box comes that close is listed; the cell
+        // holds every element within the grid's reach, so none is missed.
+        const double limit = farthest + kTie + slack;
+        int first = std::numeric_limits<int>::max();
+        int last = -1;
+        for (std::size_t n = from; n < to && limit <= reach; ++n) {
+            const Box& box = boxes[static_cast<std::size_t>(near[n].slot)];
+            const double dx = std::max({box.minX - cellBox.maxX, cellBox.minX - box.maxX, 0.0});
+            const double dy = std::max({box.minY - cellBox.maxY, cellBox.minY - box.maxY, 0.0});
+            if (dx * dx + dy * dy <= limit * limit) {
+                first = std::min(first, near[n].slot);
+                last = std::max(last, near[n].slot);
+            }
+        }
+        if (last >= first && last - first < kMaxCellElements)
+            cells.push_back({near[from].place, static_cast<std::uint32_t>(first) << 4 |
+                                                   static_cast<std::uint32_t>(last - first)});
+        from = to;
+    }
+    if (cells.empty()) return;
+    std::size_t tableSize = 2;
+    while (tableSize < 2 * cells.size()) tableSize *= 2;
+    grid->cells.resize(tableSize);
+    for (const GridCell& cell : cells) {
+        std::size_t at = Grid::Hash(cell.place) & (tableSize - 1);
+        while (grid->cells[at].place != GridCell::kEmpty) at = (at + 1) & (tableSize - 1);
+        grid->cells[at] = cell;
+    }
+    m_grid.store(grid.release(), std::memory_order_release);
+}
+
+bool AlignmentProjection::LocateInCell(const Grid& grid, double x, double y, Candidate& best) const {
+    const double column = std::floor((x - m_originX) * grid.perCell) - grid.column0;
+    const double row = std::floor((y - m_originY) * grid.perCell) - grid.row0;
+    if (!(column >= 0.0 && column < kMaxGridSpan && row >= 0.0 && row < kMaxGridSpan)) return false;
+    const GridCell* cell =
+        grid.Find(static_cast<std::uint32_t>(column) << 16 | static_cast<std::uint32_t>(row));
+    if (!cell) return false;
+    const int first = static_cast<int>(cell->slots >> 4);
+    const int count = static_cast<int>(cell->slots & 15u) + 1;
+    double bounds[kMaxCellElements];
+    for (int i = 0; i < count; ++i) {
+        __builtin_prefetch(&m_slots[static_cast<std::size_t>(first + i)]);
+        bounds[i] = m_chords[static_cast<std::size_t>(first + i)].LowerBound(x, y);
+    }
+    // Nearest bound first, as long as one is in reach (the first always is,
+    // and solving it finds a point, so that a bound set to infinity after
+    // its element was solved is out of reach).
+    for (int left = count; left > 0; --left) {
+        int next = 0;
+        for (int i = 1; i < count; ++i) next = bounds[i] < bounds[next] ? i : next;
+        if (!best.Reachable(bounds[next])) break;
+        bounds[next] = std::numeric_limits<double>::infinity();
+        SolveElement(first + next, x, y, best);
+    }
+    return true;
+}
+
 bool AlignmentProjection::Locate(double x, double y, PointLocation& location) const {
     location = PointLocation();
     if (m_leftOut >= 0) {
@@ -540,6 +773,8 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
     const double qx = x - m_originX;
     const double qy = y - m_originY;
     Candidate best;
+    const Grid* grid = GridForNextLocate();
+    if (grid && LocateInCell(*grid, x, y, best)) top = 0;
     while (top > 0) {
         Pending pending = stack[--top];
         while (best.ReachableSquared(pending.bound)) {

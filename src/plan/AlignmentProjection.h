@@ -7,6 +7,7 @@
 // the direction of travel.
 #pragma once
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -47,7 +48,8 @@ public:
     // same distance (to 1e-8 m) the one of the lowest station wins, and of
     // one station the lowest element index. Returns false when no element
     // could be indexed, and when an element had to be left out: the nearest
-    // point might lie on it, so location.Element names it instead.
+    // point might lie on it, so location.Element names it instead. Threads
+    // may locate on one projection at once.
     bool Locate(double x, double y, PointLocation& location) const;
 
     // The point at `station` on the element, shifted `offset` square to the
@@ -97,6 +99,18 @@ private:
     template <class Sample>
     void Consider(int slot, double s, const Sample& at, double px, double py, Candidate& best) const;
 
+    // Ground near the centre line in square cells, each with the few
+    // elements that can hold the nearest point of any point in it: a locate
+    // in a cell solves those without walking the hierarchy. Built once the
+    // hierarchy has served as many locates as building it is worth.
+    struct Grid;
+    struct GridCell;
+    void BuildGrid() const;
+    const Grid* GridForNextLocate() const;
+    // The elements listed for the cell of (x, y); false when the point lies
+    // in no cell of the grid.
+    bool LocateInCell(const Grid& grid, double x, double y, Candidate& best) const;
+
     std::vector<Slot> m_slots;
     std::vector<Chord> m_chords;
     std::vector<Branch> m_branches;
@@ -106,6 +120,11 @@ private:
     int m_root = 0;
     int m_count = 0;     // elements of the alignment, indexed or not
     int m_leftOut = -1;  // the first element left out of the index
+    // The grid, once built (never changed after); whether it has been taken
+    // in hand (built, being built or refused); and the locates served before.
+    mutable std::atomic<const Grid*> m_grid{nullptr};
+    mutable std::atomic<bool> m_gridTaken{false};
+    mutable std::atomic<long long> m_locatesBeforeGrid{0};
 };
 
 }  // namespace qdat

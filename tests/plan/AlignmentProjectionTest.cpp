@@ -2,9 +2,12 @@
 // line, the offset point as its inverse, ends, ties, and a changed alignment.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 #include <numbers>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include <qdat/plan/PlanAlignment.h>
@@ -220,6 +223,62 @@ TEST(AlignmentProjection, OffsetsEndsAndTies) {
     PlanAlignment empty;
     EXPECT_EQ(empty.LocatePoint(0, 0, loc), 0);
     EXPECT_EQ(loc.Element, -1);
+}
+
+// A loop of 24 short arcs between two straights, the second crossing the
+// first: near the crossing, elements far apart along the road lie close.
+PlanAlignment Loop() {
+    PlanAlignment a;
+    a.StartMode = 1;
+    a.StartX = 500000.0;
+    a.StartY = 5200000.0;
+    a.AppendElement(Element(InfiniteRadius, InfiniteRadius, 150, 1));
+    for (int i = 0; i < 24; ++i) a.AppendElement(Element(40, 40, 10, 1));
+    a.AppendElement(Element(InfiniteRadius, InfiniteRadius, 200, 1));
+    EXPECT_EQ(a.ComputeElements(), 1);
+    return a;
+}
+
+// After many locates a grid of cells serves them; it gives what the box
+// hierarchy alone gives: near the road and far off it, between the legs of a
+// hairpin (ties), at a road crossing itself and past the ends.
+TEST(AlignmentProjection, CellsGiveWhatTheHierarchyGives) {
+    for (const PlanAlignment& a : {EveryElementType(), Hairpin(), Loop()}) {
+        std::vector<PlanElement> elements;
+        double minX = 1e300, maxX = -1e300, minY = 1e300, maxY = -1e300;
+        for (int i = 0; i < a.GetTotalElementCount(); ++i) {
+            const PlanElement& e = a.GetElement(i);
+            elements.push_back(e);
+            minX = std::min({minX, e.StartX, e.EndX}), maxX = std::max({maxX, e.StartX, e.EndX});
+            minY = std::min({minY, e.StartY, e.EndY}), maxY = std::max({maxY, e.StartY, e.EndY});
+        }
+        const int count = static_cast<int>(elements.size());
+        const AlignmentProjection warm(elements.data(), count);
+        PointLocation loc;
+        for (int i = 0; i < 20 * count + 100; ++i) ASSERT_TRUE(warm.Locate(minX, minY, loc));
+
+        std::mt19937_64 random(7);
+        std::uniform_real_distribution<double> ux(minX - 400, maxX + 400), uy(minY - 400, maxY + 400);
+        std::vector<std::pair<double, double>> points = {{minX + 50, minY + 50}, {minX + 100, minY + 50}};
+        for (int i = 0; i < 20000; ++i) points.emplace_back(ux(random), uy(random));
+        std::unique_ptr<AlignmentProjection> fresh;
+        for (std::size_t i = 0; i < points.size(); ++i) {
+            // A new hierarchy every few points, before it would build cells.
+            if (i % 16 == 0) fresh = std::make_unique<AlignmentProjection>(elements.data(), count);
+            const auto [x, y] = points[i];
+            PointLocation byCells, byHierarchy;
+            ASSERT_TRUE(warm.Locate(x, y, byCells));
+            ASSERT_TRUE(fresh->Locate(x, y, byHierarchy));
+            ASSERT_EQ(byCells.Element, byHierarchy.Element) << x << " " << y;
+            ASSERT_NEAR(byCells.Station.GetValue(), byHierarchy.Station.GetValue(), 1e-9) << x << " " << y;
+            ASSERT_NEAR(byCells.Offset, byHierarchy.Offset, 1e-9) << x << " " << y;
+            ASSERT_EQ(byCells.BeyondStart, byHierarchy.BeyondStart);
+            ASSERT_EQ(byCells.BeyondEnd, byHierarchy.BeyondEnd);
+        }
+    }
+    // Still exact against the centre line sampled densely, where the cells
+    // serve most points.
+    CheckRandomPoints(Loop(), 3000, 120.0);
 }
 
 // A clothoid from the straight to a radius of 1 m over 400 m turns by 200
