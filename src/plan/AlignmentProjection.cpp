@@ -624,7 +624,10 @@ void AlignmentProjection::BuildGrid() const {
     };
     if (m_slots.size() >= (std::size_t{1} << 28)) return;
     double column0 = 0.0, row0 = 0.0;
-    for (;;) {
+    // Some thirty doublings bring any width to the extent of the boxes, where
+    // both limits hold; the count only guards against a width no number.
+    for (int doublings = 0;; ++doublings) {
+        if (doublings == 64 || !std::isfinite(size)) return;
         const double reach = kGridReach * size;
         double pairs = 0.0;
         double column1 = -std::numeric_limits<double>::infinity(), row1 = column1;
