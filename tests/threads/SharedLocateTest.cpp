@@ -4,15 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <random>
 #include <thread>
 #include <vector>
 
 #include <qdat/plan/PlanAlignment.h>
+#include "plan/PlanTestHelpers.h"
 
 namespace qdat {
 namespace {
 
+// Straight, spiral, arc and spiral, to the right and to the left in turn.
 PlanAlignment WindingRoad() {
     PlanAlignment a;
     a.StartMode = 1;
@@ -20,15 +23,11 @@ PlanAlignment WindingRoad() {
     a.StartY = 500000.0;
     a.StartAzimuth = 0.3;
     const double I = InfiniteRadius;
-    const double radii[4][2] = {{I, I}, {I, 300}, {300, 300}, {300, I}};
-    const double lengths[4] = {80, 50, 60, 50};
-    for (int i = 0; i < 60; ++i) {
-        PlanElement e;
-        e.Turn = (i / 4) % 2 ? -1 : 1;
-        e.StartRadius = radii[i % 4][0];
-        e.EndRadius = radii[i % 4][1];
-        e.LengthItem = -lengths[i % 4];
-        a.AppendElement(e);
+    for (int i = 0; i < 15; ++i) {
+        const std::int32_t turn = i % 2 ? -1 : 1;
+        for (const PlanElement& e : {test::Element(I, I, 80, turn), test::Element(I, 300, 50, turn),
+                                     test::Element(300, 300, 60, turn), test::Element(300, I, 50, turn)})
+            a.AppendElement(e);
     }
     EXPECT_EQ(a.ComputeElements(), 1);
     return a;
