@@ -463,8 +463,9 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
             // bisection step where the step would leave the bracket; the
             // first step from the end nearer to the foot.
             const double kp = (piece.sb.curvature - piece.sa.curvature) / w;
-            const auto circleStep = [&](const ElementCurve::Sample& c, double g, double k) {
-                const double d = 1.0 - k * Across(c, px, py);
+            // From a sample with the point `across` off it and `g` along.
+            const auto circleStep = [](double g, double across, double k) {
+                const double d = 1.0 - k * across;
                 if (!(d > 0.0)) return std::numeric_limits<double>::quiet_NaN();
                 // The angle atan(u) / k, in a piece mostly small: its series
                 // to the seventh power is exact to rounding below 0.01, to the
@@ -483,19 +484,19 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                 }
                 return std::atan2(g * k, d) / k;
             };
-            const auto footStep = [&](const ElementCurve::Sample& c, double g) {
+            const auto footStep = [&](const ElementCurve::Sample& c, double g, double across) {
                 // The first-order step is near enough to take the mean
                 // curvature over it.
-                const double first = g / (1.0 - c.curvature * Across(c, px, py));
-                const double mean = circleStep(c, g, c.curvature + 0.5 * kp * first);
-                return std::isfinite(mean) ? mean : circleStep(c, g, c.curvature);
+                const double first = g / (1.0 - c.curvature * across);
+                const double mean = circleStep(g, across, c.curvature + 0.5 * kp * first);
+                return std::isfinite(mean) ? mean : circleStep(g, across, c.curvature);
             };
             double lo = piece.a;
             double hi = piece.b;
             double s = piece.a + w * piece.ga / (piece.ga - piece.gb);
             const double guess = std::fabs(piece.ga) <= std::fabs(piece.gb)
-                                     ? piece.a + footStep(piece.sa, piece.ga)
-                                     : piece.b + footStep(piece.sb, piece.gb);
+                                     ? piece.a + footStep(piece.sa, piece.ga, Across(piece.sa, px, py))
+                                     : piece.b + footStep(piece.sb, piece.gb, Across(piece.sb, px, py));
             if (guess > lo && guess < hi) s = guess;
             ElementCurve::Sample c;
             bool sampled = false;  // whether c is the sample at s
@@ -514,7 +515,8 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                 // the bracket: added to s it may round to s itself, which
                 // would otherwise send the search off bisecting.
                 const double converged = 1e-13 * (1.0 + std::fabs(s));
-                const double foot = footStep(c, g);
+                const double across = Across(c, px, py);
+                const double foot = footStep(c, g, across);
                 if (std::fabs(foot) <= converged) break;
                 double next = s + foot;
                 if (!(next > lo && next < hi)) next = 0.5 * (lo + hi);
@@ -524,7 +526,6 @@ void AlignmentProjection::SolveSpiral(int slotIndex, double px, double py, Candi
                 // meet the foot to rounding, and that the clothoid's point
                 // after it follows from the sample to rounding: the step is
                 // the foot, without evaluating the curve once more.
-                const double across = Across(c, px, py);
                 if (next == s + foot && std::fabs(foot) <= 1e-5 && std::fabs(c.curvature * foot) <= 1e-6 &&
                     std::fabs(across * kp) * foot * foot <= 2.0 * (1.0 - c.curvature * across) * converged) {
                     c = Advanced(c, foot, kp);
