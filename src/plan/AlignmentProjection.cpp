@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <new>
 #include <numbers>
 #include <vector>
 
@@ -610,7 +611,8 @@ void AlignmentProjection::BuildGrid() const {
     }
     std::nth_element(sides.begin(), sides.begin() + static_cast<std::ptrdiff_t>(sides.size() / 2),
                      sides.end());
-    // Columns and rows stay well within 32 bits.
+    // Never so narrow that the doublings below take long to meet the grid's
+    // limits.
     double size = std::max(sides[sides.size() / 2], extent * 0x1p-24);
     if (!(size > 0.0)) return;
     // How far a point may lie from the cell it is counted in, by rounding of
@@ -625,8 +627,8 @@ void AlignmentProjection::BuildGrid() const {
     };
     if (m_slots.size() >= (std::size_t{1} << 28)) return;
     double column0 = 0.0, row0 = 0.0;
-    // Some thirty doublings bring any width to the extent of the boxes, where
-    // both limits hold; the count only guards against a width no number.
+    // Some thirty doublings at most bring the width to the boxes' extent,
+    // where both limits hold: the count is only a guard.
     for (int doublings = 0;; ++doublings) {
         if (doublings == 64 || !std::isfinite(size)) return;
         const double reach = kGridReach * size;
