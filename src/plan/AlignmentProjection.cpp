@@ -759,14 +759,7 @@ bool AlignmentProjection::LocateInCell(const Grid& grid, double x, double y, Can
     return true;
 }
 
-bool AlignmentProjection::Locate(double x, double y, PointLocation& location) const {
-    location = PointLocation();
-    if (m_leftOut >= 0) {
-        location.Element = m_leftOut;
-        return false;
-    }
-    if (m_slots.empty() || !std::isfinite(x) || !std::isfinite(y)) return false;
-
+void AlignmentProjection::LocateInHierarchy(double x, double y, Candidate& best) const {
     // Nearest box first; a box no nearer than the best point found so far
     // (allowing for a tie) is passed over with all it holds.
     struct Pending {
@@ -778,9 +771,6 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
     stack[top++] = {m_root, m_rootBox.DistanceSquared(x, y)};
     const double qx = x - m_originX;
     const double qy = y - m_originY;
-    Candidate best;
-    const Grid* grid = GridForNextLocate();
-    if (grid && LocateInCell(*grid, x, y, best)) top = 0;
     while (top > 0) {
         Pending pending = stack[--top];
         while (best.ReachableSquared(pending.bound)) {
@@ -822,6 +812,19 @@ bool AlignmentProjection::Locate(double x, double y, PointLocation& location) co
             pending = {branch.child[nearest], bounds[nearest]};
         }
     }
+}
+
+bool AlignmentProjection::Locate(double x, double y, PointLocation& location) const {
+    location = PointLocation();
+    if (m_leftOut >= 0) {
+        location.Element = m_leftOut;
+        return false;
+    }
+    if (m_slots.empty() || !std::isfinite(x) || !std::isfinite(y)) return false;
+
+    Candidate best;
+    const Grid* grid = GridForNextLocate();
+    if (!grid || !LocateInCell(*grid, x, y, best)) LocateInHierarchy(x, y, best);
     if (best.slot < 0) return false;
 
     const Slot& slot = m_slots[static_cast<std::size_t>(best.slot)];

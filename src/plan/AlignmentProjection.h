@@ -110,6 +110,8 @@ private:
     // The elements listed for the cell of (x, y); false when the point lies
     // in no cell of the grid.
     bool LocateInCell(const Grid& grid, double x, double y, Candidate& best) const;
+    // The walk of the box hierarchy, nearest box first.
+    void LocateInHierarchy(double x, double y, Candidate& best) const;
 
     std::vector<Slot> m_slots;
     std::vector<Chord> m_chords;
